@@ -1,0 +1,35 @@
+# Shared by scripts/run and scripts/test: install what is missing, then build.
+# Sourced, not run; expects bash with `set -euo pipefail`.
+
+KESTRIX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+KESTRIX_BUILD="$KESTRIX_ROOT/build"
+
+# Everything the build, the tests and a real window need on a fresh Debian machine.
+KESTRIX_PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
+  libgtest-dev
+  fonts-dejavu-core
+  xvfb xauth
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+install_missing_packages() {
+  local missing=() pkg
+  for pkg in "${KESTRIX_PACKAGES[@]}" "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing missing packages: ${missing[*]}"
+  # A fresh machine has empty package lists, so refresh them before the first install.
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() {
+  cmake -S "$KESTRIX_ROOT" -B "$KESTRIX_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+  cmake --build "$KESTRIX_BUILD"
+}

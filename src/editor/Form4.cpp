@@ -1,0 +1,96 @@
+#include "Form4.h"
+
+#include "platform/Platform.h"
+#include "platform/WindowPlacement.h"
+#include "storage/Module1.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFrame>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+namespace kestrix {
+
+Form4::Form4(Module1& module, Platform& platform, QWidget* parent)
+    : QWidget(parent), module_(module), platform_(platform)
+{
+    buildControls();
+    Form_Load();
+}
+
+QWidget* Form4::Text(int k) const
+{
+    const int i = k - 1;
+    if (static_cast<Field>(i) == Field::MEMO) return memo_;
+    return lineEdits_.at(i);
+}
+
+QString Form4::fieldText(Field field) const
+{
+    if (field == Field::MEMO) return memo_->toPlainText();
+    return lineEdits_[indexOf(field)]->text();
+}
+
+void Form4::setFieldText(Field field, const QString& text)
+{
+    if (field == Field::MEMO) memo_->setPlainText(text);
+    else lineEdits_[indexOf(field)]->setText(text);
+}
+
+CardRecord Form4::card() const
+{
+    CardRecord card;
+    for (int i = 0; i < kFieldCount; ++i) card[i] = fieldText(static_cast<Field>(i));
+    return card;
+}
+
+bool Form4::isLocked() const { return !Frame3->isEnabled(); }
+void Form4::lockEditor() { Frame3->setEnabled(false); }
+void Form4::unlockEditor() { Frame3->setEnabled(true); }
+
+void Form4::Form_Load()
+{
+    lockEditor();
+
+    (void)module_.CloseAllFiles();
+    FileStatus status = module_.OpenCardFileForReading(true);
+    StoredCard card;
+    while (!module_.AtEndOfCards()) module_.ReadCard(card);
+    status.orFirstFailure(module_.cardReadStatus());
+    (void)module_.CloseAllFiles();
+
+    for (int i = 0; i < kFieldCount - 1; ++i) setFieldText(static_cast<Field>(i), QString());
+    setFieldText(Field::RecordNumber, module_.RecordNumber.isEmpty() ? QStringLiteral("1") : module_.RecordNumber);
+
+    // Fails while the panel is locked; the window then opens with the focus
+    // on the first button.
+    Text(2)->setFocus();
+
+    if (!status.ok()) {
+        platform_.showMessage(this,
+                              QStringLiteral("The card file \"%1\" could not be read: %2.\n\nFolder: %3")
+                                  .arg(status.file(), status.reason(), QDir(module_.directory()).absolutePath()),
+                              MessageButtons::Ok);
+    }
+}
+
+void Form4::showEvent(QShowEvent* event)
+{
+    if (!placed_) {
+        placed_ = true;
+        centerOnScreen(this);
+    }
+    QWidget::showEvent(event);
+}
+
+// Closing the window by its caption bar ends the program just as Exit does.
+void Form4::closeEvent(QCloseEvent* event)
+{
+    lockEditor();
+    (void)module_.CloseAllFiles();
+    platform_.endProgram();
+    event->accept();
+}
+
+} // namespace kestrix

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "storage/CardRecord.h"
+
+#include <QWidget>
+
+#include <array>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QToolButton;
+
+namespace kestrix {
+
+class Module1;
+class Platform;
+
+// The main window: one card in 14 text boxes and the seven command buttons.
+// The panel Frame3 holding the text boxes is the edit lock: while it is
+// disabled the fields show their text but take neither input nor focus.
+class Form4 : public QWidget {
+    Q_OBJECT
+
+public:
+    // Creates the window and its controls and runs its load handler; the
+    // window stays hidden until shown.
+    Form4(Module1& module, Platform& platform, QWidget* parent = nullptr);
+
+    // The text box of field k (1 to 14), as Text<k> on the window.
+    QWidget* Text(int k) const;
+    QString fieldText(Field field) const;
+    void setFieldText(Field field, const QString& text);
+    // Texts of Text1 to Text14 in field order.
+    CardRecord card() const;
+
+    bool isLocked() const;
+    void lockEditor();
+    void unlockEditor();
+
+    QFrame* Frame1 = nullptr;
+    QFrame* Frame2 = nullptr;
+    QFrame* Frame3 = nullptr;
+    QToolButton* Command1 = nullptr; // Save
+    QToolButton* Command2 = nullptr; // Delete
+    QToolButton* Command3 = nullptr; // Exit
+    QToolButton* Command4 = nullptr; // Add
+    QToolButton* Command5 = nullptr; // Search
+    QToolButton* Command6 = nullptr; // About
+    QToolButton* Command7 = nullptr; // Edit
+
+    // Where and how each command button is laid out.
+    struct ButtonPlacement;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void addButton(const ButtonPlacement& placement);
+    void buildEditingPanel();
+    void buildButtonPanel();
+    void setTabOrder();
+    void Form_Load();
+
+    Module1& module_;
+    Platform& platform_;
+    std::array<QLabel*, kFieldCount> labels_{};
+    std::array<QLineEdit*, kFieldCount> lineEdits_{}; // every field but the memo
+    QPlainTextEdit* memo_ = nullptr;
+    bool placed_ = false;
+};
+
+} // namespace kestrix

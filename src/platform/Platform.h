@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+namespace kestrix {
+
+enum class MessageButtons { Ok, YesNo };
+enum class MessageAnswer { Ok, Yes, No };
+
+// What the windows need from outside themselves. Windows never open message
+// boxes or talk to the desktop directly, so tests can answer the questions
+// and read what the user was shown.
+class Platform {
+public:
+    static inline const QString kApplicationTitle = QStringLiteral("Kestrix");
+
+    virtual ~Platform() = default;
+
+    // A modal message box without icon; the first button is the default. With
+    // no title given it carries the application's title; an empty title is
+    // shown as such.
+    virtual MessageAnswer showMessage(QWidget* owner, const QString& text, MessageButtons buttons,
+                                      const std::optional<QString>& title = std::nullopt) = 0;
+
+    // Asks the desktop to open `address` in the default browser, started in
+    // `workingDirectory`. Returns the empty text, or what went wrong.
+    virtual QString openAddress(const QString& address, const QString& workingDirectory) = 0;
+
+    // The directory that holds the program's executable file.
+    virtual QString programDirectory() const = 0;
+
+    // Ends the program: every window and every file is closed, and no further
+    // handler runs.
+    virtual void endProgram() = 0;
+};
+
+} // namespace kestrix

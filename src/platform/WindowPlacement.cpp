@@ -1,0 +1,17 @@
+#include "WindowPlacement.h"
+
+#include <QScreen>
+#include <QWidget>
+
+namespace kestrix {
+
+void centerOnScreen(QWidget* window)
+{
+    const QScreen* screen = window->screen();
+    if (!screen) return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
+} // namespace kestrix

@@ -1,0 +1,98 @@
+#include "AtomicFile.h"
+
+#include "PosixFile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrix {
+
+namespace {
+
+constexpr qsizetype kFlushThreshold = 256 * 1024;
+
+// The new file keeps the permissions of the one it replaces; a new file gets
+// the usual ones for the user's umask.
+mode_t modeFor(const QByteArray& targetPath)
+{
+    struct stat info {};
+    if (::stat(targetPath.constData(), &info) == 0 && S_ISREG(info.st_mode)) return info.st_mode & 07777;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+} // namespace
+
+AtomicFile::AtomicFile(QString directory, QString name, Durability durability)
+    : directory_(std::move(directory)), name_(std::move(name)), durability_(durability) {}
+
+AtomicFile::~AtomicFile()
+{
+    if (!committed_) discard();
+    (void)posix::closeFile(fd_, name_);
+}
+
+FileStatus AtomicFile::open()
+{
+    tempPath_ = posix::pathOf(directory_, name_ + QStringLiteral(".XXXXXX"));
+    fd_ = ::mkostemp(tempPath_.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+        tempPath_.clear();
+        status_ = FileStatus::fromErrno(name_, errno);
+        return status_;
+    }
+    return FileStatus::success();
+}
+
+FileStatus AtomicFile::write(QByteArrayView data)
+{
+    if (!status_.ok()) return status_;
+    if (fd_ < 0 || committed_) return status_ = FileStatus::failure(name_, QStringLiteral("the file is not open for writing"));
+    pending_.append(data);
+    if (pending_.size() >= kFlushThreshold) return flush();
+    return FileStatus::success();
+}
+
+FileStatus AtomicFile::flush()
+{
+    if (!pending_.isEmpty() && status_.ok()) status_ = posix::writeAll(fd_, pending_, name_);
+    pending_.clear();
+    return status_;
+}
+
+FileStatus AtomicFile::commit()
+{
+    if (committed_) return status_;
+    if (fd_ < 0 && status_.ok()) status_ = FileStatus::failure(name_, QStringLiteral("the file is not open for writing"));
+    if (flush().ok()) {
+        const QByteArray target = posix::pathOf(directory_, name_);
+        if (::fchmod(fd_, modeFor(target)) != 0) status_ = FileStatus::fromErrno(name_, errno);
+        else if (durability_ == Durability::Durable && ::fsync(fd_) != 0) status_ = FileStatus::fromErrno(name_, errno);
+        else if (::rename(tempPath_.constData(), target.constData()) != 0) status_ = FileStatus::fromErrno(name_, errno);
+        else {
+            committed_ = true;
+            if (durability_ == Durability::Durable) status_ = posix::syncDirectory(directory_, name_);
+        }
+    }
+    if (!committed_) discard();
+    return status_;
+}
+
+FileStatus AtomicFile::close()
+{
+    FileStatus status = committed_ ? status_ : commit();
+    return status.orFirstFailure(posix::closeFile(fd_, name_));
+}
+
+void AtomicFile::discard()
+{
+    if (!tempPath_.isEmpty()) ::unlink(tempPath_.constData());
+    tempPath_.clear();
+    (void)posix::closeFile(fd_, name_);
+}
+
+} // namespace kestrix

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "FileStatus.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+namespace kestrix {
+
+// Whether a file must survive a power cut once it is in place. The scratch
+// file need not: the card file is built from it before the program goes on.
+enum class Durability { Scratch, Durable };
+
+// Replaces a file as a whole or not at all. The new content goes to a sibling
+// temporary file that is renamed over the target on commit, so a crash, a full
+// disk or a size limit leaves the old file as it was. The rename replaces a
+// symbolic link in the target's place rather than writing through it.
+class AtomicFile {
+public:
+    AtomicFile(QString directory, QString name, Durability durability);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    FileStatus open();
+    // Buffered; the first failure sticks and is reported again by commit().
+    FileStatus write(QByteArrayView data);
+    // Puts the new content in place. The descriptor stays open until close().
+    FileStatus commit();
+    FileStatus close();
+    bool committed() const { return committed_; }
+
+private:
+    FileStatus flush();
+    void discard();
+
+    QString directory_;
+    QString name_;
+    Durability durability_;
+    QByteArray tempPath_;
+    int fd_ = -1;
+    QByteArray pending_;
+    FileStatus status_ = FileStatus::success();
+    bool committed_ = false;
+};
+
+} // namespace kestrix

@@ -1,0 +1,124 @@
+#include "FileSlot.h"
+
+#include "PosixFile.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrix {
+
+FileSlot::~FileSlot()
+{
+    (void)close();
+}
+
+FileStatus FileSlot::openForReading(const QString& directory, const QString& name)
+{
+    (void)close();
+    const FileStatus opened = posix::openForReading(directory, name, fd_);
+    if (!opened.ok()) return opened;
+    mode_ = Mode::Read;
+    name_ = name;
+    reader_ = std::make_unique<ItemReader>(fd_, name);
+    return opened;
+}
+
+FileStatus FileSlot::openForWriting(const QString& directory, const QString& name, Durability durability)
+{
+    (void)close();
+    auto writer = std::make_unique<AtomicFile>(directory, name, durability);
+    const FileStatus opened = writer->open();
+    if (!opened.ok()) return opened;
+    mode_ = Mode::Write;
+    name_ = name;
+    writer_ = std::move(writer);
+    return opened;
+}
+
+FileStatus FileSlot::openForAppending(const QString& directory, const QString& name)
+{
+    (void)close();
+    const QByteArray path = posix::pathOf(directory, name);
+    const bool existed = ::access(path.constData(), F_OK) == 0;
+    fd_ = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd_ < 0) return FileStatus::fromErrno(name, errno);
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+        (void)posix::closeFile(fd_, name);
+        return FileStatus::failure(name, QStringLiteral("it is not a regular file"));
+    }
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    mode_ = Mode::Append;
+    name_ = name;
+    appendStart_ = info.st_size;
+    appendStatus_ = existed ? FileStatus::success() : posix::syncDirectory(directory, name);
+    return appendStatus_;
+}
+
+FileStatus FileSlot::write(QByteArrayView bytes)
+{
+    switch (mode_) {
+    case Mode::Write:
+        return writer_->write(bytes);
+    case Mode::Append: {
+        if (!appendStatus_.ok()) return appendStatus_;
+        appendStatus_ = posix::writeAll(fd_, bytes, name_);
+        if (appendStatus_.ok()) {
+            appendStart_ += bytes.size();
+        } else {
+            // Take back whatever part of the line reached the file.
+            (void)::ftruncate(fd_, appendStart_);
+        }
+        return appendStatus_;
+    }
+    case Mode::Closed:
+    case Mode::Read:
+        break;
+    }
+    return FileStatus::success();
+}
+
+FileStatus FileSlot::commitNow()
+{
+    if (mode_ != Mode::Write) return FileStatus::success();
+    return writer_->commit();
+}
+
+void FileSlot::closeDiscarding()
+{
+    if (mode_ == Mode::Write && !writer_->committed()) {
+        writer_.reset();
+        mode_ = Mode::Closed;
+        return;
+    }
+    (void)close();
+}
+
+FileStatus FileSlot::close()
+{
+    FileStatus status = FileStatus::success();
+    switch (mode_) {
+    case Mode::Write:
+        status = writer_->close();
+        writer_.reset();
+        break;
+    case Mode::Append:
+        status = appendStatus_;
+        if (status.ok() && ::fsync(fd_) != 0) status = FileStatus::fromErrno(name_, errno);
+        status.orFirstFailure(posix::closeFile(fd_, name_));
+        break;
+    case Mode::Read:
+        reader_.reset();
+        (void)posix::closeFile(fd_, name_);
+        break;
+    case Mode::Closed:
+        break;
+    }
+    mode_ = Mode::Closed;
+    appendStatus_ = FileStatus::success();
+    return status;
+}
+
+} // namespace kestrix

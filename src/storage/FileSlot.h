@@ -1,0 +1,60 @@
+#pragma once
+
+#include "AtomicFile.h"
+#include "FileStatus.h"
+#include "ItemReader.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <memory>
+#include <sys/types.h>
+
+namespace kestrix {
+
+// One of the two numbered places a file is opened in. A slot holds at most one
+// file, in one mode:
+// - Read: items are read through reader();
+// - Write: the file is replaced whole when the slot closes, or at once with
+//   commitNow(); until then the old file stays as it was;
+// - Append: lines go to the end; a failed write is rolled back, so the file
+//   never keeps half a line.
+class FileSlot {
+public:
+    enum class Mode { Closed, Read, Write, Append };
+
+    FileSlot() = default;
+    ~FileSlot();
+    FileSlot(const FileSlot&) = delete;
+    FileSlot& operator=(const FileSlot&) = delete;
+
+    Mode mode() const { return mode_; }
+    const QString& fileName() const { return name_; }
+
+    // Each open first closes what the slot held.
+    FileStatus openForReading(const QString& directory, const QString& name);
+    FileStatus openForWriting(const QString& directory, const QString& name, Durability durability);
+    FileStatus openForAppending(const QString& directory, const QString& name);
+
+    // Writing to a slot with no file open for writing writes nothing.
+    FileStatus write(QByteArrayView bytes);
+    FileStatus commitNow();
+    // Finishes what was written (replace, or sync the appended lines) and closes.
+    FileStatus close();
+    // Closes without putting what was written in place (Write mode).
+    void closeDiscarding();
+
+    // The reader of a slot open for reading; null otherwise.
+    ItemReader* reader() { return reader_.get(); }
+
+private:
+    Mode mode_ = Mode::Closed;
+    QString name_;
+    int fd_ = -1;
+    off_t appendStart_ = 0;
+    FileStatus appendStatus_ = FileStatus::success();
+    std::unique_ptr<ItemReader> reader_;
+    std::unique_ptr<AtomicFile> writer_;
+};
+
+} // namespace kestrix

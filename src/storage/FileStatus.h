@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+namespace kestrix {
+
+// The outcome of one file operation: success, a file that does not exist, or
+// a failure with a reason. Every failure names the file it concerns, so a
+// handler can tell the user what went wrong and where.
+class [[nodiscard]] FileStatus {
+public:
+    enum class Kind { Ok, Missing, Failed };
+
+    static FileStatus success() { return FileStatus(Kind::Ok, {}, {}); }
+    static FileStatus missing(const QString& file);
+    static FileStatus failure(const QString& file, const QString& reason);
+    // A failure whose reason is the system's text for an errno value.
+    static FileStatus fromErrno(const QString& file, int error);
+
+    bool ok() const { return kind_ == Kind::Ok; }
+    bool isMissing() const { return kind_ == Kind::Missing; }
+    Kind kind() const { return kind_; }
+    const QString& file() const { return file_; }
+    const QString& reason() const { return reason_; }
+
+    // "kest1.dat: No space left on device"
+    QString describe() const;
+
+    // Keeps the first failure of a sequence of steps.
+    FileStatus& orFirstFailure(const FileStatus& next)
+    {
+        if (ok() && !next.ok()) *this = next;
+        return *this;
+    }
+
+private:
+    FileStatus(Kind kind, QString file, QString reason)
+        : kind_(kind), file_(std::move(file)), reason_(std::move(reason)) {}
+
+    Kind kind_;
+    QString file_;
+    QString reason_;
+};
+
+} // namespace kestrix

@@ -1,0 +1,116 @@
+#include "ItemReader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace kestrix {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 256 * 1024;
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isSeparator(char c) { return c == ',' || c == '\r' || c == '\n'; }
+
+} // namespace
+
+ItemReader::ItemReader(int fd, QString fileName)
+    : fd_(fd), fileName_(std::move(fileName)), buffer_(kBufferSize) {}
+
+bool ItemReader::fill()
+{
+    pos_ = end_ = 0;
+    while (!exhausted_) {
+        const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
+        if (got > 0) {
+            end_ = got;
+            return true;
+        }
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) status_ = FileStatus::fromErrno(fileName_, errno);
+        exhausted_ = true;
+    }
+    return false;
+}
+
+bool ItemReader::available()
+{
+    return pos_ < end_ || fill();
+}
+
+bool ItemReader::atEnd()
+{
+    while (available()) {
+        const char c = buffer_[pos_];
+        if (!isBlank(c) && c != '\r' && c != '\n') return false;
+        ++pos_;
+    }
+    return true;
+}
+
+bool ItemReader::readItem(QByteArray& out)
+{
+    while (available() && isBlank(buffer_[pos_])) ++pos_;
+    if (!available()) return false;
+    if (buffer_[pos_] == '"') {
+        ++pos_;
+        readQuotedRest(out);
+        passSeparator();
+    } else {
+        readUnquoted(out);
+    }
+    return true;
+}
+
+void ItemReader::readQuotedRest(QByteArray& out)
+{
+    while (available()) {
+        const char* from = buffer_.data() + pos_;
+        const auto* quote = static_cast<const char*>(std::memchr(from, '"', end_ - pos_));
+        if (quote) {
+            out.append(from, quote - from);
+            pos_ += (quote - from) + 1;
+            return;
+        }
+        out.append(from, end_ - pos_);
+        pos_ = end_;
+    }
+    // An unterminated quote runs to the end of the data.
+}
+
+qsizetype ItemReader::findSeparator() const
+{
+    qsizetype at = pos_;
+    while (at < end_ && !isSeparator(buffer_[at])) ++at;
+    return at;
+}
+
+// Moves past the next comma or line end, dropping what stands before it.
+void ItemReader::passSeparator()
+{
+    while (available()) {
+        pos_ = findSeparator();
+        if (pos_ == end_) continue;
+        const char separator = buffer_[pos_++];
+        if (separator == '\r' && available() && buffer_[pos_] == '\n') ++pos_;
+        return;
+    }
+}
+
+void ItemReader::readUnquoted(QByteArray& out)
+{
+    const qsizetype start = out.size();
+    while (available()) {
+        const qsizetype stop = findSeparator();
+        out.append(buffer_.data() + pos_, stop - pos_);
+        pos_ = stop;
+        if (stop < end_) break;
+    }
+    passSeparator();
+    qsizetype kept = out.size();
+    while (kept > start && isBlank(out[kept - 1])) --kept;
+    out.truncate(kept);
+}
+
+} // namespace kestrix

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "FileStatus.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+namespace kestrix {
+
+// Reads the item stream of a card or counter file from an open file
+// descriptor, a buffer at a time, so memory never grows with the file.
+//
+// Commas and line ends (CR LF, LF or CR) separate items. An item that starts
+// with a double quote runs to the next double quote, line breaks included;
+// whatever follows up to the next comma or line end is passed over. Any other
+// item (hand-edited files) runs to the next comma or line end, without its
+// leading and trailing blanks.
+class ItemReader {
+public:
+    // Does not take ownership of `fd`; `fileName` is used in error reports.
+    ItemReader(int fd, QString fileName);
+
+    // Passes over blank lines and blanks; true when nothing else is left, or
+    // when reading failed (see status()).
+    bool atEnd();
+
+    // Appends the next item's bytes to `out`. False, with `out` untouched,
+    // when the data ends before another item starts.
+    bool readItem(QByteArray& out);
+
+    // Success, or the read error that ended the stream early.
+    const FileStatus& status() const { return status_; }
+
+private:
+    bool available();
+    bool fill();
+    void readQuotedRest(QByteArray& out);
+    void readUnquoted(QByteArray& out);
+    void passSeparator();
+    qsizetype findSeparator() const;
+
+    int fd_;
+    QString fileName_;
+    std::vector<char> buffer_;
+    qsizetype pos_ = 0;
+    qsizetype end_ = 0;
+    bool exhausted_ = false;
+    FileStatus status_ = FileStatus::success();
+};
+
+} // namespace kestrix

@@ -1,0 +1,144 @@
+#include "Module1.h"
+
+#include "CardLine.h"
+#include "PosixFile.h"
+#include "TextEncoding.h"
+
+#include <cerrno>
+#include <unistd.h>
+#include <vector>
+
+namespace kestrix {
+
+Module1::Module1(QString directory) : directory_(std::move(directory)) {}
+
+FileStatus Module1::CloseAllFiles()
+{
+    FileStatus status = slot1_.close();
+    return status.orFirstFailure(slot2_.close());
+}
+
+FileStatus Module1::OpenCardFileForReading(bool createIfMissing)
+{
+    FileStatus status = slot1_.openForReading(directory_, kCardFile);
+    if (!status.isMissing() || !createIfMissing) return status;
+
+    (void)CloseAllFiles();
+    const FileStatus created = posix::createEmpty(directory_, kCardFile);
+    RecordNumber = QStringLiteral("1");
+    (void)CloseAllFiles();
+    status = slot1_.openForReading(directory_, kCardFile);
+    return created.ok() ? status : created;
+}
+
+bool Module1::AtEndOfCards()
+{
+    ItemReader* reader = slot1_.reader();
+    return !reader || reader->atEnd();
+}
+
+bool Module1::ReadCard(StoredCard& card)
+{
+    ItemReader* reader = slot1_.reader();
+    if (!reader || !card.readFrom(*reader)) return false;
+    if (card.itemCount() == kFieldCount) RecordNumber = card.text(Field::RecordNumber);
+    return true;
+}
+
+FileStatus Module1::cardReadStatus()
+{
+    ItemReader* reader = slot1_.reader();
+    return reader ? reader->status() : FileStatus::success();
+}
+
+FileStatus Module1::AppendCard(const CardRecord& card)
+{
+    if (firstFieldWithDoubleQuote(card).has_value())
+        return FileStatus::failure(kCardFile, QStringLiteral("a double quote cannot be stored"));
+    (void)CloseAllFiles();
+    FileStatus status = slot1_.openForAppending(directory_, kCardFile);
+    status.orFirstFailure(slot1_.write(cardLine(card)));
+    return status.orFirstFailure(CloseAllFiles());
+}
+
+FileStatus Module1::RewriteWithoutContact(const QString& contact)
+{
+    (void)CloseAllFiles();
+    const FileStatus scratch = slot2_.openForWriting(directory_, kScratchFile, Durability::Scratch);
+    if (!scratch.ok()) return scratch;
+
+    FileStatus status = OpenCardFileForReading(true);
+    StoredCard card;
+    QByteArray line;
+    while (status.ok() && !AtEndOfCards()) {
+        if (!ReadCard(card)) break;
+        if (card.text(Field::CCNAME) == contact) continue;
+        line.clear();
+        card.appendLineTo(line);
+        status = slot2_.write(line);
+    }
+    status.orFirstFailure(cardReadStatus());
+    // A scratch file that is incomplete, or an older one, must never replace the cards.
+    if (!status.ok()) {
+        slot2_.closeDiscarding();
+        (void)CloseAllFiles();
+        return status;
+    }
+    status = CloseAllFiles();
+    if (!status.ok()) return status;
+    return replaceCardFileWithScratch();
+}
+
+FileStatus Module1::replaceCardFileWithScratch()
+{
+    int source = -1;
+    FileStatus status = posix::openForReading(directory_, kScratchFile, source);
+    if (!status.ok()) return status;
+
+    AtomicFile target(directory_, kCardFile, Durability::Durable);
+    status = target.open();
+    std::vector<char> buffer(1 << 20);
+    while (status.ok()) {
+        const ssize_t got = ::read(source, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) status = FileStatus::fromErrno(kScratchFile, errno);
+        if (got <= 0) break;
+        status = target.write(QByteArrayView(buffer.data(), got));
+    }
+    (void)posix::closeFile(source, kScratchFile);
+    if (!status.ok()) return status;
+    return target.close();
+}
+
+FileStatus Module1::ReadCounter()
+{
+    (void)slot2_.close();
+    FileStatus status = slot2_.openForReading(directory_, kCounterFile);
+    if (status.isMissing()) {
+        const FileStatus created = posix::createEmpty(directory_, kCounterFile);
+        status = slot2_.openForReading(directory_, kCounterFile);
+        if (!created.ok()) return created;
+    }
+    ItemReader* reader = slot2_.reader();
+    if (!reader) return status;
+    QByteArray item;
+    while (!reader->atEnd()) {
+        item.clear();
+        if (!reader->readItem(item)) break;
+        RecordNumber = decodeItem(item);
+    }
+    return reader->status();
+}
+
+FileStatus Module1::WriteCounter(const QString& number)
+{
+    if (number.contains(QLatin1Char('"')))
+        return FileStatus::failure(kCounterFile, QStringLiteral("a double quote cannot be stored"));
+    (void)slot2_.close();
+    FileStatus status = slot2_.openForWriting(directory_, kCounterFile, Durability::Durable);
+    status.orFirstFailure(slot2_.write(counterLine(number)));
+    // A number must never be issued twice, even after a crash: on the disk now.
+    return status.orFirstFailure(slot2_.commitNow());
+}
+
+} // namespace kestrix

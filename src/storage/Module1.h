@@ -1,0 +1,75 @@
+#pragma once
+
+#include "CardRecord.h"
+#include "FileSlot.h"
+#include "FileStatus.h"
+#include "StoredCard.h"
+
+#include <QString>
+
+namespace kestrix {
+
+// The state every window shares, created once by main() and handed to the
+// windows: the last record number read or issued, and the two file slots
+// (slot 1 for the card file, slot 2 for the scratch and counter files).
+//
+// All files live in one directory, the program's working directory in normal
+// use. Operations report success or the failure with its reason; they never
+// talk to the user.
+class Module1 {
+public:
+    static inline const QString kCardFile = QStringLiteral("kest1.dat");
+    static inline const QString kScratchFile = QStringLiteral("temp.dat");
+    static inline const QString kCounterFile = QStringLiteral("kestrec.rec");
+
+    explicit Module1(QString directory);
+
+    // The record number most recently read from a card or the counter file,
+    // or "1" after the card file had to be created. Empty at start.
+    QString RecordNumber;
+
+    FileStatus CloseAllFiles();
+
+    // Opens the card file in slot 1 for reading. A missing file is created
+    // empty when `createIfMissing` is set (RecordNumber then becomes "1").
+    // On failure slot 1 stays empty, so a scan reads no card.
+    FileStatus OpenCardFileForReading(bool createIfMissing);
+
+    // True when no card is left in slot 1, or nothing readable is open there.
+    bool AtEndOfCards();
+
+    // Reads the next card into `card` and its record number into RecordNumber.
+    bool ReadCard(StoredCard& card);
+
+    // Adds one card line to the end of the card file, whole or not at all.
+    FileStatus AppendCard(const CardRecord& card);
+
+    // Rewrites the card file without every card whose contact name equals
+    // `contact`, through the scratch file. The card file is replaced only when
+    // the scratch file was written completely, and then in one step.
+    FileStatus RewriteWithoutContact(const QString& contact);
+
+    // Reads the counter file into RecordNumber (last item wins), creating it
+    // empty when it does not exist.
+    FileStatus ReadCounter();
+
+    // Replaces the counter file's content with `number`, on the disk at once;
+    // the file stays open in slot 2.
+    FileStatus WriteCounter(const QString& number);
+
+    // Success, or the read error that cut the last scan of slot 1 short.
+    FileStatus cardReadStatus();
+
+    const QString& directory() const { return directory_; }
+    const FileSlot& slot1() const { return slot1_; }
+    const FileSlot& slot2() const { return slot2_; }
+
+private:
+    FileStatus replaceCardFileWithScratch();
+
+    QString directory_;
+    FileSlot slot1_;
+    FileSlot slot2_;
+};
+
+} // namespace kestrix

@@ -1,0 +1,80 @@
+#include "PosixFile.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrix::posix {
+
+QByteArray pathOf(const QString& directory, const QString& name)
+{
+    return QFile::encodeName(directory + QLatin1Char('/') + name);
+}
+
+FileStatus writeAll(int fd, QByteArrayView data, const QString& fileName)
+{
+    const char* next = data.data();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t wrote = ::write(fd, next, static_cast<size_t>(left));
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote < 0) return FileStatus::fromErrno(fileName, errno);
+        if (wrote == 0) return FileStatus::failure(fileName, QStringLiteral("the disk accepted no more data"));
+        next += wrote;
+        left -= wrote;
+    }
+    return FileStatus::success();
+}
+
+FileStatus openForReading(const QString& directory, const QString& name, int& fd)
+{
+    fd = -1;
+    // Non-blocking, so a named pipe in the file's place cannot hang the program.
+    const int opened = ::open(pathOf(directory, name).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (opened < 0) {
+        if (errno == ENOENT) return FileStatus::missing(name);
+        return FileStatus::fromErrno(name, errno);
+    }
+    struct stat info {};
+    if (::fstat(opened, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const bool folder = S_ISDIR(info.st_mode);
+        ::close(opened);
+        return FileStatus::failure(name, folder ? QStringLiteral("it is a folder, not a file")
+                                                : QStringLiteral("it is not a regular file"));
+    }
+    ::fcntl(opened, F_SETFL, ::fcntl(opened, F_GETFL) & ~O_NONBLOCK);
+    fd = opened;
+    return FileStatus::success();
+}
+
+FileStatus createEmpty(const QString& directory, const QString& name)
+{
+    int fd = ::open(pathOf(directory, name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return FileStatus::fromErrno(name, errno);
+    FileStatus status = closeFile(fd, name);
+    return status.orFirstFailure(syncDirectory(directory, name));
+}
+
+FileStatus syncDirectory(const QString& directory, const QString& fileName)
+{
+    int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return FileStatus::fromErrno(fileName, errno);
+    FileStatus status = FileStatus::success();
+    if (::fsync(fd) != 0 && errno != EINVAL) status = FileStatus::fromErrno(fileName, errno);
+    ::close(fd);
+    return status;
+}
+
+FileStatus closeFile(int& fd, const QString& fileName)
+{
+    if (fd < 0) return FileStatus::success();
+    const int result = ::close(fd);
+    fd = -1;
+    if (result != 0 && errno != EINTR) return FileStatus::fromErrno(fileName, errno);
+    return FileStatus::success();
+}
+
+} // namespace kestrix::posix

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "FileStatus.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+namespace kestrix::posix {
+
+// The file system path of `name` inside `directory`.
+QByteArray pathOf(const QString& directory, const QString& name);
+
+// Writes all of `data`. A write that stops short is continued, so a full disk
+// or a size limit surfaces as the error of the next write and is reported.
+FileStatus writeAll(int fd, QByteArrayView data, const QString& fileName);
+
+// Opens an existing regular file for reading into `fd`. A file that does not
+// exist gives a Missing status; a folder or device in its place is a failure.
+FileStatus openForReading(const QString& directory, const QString& name, int& fd);
+
+// Creates `name` empty, never truncating a file that appeared meanwhile, and
+// makes its directory entry durable.
+FileStatus createEmpty(const QString& directory, const QString& name);
+
+// Makes renames and creations in `directory` survive a power cut.
+FileStatus syncDirectory(const QString& directory, const QString& fileName);
+
+// Closes `fd` (when open) and sets it to -1; reports a failed close, which on
+// some file systems is where a failed write shows up.
+FileStatus closeFile(int& fd, const QString& fileName);
+
+} // namespace kestrix::posix

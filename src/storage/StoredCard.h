@@ -1,0 +1,42 @@
+#pragma once
+
+#include "CardRecord.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <array>
+
+namespace kestrix {
+
+class ItemReader;
+
+// One card as it stands in the card file: the raw bytes of its items. Fields
+// are decoded only when asked for, and a card that is only passed on (as in a
+// rewrite) is written back byte for byte.
+//
+// Reuse one StoredCard across a scan: its storage is kept between cards.
+class StoredCard {
+public:
+    // Reads the next card's 14 items. A card cut short by the end of the file
+    // keeps the items it has; the missing ones count as empty. False when no
+    // item could be read at all.
+    bool readFrom(ItemReader& reader);
+
+    // How many of the 14 items the file held for this card.
+    int itemCount() const { return count_; }
+
+    QByteArrayView raw(Field field) const;
+    QString text(Field field) const;
+
+    // Appends this card as one stored line, each item as it was read.
+    void appendLineTo(QByteArray& out) const;
+
+private:
+    QByteArray bytes_;
+    std::array<qsizetype, kFieldCount + 1> bounds_{};
+    int count_ = 0;
+};
+
+} // namespace kestrix

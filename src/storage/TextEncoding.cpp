@@ -1,0 +1,74 @@
+#include "TextEncoding.h"
+
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <array>
+
+namespace kestrix {
+
+namespace {
+
+bool isAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Windows-1252 differs from Latin-1 only here. The five bytes it leaves
+// undefined keep their Latin-1 (C1 control) meaning, as Windows itself does.
+constexpr std::array<char16_t, 32> kHighControlRange = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+QString withLineFeeds(QString text)
+{
+    if (text.contains(QLatin1Char('\r'))) text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
+}
+
+} // namespace
+
+QString decodeWindows1252ByTable(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        *out++ = (byte >= 0x80 && byte <= 0x9F) ? QChar(kHighControlRange[byte - 0x80]) : QChar(byte);
+    }
+    return text;
+}
+
+QString decodeWindows1252(QByteArrayView bytes)
+{
+    QStringDecoder decoder("windows-1252", QStringDecoder::Flag::Stateless);
+    if (!decoder.isValid()) return decodeWindows1252ByTable(bytes);
+    return decoder.decode(bytes);
+}
+
+QString decodeItem(QByteArrayView bytes)
+{
+    if (isAscii(bytes)) return withLineFeeds(QString::fromLatin1(bytes));
+
+    // A stateless decoder reports a trailing incomplete sequence as an error
+    // instead of silently holding it back for more input.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError()) text = decodeWindows1252(bytes);
+    return withLineFeeds(std::move(text));
+}
+
+QByteArray encodeField(const QString& text)
+{
+    QByteArray bytes = text.toUtf8();
+    if (!bytes.contains('\n')) return bytes;
+    bytes.replace("\r\n", "\n");
+    bytes.replace("\n", "\r\n");
+    return bytes;
+}
+
+} // namespace kestrix

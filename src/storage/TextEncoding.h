@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+namespace kestrix {
+
+// Turns the bytes of one stored item into text. Items are UTF-8 when their
+// bytes are valid UTF-8; anything else comes from an older 8-bit file and is
+// read as Windows-1252. A CR LF pair inside the item becomes one line feed,
+// the line break the editor's memo box uses.
+QString decodeItem(QByteArrayView bytes);
+
+// Windows-1252 through the toolkit's codec (ICU), or the table below where
+// the toolkit has no such codec.
+QString decodeWindows1252(QByteArrayView bytes);
+
+// Windows-1252 by a fixed table: Latin-1 except for 0x80 to 0x9F.
+QString decodeWindows1252ByTable(QByteArrayView bytes);
+
+// The bytes a field is stored as: UTF-8, each line feed written as CR LF.
+QByteArray encodeField(const QString& text);
+
+} // namespace kestrix

@@ -1,0 +1,155 @@
+// The editor window as it opens: layout, lock, and the number in "Record".
+#include "editor/Form4.h"
+#include "platform/ScriptedPlatform.h"
+#include "storage/CardLine.h"
+#include "storage/Module1.h"
+#include "support/CardFiles.h"
+#include "support/TempFolder.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace kestrix::testing {
+namespace {
+
+class Form4Startup : public ::testing::Test {
+protected:
+    std::unique_ptr<Form4> open()
+    {
+        return std::make_unique<Form4>(module, platform);
+    }
+
+    TempFolder folder;
+    Module1 module{folder.path()};
+    ScriptedPlatform platform;
+};
+
+TEST_F(Form4Startup, WithoutCardFileCreatesItAndShowsOne)
+{
+    auto form = open();
+    EXPECT_TRUE(folder.exists(QStringLiteral("kest1.dat")));
+    EXPECT_EQ(folder.read(QStringLiteral("kest1.dat")), QByteArray());
+    EXPECT_EQ(form->fieldText(Field::RecordNumber), QStringLiteral("1"));
+    for (int i = 0; i < kFieldCount - 1; ++i) EXPECT_EQ(form->fieldText(static_cast<Field>(i)), QString()) << i;
+    EXPECT_TRUE(form->isLocked());
+    EXPECT_TRUE(platform.shown.empty());
+    EXPECT_EQ(module.slot1().mode(), FileSlot::Mode::Closed);
+}
+
+TEST_F(Form4Startup, ShowsTheLastCardsNumber)
+{
+    folder.write(QStringLiteral("kest1.dat"), cardLine(makeCard(QStringLiteral("Ann"), QStringLiteral("12")))
+                                                  + cardLine(makeCard(QStringLiteral("Bob"), QStringLiteral("7"))));
+    EXPECT_EQ(open()->fieldText(Field::RecordNumber), QStringLiteral("7"));
+
+    folder.write(QStringLiteral("kest1.dat"), QByteArray("\r\n"));
+    module.RecordNumber.clear();
+    EXPECT_EQ(open()->fieldText(Field::RecordNumber), QStringLiteral("1"));
+}
+
+TEST_F(Form4Startup, UnreadableCardFileIsReportedOnceAndTheWindowStillOpens)
+{
+    folder.makeFolder(QStringLiteral("kest1.dat"));
+    auto form = open();
+    ASSERT_EQ(platform.shown.size(), 1u);
+    const ShownMessage& message = platform.shown.front();
+    EXPECT_EQ(message.buttons, MessageButtons::Ok);
+    EXPECT_FALSE(message.title.has_value());
+    EXPECT_TRUE(message.text.contains(QStringLiteral("kest1.dat")));
+    EXPECT_TRUE(message.text.contains(QStringLiteral("folder")));
+    EXPECT_EQ(form->fieldText(Field::RecordNumber), QStringLiteral("1"));
+}
+
+TEST_F(Form4Startup, LockedFieldsTakeNoTyping)
+{
+    auto form = open();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    auto* company = qobject_cast<QLineEdit*>(form->Text(1));
+    QTest::keyClicks(company, QStringLiteral("Acme"));
+    EXPECT_EQ(company->text(), QString());
+    form->unlockEditor();
+    QTest::keyClicks(company, QStringLiteral("Acme"));
+    EXPECT_EQ(company->text(), QStringLiteral("Acme"));
+}
+
+TEST_F(Form4Startup, LayoutMatchesTheDesign)
+{
+    auto form = open();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("KESTRIX"));
+    EXPECT_EQ(form->size(), QSize(416, 435));
+    EXPECT_EQ(form->minimumSize(), form->maximumSize());
+    EXPECT_FALSE(form->windowIcon().isNull());
+
+    EXPECT_EQ(form->Frame3->geometry(), QRect(8, 8, 289, 417));
+    EXPECT_EQ(form->Frame1->geometry(), QRect(304, 16, 105, 417));
+    EXPECT_EQ(form->Frame2->geometry(), QRect(8, 8, 89, 401));
+    EXPECT_EQ(form->Text(14)->geometry(), QRect(240, 16, 41, 19));
+    EXPECT_EQ(form->Text(9)->geometry(), QRect(160, 240, 121, 19));
+    EXPECT_EQ(form->Text(13)->geometry(), QRect(8, 360, 273, 49));
+    EXPECT_TRUE(qobject_cast<QPlainTextEdit*>(form->Text(13)));
+    EXPECT_EQ(form->Text(13)->parentWidget(), form->Frame3);
+
+    const std::vector<std::pair<QToolButton*, QString>> buttons = {
+        {form->Command4, "Add"}, {form->Command1, "Save"}, {form->Command7, "Edit"}, {form->Command2, "Delete"},
+        {form->Command5, "Search"}, {form->Command6, "About"}, {form->Command3, "Exit"}};
+    int top = 8;
+    for (const auto& [button, caption] : buttons) {
+        EXPECT_EQ(button->text(), caption);
+        EXPECT_EQ(button->geometry(), QRect(16, top, 57, 49)) << caption.toStdString();
+        EXPECT_EQ(button->parentWidget(), form->Frame2);
+        EXPECT_FALSE(button->icon().pixmap(QSize(24, 24)).isNull());
+        top += 56;
+    }
+
+    auto* contactLabel = form->findChild<QLabel*>(QStringLiteral("Label2"));
+    ASSERT_NE(contactLabel, nullptr);
+    EXPECT_EQ(contactLabel->text(), QStringLiteral("CONTACT NAME"));
+    EXPECT_EQ(contactLabel->pos(), QPoint(8, 64));
+    EXPECT_EQ(contactLabel->buddy(), form->Text(2));
+    EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("Label14"))->geometry(), QRect(192, 16, 49, 17));
+}
+
+TEST_F(Form4Startup, TabOrderAndFirstFocus)
+{
+    auto form = open();
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    EXPECT_EQ(QApplication::focusWidget(), form->Command5);
+
+    form->unlockEditor();
+    QStringList visited;
+    QWidget* current = form->Command5;
+    for (int step = 0; step < 21; ++step) {
+        visited << current->objectName();
+        do current = current->nextInFocusChain();
+        while (!(current->focusPolicy() & Qt::TabFocus) || !current->isEnabled());
+    }
+    EXPECT_EQ(visited, QString("Command5 Command4 Command3 Command2 Command1 Command6 Text14 Text13 Text2 Text1 "
+                               "Text12 Text11 Text10 Text9 Text8 Text7 Text6 Text5 Text4 Text3 Command7")
+                           .split(QLatin1Char(' ')));
+    EXPECT_EQ(current, form->Command5);
+}
+
+TEST_F(Form4Startup, ClosingTheWindowEndsTheProgramLikeExit)
+{
+    auto form = open();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_TRUE(module.WriteCounter(QStringLiteral("5")).ok());
+    form->unlockEditor();
+    form->close();
+    EXPECT_EQ(platform.endProgramCalls, 1);
+    EXPECT_TRUE(form->isLocked());
+    EXPECT_EQ(module.slot2().mode(), FileSlot::Mode::Closed);
+}
+
+} // namespace
+} // namespace kestrix::testing

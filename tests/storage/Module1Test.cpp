@@ -1,0 +1,182 @@
+// The card file operations on real files in a scratch working directory.
+#include "storage/CardLine.h"
+#include "storage/Module1.h"
+#include "support/CardFiles.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace kestrix::testing {
+namespace {
+
+const QString kCards = QStringLiteral("kest1.dat");
+const QString kScratch = QStringLiteral("temp.dat");
+const QString kCounter = QStringLiteral("kestrec.rec");
+
+class Module1Test : public ::testing::Test {
+protected:
+    QByteArray lines(std::initializer_list<std::pair<const char*, const char*>> contactsAndNumbers)
+    {
+        QByteArray bytes;
+        for (const auto& [contact, number] : contactsAndNumbers)
+            bytes += cardLine(makeCard(QLatin1String(contact), QLatin1String(number)));
+        return bytes;
+    }
+
+    QString scanAll()
+    {
+        (void)module.CloseAllFiles();
+        EXPECT_TRUE(module.OpenCardFileForReading(false).ok());
+        StoredCard card;
+        while (!module.AtEndOfCards()) module.ReadCard(card);
+        return module.RecordNumber;
+    }
+
+    TempFolder folder;
+    Module1 module{folder.path()};
+};
+
+TEST_F(Module1Test, OpeningAMissingCardFile)
+{
+    const FileStatus withoutCreation = module.OpenCardFileForReading(false);
+    EXPECT_TRUE(withoutCreation.isMissing());
+    EXPECT_FALSE(folder.exists(kCards));
+    EXPECT_TRUE(module.AtEndOfCards());
+    EXPECT_EQ(module.RecordNumber, QString());
+
+    ASSERT_TRUE(module.OpenCardFileForReading(true).ok());
+    EXPECT_EQ(folder.read(kCards), QByteArray());
+    EXPECT_EQ(module.RecordNumber, QStringLiteral("1"));
+    EXPECT_TRUE(module.AtEndOfCards());
+}
+
+TEST_F(Module1Test, ScanLeavesTheLastNumberAndAnEmptyFileLeavesItAlone)
+{
+    folder.write(kCards, lines({{"Ann", "1"}, {"Bob", "2"}, {"Cy", "30"}}));
+    EXPECT_EQ(scanAll(), QStringLiteral("30"));
+    folder.write(kCards, QByteArray());
+    EXPECT_EQ(scanAll(), QStringLiteral("30"));
+}
+
+TEST_F(Module1Test, CardFileThatIsAFolderOrUnreachable)
+{
+    folder.makeFolder(kCards);
+    const FileStatus status = module.OpenCardFileForReading(true);
+    EXPECT_FALSE(status.ok());
+    EXPECT_FALSE(status.isMissing());
+    EXPECT_EQ(status.file(), kCards);
+    EXPECT_TRUE(module.AtEndOfCards());
+    EXPECT_FALSE(module.AppendCard(makeCard(QStringLiteral("Ann"), QStringLiteral("1"))).ok());
+    EXPECT_FALSE(module.RewriteWithoutContact(QStringLiteral("Ann")).ok());
+
+    Module1 nowhere(folder.pathOf(QStringLiteral("gone")));
+    const FileStatus created = nowhere.OpenCardFileForReading(true);
+    EXPECT_FALSE(created.ok());
+    EXPECT_EQ(created.file(), kCards);
+    EXPECT_EQ(nowhere.RecordNumber, QStringLiteral("1"));
+    EXPECT_TRUE(nowhere.AtEndOfCards());
+}
+
+TEST_F(Module1Test, AppendAddsOneWholeLine)
+{
+    const CardRecord ann = makeCard(QStringLiteral("Ann"), QStringLiteral("1"));
+    const CardRecord bob = makeCard(QStringLiteral("Bob"), QStringLiteral("2"));
+    ASSERT_TRUE(module.AppendCard(ann).ok());
+    ASSERT_TRUE(module.AppendCard(bob).ok());
+    EXPECT_EQ(folder.read(kCards), cardLine(ann) + cardLine(bob));
+    EXPECT_EQ(module.slot1().mode(), FileSlot::Mode::Closed);
+
+    CardRecord quoted = bob;
+    quoted[indexOf(Field::PHONE)] = QStringLiteral("\"555\"");
+    EXPECT_FALSE(module.AppendCard(quoted).ok());
+    EXPECT_EQ(folder.read(kCards), cardLine(ann) + cardLine(bob));
+}
+
+TEST_F(Module1Test, RewriteDropsEveryCardOfTheContactAndKeepsTheRestInOrder)
+{
+    folder.write(kCards, lines({{"A", "1"}, {"B", "2"}, {"a", "3"}, {"A", "4"}, {"C", "5"}}));
+    ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("A")).ok());
+    const QByteArray kept = lines({{"B", "2"}, {"a", "3"}, {"C", "5"}});
+    EXPECT_EQ(folder.read(kCards), kept);
+    EXPECT_EQ(folder.read(kScratch), kept);
+    EXPECT_EQ(module.RecordNumber, QStringLiteral("5"));
+    EXPECT_EQ(module.slot1().mode(), FileSlot::Mode::Closed);
+    EXPECT_EQ(module.slot2().mode(), FileSlot::Mode::Closed);
+
+    ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("B")).ok());
+    ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("a")).ok());
+    ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("C")).ok());
+    EXPECT_EQ(folder.read(kCards), QByteArray());
+    EXPECT_EQ(folder.read(kScratch), QByteArray());
+}
+
+TEST_F(Module1Test, RewriteKeepsOldBytesAndPermissions)
+{
+    const QByteArray old = "\"Caf\xE9\",\"Ren\xE9\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"7\"\r\n";
+    folder.write(kCards, old + lines({{"Bob", "8"}}));
+    ASSERT_EQ(::chmod(QFile::encodeName(folder.pathOf(kCards)).constData(), 0640), 0);
+    ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("Bob")).ok());
+    EXPECT_EQ(folder.read(kCards), old);
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(folder.pathOf(kCards)).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST_F(Module1Test, RewriteOfAMissingCardFileCreatesItEmpty)
+{
+    module.RecordNumber = QStringLiteral("17");
+    ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("Ann")).ok());
+    EXPECT_EQ(folder.read(kCards), QByteArray());
+    EXPECT_EQ(folder.read(kScratch), QByteArray());
+    EXPECT_EQ(module.RecordNumber, QStringLiteral("1"));
+}
+
+TEST_F(Module1Test, ScratchFileThatCannotBeWrittenLeavesTheCardsAlone)
+{
+    const QByteArray cards = lines({{"Ann", "1"}, {"Bob", "2"}});
+    folder.write(kCards, cards);
+    folder.makeFolder(kScratch);
+    const FileStatus status = module.RewriteWithoutContact(QStringLiteral("Ann"));
+    EXPECT_FALSE(status.ok());
+    EXPECT_EQ(status.file(), kScratch);
+    EXPECT_EQ(folder.read(kCards), cards);
+    // No half-written sibling is left behind either.
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{kCards});
+}
+
+TEST_F(Module1Test, CounterReadsTheLastItemAndIsCreatedWhenMissing)
+{
+    module.RecordNumber = QStringLiteral("9");
+    ASSERT_TRUE(module.ReadCounter().ok());
+    EXPECT_TRUE(folder.exists(kCounter));
+    EXPECT_EQ(folder.read(kCounter), QByteArray());
+    EXPECT_EQ(module.RecordNumber, QStringLiteral("9"));
+
+    folder.write(kCounter, "\"3\"\r\n\"41\"\r\n\r\n");
+    ASSERT_TRUE(module.ReadCounter().ok());
+    EXPECT_EQ(module.RecordNumber, QStringLiteral("41"));
+}
+
+TEST_F(Module1Test, CounterIsOnTheDiskAtOnceAndStaysOpen)
+{
+    folder.write(kCounter, "\"41\"\r\n");
+    ASSERT_TRUE(module.WriteCounter(QStringLiteral("42")).ok());
+    EXPECT_EQ(module.slot2().mode(), FileSlot::Mode::Write);
+    EXPECT_EQ(folder.read(kCounter), QByteArray("\"42\"\r\n"));
+    ASSERT_TRUE(module.CloseAllFiles().ok());
+    EXPECT_EQ(folder.read(kCounter), QByteArray("\"42\"\r\n"));
+
+    folder.makeFolder(QStringLiteral("sub"));
+    Module1 blocked(folder.pathOf(QStringLiteral("sub")));
+    folder.makeFolder(QStringLiteral("sub/") + kCounter);
+    const FileStatus status = blocked.WriteCounter(QStringLiteral("43"));
+    EXPECT_FALSE(status.ok());
+    EXPECT_EQ(status.file(), kCounter);
+}
+
+} // namespace
+} // namespace kestrix::testing
