@@ -56,7 +56,8 @@ void Form4::Form_Load()
     (void)module_.CloseAllFiles();
     FileStatus status = module_.OpenCardFileForReading(true);
     StoredCard card;
-    while (!module_.AtEndOfCards()) module_.ReadCard(card);
+    while (!module_.AtEndOfCards() && module_.ReadCard(card)) {
+    }
     status.orFirstFailure(module_.cardReadStatus());
     (void)module_.CloseAllFiles();
 
