@@ -40,16 +40,15 @@ FileStatus FileSlot::openForWriting(const QString& directory, const QString& nam
 FileStatus FileSlot::openForAppending(const QString& directory, const QString& name)
 {
     (void)close();
-    const QByteArray path = posix::pathOf(directory, name);
-    const bool existed = ::access(path.constData(), F_OK) == 0;
-    fd_ = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (fd_ < 0) return FileStatus::fromErrno(name, errno);
+    const bool existed = ::access(posix::pathOf(directory, name).constData(), F_OK) == 0;
+    const FileStatus opened = posix::openRegularFile(directory, name, O_WRONLY | O_APPEND | O_CREAT, fd_);
+    if (!opened.ok()) return opened;
     struct stat info {};
-    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd_, &info) != 0) {
+        const int error = errno;
         (void)posix::closeFile(fd_, name);
-        return FileStatus::failure(name, QStringLiteral("it is not a regular file"));
+        return FileStatus::fromErrno(name, error);
     }
-    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
     mode_ = Mode::Append;
     name_ = name;
     appendStart_ = info.st_size;

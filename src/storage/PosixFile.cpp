@@ -29,11 +29,11 @@ FileStatus writeAll(int fd, QByteArrayView data, const QString& fileName)
     return FileStatus::success();
 }
 
-FileStatus openForReading(const QString& directory, const QString& name, int& fd)
+FileStatus openRegularFile(const QString& directory, const QString& name, int flags, int& fd)
 {
     fd = -1;
     // Non-blocking, so a named pipe in the file's place cannot hang the program.
-    const int opened = ::open(pathOf(directory, name).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int opened = ::open(pathOf(directory, name).constData(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
     if (opened < 0) {
         if (errno == ENOENT) return FileStatus::missing(name);
         return FileStatus::fromErrno(name, errno);
@@ -48,6 +48,11 @@ FileStatus openForReading(const QString& directory, const QString& name, int& fd
     ::fcntl(opened, F_SETFL, ::fcntl(opened, F_GETFL) & ~O_NONBLOCK);
     fd = opened;
     return FileStatus::success();
+}
+
+FileStatus openForReading(const QString& directory, const QString& name, int& fd)
+{
+    return openRegularFile(directory, name, O_RDONLY, fd);
 }
 
 FileStatus createEmpty(const QString& directory, const QString& name)

@@ -15,6 +15,11 @@ QByteArray pathOf(const QString& directory, const QString& name);
 // or a size limit surfaces as the error of the next write and is reported.
 FileStatus writeAll(int fd, QByteArrayView data, const QString& fileName);
 
+// Opens `name` with `flags` into `fd`, accepting only a regular file. A file
+// that does not exist gives a Missing status; a folder or device in its place
+// is a failure.
+FileStatus openRegularFile(const QString& directory, const QString& name, int flags, int& fd);
+
 // Opens an existing regular file for reading into `fd`. A file that does not
 // exist gives a Missing status; a folder or device in its place is a failure.
 FileStatus openForReading(const QString& directory, const QString& name, int& fd);
