@@ -63,6 +63,18 @@ FileStatus Module1::AppendCard(const CardRecord& card)
 
 FileStatus Module1::RewriteWithoutContact(const QString& contact)
 {
+    return rewrite(contact, {});
+}
+
+FileStatus Module1::RewriteWithoutContactThenAppend(const QString& contact, const CardRecord& card)
+{
+    if (firstFieldWithDoubleQuote(card).has_value())
+        return FileStatus::failure(kCardFile, QStringLiteral("a double quote cannot be stored"));
+    return rewrite(contact, cardLine(card));
+}
+
+FileStatus Module1::rewrite(const QString& contact, QByteArrayView appendedLine)
+{
     (void)CloseAllFiles();
     const FileStatus scratch = slot2_.openForWriting(directory_, kScratchFile, Durability::Scratch);
     if (!scratch.ok()) return scratch;
@@ -86,10 +98,10 @@ FileStatus Module1::RewriteWithoutContact(const QString& contact)
     }
     status = CloseAllFiles();
     if (!status.ok()) return status;
-    return replaceCardFileWithScratch();
+    return replaceCardFileWithScratch(appendedLine);
 }
 
-FileStatus Module1::replaceCardFileWithScratch()
+FileStatus Module1::replaceCardFileWithScratch(QByteArrayView appendedLine)
 {
     int source = -1;
     FileStatus status = posix::openForReading(directory_, kScratchFile, source);
@@ -106,6 +118,7 @@ FileStatus Module1::replaceCardFileWithScratch()
         status = target.write(QByteArrayView(buffer.data(), got));
     }
     (void)posix::closeFile(source, kScratchFile);
+    if (status.ok() && !appendedLine.isEmpty()) status = target.write(appendedLine);
     if (!status.ok()) return status;
     return target.close();
 }

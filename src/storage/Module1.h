@@ -49,6 +49,12 @@ public:
     // the scratch file was written completely, and then in one step.
     FileStatus RewriteWithoutContact(const QString& contact);
 
+    // RewriteWithoutContact followed by AppendCard, as one change: the card
+    // file goes from the old cards straight to the kept cards plus `card`, so
+    // it is never left with the old cards gone and the new one missing. The
+    // scratch file holds the kept cards, as after RewriteWithoutContact.
+    FileStatus RewriteWithoutContactThenAppend(const QString& contact, const CardRecord& card);
+
     // Reads the counter file into RecordNumber (last item wins), creating it
     // empty when it does not exist.
     FileStatus ReadCounter();
@@ -65,7 +71,8 @@ public:
     const FileSlot& slot2() const { return slot2_; }
 
 private:
-    FileStatus replaceCardFileWithScratch();
+    FileStatus rewrite(const QString& contact, QByteArrayView appendedLine);
+    FileStatus replaceCardFileWithScratch(QByteArrayView appendedLine);
 
     QString directory_;
     FileSlot slot1_;
