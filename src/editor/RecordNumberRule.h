@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+
+namespace kestrix {
+
+// How Add turns the last issued record number into the next one. The stored
+// number is text and may have been typed by hand, so reading is forgiving:
+// blanks, tabs and line feeds are ignored wherever they are, the longest
+// leading number counts ("12abc" is 12) and text without one counts as 0.
+
+// The value of the leading number of `text`, or nothing when it is too large
+// for a double.
+std::optional<double> numberFromText(QStringView text);
+
+// Shortest text of at most 15 significant digits: 42, 3.5, 1E+15, 1E-05.
+QString textFromNumber(double value);
+
+// The number after `text`, or nothing when `text` is too large to count on.
+std::optional<QString> nextRecordNumber(QStringView text);
+
+} // namespace kestrix

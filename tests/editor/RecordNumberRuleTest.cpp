@@ -1,0 +1,54 @@
+#include "editor/RecordNumberRule.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrix::testing {
+namespace {
+
+TEST(RecordNumberRule, NextNumberFromStoredText)
+{
+    const std::vector<std::pair<QString, QString>> cases = {
+        {"41", "42"},
+        {"", "1"},
+        {"abc", "1"},
+        {" 4 1", "42"},
+        {"\t4\n1\n", "42"},
+        {"2.5", "3.5"},
+        {"-5", "-4"},
+        {"+7", "8"},
+        {"-1", "0"},
+        {"12abc", "13"},
+        {"1.5.5", "2.5"},
+        {".5", "1.5"},
+        {"7.", "8"},
+        {"3e2", "301"},
+        {"3E", "4"},
+        {"3E+", "4"},
+        {"1E-400", "1"},
+        {"0.0001e310", "1E+306"},
+        {"999999999999999", "1E+15"},
+        {"1E+15", "1E+15"},
+        {"99999999999999", "100000000000000"},
+        {"0.1", "1.1"},
+        {"-0.5", "0.5"},
+        {"٤٢", "1"}, // digits of other scripts are not digits here
+        {"inf", "1"},
+        {"nan", "1"},
+        {"0x10", "1"},
+    };
+    for (const auto& [stored, next] : cases)
+        EXPECT_EQ(nextRecordNumber(stored), std::optional<QString>(next)) << stored.toStdString();
+    EXPECT_EQ(textFromNumber(0.00001), QStringLiteral("1E-05"));
+    EXPECT_EQ(textFromNumber(-0.0), QStringLiteral("0"));
+}
+
+TEST(RecordNumberRule, TooLargeToCountOn)
+{
+    EXPECT_EQ(nextRecordNumber(QStringLiteral("1E400")), std::nullopt);
+    EXPECT_EQ(nextRecordNumber(QStringLiteral("-1E400")), std::nullopt);
+    EXPECT_EQ(nextRecordNumber(QStringLiteral("1") + QString(400, QLatin1Char('0'))), std::nullopt);
+    EXPECT_EQ(nextRecordNumber(QStringLiteral("1.7976931348623157E308")), QStringLiteral("1.79769313486232E+308"));
+}
+
+} // namespace
+} // namespace kestrix::testing
