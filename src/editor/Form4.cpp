@@ -7,8 +7,10 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QToolButton>
 
 namespace kestrix {
 
@@ -16,6 +18,7 @@ Form4::Form4(Module1& module, Platform& platform, QWidget* parent)
     : QWidget(parent), module_(module), platform_(platform)
 {
     buildControls();
+    connectButtons();
     Form_Load();
 }
 
@@ -45,9 +48,25 @@ CardRecord Form4::card() const
     return card;
 }
 
+QString Form4::fieldCaption(Field field) const { return labels_[indexOf(field)]->text(); }
+
+void Form4::clearDataFields()
+{
+    for (int i = 0; i < kFieldCount - 1; ++i) setFieldText(static_cast<Field>(i), QString());
+}
+
 bool Form4::isLocked() const { return !Frame3->isEnabled(); }
 void Form4::lockEditor() { Frame3->setEnabled(false); }
 void Form4::unlockEditor() { Frame3->setEnabled(true); }
+
+void Form4::connectButtons()
+{
+    connect(Command1, &QToolButton::clicked, this, &Form4::Command1_Click);
+    connect(Command2, &QToolButton::clicked, this, &Form4::Command2_Click);
+    connect(Command3, &QToolButton::clicked, this, &Form4::Command3_Click);
+    connect(Command4, &QToolButton::clicked, this, &Form4::Command4_Click);
+    connect(Command7, &QToolButton::clicked, this, &Form4::Command7_Click);
+}
 
 void Form4::Form_Load()
 {
@@ -61,7 +80,7 @@ void Form4::Form_Load()
     status.orFirstFailure(module_.cardReadStatus());
     (void)module_.CloseAllFiles();
 
-    for (int i = 0; i < kFieldCount - 1; ++i) setFieldText(static_cast<Field>(i), QString());
+    clearDataFields();
     setFieldText(Field::RecordNumber, module_.RecordNumber.isEmpty() ? QStringLiteral("1") : module_.RecordNumber);
 
     // Fails while the panel is locked; the window then opens with the focus

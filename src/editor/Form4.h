@@ -35,9 +35,19 @@ public:
     // Texts of Text1 to Text14 in field order.
     CardRecord card() const;
 
+    // The caption of field's label, as the user sees it ("CONTACT NAME").
+    QString fieldCaption(Field field) const;
+
     bool isLocked() const;
     void lockEditor();
     void unlockEditor();
+
+    // The command buttons' handlers.
+    void Command1_Click(); // Save
+    void Command2_Click(); // Delete
+    void Command3_Click(); // Exit
+    void Command4_Click(); // Add
+    void Command7_Click(); // Edit
 
     QFrame* Frame1 = nullptr;
     QFrame* Frame2 = nullptr;
@@ -63,7 +73,12 @@ private:
     void buildEditingPanel();
     void buildButtonPanel();
     void setTabOrder();
+    void connectButtons();
     void Form_Load();
+    void clearDataFields();
+    // Save's two ways of storing the card; each tells the user the outcome.
+    void saveByAppending();
+    void saveByReplacing();
 
     Module1& module_;
     Platform& platform_;

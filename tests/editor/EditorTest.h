@@ -1,0 +1,66 @@
+#pragma once
+
+#include "editor/Form4.h"
+#include "platform/ScriptedPlatform.h"
+#include "storage/CardLine.h"
+#include "storage/Module1.h"
+#include "support/CardFiles.h"
+#include "support/TempFolder.h"
+
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace kestrix::testing {
+
+// A real editor window in a fresh working directory, driven by its buttons.
+class EditorTest : public ::testing::Test {
+protected:
+    Form4& open()
+    {
+        form = std::make_unique<Form4>(module, platform);
+        return *form;
+    }
+
+    void press(QToolButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+    void storeCards(const std::vector<CardRecord>& cards)
+    {
+        QByteArray bytes;
+        for (const CardRecord& card : cards) bytes += cardLine(card);
+        folder.write(QStringLiteral("kest1.dat"), bytes);
+    }
+
+    QByteArray cardFile() const { return folder.read(QStringLiteral("kest1.dat")); }
+
+    // "contact/number" of every stored card, in file order.
+    QStringList storedCards() const
+    {
+        QStringList cards;
+        for (const ScannedCard& card : scanCards(cardFile()))
+            cards << card.fields[indexOf(Field::CCNAME)] + QLatin1Char('/') + card.fields[indexOf(Field::RecordNumber)];
+        return cards;
+    }
+
+    void showCard(const CardRecord& card)
+    {
+        for (int i = 0; i < kFieldCount; ++i) form->setFieldText(static_cast<Field>(i), card[i]);
+    }
+
+    QStringList shownTexts() const
+    {
+        QStringList texts;
+        for (const ShownMessage& message : platform.shown) texts << message.text;
+        return texts;
+    }
+
+    TempFolder folder;
+    Module1 module{folder.path()};
+    ScriptedPlatform platform;
+    std::unique_ptr<Form4> form;
+};
+
+} // namespace kestrix::testing

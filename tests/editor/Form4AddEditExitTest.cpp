@@ -1,0 +1,98 @@
+// Add issues numbers from the counter file; Edit unlocks; Exit ends.
+#include "EditorTest.h"
+
+#include <QApplication>
+
+namespace kestrix::testing {
+namespace {
+
+class Form4AddEditExit : public EditorTest {
+protected:
+    QByteArray counterFile() const { return folder.read(QStringLiteral("kestrec.rec")); }
+};
+
+TEST_F(Form4AddEditExit, FirstAddEverShowsTwoAndClearsTheCard)
+{
+    Form4& editor = open();
+    editor.show();
+    QApplication::setActiveWindow(&editor);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&editor));
+    editor.setFieldText(Field::CNAME, QStringLiteral("left over"));
+    editor.setFieldText(Field::MEMO, QStringLiteral("memo"));
+
+    press(editor.Command4);
+    EXPECT_EQ(editor.fieldText(Field::RecordNumber), QStringLiteral("2"));
+    for (int i = 0; i < kFieldCount - 1; ++i) EXPECT_EQ(editor.fieldText(static_cast<Field>(i)), QString()) << i;
+    EXPECT_FALSE(editor.isLocked());
+    QTRY_COMPARE(QApplication::focusWidget(), editor.Text(1));
+    // On the disk at once, and still open for the next close.
+    EXPECT_EQ(counterFile(), QByteArray("\"2\"\r\n"));
+    EXPECT_EQ(module.slot2().mode(), FileSlot::Mode::Write);
+    EXPECT_TRUE(platform.shown.empty());
+
+    press(editor.Command4);
+    EXPECT_EQ(editor.fieldText(Field::RecordNumber), QStringLiteral("3"));
+    EXPECT_EQ(counterFile(), QByteArray("\"3\"\r\n"));
+}
+
+TEST_F(Form4AddEditExit, NumberComesFromTheCounterOrElseTheLastCard)
+{
+    folder.write(QStringLiteral("kestrec.rec"), "\"41\"\r\n");
+    press(open().Command4);
+    EXPECT_EQ(form->fieldText(Field::RecordNumber), QStringLiteral("42"));
+    EXPECT_EQ(counterFile(), QByteArray("\"42\"\r\n"));
+
+    folder.write(QStringLiteral("kestrec.rec"), "");
+    storeCards({makeCard(QStringLiteral("Ann"), QStringLiteral("3")), makeCard(QStringLiteral("Bob"), QStringLiteral("9"))});
+    press(open().Command4);
+    EXPECT_EQ(form->fieldText(Field::RecordNumber), QStringLiteral("10"));
+
+    // A number typed by hand as letters counts as 0.
+    folder.write(QStringLiteral("kestrec.rec"), "");
+    module.RecordNumber = QStringLiteral("twelve");
+    press(form->Command4);
+    EXPECT_EQ(form->fieldText(Field::RecordNumber), QStringLiteral("1"));
+}
+
+TEST_F(Form4AddEditExit, NumberTooLargeToCountOnIsKeptAndWrittenBack)
+{
+    Form4& editor = open();
+    folder.write(QStringLiteral("kestrec.rec"), "\"1E400\"\r\n");
+    editor.setFieldText(Field::RecordNumber, QStringLiteral("77"));
+    press(editor.Command4);
+    EXPECT_EQ(editor.fieldText(Field::RecordNumber), QStringLiteral("77"));
+    EXPECT_EQ(counterFile(), QByteArray("\"77\"\r\n"));
+}
+
+TEST_F(Form4AddEditExit, CounterThatCannotBeWrittenIsReportedAndTheCardStaysUsable)
+{
+    folder.makeFolder(QStringLiteral("kestrec.rec"));
+    Form4& editor = open();
+    press(editor.Command4);
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_TRUE(platform.shown[0].text.contains(QStringLiteral("\"kestrec.rec\"")));
+    EXPECT_TRUE(platform.shown[0].text.contains(QStringLiteral("The number 2 may be issued again")));
+    EXPECT_FALSE(editor.isLocked());
+    EXPECT_EQ(editor.fieldText(Field::RecordNumber), QStringLiteral("2"));
+}
+
+TEST_F(Form4AddEditExit, EditUnlocksWithoutTouchingTheCardAndExitEnds)
+{
+    Form4& editor = open();
+    editor.setFieldText(Field::CCNAME, QStringLiteral("Ann"));
+    press(editor.Command7);
+    EXPECT_FALSE(editor.isLocked());
+    EXPECT_EQ(editor.fieldText(Field::CCNAME), QStringLiteral("Ann"));
+
+    editor.show();
+    press(editor.Command4);
+    press(editor.Command3);
+    EXPECT_TRUE(editor.isLocked());
+    EXPECT_FALSE(editor.isVisible());
+    EXPECT_EQ(platform.endProgramCalls, 1);
+    EXPECT_EQ(module.slot2().mode(), FileSlot::Mode::Closed);
+    EXPECT_EQ(counterFile(), QByteArray("\"2\"\r\n"));
+}
+
+} // namespace
+} // namespace kestrix::testing
