@@ -1,0 +1,23 @@
+// The editor's Delete button: every card of the contact shown goes, without
+// asking; the record number stays on screen.
+#include "Form4.h"
+
+#include "EditorMessages.h"
+#include "platform/Platform.h"
+#include "storage/Module1.h"
+
+namespace kestrix {
+
+void Form4::Command2_Click()
+{
+    const FileStatus status = module_.RewriteWithoutContact(fieldText(Field::CCNAME));
+    if (!status.ok()) {
+        // The fields stay, so the user still sees which card it was.
+        platform_.showMessage(this, cardNotDeletedMessage(status), MessageButtons::Ok);
+        return;
+    }
+    platform_.showMessage(this, QStringLiteral("record deleted"), MessageButtons::Ok);
+    clearDataFields();
+}
+
+} // namespace kestrix

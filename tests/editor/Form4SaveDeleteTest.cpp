@@ -1,0 +1,178 @@
+// Save appends a card or, after asking, replaces the stored cards of its
+// contact; Delete removes every card of the contact shown.
+#include "EditorTest.h"
+
+#include <QFile>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace kestrix::testing {
+namespace {
+
+const QString kUpdate = QStringLiteral("Do You wish to update?");
+
+CardRecord card(const char* contact, const char* number) { return makeCard(QLatin1String(contact), QLatin1String(number)); }
+
+// Files may grow to `bytes` at most while this lives; a write past that
+// fails with EFBIG instead of killing the process.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*previous_)(int) = nullptr;
+};
+
+class Form4SaveDelete : public EditorTest {};
+
+TEST_F(Form4SaveDelete, NewNumberIsAppendedAndLocked)
+{
+    Form4& editor = open();
+    editor.unlockEditor();
+    showCard(card("Ann", "1"));
+    press(editor.Command1);
+    EXPECT_EQ(cardFile(), cardLine(card("Ann", "1")));
+    EXPECT_EQ(shownTexts(), QStringList{"record saved"});
+    EXPECT_EQ(platform.shown[0].buttons, MessageButtons::Ok);
+    EXPECT_TRUE(editor.isLocked());
+
+    // Compared as text: 02 is not 2.
+    showCard(card("Bob", "01"));
+    press(editor.Command1);
+    EXPECT_EQ(storedCards(), QStringList({"Ann/1", "Bob/01"}));
+    EXPECT_EQ(module.RecordNumber, QStringLiteral("1"));
+}
+
+TEST_F(Form4SaveDelete, YesReplacesTheContactsCardsWithTheEditedOne)
+{
+    storeCards({card("Ann", "1"), card("Bob", "2"), card("Cy", "3"), card("Bob", "4")});
+    Form4& editor = open();
+    showCard(card("Bob", "2"));
+    editor.setFieldText(Field::PHONE, QStringLiteral("555-0100"));
+    platform.answers = {MessageAnswer::Yes};
+    press(editor.Command1);
+
+    ASSERT_EQ(platform.shown.size(), 2u);
+    EXPECT_EQ(platform.shown[0].text, kUpdate);
+    EXPECT_EQ(platform.shown[0].buttons, MessageButtons::YesNo);
+    EXPECT_FALSE(platform.shown[0].title.has_value());
+    EXPECT_EQ(platform.shown[1].text, QStringLiteral("record saved"));
+    EXPECT_EQ(storedCards(), QStringList({"Ann/1", "Cy/3", "Bob/2"}));
+    EXPECT_TRUE(cardFile().endsWith(cardLine(editor.card())));
+    EXPECT_EQ(folder.read(QStringLiteral("temp.dat")), cardLine(card("Ann", "1")) + cardLine(card("Cy", "3")));
+    EXPECT_EQ(module.RecordNumber, QStringLiteral("4"));
+    EXPECT_TRUE(editor.isLocked());
+
+    // A new contact name under a stored number keeps the old card.
+    editor.setFieldText(Field::CCNAME, QStringLiteral("Cyrus"));
+    editor.setFieldText(Field::RecordNumber, QStringLiteral("3"));
+    platform.answers = {MessageAnswer::Yes};
+    press(editor.Command1);
+    EXPECT_EQ(storedCards(), QStringList({"Ann/1", "Cy/3", "Bob/2", "Cyrus/3"}));
+}
+
+TEST_F(Form4SaveDelete, NoToEveryMatchAppendsADuplicate)
+{
+    storeCards({card("Ann", "2"), card("Bob", "2"), card("Cy", "3")});
+    Form4& editor = open();
+    showCard(card("Dee", "2"));
+    platform.answers = {MessageAnswer::No, MessageAnswer::No};
+    press(editor.Command1);
+    EXPECT_EQ(shownTexts(), QStringList({kUpdate, kUpdate, "record saved"}));
+    EXPECT_EQ(storedCards(), QStringList({"Ann/2", "Bob/2", "Cy/3", "Dee/2"}));
+    EXPECT_EQ(module.RecordNumber, QStringLiteral("3"));
+}
+
+TEST_F(Form4SaveDelete, DoubleQuoteIsRefusedByNameAndNothingIsWritten)
+{
+    storeCards({card("Ann", "1")});
+    Form4& editor = open();
+    showCard(card("Ann", "1"));
+    editor.setFieldText(Field::CCNAME, QStringLiteral("Ann \"the boss\""));
+    editor.unlockEditor();
+    press(editor.Command1);
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_TRUE(platform.shown[0].text.contains(QStringLiteral("CONTACT NAME")));
+    EXPECT_TRUE(platform.shown[0].text.contains(QStringLiteral("double quotes cannot be stored")));
+    EXPECT_EQ(cardFile(), cardLine(card("Ann", "1")));
+    EXPECT_FALSE(editor.isLocked());
+    EXPECT_EQ(editor.fieldText(Field::CCNAME), QStringLiteral("Ann \"the boss\""));
+}
+
+TEST_F(Form4SaveDelete, FailedWritesLeaveFileAndEditorAsTheyWere)
+{
+    storeCards({card("Ann", "1"), card("Bob", "2")});
+    const QByteArray before = cardFile();
+    Form4& editor = open();
+    editor.unlockEditor();
+    showCard(card("Cy", "3"));
+    const QString memo(100, QLatin1Char('m'));
+    editor.setFieldText(Field::MEMO, memo);
+    {
+        FileSizeLimit limit(static_cast<rlim_t>(before.size() + 10));
+        press(editor.Command1); // append path
+        editor.setFieldText(Field::RecordNumber, QStringLiteral("2"));
+        editor.setFieldText(Field::CCNAME, QStringLiteral("Bob"));
+        platform.answers = {MessageAnswer::Yes};
+        press(editor.Command1); // replace path
+    }
+    QFile::remove(folder.pathOf(QStringLiteral("temp.dat")));
+    folder.makeFolder(QStringLiteral("temp.dat"));
+    press(editor.Command2);
+
+    const QStringList texts = shownTexts();
+    ASSERT_EQ(texts.size(), 4);
+    EXPECT_TRUE(texts[0].startsWith(QStringLiteral("The card was not saved.")));
+    EXPECT_TRUE(texts[0].contains(QStringLiteral("\"kest1.dat\": File too large")));
+    EXPECT_EQ(texts[1], kUpdate);
+    EXPECT_TRUE(texts[2].startsWith(QStringLiteral("The card was not saved.")));
+    EXPECT_TRUE(texts[3].startsWith(QStringLiteral("The card was not deleted.")));
+    EXPECT_TRUE(texts[3].contains(QStringLiteral("\"temp.dat\"")));
+    EXPECT_EQ(cardFile(), before);
+    EXPECT_FALSE(editor.isLocked());
+    EXPECT_EQ(editor.fieldText(Field::CCNAME), QStringLiteral("Bob"));
+    EXPECT_EQ(editor.fieldText(Field::MEMO), memo);
+}
+
+TEST_F(Form4SaveDelete, DeleteRemovesEveryCardOfTheExactContact)
+{
+    storeCards({card("A", "1"), card("B", "2"), card("A", "3")});
+    Form4& editor = open();
+    showCard(card("a", "3"));
+    press(editor.Command2);
+    EXPECT_EQ(storedCards(), QStringList({"A/1", "B/2", "A/3"}));
+
+    editor.setFieldText(Field::CCNAME, QStringLiteral("A"));
+    press(editor.Command2);
+    EXPECT_EQ(shownTexts(), QStringList({"record deleted", "record deleted"}));
+    EXPECT_EQ(storedCards(), QStringList({"B/2"}));
+    for (int i = 0; i < kFieldCount - 1; ++i) EXPECT_EQ(editor.fieldText(static_cast<Field>(i)), QString()) << i;
+    EXPECT_EQ(editor.fieldText(Field::RecordNumber), QStringLiteral("3"));
+    EXPECT_TRUE(editor.isLocked());
+    EXPECT_EQ(module.RecordNumber, QStringLiteral("3"));
+
+    // The only card left; its contact name is typed by hand.
+    editor.unlockEditor();
+    editor.setFieldText(Field::CCNAME, QStringLiteral("B"));
+    press(editor.Command2);
+    EXPECT_EQ(cardFile(), QByteArray());
+    EXPECT_EQ(folder.read(QStringLiteral("temp.dat")), QByteArray());
+    EXPECT_FALSE(editor.isLocked());
+}
+
+} // namespace
+} // namespace kestrix::testing
