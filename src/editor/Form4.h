@@ -14,6 +14,7 @@ class QToolButton;
 
 namespace kestrix {
 
+class FileStatus;
 class Module1;
 class Platform;
 
@@ -76,9 +77,8 @@ private:
     void connectButtons();
     void Form_Load();
     void clearDataFields();
-    // Save's two ways of storing the card; each tells the user the outcome.
-    void saveByAppending();
-    void saveByReplacing();
+    // Tells the user how storing the card went; a stored card is locked.
+    void reportSave(const FileStatus& status);
 
     Module1& module_;
     Platform& platform_;

@@ -34,7 +34,7 @@ void Form4::Command1_Click()
         const MessageAnswer answer =
             platform_.showMessage(this, QStringLiteral("Do You wish to update?"), MessageButtons::YesNo);
         if (answer == MessageAnswer::Yes) {
-            saveByReplacing();
+            reportSave(module_.RewriteWithoutContactThenAppend(fieldText(Field::CCNAME), card()));
             return;
         }
     }
@@ -44,23 +44,11 @@ void Form4::Command1_Click()
         platform_.showMessage(this, cardNotSavedMessage(scanned), MessageButtons::Ok);
         return;
     }
-    saveByAppending();
+    reportSave(module_.AppendCard(card()));
 }
 
-void Form4::saveByAppending()
+void Form4::reportSave(const FileStatus& status)
 {
-    const FileStatus status = module_.AppendCard(card());
-    if (!status.ok()) {
-        platform_.showMessage(this, cardNotSavedMessage(status), MessageButtons::Ok);
-        return;
-    }
-    platform_.showMessage(this, QStringLiteral("record saved"), MessageButtons::Ok);
-    lockEditor();
-}
-
-void Form4::saveByReplacing()
-{
-    const FileStatus status = module_.RewriteWithoutContactThenAppend(fieldText(Field::CCNAME), card());
     if (!status.ok()) {
         platform_.showMessage(this, cardNotSavedMessage(status), MessageButtons::Ok);
         return;
