@@ -1,12 +1,10 @@
 #include "Module1.h"
 
 #include "CardLine.h"
+#include "AtomicFile.h"
 #include "PosixFile.h"
 #include "TextEncoding.h"
 
-#include <cerrno>
-#include <unistd.h>
-#include <vector>
 
 namespace kestrix {
 
@@ -78,8 +76,13 @@ FileStatus Module1::rewrite(const QString& contact, QByteArrayView appendedLine)
     (void)CloseAllFiles();
     const FileStatus scratch = slot2_.openForWriting(directory_, kScratchFile, Durability::Scratch);
     if (!scratch.ok()) return scratch;
+    // The kept cards go to the scratch file and, in the same pass, to the
+    // card file's replacement; nothing is read back from the scratch file,
+    // which another program could swap in the meantime.
+    AtomicFile replacement(directory_, kCardFile, Durability::Durable);
+    FileStatus status = replacement.open();
+    status.orFirstFailure(OpenCardFileForReading(true));
 
-    FileStatus status = OpenCardFileForReading(true);
     StoredCard card;
     QByteArray line;
     while (status.ok() && !AtEndOfCards()) {
@@ -88,39 +91,20 @@ FileStatus Module1::rewrite(const QString& contact, QByteArrayView appendedLine)
         line.clear();
         card.appendLineTo(line);
         status = slot2_.write(line);
+        status.orFirstFailure(replacement.write(line));
     }
     status.orFirstFailure(cardReadStatus());
-    // A scratch file that is incomplete, or an older one, must never replace the cards.
+    // A scratch file that is incomplete, or an older one, must never stand
+    // for the cards; the replacement is discarded with it.
     if (!status.ok()) {
         slot2_.closeDiscarding();
         (void)CloseAllFiles();
         return status;
     }
     status = CloseAllFiles();
+    if (status.ok() && !appendedLine.isEmpty()) status = replacement.write(appendedLine);
     if (!status.ok()) return status;
-    return replaceCardFileWithScratch(appendedLine);
-}
-
-FileStatus Module1::replaceCardFileWithScratch(QByteArrayView appendedLine)
-{
-    int source = -1;
-    FileStatus status = posix::openForReading(directory_, kScratchFile, source);
-    if (!status.ok()) return status;
-
-    AtomicFile target(directory_, kCardFile, Durability::Durable);
-    status = target.open();
-    std::vector<char> buffer(1 << 20);
-    while (status.ok()) {
-        const ssize_t got = ::read(source, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) status = FileStatus::fromErrno(kScratchFile, errno);
-        if (got <= 0) break;
-        status = target.write(QByteArrayView(buffer.data(), got));
-    }
-    (void)posix::closeFile(source, kScratchFile);
-    if (status.ok() && !appendedLine.isEmpty()) status = target.write(appendedLine);
-    if (!status.ok()) return status;
-    return target.close();
+    return replacement.close();
 }
 
 FileStatus Module1::ReadCounter()

@@ -72,7 +72,6 @@ public:
 
 private:
     FileStatus rewrite(const QString& contact, QByteArrayView appendedLine);
-    FileStatus replaceCardFileWithScratch(QByteArrayView appendedLine);
 
     QString directory_;
     FileSlot slot1_;

@@ -2,10 +2,9 @@
 // contact; Delete removes every card of the contact shown.
 #include "EditorTest.h"
 
-#include <QFile>
+#include "support/FileSizeLimit.h"
 
-#include <csignal>
-#include <sys/resource.h>
+#include <QFile>
 
 namespace kestrix::testing {
 namespace {
@@ -13,29 +12,6 @@ namespace {
 const QString kUpdate = QStringLiteral("Do You wish to update?");
 
 CardRecord card(const char* contact, const char* number) { return makeCard(QLatin1String(contact), QLatin1String(number)); }
-
-// Files may grow to `bytes` at most while this lives; a write past that
-// fails with EFBIG instead of killing the process.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_);
-    }
-
-private:
-    rlimit saved_{};
-    void (*previous_)(int) = nullptr;
-};
 
 class Form4SaveDelete : public EditorTest {};
 
