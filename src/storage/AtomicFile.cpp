@@ -42,7 +42,7 @@ FileStatus AtomicFile::open()
     fd_ = ::mkostemp(tempPath_.data(), O_CLOEXEC);
     if (fd_ < 0) {
         tempPath_.clear();
-        status_ = FileStatus::fromErrno(name_, errno);
+        status_ = posix::creationFailure(name_, errno);
         return status_;
     }
     return FileStatus::success();

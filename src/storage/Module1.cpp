@@ -1,10 +1,9 @@
 #include "Module1.h"
 
-#include "CardLine.h"
 #include "AtomicFile.h"
+#include "CardLine.h"
 #include "PosixFile.h"
 #include "TextEncoding.h"
-
 
 namespace kestrix {
 

@@ -35,6 +35,7 @@ FileStatus openRegularFile(const QString& directory, const QString& name, int fl
     // Non-blocking, so a named pipe in the file's place cannot hang the program.
     const int opened = ::open(pathOf(directory, name).constData(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
     if (opened < 0) {
+        if (flags & O_CREAT) return creationFailure(name, errno);
         if (errno == ENOENT) return FileStatus::missing(name);
         return FileStatus::fromErrno(name, errno);
     }
@@ -55,10 +56,16 @@ FileStatus openForReading(const QString& directory, const QString& name, int& fd
     return openRegularFile(directory, name, O_RDONLY, fd);
 }
 
+FileStatus creationFailure(const QString& name, int error)
+{
+    if (error == ENOENT) return FileStatus::failure(name, QStringLiteral("its folder no longer exists"));
+    return FileStatus::fromErrno(name, error);
+}
+
 FileStatus createEmpty(const QString& directory, const QString& name)
 {
     int fd = ::open(pathOf(directory, name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return FileStatus::fromErrno(name, errno);
+    if (fd < 0) return creationFailure(name, errno);
     FileStatus status = closeFile(fd, name);
     return status.orFirstFailure(syncDirectory(directory, name));
 }

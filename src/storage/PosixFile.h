@@ -24,6 +24,10 @@ FileStatus openRegularFile(const QString& directory, const QString& name, int fl
 // exist gives a Missing status; a folder or device in its place is a failure.
 FileStatus openForReading(const QString& directory, const QString& name, int& fd);
 
+// Why `name` could not be created: like fromErrno, but a missing folder is
+// named as such rather than as a missing file.
+FileStatus creationFailure(const QString& name, int error);
+
 // Creates `name` empty, never truncating a file that appeared meanwhile, and
 // makes its directory entry durable.
 FileStatus createEmpty(const QString& directory, const QString& name);
