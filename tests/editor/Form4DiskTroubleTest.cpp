@@ -1,0 +1,209 @@
+// What the user sees when the disk is full or the wrong things stand where
+// the files belong: a message naming the file, the card file as it was, and
+// every typed field still on screen.
+#include "EditorTest.h"
+
+#include "support/FileSizeLimit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+
+#include <functional>
+#include <sys/mount.h>
+
+namespace kestrix::testing {
+namespace {
+
+CardRecord card(const char* contact, const char* number) { return makeCard(QLatin1String(contact), QLatin1String(number)); }
+
+class Form4DiskTrouble : public EditorTest {
+protected:
+    void SetUp() override
+    {
+        storeCards({card("Ann", "1"), card("Bob", "2"), card("Ann", "3")});
+        before = cardFile();
+        open();
+    }
+
+    // The editor as the user left it: a card typed in, the lock off.
+    void typeCard(const CardRecord& typed)
+    {
+        showCard(typed);
+        form->unlockEditor();
+    }
+
+    void expectNothingLost(const CardRecord& typed)
+    {
+        EXPECT_EQ(cardFile(), before);
+        EXPECT_EQ(form->card(), typed);
+        EXPECT_FALSE(form->isLocked());
+    }
+
+    QByteArray before;
+};
+
+TEST_F(Form4DiskTrouble, FolderWhereTheCardFileBelongs)
+{
+    QFile::remove(folder.pathOf(QStringLiteral("kest1.dat")));
+    folder.makeFolder(QStringLiteral("kest1.dat"));
+    const CardRecord typed = card("Cy", "4");
+    typeCard(typed);
+    press(form->Command1);
+    platform.answers = {MessageAnswer::Yes};
+    press(form->Command2);
+    const QStringList texts = shownTexts();
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_TRUE(texts[0].startsWith(QStringLiteral("The card was not saved.")));
+    EXPECT_TRUE(texts[1].startsWith(QStringLiteral("The card was not deleted.")));
+    for (const QString& text : texts) EXPECT_TRUE(text.contains(QStringLiteral("\"kest1.dat\": it is a folder")));
+    EXPECT_EQ(form->card(), typed);
+    EXPECT_TRUE(QFileInfo(folder.pathOf(QStringLiteral("kest1.dat"))).isDir());
+}
+
+TEST_F(Form4DiskTrouble, ScratchFileThatIsALinkIsReplacedNotWrittenThrough)
+{
+    folder.write(QStringLiteral("victim.txt"), "keep me\n");
+    ASSERT_TRUE(QFile::link(folder.pathOf(QStringLiteral("victim.txt")), folder.pathOf(QStringLiteral("temp.dat"))));
+    typeCard(card("Ann", "3"));
+    press(form->Command2);
+    EXPECT_EQ(folder.read(QStringLiteral("victim.txt")), QByteArray("keep me\n"));
+    EXPECT_FALSE(QFileInfo(folder.pathOf(QStringLiteral("temp.dat"))).isSymLink());
+    EXPECT_EQ(folder.read(QStringLiteral("temp.dat")), cardLine(card("Bob", "2")));
+    EXPECT_EQ(cardFile(), cardLine(card("Bob", "2")));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 3) << "no temporary file left behind";
+}
+
+TEST_F(Form4DiskTrouble, WorkingFolderRemovedWhileRunning)
+{
+    ASSERT_TRUE(QDir(folder.path()).removeRecursively());
+    const CardRecord typed = card("Cy", "4");
+    typeCard(typed);
+    press(form->Command1);
+    press(form->Command2);
+    press(form->Command4);
+    const QStringList texts = shownTexts();
+    ASSERT_EQ(texts.size(), 3);
+    EXPECT_TRUE(texts[0].contains(QStringLiteral("\"kest1.dat\": its folder no longer exists")));
+    EXPECT_TRUE(texts[1].startsWith(QStringLiteral("The card was not deleted.")));
+    EXPECT_TRUE(texts[2].contains(QStringLiteral("\"kestrec.rec\"")));
+    EXPECT_FALSE(QFileInfo::exists(folder.path()));
+}
+
+TEST_F(Form4DiskTrouble, CardFileRemovedWhileRunningStartsAnew)
+{
+    QFile::remove(folder.pathOf(QStringLiteral("kest1.dat")));
+    typeCard(card("Cy", "4"));
+    press(form->Command1);
+    EXPECT_EQ(shownTexts(), QStringList{"record saved"});
+    EXPECT_EQ(cardFile(), cardLine(card("Cy", "4")));
+}
+
+// Every size limit from well below to just above what the change needs: the
+// change happens whole or not at all, and the user hears which.
+TEST_F(Form4DiskTrouble, FullDiskAtEveryByteAroundTheWrite)
+{
+    const CardRecord edited = card("Bob", "2");
+    const QByteArray kept = cardLine(card("Ann", "1")) + cardLine(card("Ann", "3"));
+    struct Case {
+        const char* name;
+        CardRecord typed;
+        std::vector<MessageAnswer> answers;
+        QToolButton* Form4::*button;
+        QByteArray after;
+        QString message;
+    };
+    const std::vector<Case> cases = {
+        {"append", card("Cy", "4"), {}, &Form4::Command1, before + cardLine(card("Cy", "4")), "record saved"},
+        {"replace", edited, {MessageAnswer::Yes}, &Form4::Command1, kept + cardLine(edited), "record saved"},
+        {"delete", card("Bob", "9"), {}, &Form4::Command2, kept, "record deleted"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int failures = 0;
+        const qsizetype needed = std::max(before.size(), c.after.size());
+        for (qsizetype limit = needed - cardLine(c.typed).size() - 2; limit <= needed + 1; ++limit) {
+            folder.write(QStringLiteral("kest1.dat"), before);
+            platform.shown.clear();
+            platform.answers.assign(c.answers.begin(), c.answers.end());
+            typeCard(c.typed);
+            {
+                FileSizeLimit sizeLimit(static_cast<rlim_t>(limit));
+                press((*form).*c.button);
+            }
+            const bool changed = cardFile() == c.after;
+            ASSERT_TRUE(changed || cardFile() == before) << "limit " << limit;
+            ASSERT_FALSE(platform.shown.empty());
+            if (changed) {
+                EXPECT_EQ(platform.shown.back().text, c.message);
+                continue;
+            }
+            ++failures;
+            EXPECT_LT(limit, c.after.size());
+            EXPECT_TRUE(platform.shown.back().text.contains(QStringLiteral("File too large")));
+            const QString& text = platform.shown.back().text;
+            EXPECT_TRUE(text.contains(QStringLiteral("\"kest1.dat\"")) || text.contains(QStringLiteral("\"temp.dat\"")));
+            expectNothingLost(c.typed);
+        }
+        EXPECT_GT(failures, 0);
+    }
+
+    for (rlim_t limit = 0; limit <= 6; ++limit) {
+        folder.write(QStringLiteral("kestrec.rec"), "\"40\"\r\n");
+        platform.shown.clear();
+        {
+            FileSizeLimit sizeLimit(limit);
+            press(form->Command4);
+        }
+        const QByteArray counter = folder.read(QStringLiteral("kestrec.rec"));
+        EXPECT_TRUE(counter == "\"40\"\r\n" || counter == "\"41\"\r\n") << limit;
+        EXPECT_EQ(platform.shown.empty(), counter == "\"41\"\r\n") << limit;
+        EXPECT_EQ(form->fieldText(Field::RecordNumber), QStringLiteral("41"));
+    }
+}
+
+// A real file system that runs out of room (mounting one needs root).
+TEST_F(Form4DiskTrouble, TinyFileSystemRunsFull)
+{
+    TempFolder mountPoint;
+    if (::mount("tmpfs", QFile::encodeName(mountPoint.path()).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root): " << std::strerror(errno);
+    const auto unmount = qScopeGuard([&] { ::umount(QFile::encodeName(mountPoint.path()).constData()); });
+    Module1 tinyModule(mountPoint.path());
+    QByteArray cards;
+    for (int i = 0; cards.size() < 36 * 1024; ++i) cards += cardLine(makeCard(QStringLiteral("C%1").arg(i), QString::number(i)));
+    // Whole pages, so one more line needs a page of its own.
+    CardRecord last = makeCard(QStringLiteral("Last"), QStringLiteral("0"));
+    const qsizetype frame = cardLine(last).size() - last[indexOf(Field::MEMO)].size();
+    last[indexOf(Field::MEMO)] = QString(40 * 1024 - cards.size() - frame, QLatin1Char('m'));
+    cards += cardLine(last);
+    ASSERT_EQ(cards.size(), 40 * 1024);
+    mountPoint.write(QStringLiteral("kest1.dat"), cards);
+    {
+        Form4 editor(tinyModule, platform);
+        const CardRecord typed = makeCard(QStringLiteral("C1"), QStringLiteral("new"));
+        for (int i = 0; i < kFieldCount; ++i) editor.setFieldText(static_cast<Field>(i), typed[i]);
+        editor.unlockEditor();
+        press(editor.Command2); // a rewrite needs room for two more copies
+        // Fill what is left but less than one card line.
+        QFile filler(mountPoint.pathOf(QStringLiteral("filler")));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(64, 'x')) == 64 && filler.flush()) {
+        }
+        filler.close();
+        press(editor.Command1);
+        EXPECT_EQ(editor.card(), typed);
+        press(editor.Command4);
+        const QStringList texts = [&] { QStringList t; for (const auto& m : platform.shown) t << m.text; return t; }();
+        ASSERT_EQ(texts.size(), 3);
+        EXPECT_TRUE(texts[0].startsWith(QStringLiteral("The card was not deleted.")));
+        EXPECT_TRUE(texts[1].startsWith(QStringLiteral("The card was not saved.")));
+        EXPECT_TRUE(texts[2].startsWith(QStringLiteral("The record counter could not be updated.")));
+        for (const QString& text : texts) EXPECT_TRUE(text.contains(QStringLiteral("No space left on device"))) << text.toStdString();
+        EXPECT_EQ(mountPoint.read(QStringLiteral("kest1.dat")), cards);
+    }
+}
+
+} // namespace
+} // namespace kestrix::testing
