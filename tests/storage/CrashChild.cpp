@@ -1,0 +1,75 @@
+// Runs one storage operation the way the editor's buttons do, for the crash
+// test to kill at a random moment:
+//   kestrix_crash_child DIR append|replace|delete|counter
+// Writes "r" to standard output as it starts, and "done <microseconds>" once
+// finished.
+#include "editor/RecordNumberRule.h"
+#include "storage/Module1.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+using namespace kestrix;
+
+namespace {
+
+const QString kContact = QStringLiteral("Contact 5000");
+
+CardRecord editedCard(const QString& number)
+{
+    CardRecord card;
+    for (int i = 0; i < kFieldCount; ++i) card[i] = QStringLiteral("edited %1").arg(i + 1);
+    card[indexOf(Field::CCNAME)] = kContact;
+    card[indexOf(Field::RecordNumber)] = number;
+    return card;
+}
+
+// Save's scan for the card's number; true when it is on file.
+bool scanFor(Module1& module, const QString& number)
+{
+    (void)module.CloseAllFiles();
+    (void)module.OpenCardFileForReading(false);
+    StoredCard card;
+    bool found = false;
+    while (!module.AtEndOfCards() && module.ReadCard(card)) found = found || module.RecordNumber == number;
+    return found;
+}
+
+bool run(Module1& module, const char* operation)
+{
+    if (!std::strcmp(operation, "append")) {
+        scanFor(module, QStringLiteral("new"));
+        return module.AppendCard(editedCard(QStringLiteral("new"))).ok();
+    }
+    if (!std::strcmp(operation, "replace")) {
+        if (!scanFor(module, QStringLiteral("5000"))) return false;
+        return module.RewriteWithoutContactThenAppend(kContact, editedCard(QStringLiteral("5000"))).ok();
+    }
+    if (!std::strcmp(operation, "delete")) return module.RewriteWithoutContact(kContact).ok();
+    if (!std::strcmp(operation, "counter")) {
+        if (!module.ReadCounter().ok()) return false;
+        const bool written = module.WriteCounter(nextRecordNumber(module.RecordNumber).value_or(QString())).ok();
+        return module.CloseAllFiles().ok() && written;
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s DIR append|replace|delete|counter\n", argv[0]);
+        return 2;
+    }
+    Module1 module(QString::fromLocal8Bit(argv[1]));
+    const auto start = std::chrono::steady_clock::now();
+    (void)::write(STDOUT_FILENO, "r", 1);
+    if (!run(module, argv[2])) return 1;
+    const auto micros =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
+    std::printf("done %lld\n", static_cast<long long>(micros));
+    return 0;
+}

@@ -1,0 +1,108 @@
+// Kills a process in the middle of each storage operation, at random moments,
+// and checks that the card file is always either as it was or as it became:
+// never half a line, never fewer cards, never empty. The counter never goes
+// back.
+#include "storage/CardLine.h"
+#include "support/CardFiles.h"
+#include "support/TempFolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <iostream>
+#include <random>
+
+namespace kestrix::testing {
+namespace {
+
+constexpr int kCards = 10000;
+constexpr int kKillsPerOperation = 60;
+
+QString childProgram() { return QCoreApplication::applicationDirPath() + QStringLiteral("/kestrix_crash_child"); }
+
+struct Files {
+    QByteArray cards;
+    QByteArray counter;
+};
+
+void lay(const TempFolder& folder, const Files& files)
+{
+    QDir dir(folder.path());
+    for (const QString& name : dir.entryList(QDir::Files)) dir.remove(name);
+    folder.write(QStringLiteral("kest1.dat"), files.cards);
+    folder.write(QStringLiteral("kestrec.rec"), files.counter);
+}
+
+Files readBack(const TempFolder& folder)
+{
+    return {folder.read(QStringLiteral("kest1.dat")), folder.read(QStringLiteral("kestrec.rec"))};
+}
+
+// Runs the operation to its end; returns how long it took, in microseconds.
+qint64 runToEnd(const TempFolder& folder, const QString& operation)
+{
+    QProcess child;
+    child.start(childProgram(), {folder.path(), operation});
+    EXPECT_TRUE(child.waitForFinished(60000));
+    EXPECT_EQ(child.exitCode(), 0) << operation.toStdString();
+    const QByteArray out = child.readAllStandardOutput();
+    return out.mid(out.indexOf("done ") + 5).trimmed().toLongLong();
+}
+
+TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
+{
+    const unsigned seed = qEnvironmentVariableIsSet("KESTRIX_CRASH_SEED")
+                              ? qEnvironmentVariableIntValue("KESTRIX_CRASH_SEED")
+                              : static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count());
+    std::cout << "crash test seed: " << seed << " (set KESTRIX_CRASH_SEED to repeat)" << std::endl;
+    std::mt19937 random(seed);
+
+    Files original;
+    for (int i = 1; i <= kCards; ++i)
+        original.cards += cardLine(makeCard(QStringLiteral("Contact %1").arg(i), QString::number(i)));
+    original.counter = "\"41\"\r\n";
+
+    TempFolder folder;
+    int kills = 0;
+    for (const QString operation : {"append", "replace", "delete", "counter"}) {
+        // Kill moments spread over the whole run, as long as the slowest of
+        // a few complete runs.
+        qint64 duration = 0;
+        for (int run = 0; run < 3; ++run) {
+            lay(folder, original);
+            duration = std::max(duration, runToEnd(folder, operation));
+        }
+        const Files after = readBack(folder);
+        ASSERT_NE(after.cards.isEmpty() && after.counter == original.counter, true);
+        int before = 0, done = 0;
+        std::uniform_int_distribution<qint64> delay(0, duration + duration / 4);
+        for (int k = 0; k < kKillsPerOperation; ++k) {
+            lay(folder, original);
+            QProcess child;
+            child.start(childProgram(), {folder.path(), operation});
+            ASSERT_TRUE(child.waitForReadyRead(10000));
+            QThread::usleep(static_cast<unsigned long>(delay(random)));
+            child.kill();
+            ASSERT_TRUE(child.waitForFinished(10000));
+            ++kills;
+
+            const Files now = readBack(folder);
+            const bool isBefore = now.cards == original.cards && now.counter == original.counter;
+            const bool isAfter = now.cards == after.cards && now.counter == after.counter;
+            ASSERT_TRUE(isBefore || isAfter) << operation.toStdString() << ", kill " << k << ", seed " << seed;
+            (isBefore ? before : done) += 1;
+        }
+        std::cout << operation.toStdString() << ": " << kKillsPerOperation << " kills, " << before
+                  << " left the files as before, " << done << " as after; the slowest complete run took " << duration
+                  << " us" << std::endl;
+    }
+    EXPECT_GE(kills, 200);
+}
+
+} // namespace
+} // namespace kestrix::testing
