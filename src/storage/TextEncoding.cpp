@@ -32,7 +32,7 @@ QString withLineFeeds(QString text)
 
 } // namespace
 
-QString decodeWindows1252ByTable(QByteArrayView bytes)
+QString decodeWindows1252(QByteArrayView bytes)
 {
     QString text(bytes.size(), Qt::Uninitialized);
     QChar* out = text.data();
@@ -41,13 +41,6 @@ QString decodeWindows1252ByTable(QByteArrayView bytes)
         *out++ = (byte >= 0x80 && byte <= 0x9F) ? QChar(kHighControlRange[byte - 0x80]) : QChar(byte);
     }
     return text;
-}
-
-QString decodeWindows1252(QByteArrayView bytes)
-{
-    QStringDecoder decoder("windows-1252", QStringDecoder::Flag::Stateless);
-    if (!decoder.isValid()) return decodeWindows1252ByTable(bytes);
-    return decoder.decode(bytes);
 }
 
 QString decodeItem(QByteArrayView bytes)

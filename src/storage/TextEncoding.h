@@ -12,12 +12,10 @@ namespace kestrix {
 // the line break the editor's memo box uses.
 QString decodeItem(QByteArrayView bytes);
 
-// Windows-1252 through the toolkit's codec (ICU), or the table below where
-// the toolkit has no such codec.
+// Windows-1252 by a fixed table: Latin-1 except for 0x80 to 0x9F. A table
+// rather than the toolkit's codec, which costs a codec lookup per item and is
+// missing where the toolkit was built without ICU.
 QString decodeWindows1252(QByteArrayView bytes);
-
-// Windows-1252 by a fixed table: Latin-1 except for 0x80 to 0x9F.
-QString decodeWindows1252ByTable(QByteArrayView bytes);
 
 // The bytes a field is stored as: UTF-8, each line feed written as CR LF.
 QByteArray encodeField(const QString& text);

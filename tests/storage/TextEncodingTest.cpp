@@ -1,5 +1,7 @@
 #include "storage/TextEncoding.h"
 
+#include <QStringDecoder>
+
 #include <gtest/gtest.h>
 
 namespace kestrix {
@@ -26,12 +28,14 @@ TEST(TextEncoding, MemoLineBreaksAreLineFeedsInTheEditorAndCrLfOnDisk)
     EXPECT_EQ(decodeItem(encodeField(QStringLiteral("a\nb\n\nc"))), QStringLiteral("a\nb\n\nc"));
 }
 
-TEST(TextEncoding, FallbackTableAgreesWithTheToolkitCodec)
+TEST(TextEncoding, Windows1252TableAgreesWithTheToolkitCodec)
 {
+    QStringDecoder codec("windows-1252", QStringDecoder::Flag::Stateless);
+    if (!codec.isValid()) GTEST_SKIP() << "the toolkit has no Windows-1252 codec here";
     QByteArray every;
     for (int byte = 0; byte < 256; ++byte) every.append(static_cast<char>(byte));
-    const QString byTable = decodeWindows1252ByTable(every);
-    const QString byCodec = decodeWindows1252(every);
+    const QString byTable = decodeWindows1252(every);
+    const QString byCodec = codec.decode(every);
     ASSERT_EQ(byTable.size(), 256);
     ASSERT_EQ(byCodec.size(), 256);
     for (int byte = 0; byte < 256; ++byte) {
