@@ -8,21 +8,24 @@ namespace kestrix {
 
 namespace {
 
-constexpr std::size_t kBufferSize = 256 * 1024;
-
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isSeparator(char c) { return c == ',' || c == '\r' || c == '\n'; }
 
 } // namespace
 
-ItemReader::ItemReader(int fd, QString fileName)
-    : fd_(fd), fileName_(std::move(fileName)), buffer_(kBufferSize) {}
+ItemReader::ItemReader(int fd, QString fileName, qsizetype bufferSize)
+    : fd_(fd),
+      fileName_(std::move(fileName)),
+      buffer_(std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(bufferSize))),
+      bufferSize_(bufferSize)
+{
+}
 
 bool ItemReader::fill()
 {
     pos_ = end_ = 0;
     while (!exhausted_) {
-        const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
+        const ssize_t got = ::read(fd_, buffer_.get(), static_cast<std::size_t>(bufferSize_));
         if (got > 0) {
             end_ = got;
             return true;
@@ -66,7 +69,7 @@ bool ItemReader::readItem(QByteArray& out)
 void ItemReader::readQuotedRest(QByteArray& out)
 {
     while (available()) {
-        const char* from = buffer_.data() + pos_;
+        const char* from = buffer_.get() + pos_;
         const auto* quote = static_cast<const char*>(std::memchr(from, '"', end_ - pos_));
         if (quote) {
             out.append(from, quote - from);
@@ -103,7 +106,7 @@ void ItemReader::readUnquoted(QByteArray& out)
     const qsizetype start = out.size();
     while (available()) {
         const qsizetype stop = findSeparator();
-        out.append(buffer_.data() + pos_, stop - pos_);
+        out.append(buffer_.get() + pos_, stop - pos_);
         pos_ = stop;
         if (stop < end_) break;
     }

@@ -5,7 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include <vector>
+#include <memory>
 
 namespace kestrix {
 
@@ -19,8 +19,10 @@ namespace kestrix {
 // leading and trailing blanks.
 class ItemReader {
 public:
+    static constexpr qsizetype kDefaultBufferSize = 256 * 1024;
+
     // Does not take ownership of `fd`; `fileName` is used in error reports.
-    ItemReader(int fd, QString fileName);
+    ItemReader(int fd, QString fileName, qsizetype bufferSize = kDefaultBufferSize);
 
     // Passes over blank lines and blanks; true when nothing else is left, or
     // when reading failed (see status()).
@@ -43,7 +45,8 @@ private:
 
     int fd_;
     QString fileName_;
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_; // left uninitialised: read() fills it
+    qsizetype bufferSize_;
     qsizetype pos_ = 0;
     qsizetype end_ = 0;
     bool exhausted_ = false;
