@@ -9,6 +9,7 @@ KESTRIX_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
   libgtest-dev
+  clang libclang-rt-dev
   fonts-dejavu-core
   xvfb xauth
 )
@@ -32,4 +33,14 @@ install_missing_packages() {
 configure_and_build() {
   cmake -S "$KESTRIX_ROOT" -B "$KESTRIX_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
   cmake --build "$KESTRIX_BUILD"
+}
+
+# The fuzz targets, built with clang into build-fuzz, each run for a bounded
+# time; any crash, leak or sanitizer report fails.
+run_fuzz_targets() {
+  local dir="$KESTRIX_ROOT/build-fuzz"
+  cmake -S "$KESTRIX_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER=clang++ -DKESTRIX_BUILD_TESTS=OFF -DKESTRIX_FUZZ=ON "$@"
+  cmake --build "$dir" --target fuzz_card_reader fuzz_record_number
+  ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"
 }
