@@ -8,11 +8,11 @@ set(CPACK_PACKAGE_NAME kestrix)
 set(CPACK_PACKAGE_VENDOR Kestrix)
 set(CPACK_PACKAGE_CONTACT "${KESTRIX_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Kestrix keeps business contacts on cards in plain text files: company, \
-contact, addresses, phones, e-mail and a memo. Cards are added, edited, \
-found in a list and deleted in one window. Started from the application \
-menu, Kestrix keeps its cards in ~/Kestrix.")
+# Kept in lines of a terminal's width, as dpkg shows them.
+set(CPACK_PACKAGE_DESCRIPTION [[Kestrix keeps business contacts on cards in plain text files: company,
+contact, addresses, phones, e-mail and a memo. Cards are added, edited,
+found in a list and deleted in one window. Started from the application
+menu, Kestrix keeps its cards in ~/Kestrix.]])
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
 
