@@ -19,8 +19,6 @@ done
 diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$root" && find . -type f -printf '%P\n' | sort) \
   || fail "the package's files differ from the expected list (< expected, > packaged)"
 
-[ -x "$root/usr/bin/kestrix" ] || fail "usr/bin/kestrix is not executable"
-
 # A PNG's width and height are the big-endian words at bytes 16 and 20.
 for size in 16 48 256; do
   png=$root/usr/share/icons/hicolor/${size}x$size/apps/$id.png
