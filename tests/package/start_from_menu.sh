@@ -25,7 +25,7 @@ launcher=$!
 
 window=
 for _ in $(seq 100); do
-  window=$(xdotool search --name '^KESTRIX$' 2>/dev/null | head -n1) && [ -n "$window" ] && break
+  window=$(xdotool search --name '^KESTRIX$' | head -n1) && [ -n "$window" ] && break
   sleep 0.2
 done
 [ -n "$window" ] || fail "no window named KESTRIX appeared"
