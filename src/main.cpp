@@ -9,6 +9,9 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrix"));
+    // Lets the desktop find the menu entry, and with it the icon, for our windows.
+    // No display name: Qt would append it to every window caption.
+    QGuiApplication::setDesktopFileName(QStringLiteral(KESTRIX_APP_ID));
     QApplication::setWindowIcon(kestrix::applicationIcon());
 
     // The card files live in the working directory.

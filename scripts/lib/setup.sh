@@ -1,17 +1,20 @@
-# Shared by scripts/run and scripts/test: install what is missing, then build.
+# Shared by scripts/run, scripts/test and scripts/package: install what is
+# missing, then build.
 # Sourced, not run; expects bash with `set -euo pipefail`.
 
 KESTRIX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 KESTRIX_BUILD="$KESTRIX_ROOT/build"
 
-# Everything the build, the tests and a real window need on a fresh Debian machine.
+# Everything the build, the tests, the package and a real window need on a
+# fresh Debian machine.
 KESTRIX_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
   libgtest-dev
   clang libclang-rt-dev
   fonts-dejavu-core
-  xvfb xauth
+  xvfb xauth xdotool x11-utils
+  dpkg-dev desktop-file-utils appstream
 )
 
 as_root() {
