@@ -60,7 +60,7 @@ FileStatus AtomicFile::write(QByteArrayView data)
 FileStatus AtomicFile::flush()
 {
     if (!pending_.isEmpty() && status_.ok()) status_ = posix::writeAll(fd_, pending_, name_);
-    pending_.clear();
+    pending_.resize(0); // keeps the buffer for the next round
     return status_;
 }
 

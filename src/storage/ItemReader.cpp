@@ -42,6 +42,12 @@ bool ItemReader::available()
     return pos_ < end_ || fill();
 }
 
+QByteArrayView ItemReader::window()
+{
+    if (!available()) return {};
+    return QByteArrayView(buffer_.get() + pos_, end_ - pos_);
+}
+
 bool ItemReader::atEnd()
 {
     while (available()) {

@@ -32,6 +32,12 @@ public:
     // when the data ends before another item starts.
     bool readItem(QByteArray& out);
 
+    // The bytes read ahead and not yet taken, refilled first when none are
+    // left; empty at the end of the data. For callers that parse a whole
+    // stretch at once and then consume() it.
+    QByteArrayView window();
+    void consume(qsizetype count) { pos_ += count; }
+
     // Success, or the read error that ended the stream early.
     const FileStatus& status() const { return status_; }
 

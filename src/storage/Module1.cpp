@@ -38,7 +38,7 @@ bool Module1::ReadCard(StoredCard& card)
 {
     ItemReader* reader = slot1_.reader();
     if (!reader || !card.readFrom(*reader)) return false;
-    if (card.itemCount() == kFieldCount) RecordNumber = card.text(Field::RecordNumber);
+    if (card.itemCount() == kFieldCount) decodeItemInto(card.raw(Field::RecordNumber), RecordNumber);
     return true;
 }
 
@@ -84,10 +84,11 @@ FileStatus Module1::rewrite(const QString& contact, QByteArrayView appendedLine)
 
     StoredCard card;
     QByteArray line;
+    const QByteArray contactUtf8 = contact.toUtf8();
     while (status.ok() && !AtEndOfCards()) {
         if (!ReadCard(card)) break;
-        if (card.text(Field::CCNAME) == contact) continue;
-        line.clear();
+        if (card.fieldEquals(Field::CCNAME, contact, contactUtf8)) continue;
+        line.resize(0);
         card.appendLineTo(line);
         status = slot2_.write(line);
         status.orFirstFailure(replacement.write(line));

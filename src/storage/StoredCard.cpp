@@ -3,22 +3,79 @@
 #include "ItemReader.h"
 #include "TextEncoding.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace kestrix {
+
+namespace {
+
+bool isPlainAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\r'; });
+}
+
+} // namespace
 
 bool StoredCard::readFrom(ItemReader& reader)
 {
-    bytes_.clear();
+    if (readWholeLine(reader)) return true;
+
+    // Anything else (hand-edited lines, a line across a buffer refill) goes
+    // item by item.
+    bytes_.resize(0);
+    storedForm_ = false;
     count_ = 0;
-    bounds_[0] = 0;
-    while (count_ < kFieldCount && reader.readItem(bytes_)) bounds_[++count_] = bytes_.size();
-    for (int i = count_; i < kFieldCount; ++i) bounds_[i + 1] = bytes_.size();
+    while (count_ < kFieldCount) {
+        const qsizetype begin = bytes_.size();
+        if (!reader.readItem(bytes_)) break;
+        begins_[count_] = begin;
+        ends_[count_++] = bytes_.size();
+    }
+    for (int i = count_; i < kFieldCount; ++i) begins_[i] = ends_[i] = bytes_.size();
     return count_ > 0;
+}
+
+// The common case, a card line in the stored form lying whole in the
+// reader's buffer, parsed in one go.
+bool StoredCard::readWholeLine(ItemReader& reader)
+{
+    const QByteArrayView window = reader.window();
+    const char* const start = window.data();
+    const char* const end = start + window.size();
+    const char* at = start;
+    std::array<qsizetype, kFieldCount> begins, ends;
+    for (int i = 0; i < kFieldCount; ++i) {
+        if (at == end || *at != '"') return false;
+        const auto* quote = static_cast<const char*>(std::memchr(at + 1, '"', end - at - 1));
+        if (!quote) return false;
+        begins[i] = at + 1 - start;
+        ends[i] = quote - start;
+        at = quote + 1;
+        if (i + 1 < kFieldCount) {
+            if (at == end || *at != ',') return false;
+            ++at;
+        }
+    }
+    if (end - at < 2 || at[0] != '\r' || at[1] != '\n') return false;
+    at += 2;
+
+    const qsizetype length = at - start;
+    bytes_.resize(length);
+    std::memcpy(bytes_.data(), start, static_cast<size_t>(length));
+    begins_ = begins;
+    ends_ = ends;
+    count_ = kFieldCount;
+    storedForm_ = true;
+    reader.consume(length);
+    return true;
 }
 
 QByteArrayView StoredCard::raw(Field field) const
 {
     const int i = indexOf(field);
-    return QByteArrayView(bytes_.constData() + bounds_[i], bounds_[i + 1] - bounds_[i]);
+    return QByteArrayView(bytes_.constData() + begins_[i], ends_[i] - begins_[i]);
 }
 
 QString StoredCard::text(Field field) const
@@ -26,8 +83,20 @@ QString StoredCard::text(Field field) const
     return decodeItem(raw(field));
 }
 
+bool StoredCard::fieldEquals(Field field, const QString& text, const QByteArray& utf8) const
+{
+    const QByteArrayView item = raw(field);
+    // Plain ASCII decodes to itself, so the bytes alone decide.
+    if (isPlainAscii(item)) return item == QByteArrayView(utf8);
+    return this->text(field) == text;
+}
+
 void StoredCard::appendLineTo(QByteArray& out) const
 {
+    if (storedForm_) {
+        out.append(bytes_);
+        return;
+    }
     for (int i = 0; i < kFieldCount; ++i) {
         if (i > 0) out.append(',');
         const QByteArrayView item = raw(static_cast<Field>(i));

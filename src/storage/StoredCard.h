@@ -30,13 +30,24 @@ public:
     QByteArrayView raw(Field field) const;
     QString text(Field field) const;
 
+    // Whether field's text is `text`; `utf8` is text.toUtf8(). Cheaper than
+    // comparing text(field), which decodes the item.
+    bool fieldEquals(Field field, const QString& text, const QByteArray& utf8) const;
+
     // Appends this card as one stored line, each item as it was read.
     void appendLineTo(QByteArray& out) const;
 
 private:
+    bool readWholeLine(ItemReader& reader);
+
+    // The line as read when it had the stored form exactly (every item
+    // quoted, commas between, CR LF at the end); otherwise the items one after
+    // another. Item i lies between begins_[i] and ends_[i].
     QByteArray bytes_;
-    std::array<qsizetype, kFieldCount + 1> bounds_{};
+    std::array<qsizetype, kFieldCount> begins_{};
+    std::array<qsizetype, kFieldCount> ends_{};
     int count_ = 0;
+    bool storedForm_ = false;
 };
 
 } // namespace kestrix

@@ -55,6 +55,19 @@ QString decodeItem(QByteArrayView bytes)
     return withLineFeeds(std::move(text));
 }
 
+void decodeItemInto(QByteArrayView bytes, QString& text)
+{
+    const bool plain = std::all_of(bytes.begin(), bytes.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\r'; });
+    if (!plain) {
+        text = decodeItem(bytes);
+        return;
+    }
+    text.resize(bytes.size());
+    QChar* out = text.data();
+    for (char c : bytes) *out++ = QLatin1Char(c);
+}
+
 QByteArray encodeField(const QString& text)
 {
     QByteArray bytes = text.toUtf8();

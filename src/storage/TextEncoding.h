@@ -12,6 +12,10 @@ namespace kestrix {
 // the line break the editor's memo box uses.
 QString decodeItem(QByteArrayView bytes);
 
+// decodeItem into `text`, reusing its storage: a scan assigns every card's
+// number this way without an allocation per card.
+void decodeItemInto(QByteArrayView bytes, QString& text);
+
 // Windows-1252 by a fixed table: Latin-1 except for 0x80 to 0x9F. A table
 // rather than the toolkit's codec, which costs a codec lookup per item and is
 // missing where the toolkit was built without ICU.
