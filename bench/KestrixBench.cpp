@@ -1,0 +1,226 @@
+// Times the handlers on generated card files of several sizes, next to the
+// floors the disk and memory set, and prints a table of medians and ratios.
+//
+//   kestrix_bench [--sizes=1000,100000,1000000] [--data=DIR] [--table=FILE]
+//                 [google benchmark flags]
+#include "BenchPlatform.h"
+#include "CardFileGenerator.h"
+#include "Floors.h"
+#include "RunChildren.h"
+
+#include "editor/Form4.h"
+#include "storage/Module1.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QToolButton>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <sys/resource.h>
+
+using namespace kestrix;
+using namespace kestrix::bench;
+
+namespace {
+
+QString gDataDir;
+
+QString sourceFile(int cards) { return gDataDir + QStringLiteral("/cards-%1.dat").arg(cards); }
+QString workDir(int cards) { return gDataDir + QStringLiteral("/work-%1").arg(cards); }
+
+// A working folder holding a fresh copy of the generated card file.
+QString layCardFile(int cards)
+{
+    const QString dir = workDir(cards);
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+    QFile::copy(sourceFile(cards), dir + QStringLiteral("/kest1.dat"));
+    return dir;
+}
+
+void startUpScan(Module1& module)
+{
+    (void)module.CloseAllFiles();
+    (void)module.OpenCardFileForReading(true);
+    StoredCard card;
+    while (!module.AtEndOfCards() && module.ReadCard(card)) {
+    }
+    (void)module.CloseAllFiles();
+}
+
+void showCard(Form4& form, const CardRecord& card)
+{
+    for (int i = 0; i < kFieldCount; ++i) form.setFieldText(static_cast<Field>(i), card[i]);
+}
+
+// One timed press of a button of a freshly loaded editor; `prepare` runs first, untimed.
+void pressOnce(benchmark::State& state, int cards, QToolButton* Form4::*button,
+               const std::function<void(Form4&, int press)>& prepare)
+{
+    static int presses = 0;
+    const int repetition = presses++;
+    const QString dir = layCardFile(cards);
+    Module1 module(dir);
+    BenchPlatform platform;
+    Form4 form(module, platform);
+    prepare(form, repetition);
+    for (auto _ : state) (form.*button)->click();
+    if (platform.messages == 0) state.SkipWithError("the handler showed no outcome");
+}
+
+struct Operation {
+    const char* name;
+    const char* floor; // empty for the floors themselves
+    std::function<void(benchmark::State&, int cards)> run;
+};
+
+const std::vector<Operation>& operations()
+{
+    static const std::vector<Operation> list = {
+        {"floor: memchr line ends", "",
+         [](benchmark::State& state, int cards) {
+             const QString dir = layCardFile(cards);
+             for (auto _ : state) benchmark::DoNotOptimize(countLineEnds(dir + QStringLiteral("/kest1.dat")));
+         }},
+        {"floor: copy + fsync", "",
+         [](benchmark::State& state, int cards) {
+             const QString dir = layCardFile(cards);
+             for (auto _ : state) copyFile(dir + QStringLiteral("/kest1.dat"), dir + QStringLiteral("/copy.dat"));
+         }},
+        {"start-up scan", "floor: memchr line ends",
+         [](benchmark::State& state, int cards) {
+             Module1 module(layCardFile(cards));
+             for (auto _ : state) startUpScan(module);
+         }},
+        {"Save, append path", "floor: memchr line ends",
+         [](benchmark::State& state, int cards) {
+             pressOnce(state, cards, &Form4::Command1, [](Form4& form, int repetition) {
+                 showCard(form, generatedCard(1));
+                 form.setFieldText(Field::RecordNumber, QStringLiteral("new %1").arg(repetition));
+             });
+         }},
+        {"Save, replace path", "floor: copy + fsync",
+         [](benchmark::State& state, int cards) {
+             pressOnce(state, cards, &Form4::Command1,
+                       [cards](Form4& form, int) { showCard(form, generatedCard(cards / 2 + 1)); });
+         }},
+        {"Delete", "floor: copy + fsync",
+         [](benchmark::State& state, int cards) {
+             pressOnce(state, cards, &Form4::Command2,
+                       [cards](Form4& form, int) { showCard(form, generatedCard(cards / 3 + 1)); });
+         }},
+        {"Add", "",
+         [](benchmark::State& state, int cards) { pressOnce(state, cards, &Form4::Command4, [](Form4&, int) {}); }},
+    };
+    return list;
+}
+
+// Keeps the medians for the table, and shows the usual console output.
+class MedianCollector : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" && !run.error_occurred)
+                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> medians; // milliseconds, by benchmark name
+};
+
+std::string benchmarkName(const Operation& op, int cards) { return std::string(op.name) + "/" + std::to_string(cards); }
+
+QString formatTable(const std::vector<int>& sizes, const std::map<std::string, double>& medians)
+{
+    QString table = QStringLiteral("| Operation | Cards | Median (ms) | Floor (ms) | Ratio to floor |\n|---|---:|---:|---:|---:|\n");
+    for (int cards : sizes) {
+        for (const Operation& op : operations()) {
+            const auto found = medians.find(benchmarkName(op, cards));
+            if (found == medians.end()) continue;
+            QString floorText = QStringLiteral("–"), ratioText = QStringLiteral("–");
+            if (*op.floor) {
+                const auto floor = medians.find(benchmarkName(Operation{op.floor, "", {}}, cards));
+                if (floor != medians.end() && floor->second > 0) {
+                    floorText = QString::number(floor->second, 'f', 2);
+                    ratioText = QString::number(found->second / floor->second, 'f', 1) + QStringLiteral("×");
+                }
+            }
+            table += QStringLiteral("| %1 | %2 | %3 | %4 | %5 |\n")
+                         .arg(QString::fromLatin1(op.name))
+                         .arg(QLocale::c().toString(cards))
+                         .arg(found->second, 0, 'f', 2)
+                         .arg(floorText, ratioText);
+        }
+    }
+    return table;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::vector<int> sizes = {1000, 100000, 1000000};
+    gDataDir = QDir::currentPath() + QStringLiteral("/bench-data");
+    QString tablePath;
+    std::vector<char*> rest = {argv[0]};
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg.startsWith(QStringLiteral("--sizes="))) {
+            sizes.clear();
+            for (const QString& size : arg.mid(8).split(QLatin1Char(','))) sizes.push_back(size.toInt());
+        } else if (arg.startsWith(QStringLiteral("--data="))) {
+            gDataDir = QDir(arg.mid(7)).absolutePath();
+        } else if (arg.startsWith(QStringLiteral("--table="))) {
+            tablePath = arg.mid(8);
+        } else if (const int child = runChildMode(argc, argv, i); child >= 0) {
+            return child;
+        } else {
+            rest.push_back(argv[i]);
+        }
+    }
+    QApplication app(argc, argv);
+    QDir().mkpath(gDataDir);
+    for (int cards : sizes) {
+        if (QFile::exists(sourceFile(cards))) continue;
+        std::printf("Generating %d cards...\n", cards);
+        std::fflush(stdout);
+        if (!writeGeneratedCardFile(sourceFile(cards), cards)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(sourceFile(cards)));
+            return 1;
+        }
+    }
+
+    for (int cards : sizes) {
+        const int repetitions = cards >= 1000000 ? 3 : 7;
+        for (const Operation& op : operations()) {
+            benchmark::RegisterBenchmark(benchmarkName(op, cards).c_str(),
+                                         [&op, cards](benchmark::State& state) { op.run(state, cards); })
+                ->Unit(benchmark::kMillisecond)
+                ->Iterations(1)
+                ->Repetitions(repetitions)
+                ->ReportAggregatesOnly(true)
+                ->UseRealTime();
+        }
+    }
+    int restCount = static_cast<int>(rest.size());
+    benchmark::Initialize(&restCount, rest.data());
+    MedianCollector reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    QString table = formatTable(sizes, reporter.medians);
+    table += childMeasurements(argv[0], gDataDir, sizes);
+    std::printf("\n%s", qPrintable(table));
+    if (!tablePath.isEmpty()) {
+        QFile out(tablePath);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(table.toUtf8()) < 0) return 1;
+    }
+    QDir(workDir(0)).removeRecursively();
+    for (int cards : sizes) QDir(workDir(cards)).removeRecursively();
+    return 0;
+}

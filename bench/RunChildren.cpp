@@ -1,0 +1,136 @@
+#include "RunChildren.h"
+
+#include "BenchPlatform.h"
+
+#include "editor/Form4.h"
+#include "platform/SvgIcon.h"
+#include "storage/Module1.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <sys/resource.h>
+
+namespace kestrix::bench {
+
+namespace {
+
+long peakKiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+int scanPeak(const QString& dir)
+{
+    Module1 module(dir);
+    (void)module.OpenCardFileForReading(true);
+    StoredCard card;
+    long cards = 0;
+    while (!module.AtEndOfCards() && module.ReadCard(card)) ++cards;
+    std::printf("%ld %ld\n", peakKiB(), cards);
+    return 0;
+}
+
+// What main() does, up to the window shown.
+int startUp(int argc, char** argv, const QString& dir)
+{
+    QApplication app(argc, argv);
+    QApplication::setWindowIcon(applicationIcon());
+    Module1 module(dir);
+    BenchPlatform platform;
+    Form4 form(module, platform);
+    form.show();
+    QApplication::processEvents();
+    return form.isVisible() ? 0 : 1;
+}
+
+QString emptyDir(const QString& dataDir)
+{
+    const QString dir = dataDir + QStringLiteral("/work-0");
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+    QFile(dir + QStringLiteral("/kest1.dat")).open(QIODevice::WriteOnly);
+    return dir;
+}
+
+QString cardsDir(const QString& dataDir, int cards)
+{
+    const QString dir = dataDir + QStringLiteral("/work-%1").arg(cards);
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+    QFile::copy(dataDir + QStringLiteral("/cards-%1.dat").arg(cards), dir + QStringLiteral("/kest1.dat"));
+    return dir;
+}
+
+// Peak resident KiB of a child scanning `dir`.
+long childScanPeak(const char* program, const QString& dir)
+{
+    QProcess child;
+    child.start(QString::fromLocal8Bit(program), {QStringLiteral("--scan-peak=") + dir});
+    if (!child.waitForFinished(600000) || child.exitCode() != 0) return -1;
+    return child.readAllStandardOutput().split(' ').value(0).trimmed().toLong();
+}
+
+double childStartUpMs(const char* program, const QString& dir)
+{
+    QProcess child;
+    QElapsedTimer timer;
+    timer.start();
+    child.start(QString::fromLocal8Bit(program), {QStringLiteral("--startup=") + dir});
+    if (!child.waitForFinished(600000) || child.exitCode() != 0) return -1;
+    return timer.nsecsElapsed() / 1e6;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+} // namespace
+
+int runChildMode(int argc, char** argv, int i)
+{
+    const QString arg = QString::fromLocal8Bit(argv[i]);
+    if (arg.startsWith(QStringLiteral("--scan-peak="))) return scanPeak(arg.mid(12));
+    if (arg.startsWith(QStringLiteral("--startup="))) return startUp(argc, argv, arg.mid(10));
+    return -1;
+}
+
+QString childMeasurements(const char* program, const QString& dataDir, const std::vector<int>& sizes)
+{
+    QString rows = QStringLiteral("\n| Measured in a process of its own | Cards | Result |\n|---|---:|---:|\n");
+    const long emptyPeak = childScanPeak(program, emptyDir(dataDir));
+    for (int cards : sizes) {
+        const long peak = childScanPeak(program, cardsDir(dataDir, cards));
+        rows += QStringLiteral("| scan peak memory above an empty file's (%1 KiB) | %2 | %3 MiB |\n")
+                    .arg(emptyPeak)
+                    .arg(QLocale::c().toString(cards))
+                    .arg((peak - emptyPeak) / 1024.0, 0, 'f', 1);
+    }
+    for (int cards : sizes) {
+        if (cards > 100000) continue;
+        std::vector<double> empty, full;
+        const QString emptyFolder = emptyDir(dataDir), fullFolder = cardsDir(dataDir, cards);
+        for (int run = 0; run < 7; ++run) {
+            empty.push_back(childStartUpMs(program, emptyFolder));
+            full.push_back(childStartUpMs(program, fullFolder));
+        }
+        rows += QStringLiteral("| start-up to the window shown: empty file %1 ms, full file %2 ms (medians of 7) | %3 | %4 ms slower |\n")
+                    .arg(median(empty), 0, 'f', 1)
+                    .arg(median(full), 0, 'f', 1)
+                    .arg(QLocale::c().toString(cards))
+                    .arg(median(full) - median(empty), 0, 'f', 1);
+    }
+    return rows;
+}
+
+} // namespace kestrix::bench
