@@ -9,6 +9,7 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QToolButton>
 
 namespace kestrix {
 
@@ -16,6 +17,7 @@ Form4::Form4(Module1& module, Platform& platform, QWidget* parent)
     : QWidget(parent), module_(module), platform_(platform)
 {
     buildControls();
+    connect(Command5, &QToolButton::clicked, this, &Form4::Command5_Click);
     Form_Load();
 }
 

@@ -2,6 +2,7 @@
 
 #include "storage/CardRecord.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
@@ -14,6 +15,7 @@ class QToolButton;
 
 namespace kestrix {
 
+class Form14;
 class Module1;
 class Platform;
 
@@ -38,6 +40,8 @@ public:
     bool isLocked() const;
     void lockEditor();
     void unlockEditor();
+
+    void Command5_Click(); // Search
 
     QFrame* Frame1 = nullptr;
     QFrame* Frame2 = nullptr;
@@ -70,6 +74,7 @@ private:
     std::array<QLabel*, kFieldCount> labels_{};
     std::array<QLineEdit*, kFieldCount> lineEdits_{}; // every field but the memo
     QPlainTextEdit* memo_ = nullptr;
+    QPointer<Form14> search_;
     bool placed_ = false;
 };
 

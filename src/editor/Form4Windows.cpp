@@ -1,0 +1,34 @@
+// The Search button: loads its window once and shows it beside the editor,
+// without making it modal.
+#include "Form4.h"
+
+#include "search/Form14.h"
+
+namespace kestrix {
+
+namespace {
+
+void showAndActivate(QWidget* window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+void Form4::Command5_Click()
+{
+    lockEditor();
+    if (!search_) {
+        search_ = new Form14(
+            module_,
+            [this](const CardRecord& card) {
+                for (int i = 0; i < kFieldCount; ++i) setFieldText(static_cast<Field>(i), card[i]);
+            },
+            this);
+    }
+    showAndActivate(search_);
+}
+
+} // namespace kestrix
