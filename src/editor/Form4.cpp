@@ -18,6 +18,7 @@ Form4::Form4(Module1& module, Platform& platform, QWidget* parent)
 {
     buildControls();
     connect(Command5, &QToolButton::clicked, this, &Form4::Command5_Click);
+    connect(Command6, &QToolButton::clicked, this, &Form4::Command6_Click);
     Form_Load();
 }
 

@@ -15,6 +15,7 @@ class QToolButton;
 
 namespace kestrix {
 
+class Form1;
 class Form14;
 class Module1;
 class Platform;
@@ -42,6 +43,7 @@ public:
     void unlockEditor();
 
     void Command5_Click(); // Search
+    void Command6_Click(); // About
 
     QFrame* Frame1 = nullptr;
     QFrame* Frame2 = nullptr;
@@ -75,6 +77,7 @@ private:
     std::array<QLineEdit*, kFieldCount> lineEdits_{}; // every field but the memo
     QPlainTextEdit* memo_ = nullptr;
     QPointer<Form14> search_;
+    QPointer<Form1> about_;
     bool placed_ = false;
 };
 

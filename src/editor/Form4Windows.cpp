@@ -1,7 +1,8 @@
-// The Search button: loads its window once and shows it beside the editor,
-// without making it modal.
+// The Search and About buttons: each loads its window once and shows it
+// beside the editor, without making it modal.
 #include "Form4.h"
 
+#include "about/Form1.h"
 #include "search/Form14.h"
 
 namespace kestrix {
@@ -29,6 +30,13 @@ void Form4::Command5_Click()
             this);
     }
     showAndActivate(search_);
+}
+
+void Form4::Command6_Click()
+{
+    lockEditor();
+    if (!about_) about_ = new Form1(platform_, this);
+    showAndActivate(about_);
 }
 
 } // namespace kestrix
