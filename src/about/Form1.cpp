@@ -2,6 +2,7 @@
 
 #include "about/DonateAddress.h"
 #include "platform/Platform.h"
+#include "platform/PushButton.h"
 #include "platform/SvgIcon.h"
 #include "platform/Twips.h"
 #include "platform/WindowPlacement.h"
@@ -64,16 +65,10 @@ void Form1::buildControls()
     Text1->setTabChangesFocus(true);
     Text1->setPlainText(kNotice);
 
-    Command1 = new QPushButton(QStringLiteral("DONATE"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(twipsRect(960, 2880, 1095, 375));
-    Command1->setAutoDefault(false);
+    Command1 = addPushButton(this, "Command1", "DONATE", twipsRect(960, 2880, 1095, 375));
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
 
-    Command2 = new QPushButton(QStringLiteral("BACK"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    Command2->setGeometry(twipsRect(2640, 2880, 975, 375));
-    Command2->setAutoDefault(false);
+    Command2 = addPushButton(this, "Command2", "BACK", twipsRect(2640, 2880, 975, 375));
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
 
     setTabOrder(Text1, Command1);

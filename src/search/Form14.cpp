@@ -1,6 +1,7 @@
 #include "Form14.h"
 
 #include "SearchEntries.h"
+#include "platform/PushButton.h"
 #include "platform/Twips.h"
 #include "platform/WindowPlacement.h"
 #include "storage/Module1.h"
@@ -56,10 +57,7 @@ void Form14::buildControls()
     Combo1->setAccessibleName(QStringLiteral("Name"));
     Combo1->installEventFilter(this);
 
-    Command1 = new QPushButton(QStringLiteral("SELECT"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(twipsRect(720, 1080, 975, 255));
-    Command1->setAutoDefault(false);
+    Command1 = addPushButton(this, "Command1", "SELECT", twipsRect(720, 1080, 975, 255));
     connect(Command1, &QPushButton::clicked, this, &Form14::Command1_Click);
 
     Label1 = new QLabel(QStringLiteral(" NAME"), this);
@@ -77,15 +75,13 @@ void Form14::Form_Load()
 
 void Form14::Combo1_GotFocus()
 {
-    Combo1->clearEditText();
-
     (void)module_.CloseAllFiles();
     (void)module_.OpenCardFileForReading(false);
     QStringList entries;
     StoredCard card;
     while (!module_.AtEndOfCards() && module_.ReadCard(card))
         entries.append(searchEntry(module_.RecordNumber, card.text(Field::CCNAME)));
-    // The card file stays open in slot 1, as after every scan.
+    // The card file is left open in slot 1; whoever needs it next closes it first.
 
     // Handed over whole: the combo box sees one reset, not one insertion per card.
     sortSearchEntries(entries);
