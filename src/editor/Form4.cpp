@@ -65,6 +65,8 @@ void Form4::connectButtons()
     connect(Command2, &QToolButton::clicked, this, &Form4::Command2_Click);
     connect(Command3, &QToolButton::clicked, this, &Form4::Command3_Click);
     connect(Command4, &QToolButton::clicked, this, &Form4::Command4_Click);
+    connect(Command5, &QToolButton::clicked, this, &Form4::Command5_Click);
+    connect(Command6, &QToolButton::clicked, this, &Form4::Command6_Click);
     connect(Command7, &QToolButton::clicked, this, &Form4::Command7_Click);
 }
 

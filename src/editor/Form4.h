@@ -2,6 +2,7 @@
 
 #include "storage/CardRecord.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
@@ -15,6 +16,8 @@ class QToolButton;
 namespace kestrix {
 
 class FileStatus;
+class Form1;
+class Form14;
 class Module1;
 class Platform;
 
@@ -48,6 +51,8 @@ public:
     void Command2_Click(); // Delete
     void Command3_Click(); // Exit
     void Command4_Click(); // Add
+    void Command5_Click(); // Search
+    void Command6_Click(); // About
     void Command7_Click(); // Edit
 
     QFrame* Frame1 = nullptr;
@@ -85,6 +90,8 @@ private:
     std::array<QLabel*, kFieldCount> labels_{};
     std::array<QLineEdit*, kFieldCount> lineEdits_{}; // every field but the memo
     QPlainTextEdit* memo_ = nullptr;
+    QPointer<Form14> search_;
+    QPointer<Form1> about_;
     bool placed_ = false;
 };
 

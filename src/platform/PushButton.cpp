@@ -1,0 +1,16 @@
+#include "PushButton.h"
+
+#include <QPushButton>
+
+namespace kestrix {
+
+QPushButton* addPushButton(QWidget* window, const char* name, const char* caption, const QRect& geometry)
+{
+    auto* button = new QPushButton(QLatin1String(caption), window);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace kestrix

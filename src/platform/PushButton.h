@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QRect>
+
+class QPushButton;
+class QWidget;
+
+namespace kestrix {
+
+// A captioned push button on `window`, named and placed as designed. No
+// button of the program is a default button: Return never presses one.
+QPushButton* addPushButton(QWidget* window, const char* name, const char* caption, const QRect& geometry);
+
+} // namespace kestrix

@@ -1,0 +1,137 @@
+#include "Form14.h"
+
+#include "SearchEntries.h"
+#include "platform/PushButton.h"
+#include "platform/Twips.h"
+#include "platform/WindowPlacement.h"
+#include "storage/Module1.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QStringListModel>
+
+namespace kestrix {
+
+Form14::Form14(Module1& module, CardLoader loadCard, QWidget* parent)
+    : QWidget(parent), module_(module), loadCard_(std::move(loadCard))
+{
+    buildControls();
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { noteFocusChange(now); });
+    Form_Load();
+}
+
+void Form14::buildControls()
+{
+    setObjectName(QStringLiteral("Form14"));
+    setWindowTitle(QStringLiteral("NAME / COMPANY"));
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                   | Qt::MSWindowsFixedSizeDialogHint);
+    // Closing the window unloads it; the next Search loads it afresh.
+    setAttribute(Qt::WA_DeleteOnClose);
+    centerOnFirstShow(this);
+    setFixedSize(twips(2490), twips(1485));
+
+    // Created in tab order: the combo box first, so it takes the focus when
+    // the window opens.
+    Combo1 = new QComboBox(this);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setGeometry(twipsRect(120, 600, 2175, 315));
+    Combo1->setEditable(true);
+    // The list holds stored cards only: Return adds nothing, and typing is
+    // never completed to an entry, so a near miss stays a near miss.
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    Combo1->setCompleter(nullptr);
+    // With a hundred thousand cards, measuring every entry for the combo box's
+    // size, or for the drop-down's row heights, would take seconds.
+    Combo1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    auto* view = new QListView(Combo1);
+    view->setUniformItemSizes(true);
+    Combo1->setView(view);
+    entries_ = new QStringListModel(this);
+    Combo1->setModel(entries_);
+    Combo1->setEditText(QStringLiteral("Combo1"));
+    Combo1->setAccessibleName(QStringLiteral("Name"));
+    Combo1->installEventFilter(this);
+
+    Command1 = addPushButton(this, "Command1", "SELECT", twipsRect(720, 1080, 975, 255));
+    connect(Command1, &QPushButton::clicked, this, &Form14::Command1_Click);
+
+    Label1 = new QLabel(QStringLiteral(" NAME"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setTextFormat(Qt::PlainText);
+    Label1->setGeometry(twipsRect(480, 240, 1455, 255));
+
+    setTabOrder(Combo1, Command1);
+}
+
+void Form14::Form_Load()
+{
+    Combo1->clearEditText();
+}
+
+void Form14::Combo1_GotFocus()
+{
+    (void)module_.CloseAllFiles();
+    (void)module_.OpenCardFileForReading(false);
+    QStringList entries;
+    StoredCard card;
+    while (!module_.AtEndOfCards() && module_.ReadCard(card))
+        entries.append(searchEntry(module_.RecordNumber, card.text(Field::CCNAME)));
+    // The card file is left open in slot 1; whoever needs it next closes it first.
+
+    // Handed over whole: the combo box sees one reset, not one insertion per card.
+    sortSearchEntries(entries);
+    entries_->setStringList(entries);
+    // A reset may make the first entry current; the text part stays empty.
+    Combo1->setCurrentIndex(-1);
+    Combo1->clearEditText();
+}
+
+void Form14::Command1_Click()
+{
+    const QString wanted = Combo1->currentText();
+
+    (void)module_.CloseAllFiles();
+    (void)module_.OpenCardFileForReading(false);
+    bool loaded = false;
+    StoredCard card;
+    // Read to the end even after a match, so RecordNumber ends up holding the
+    // last card's number as after every other scan; only the first match loads.
+    while (!module_.AtEndOfCards() && module_.ReadCard(card)) {
+        if (loaded || searchEntry(module_.RecordNumber, card.text(Field::CCNAME)) != wanted) continue;
+        CardRecord record;
+        for (int i = 0; i < kFieldCount - 1; ++i) record[i] = card.text(static_cast<Field>(i));
+        record[indexOf(Field::RecordNumber)] = module_.RecordNumber;
+        loadCard_(record);
+        loaded = true;
+        close();
+    }
+}
+
+bool Form14::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Combo1 && event->type() == QEvent::FocusIn) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        // Closing the drop-down hands the focus back; the entry just picked
+        // must survive until SELECT.
+        const bool fromOwnList = reason == Qt::PopupFocusReason;
+        // Returning from another program is no focus change within this one.
+        const bool fromOtherProgram = reason == Qt::ActiveWindowFocusReason && !focusWasElsewhere_;
+        focusWasElsewhere_ = false;
+        if (!fromOwnList && !fromOtherProgram) Combo1_GotFocus();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form14::noteFocusChange(QWidget* now)
+{
+    if (!now) return;
+    const QWidget* window = now->window();
+    if (window != this && window->windowType() != Qt::Popup) focusWasElsewhere_ = true;
+}
+
+} // namespace kestrix

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "storage/CardRecord.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QStringListModel;
+
+namespace kestrix {
+
+class Module1;
+
+// The search window: a drop-down list of every stored card as "number, two
+// blanks, contact name". SELECT hands the card whose entry equals the combo
+// box's text to the editor and closes the window.
+//
+// The window deletes itself when it closes (SELECT, or its close button).
+class Form14 : public QWidget {
+    Q_OBJECT
+
+public:
+    // Receives the 14 fields of the chosen card, to be put into the editor.
+    using CardLoader = std::function<void(const CardRecord&)>;
+
+    // Creates the window and its controls and runs its load handler; the
+    // window stays hidden until shown.
+    Form14(Module1& module, CardLoader loadCard, QWidget* parent = nullptr);
+
+    // Refills the list from the card file and clears the text; runs each time
+    // the combo box receives the focus from another control or window.
+    void Combo1_GotFocus();
+    void Command1_Click();
+
+    QLabel* Label1 = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QPushButton* Command1 = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void Form_Load();
+    void noteFocusChange(QWidget* now);
+
+    Module1& module_;
+    CardLoader loadCard_;
+    QStringListModel* entries_ = nullptr;
+    // Whether another window of the program has held the focus since the combo
+    // box last received it; the window's opening counts as such.
+    bool focusWasElsewhere_ = true;
+};
+
+} // namespace kestrix

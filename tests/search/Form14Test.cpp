@@ -1,0 +1,171 @@
+// The search window, opened from the editor's Search button: when its list
+// refills, how it is sorted, and which card SELECT loads.
+#include "editor/Form4.h"
+#include "platform/ScriptedPlatform.h"
+#include "search/Form14.h"
+#include "storage/CardLine.h"
+#include "storage/Module1.h"
+#include "support/CardFiles.h"
+#include "support/TempFolder.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace kestrix::testing {
+namespace {
+
+const QString kCards = QStringLiteral("kest1.dat");
+
+class SearchWindow : public ::testing::Test {
+protected:
+    void store(const std::vector<CardRecord>& cards)
+    {
+        QByteArray bytes;
+        for (const CardRecord& card : cards) bytes += cardLine(card);
+        folder.write(kCards, bytes);
+    }
+
+    // Presses Search in the active editor and waits until the list has the focus.
+    Form14* pressSearch()
+    {
+        editor.show();
+        QApplication::setActiveWindow(&editor);
+        if (!QTest::qWaitFor([&] { return editor.isActiveWindow(); })) return nullptr;
+        editor.Command5->click();
+        search = editor.findChild<Form14*>();
+        if (!search || !QTest::qWaitFor([&] { return search->Combo1->hasFocus(); })) return nullptr;
+        return search;
+    }
+
+    // The list's entries, joined by "|".
+    std::string entries() const
+    {
+        QStringList list;
+        for (int i = 0; i < search->Combo1->count(); ++i) list << search->Combo1->itemText(i);
+        return list.join(QLatin1Char('|')).toStdString();
+    }
+
+    TempFolder folder;
+    Module1 module{folder.path()};
+    ScriptedPlatform platform;
+    Form4 editor{module, platform};
+    QPointer<Form14> search;
+};
+
+TEST_F(SearchWindow, ListsEveryCardSortedAsTextIgnoringCase)
+{
+    store({makeCard("Bob", "2"), makeCard("Ann", "10"), makeCard("bob", "3"), makeCard("Bob", "3"),
+           makeCard("alice", "3")});
+    ASSERT_TRUE(pressSearch());
+    EXPECT_TRUE(editor.isLocked());
+    EXPECT_EQ(entries(), "10  Ann|2  Bob|3  alice|3  Bob|3  bob");
+    EXPECT_EQ(search->Combo1->currentText(), QString());
+    // The fill is a scan: the card file stays open, RecordNumber ends on the last card.
+    EXPECT_EQ(module.slot1().mode(), FileSlot::Mode::Read);
+    EXPECT_EQ(module.RecordNumber, QStringLiteral("3"));
+
+    // Without a card file the list is empty, and no file is created.
+    ASSERT_TRUE(QFile::remove(folder.pathOf(kCards)));
+    search->Combo1_GotFocus();
+    EXPECT_EQ(entries(), "");
+    EXPECT_FALSE(folder.exists(kCards));
+}
+
+TEST_F(SearchWindow, RefillsWhenTheFocusComesFromAnotherControlOrWindow)
+{
+    store({makeCard("Ann", "1")});
+    ASSERT_TRUE(pressSearch());
+    QTest::keyClicks(search->Combo1, QStringLiteral("1  A"));
+    store({makeCard("Ann", "1"), makeCard("Bob", "2")});
+
+    QTest::keyClick(search->Combo1, Qt::Key_Tab);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return search->Command1->hasFocus(); }));
+    EXPECT_EQ(entries(), "1  Ann");
+    QTest::keyClick(search->Command1, Qt::Key_Backtab);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return search->Combo1->hasFocus(); }));
+    EXPECT_EQ(entries(), "1  Ann|2  Bob");
+    EXPECT_EQ(search->Combo1->currentText(), QString());
+
+    // Search pressed again brings back the same window, refilled.
+    store({makeCard("Cy", "3")});
+    const Form14* first = search;
+    ASSERT_TRUE(pressSearch());
+    EXPECT_EQ(search.data(), first);
+    EXPECT_EQ(entries(), "3  Cy");
+}
+
+TEST_F(SearchWindow, KeepsThePickedEntryWhenTheFocusComesBackFromItsListOrAnotherProgram)
+{
+    store({makeCard("Ann", "1"), makeCard("Bob", "2")});
+    ASSERT_TRUE(pressSearch());
+    store({makeCard("Cy", "3")});
+
+    search->Combo1->showPopup();
+    QAbstractItemView* list = search->Combo1->view();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }));
+    list->setCurrentIndex(list->model()->index(1, 0));
+    QTest::keyClick(list, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !list->isVisible() && search->Combo1->hasFocus(); }));
+    EXPECT_EQ(search->Combo1->currentText(), QStringLiteral("2  Bob"));
+    EXPECT_EQ(entries(), "1  Ann|2  Bob");
+
+    // Leaving the program and coming back is no focus change within it.
+    QApplication::setActiveWindow(nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !search->Combo1->hasFocus(); }));
+    QApplication::setActiveWindow(search);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return search->Combo1->hasFocus(); }));
+    EXPECT_EQ(search->Combo1->currentText(), QStringLiteral("2  Bob"));
+    EXPECT_EQ(entries(), "1  Ann|2  Bob");
+}
+
+TEST_F(SearchWindow, SelectLoadsTheCardWhoseEntryMatchesExactlyAndCloses)
+{
+    const CardRecord bob = makeCard("Bob", "2");
+    store({makeCard("Ann", "1"), bob, makeCard("Cy", "3")});
+    ASSERT_TRUE(pressSearch());
+
+    for (const char* nearMiss : {"2 Bob", "2  bob", "2  Bob ", "2"}) {
+        search->Combo1->setEditText(QString::fromLatin1(nearMiss));
+        search->Command1->click();
+        EXPECT_TRUE(search->isVisible()) << nearMiss;
+        EXPECT_EQ(editor.fieldText(Field::CCNAME), QString()) << nearMiss;
+    }
+
+    search->Combo1->clearEditText();
+    QTest::keyClicks(search->Combo1, QStringLiteral("2  Bob"));
+    search->Command1->click();
+    EXPECT_EQ(editor.card(), bob);
+    EXPECT_TRUE(editor.isLocked());
+    // The rest of the file is still read: RecordNumber holds the last card's number.
+    EXPECT_EQ(module.RecordNumber, QStringLiteral("3"));
+    EXPECT_EQ(module.slot1().mode(), FileSlot::Mode::Read);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return search.isNull(); }));
+}
+
+TEST_F(SearchWindow, OfTwoIdenticalEntriesTheFirstCardLoadsAndTheLockStaysAsItWas)
+{
+    CardRecord first = makeCard("Dee", "5");
+    CardRecord second = makeCard("Dee", "5");
+    first[indexOf(Field::CNAME)] = QStringLiteral("First Ltd");
+    second[indexOf(Field::CNAME)] = QStringLiteral("Second Ltd");
+    store({first, second, makeCard("Eve", "6")});
+    ASSERT_TRUE(pressSearch());
+    EXPECT_EQ(entries(), "5  Dee|5  Dee|6  Eve");
+
+    editor.unlockEditor();
+    search->Combo1->setCurrentIndex(1);
+    search->Command1->click();
+    EXPECT_EQ(editor.card(), first);
+    EXPECT_FALSE(editor.isLocked());
+}
+
+} // namespace
+} // namespace kestrix::testing
