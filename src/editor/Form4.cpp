@@ -1,5 +1,6 @@
 #include "Form4.h"
 
+#include "platform/BusyCursor.h"
 #include "platform/Platform.h"
 #include "platform/WindowPlacement.h"
 #include "storage/Module1.h"
@@ -72,6 +73,7 @@ void Form4::connectButtons()
 
 void Form4::Form_Load()
 {
+    const BusyCursor busy;
     lockEditor();
 
     (void)module_.CloseAllFiles();

@@ -3,6 +3,7 @@
 #include "Form4.h"
 
 #include "EditorMessages.h"
+#include "platform/BusyCursor.h"
 #include "platform/Platform.h"
 #include "storage/Module1.h"
 
@@ -10,6 +11,7 @@ namespace kestrix {
 
 void Form4::Command2_Click()
 {
+    const BusyCursor busy;
     const FileStatus status = module_.RewriteWithoutContact(fieldText(Field::CCNAME));
     if (!status.ok()) {
         // The fields stay, so the user still sees which card it was.

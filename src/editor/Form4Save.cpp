@@ -3,6 +3,7 @@
 #include "Form4.h"
 
 #include "EditorMessages.h"
+#include "platform/BusyCursor.h"
 #include "platform/Platform.h"
 #include "storage/CardLine.h"
 #include "storage/Module1.h"
@@ -17,6 +18,7 @@ void Form4::Command1_Click()
         return;
     }
 
+    const BusyCursor busy;
     (void)module_.CloseAllFiles();
     FileStatus opened = module_.OpenCardFileForReading(false);
     // Without reading the whole file there is no telling whether the number is

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QProcess>
 #include <QUrl>
@@ -23,7 +24,12 @@ MessageAnswer QtPlatform::showMessage(QWidget* owner, const QString& text, Messa
         box.setStandardButtons(QMessageBox::Ok);
         box.setDefaultButton(QMessageBox::Ok);
     }
+    // A handler busy with the card file may have set the wait cursor; the
+    // user answers with the usual pointer, and the handler's cursor returns.
+    int waitCursors = 0;
+    for (; QGuiApplication::overrideCursor(); ++waitCursors) QGuiApplication::restoreOverrideCursor();
     const int pressed = box.exec();
+    for (; waitCursors > 0; --waitCursors) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
     return pressed == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
 }

@@ -1,6 +1,7 @@
 #include "Form14.h"
 
 #include "SearchEntries.h"
+#include "platform/BusyCursor.h"
 #include "platform/PushButton.h"
 #include "platform/Twips.h"
 #include "platform/WindowPlacement.h"
@@ -75,6 +76,7 @@ void Form14::Form_Load()
 
 void Form14::Combo1_GotFocus()
 {
+    const BusyCursor busy;
     (void)module_.CloseAllFiles();
     (void)module_.OpenCardFileForReading(false);
     QStringList entries;
@@ -94,6 +96,7 @@ void Form14::Combo1_GotFocus()
 void Form14::Command1_Click()
 {
     const QString wanted = Combo1->currentText();
+    const BusyCursor busy;
 
     (void)module_.CloseAllFiles();
     (void)module_.OpenCardFileForReading(false);
