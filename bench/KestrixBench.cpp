@@ -9,11 +9,15 @@
 #include "RunChildren.h"
 
 #include "editor/Form4.h"
+#include "search/Form14.h"
+#include "search/SearchEntries.h"
 #include "storage/Module1.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QComboBox>
 #include <QFile>
+#include <QPointer>
 #include <QToolButton>
 
 #include <benchmark/benchmark.h>
@@ -73,6 +77,19 @@ void pressOnce(benchmark::State& state, int cards, QToolButton* Form4::*button,
     if (platform.messages == 0) state.SkipWithError("the handler showed no outcome");
 }
 
+// A search window over a freshly laid card file; `run` is timed.
+void withSearchWindow(benchmark::State& state, int cards, int expectedLoads,
+                      const std::function<void(Form14&)>& prepare, const std::function<void(Form14&)>& run)
+{
+    Module1 module(layCardFile(cards));
+    int loaded = 0;
+    QPointer<Form14> window = new Form14(module, [&loaded](const CardRecord&) { ++loaded; });
+    prepare(*window);
+    for (auto _ : state) run(*window);
+    delete window.data();
+    if (loaded != expectedLoads) state.SkipWithError("the search window loaded the wrong number of cards");
+}
+
 struct Operation {
     const char* name;
     const char* floor; // empty for the floors themselves
@@ -113,6 +130,20 @@ const std::vector<Operation>& operations()
          [](benchmark::State& state, int cards) {
              pressOnce(state, cards, &Form4::Command2,
                        [cards](Form4& form, int) { showCard(form, generatedCard(cards / 3 + 1)); });
+         }},
+        {"search list fill", "floor: memchr line ends",
+         [](benchmark::State& state, int cards) {
+             withSearchWindow(
+                 state, cards, 0, [](Form14&) {}, [](Form14& window) { window.Combo1_GotFocus(); });
+         }},
+        {"SELECT of the last entry", "floor: memchr line ends",
+         [](benchmark::State& state, int cards) {
+             withSearchWindow(
+                 state, cards, 1,
+                 [cards](Form14& window) {
+                     window.Combo1->setEditText(searchEntry(QString::number(cards), generatedContact(cards)));
+                 },
+                 [](Form14& window) { window.Command1_Click(); });
          }},
         {"Add", "",
          [](benchmark::State& state, int cards) { pressOnce(state, cards, &Form4::Command4, [](Form4&, int) {}); }},
