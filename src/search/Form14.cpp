@@ -6,6 +6,7 @@
 #include "platform/Twips.h"
 #include "platform/WindowPlacement.h"
 #include "storage/Module1.h"
+#include "storage/TextEncoding.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -81,8 +82,11 @@ void Form14::Combo1_GotFocus()
     (void)module_.OpenCardFileForReading(false);
     QStringList entries;
     StoredCard card;
-    while (!module_.AtEndOfCards() && module_.ReadCard(card))
-        entries.append(searchEntry(module_.RecordNumber, card.text(Field::CCNAME)));
+    QString contact;
+    while (!module_.AtEndOfCards() && module_.ReadCard(card)) {
+        decodeItemInto(card.raw(Field::CCNAME), contact);
+        entries.append(searchEntry(module_.RecordNumber, contact));
+    }
     // The card file is left open in slot 1; whoever needs it next closes it first.
 
     // Handed over whole: the combo box sees one reset, not one insertion per card.
