@@ -25,7 +25,6 @@
 #include <cstdio>
 #include <functional>
 #include <map>
-#include <sys/resource.h>
 
 using namespace kestrix;
 using namespace kestrix::bench;
