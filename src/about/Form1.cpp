@@ -64,6 +64,7 @@ void Form1::buildControls()
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setTabChangesFocus(true);
     Text1->setPlainText(kNotice);
+    Text1->setAccessibleName(QStringLiteral("Notice"));
 
     Command1 = addPushButton(this, "Command1", "DONATE", twipsRect(960, 2880, 1095, 375));
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);

@@ -56,7 +56,6 @@ void Form14::buildControls()
     entries_ = new QStringListModel(this);
     Combo1->setModel(entries_);
     Combo1->setEditText(QStringLiteral("Combo1"));
-    Combo1->setAccessibleName(QStringLiteral("Name"));
     Combo1->installEventFilter(this);
 
     Command1 = addPushButton(this, "Command1", "SELECT", twipsRect(720, 1080, 975, 255));
@@ -66,6 +65,10 @@ void Form14::buildControls()
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setTextFormat(Qt::PlainText);
     Label1->setGeometry(twipsRect(480, 240, 1455, 255));
+    // Screen readers announce the combo box by its label; the label takes
+    // no keyboard accelerator.
+    Label1->setBuddy(Combo1);
+    Combo1->setAccessibleName(Label1->text().trimmed());
 
     setTabOrder(Combo1, Command1);
 }
