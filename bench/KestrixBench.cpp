@@ -82,7 +82,8 @@ void withSearchWindow(benchmark::State& state, int cards, int expectedLoads,
 {
     Module1 module(layCardFile(cards));
     int loaded = 0;
-    QPointer<Form14> window = new Form14(module, [&loaded](const CardRecord&) { ++loaded; });
+    BenchPlatform platform;
+    QPointer<Form14> window = new Form14(module, platform, [&loaded](const CardRecord&) { ++loaded; });
     prepare(*window);
     for (auto _ : state) run(*window);
     delete window.data();

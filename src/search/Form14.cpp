@@ -2,6 +2,7 @@
 
 #include "SearchEntries.h"
 #include "platform/BusyCursor.h"
+#include "platform/Platform.h"
 #include "platform/PushButton.h"
 #include "platform/Twips.h"
 #include "platform/WindowPlacement.h"
@@ -18,8 +19,8 @@
 
 namespace kestrix {
 
-Form14::Form14(Module1& module, CardLoader loadCard, QWidget* parent)
-    : QWidget(parent), module_(module), loadCard_(std::move(loadCard))
+Form14::Form14(Module1& module, Platform& platform, CardLoader loadCard, QWidget* parent)
+    : QWidget(parent), module_(module), platform_(platform), loadCard_(std::move(loadCard))
 {
     buildControls();
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { noteFocusChange(now); });
@@ -82,7 +83,7 @@ void Form14::Combo1_GotFocus()
 {
     const BusyCursor busy;
     (void)module_.CloseAllFiles();
-    (void)module_.OpenCardFileForReading(false);
+    const FileStatus opened = module_.OpenCardFileForReading(false);
     QStringList entries;
     StoredCard card;
     QString contact;
@@ -98,6 +99,23 @@ void Form14::Combo1_GotFocus()
     // A reset may make the first entry current; the text part stays empty.
     Combo1->setCurrentIndex(-1);
     Combo1->clearEditText();
+
+    const FileStatus status = scanStatus(opened);
+    if (status.ok()) {
+        failureShown_.clear();
+    } else if (status.describe() != failureShown_) {
+        failureShown_ = status.describe();
+        platform_.showMessage(this, QStringLiteral("The list of cards could not be read.\n\nFile \"%1\": %2.")
+                                        .arg(status.file(), status.reason()),
+                              MessageButtons::Ok);
+    }
+}
+
+// A missing card file simply holds no cards; any other failure counts.
+FileStatus Form14::scanStatus(const FileStatus& opened)
+{
+    if (!opened.ok()) return opened.isMissing() ? FileStatus::success() : opened;
+    return module_.cardReadStatus();
 }
 
 void Form14::Command1_Click()
@@ -106,7 +124,7 @@ void Form14::Command1_Click()
     const BusyCursor busy;
 
     (void)module_.CloseAllFiles();
-    (void)module_.OpenCardFileForReading(false);
+    const FileStatus opened = module_.OpenCardFileForReading(false);
     bool loaded = false;
     StoredCard card;
     // Read to the end even after a match, so RecordNumber ends up holding the
@@ -119,6 +137,12 @@ void Form14::Command1_Click()
         loadCard_(record);
         loaded = true;
         close();
+    }
+    const FileStatus status = scanStatus(opened);
+    if (!status.ok() && !loaded) {
+        platform_.showMessage(this, QStringLiteral("The card could not be loaded.\n\nFile \"%1\": %2.")
+                                        .arg(status.file(), status.reason()),
+                              MessageButtons::Ok);
     }
 }
 

@@ -13,7 +13,9 @@ class QStringListModel;
 
 namespace kestrix {
 
+class FileStatus;
 class Module1;
+class Platform;
 
 // The search window: a drop-down list of every stored card as "number, two
 // blanks, contact name". SELECT hands the card whose entry equals the combo
@@ -29,7 +31,7 @@ public:
 
     // Creates the window and its controls and runs its load handler; the
     // window stays hidden until shown.
-    Form14(Module1& module, CardLoader loadCard, QWidget* parent = nullptr);
+    Form14(Module1& module, Platform& platform, CardLoader loadCard, QWidget* parent = nullptr);
 
     // Refills the list from the card file and clears the text; runs each time
     // the combo box receives the focus from another control or window.
@@ -47,13 +49,18 @@ private:
     void buildControls();
     void Form_Load();
     void noteFocusChange(QWidget* now);
+    FileStatus scanStatus(const FileStatus& opened);
 
     Module1& module_;
+    Platform& platform_;
     CardLoader loadCard_;
     QStringListModel* entries_ = nullptr;
     // Whether another window of the program has held the focus since the combo
     // box last received it; the window's opening counts as such.
     bool focusWasElsewhere_ = true;
+    // The failure the list fill last reported. The message box takes the focus
+    // and hands it back, which refills the list: the same failure is told once.
+    QString failureShown_;
 };
 
 } // namespace kestrix

@@ -169,3 +169,27 @@ TEST_F(SearchWindow, OfTwoIdenticalEntriesTheFirstCardLoadsAndTheLockStaysAsItWa
 
 } // namespace
 } // namespace kestrix::testing
+
+namespace kestrix::testing {
+namespace {
+
+TEST_F(SearchWindow, UnreadableCardFileIsToldOnceAndAgainOnSelect)
+{
+    ASSERT_TRUE(QFile::remove(folder.pathOf(kCards)));
+    folder.makeFolder(kCards);
+    ASSERT_TRUE(pressSearch());
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_TRUE(platform.shown[0].text.contains(QStringLiteral("\"kest1.dat\": it is a folder")));
+
+    // Refills with the same failure stay quiet; SELECT says why nothing loads.
+    search->Combo1_GotFocus();
+    EXPECT_EQ(platform.shown.size(), 1u);
+    search->Combo1->setEditText(QStringLiteral("1  Ann"));
+    search->Command1->click();
+    ASSERT_EQ(platform.shown.size(), 2u);
+    EXPECT_TRUE(platform.shown[1].text.startsWith(QStringLiteral("The card could not be loaded.")));
+    EXPECT_TRUE(search->isVisible());
+}
+
+} // namespace
+} // namespace kestrix::testing
