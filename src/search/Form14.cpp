@@ -23,9 +23,13 @@ Form14::Form14(Module1& module, Platform& platform, CardLoader loadCard, QWidget
     : QWidget(parent), module_(module), platform_(platform), loadCard_(std::move(loadCard))
 {
     buildControls();
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { noteFocusChange(now); });
+    focusWatch_ =
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { noteFocusChange(now); });
     Form_Load();
 }
+
+// Tearing the window down moves the focus; by then this is no Form14 any more.
+Form14::~Form14() { disconnect(focusWatch_); }
 
 void Form14::buildControls()
 {

@@ -32,6 +32,7 @@ public:
     // Creates the window and its controls and runs its load handler; the
     // window stays hidden until shown.
     Form14(Module1& module, Platform& platform, CardLoader loadCard, QWidget* parent = nullptr);
+    ~Form14() override;
 
     // Refills the list from the card file and clears the text; runs each time
     // the combo box receives the focus from another control or window.
@@ -58,6 +59,7 @@ private:
     // Whether another window of the program has held the focus since the combo
     // box last received it; the window's opening counts as such.
     bool focusWasElsewhere_ = true;
+    QMetaObject::Connection focusWatch_;
     // The failure the list fill last reported. The message box takes the focus
     // and hands it back, which refills the list: the same failure is told once.
     QString failureShown_;
