@@ -3,20 +3,9 @@
 #include "ItemReader.h"
 #include "TextEncoding.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace kestrix {
-
-namespace {
-
-bool isPlainAscii(QByteArrayView bytes)
-{
-    return std::all_of(bytes.begin(), bytes.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\r'; });
-}
-
-} // namespace
 
 bool StoredCard::readFrom(ItemReader& reader)
 {
@@ -86,8 +75,8 @@ QString StoredCard::text(Field field) const
 bool StoredCard::fieldEquals(Field field, const QString& text, const QByteArray& utf8) const
 {
     const QByteArrayView item = raw(field);
-    // Plain ASCII decodes to itself, so the bytes alone decide.
-    if (isPlainAscii(item)) return item == QByteArrayView(utf8);
+    // An item that decodes to itself is decided by its bytes alone.
+    if (decodesToItself(item)) return item == QByteArrayView(utf8);
     return this->text(field) == text;
 }
 

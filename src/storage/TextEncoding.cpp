@@ -55,11 +55,15 @@ QString decodeItem(QByteArrayView bytes)
     return withLineFeeds(std::move(text));
 }
 
+bool decodesToItself(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\r'; });
+}
+
 void decodeItemInto(QByteArrayView bytes, QString& text)
 {
-    const bool plain = std::all_of(bytes.begin(), bytes.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\r'; });
-    if (!plain) {
+    if (!decodesToItself(bytes)) {
         text = decodeItem(bytes);
         return;
     }

@@ -12,6 +12,10 @@ namespace kestrix {
 // the line break the editor's memo box uses.
 QString decodeItem(QByteArrayView bytes);
 
+// True when the item's text is its bytes, one character each: plain ASCII
+// without a carriage return. Such an item needs no decoding to compare.
+bool decodesToItself(QByteArrayView bytes);
+
 // decodeItem into `text`, reusing its storage: a scan assigns every card's
 // number this way without an allocation per card.
 void decodeItemInto(QByteArrayView bytes, QString& text);
