@@ -1,6 +1,6 @@
 #include "AtomicFile.h"
 
-#include "PosixFile.h"
+#include <QFile>
 
 #include <cerrno>
 #include <cstdlib>
@@ -27,8 +27,8 @@ mode_t modeFor(const QByteArray& targetPath)
 
 } // namespace
 
-AtomicFile::AtomicFile(QString directory, QString name, Durability durability)
-    : directory_(std::move(directory)), name_(std::move(name)), durability_(durability) {}
+AtomicFile::AtomicFile(QString directory, QString name, Durability durability, Links links)
+    : directory_(std::move(directory)), name_(std::move(name)), durability_(durability), links_(links) {}
 
 AtomicFile::~AtomicFile()
 {
@@ -38,7 +38,13 @@ AtomicFile::~AtomicFile()
 
 FileStatus AtomicFile::open()
 {
-    tempPath_ = posix::pathOf(directory_, name_ + QStringLiteral(".XXXXXX"));
+    if (links_ == Links::Follow) {
+        status_ = posix::followLinks(directory_, name_, target_);
+        if (!status_.ok()) return status_;
+    } else {
+        target_ = {QFile::encodeName(directory_), posix::pathOf(directory_, name_)};
+    }
+    tempPath_ = target_.path + ".XXXXXX";
     fd_ = ::mkostemp(tempPath_.data(), O_CLOEXEC);
     if (fd_ < 0) {
         tempPath_.clear();
@@ -69,13 +75,12 @@ FileStatus AtomicFile::commit()
     if (committed_) return status_;
     if (fd_ < 0 && status_.ok()) status_ = FileStatus::failure(name_, QStringLiteral("the file is not open for writing"));
     if (flush().ok()) {
-        const QByteArray target = posix::pathOf(directory_, name_);
-        if (::fchmod(fd_, modeFor(target)) != 0) status_ = FileStatus::fromErrno(name_, errno);
+        if (::fchmod(fd_, modeFor(target_.path)) != 0) status_ = FileStatus::fromErrno(name_, errno);
         else if (durability_ == Durability::Durable && ::fsync(fd_) != 0) status_ = FileStatus::fromErrno(name_, errno);
-        else if (::rename(tempPath_.constData(), target.constData()) != 0) status_ = FileStatus::fromErrno(name_, errno);
+        else if (::rename(tempPath_.constData(), target_.path.constData()) != 0) status_ = FileStatus::fromErrno(name_, errno);
         else {
             committed_ = true;
-            if (durability_ == Durability::Durable) status_ = posix::syncDirectory(directory_, name_);
+            if (durability_ == Durability::Durable) status_ = posix::syncFolder(target_.folder, name_);
         }
     }
     if (!committed_) discard();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileStatus.h"
+#include "PosixFile.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -12,13 +13,19 @@ namespace kestrix {
 // file need not: the card file is built from it before the program goes on.
 enum class Durability { Scratch, Durable };
 
+// What a symbolic link in the target's place stands for. The user's own files
+// follow it, so the file it names gets the new content and the link stays; the
+// scratch file replaces it, so no planted link makes the program overwrite
+// the file it points to.
+enum class Links { Replace, Follow };
+
 // Replaces a file as a whole or not at all. The new content goes to a sibling
 // temporary file that is renamed over the target on commit, so a crash, a full
-// disk or a size limit leaves the old file as it was. The rename replaces a
-// symbolic link in the target's place rather than writing through it.
+// disk or a size limit leaves the old file as it was. The temporary file lies
+// in the same folder as the file it replaces, so the rename is one step.
 class AtomicFile {
 public:
-    AtomicFile(QString directory, QString name, Durability durability);
+    AtomicFile(QString directory, QString name, Durability durability, Links links = Links::Replace);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -38,6 +45,8 @@ private:
     QString directory_;
     QString name_;
     Durability durability_;
+    Links links_;
+    posix::FileLocation target_;
     QByteArray tempPath_;
     int fd_ = -1;
     QByteArray pending_;

@@ -25,10 +25,10 @@ FileStatus FileSlot::openForReading(const QString& directory, const QString& nam
     return opened;
 }
 
-FileStatus FileSlot::openForWriting(const QString& directory, const QString& name, Durability durability)
+FileStatus FileSlot::openForWriting(const QString& directory, const QString& name, Durability durability, Links links)
 {
     (void)close();
-    auto writer = std::make_unique<AtomicFile>(directory, name, durability);
+    auto writer = std::make_unique<AtomicFile>(directory, name, durability, links);
     const FileStatus opened = writer->open();
     if (!opened.ok()) return opened;
     mode_ = Mode::Write;
@@ -40,19 +40,30 @@ FileStatus FileSlot::openForWriting(const QString& directory, const QString& nam
 FileStatus FileSlot::openForAppending(const QString& directory, const QString& name)
 {
     (void)close();
-    const bool existed = ::access(posix::pathOf(directory, name).constData(), F_OK) == 0;
-    const FileStatus opened = posix::openRegularFile(directory, name, O_WRONLY | O_APPEND | O_CREAT, fd_);
+    posix::FileLocation location;
+    if (FileStatus found = posix::followLinks(directory, name, location); !found.ok()) return found;
+    const bool existed = ::access(location.path.constData(), F_OK) == 0;
+    // Open for reading too: the last byte tells whether the file ends mid-line.
+    const FileStatus opened = posix::openRegularFile(directory, name, O_RDWR | O_APPEND | O_CREAT, fd_);
     if (!opened.ok()) return opened;
     struct stat info {};
-    if (::fstat(fd_, &info) != 0) {
-        const int error = errno;
+    char last = '\n';
+    ssize_t got = 1;
+    if (::fstat(fd_, &info) != 0) got = -1;
+    else if (info.st_size > 0) {
+        do got = ::pread(fd_, &last, 1, info.st_size - 1);
+        while (got < 0 && errno == EINTR);
+    }
+    if (got != 1) {
+        const int error = got < 0 ? errno : EIO;
         (void)posix::closeFile(fd_, name);
         return FileStatus::fromErrno(name, error);
     }
     mode_ = Mode::Append;
     name_ = name;
     appendStart_ = info.st_size;
-    appendStatus_ = existed ? FileStatus::success() : posix::syncDirectory(directory, name);
+    endsMidLine_ = last != '\r' && last != '\n';
+    appendStatus_ = existed ? FileStatus::success() : posix::syncFolder(location.folder, name);
     return appendStatus_;
 }
 
@@ -117,6 +128,7 @@ FileStatus FileSlot::close()
     }
     mode_ = Mode::Closed;
     appendStatus_ = FileStatus::success();
+    endsMidLine_ = false;
     return status;
 }
 

@@ -33,8 +33,12 @@ public:
 
     // Each open first closes what the slot held.
     FileStatus openForReading(const QString& directory, const QString& name);
-    FileStatus openForWriting(const QString& directory, const QString& name, Durability durability);
+    FileStatus openForWriting(const QString& directory, const QString& name, Durability durability, Links links);
     FileStatus openForAppending(const QString& directory, const QString& name);
+
+    // Whether the file open for appending ends without a line end, as a file
+    // edited by hand or written by another program may.
+    bool endsMidLine() const { return endsMidLine_; }
 
     // Writing to a slot with no file open for writing writes nothing.
     FileStatus write(QByteArrayView bytes);
@@ -52,6 +56,7 @@ private:
     QString name_;
     int fd_ = -1;
     off_t appendStart_ = 0;
+    bool endsMidLine_ = false;
     FileStatus appendStatus_ = FileStatus::success();
     std::unique_ptr<ItemReader> reader_;
     std::unique_ptr<AtomicFile> writer_;

@@ -54,7 +54,11 @@ FileStatus Module1::AppendCard(const CardRecord& card)
         return FileStatus::failure(kCardFile, QStringLiteral("a double quote cannot be stored"));
     (void)CloseAllFiles();
     FileStatus status = slot1_.openForAppending(directory_, kCardFile);
-    status.orFirstFailure(slot1_.write(cardLine(card)));
+    QByteArray line = cardLine(card);
+    // The line end goes in the same write as the card, so a failure takes
+    // both back and the last line stays as it was.
+    if (slot1_.endsMidLine()) line.prepend("\r\n");
+    status.orFirstFailure(slot1_.write(line));
     return status.orFirstFailure(CloseAllFiles());
 }
 
@@ -73,12 +77,12 @@ FileStatus Module1::RewriteWithoutContactThenAppend(const QString& contact, cons
 FileStatus Module1::rewrite(const QString& contact, QByteArrayView appendedLine)
 {
     (void)CloseAllFiles();
-    const FileStatus scratch = slot2_.openForWriting(directory_, kScratchFile, Durability::Scratch);
+    const FileStatus scratch = slot2_.openForWriting(directory_, kScratchFile, Durability::Scratch, Links::Replace);
     if (!scratch.ok()) return scratch;
     // The kept cards go to the scratch file and, in the same pass, to the
     // card file's replacement; nothing is read back from the scratch file,
     // which another program could swap in the meantime.
-    AtomicFile replacement(directory_, kCardFile, Durability::Durable);
+    AtomicFile replacement(directory_, kCardFile, Durability::Durable, Links::Follow);
     FileStatus status = replacement.open();
     status.orFirstFailure(OpenCardFileForReading(true));
 
@@ -132,7 +136,7 @@ FileStatus Module1::WriteCounter(const QString& number)
     if (number.contains(QLatin1Char('"')))
         return FileStatus::failure(kCounterFile, QStringLiteral("a double quote cannot be stored"));
     (void)slot2_.close();
-    FileStatus status = slot2_.openForWriting(directory_, kCounterFile, Durability::Durable);
+    FileStatus status = slot2_.openForWriting(directory_, kCounterFile, Durability::Durable, Links::Follow);
     status.orFirstFailure(slot2_.write(counterLine(number)));
     // A number must never be issued twice, even after a crash: on the disk now.
     return status.orFirstFailure(slot2_.commitNow());

@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -62,17 +63,58 @@ FileStatus creationFailure(const QString& name, int error)
     return FileStatus::fromErrno(name, error);
 }
 
+namespace {
+
+QByteArray folderOf(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0) return QByteArrayLiteral(".");
+    if (slash == 0) return QByteArrayLiteral("/");
+    return path.left(slash);
+}
+
+// The same limit the kernel puts on a path's links.
+constexpr int kMaxLinkHops = 40;
+
+} // namespace
+
+FileStatus followLinks(const QString& directory, const QString& name, FileLocation& location)
+{
+    QByteArray path = pathOf(directory, name);
+    QByteArray target(PATH_MAX, Qt::Uninitialized);
+    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+        const ssize_t length = ::readlink(path.constData(), target.data(), static_cast<size_t>(target.size()));
+        if (length < 0) {
+            // Not a link, or nothing there yet: this is where the file lives.
+            if (errno != EINVAL && errno != ENOENT) return FileStatus::fromErrno(name, errno);
+            location = {folderOf(path), path};
+            return FileStatus::success();
+        }
+        if (length == target.size()) return FileStatus::fromErrno(name, ENAMETOOLONG);
+        const QByteArray next = target.left(length);
+        path = next.startsWith('/') ? next : folderOf(path) + '/' + next;
+    }
+    return FileStatus::fromErrno(name, ELOOP);
+}
+
 FileStatus createEmpty(const QString& directory, const QString& name)
 {
-    int fd = ::open(pathOf(directory, name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    FileLocation location;
+    if (FileStatus found = followLinks(directory, name, location); !found.ok()) return found;
+    int fd = ::open(location.path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return creationFailure(name, errno);
     FileStatus status = closeFile(fd, name);
-    return status.orFirstFailure(syncDirectory(directory, name));
+    return status.orFirstFailure(syncFolder(location.folder, name));
 }
 
 FileStatus syncDirectory(const QString& directory, const QString& fileName)
 {
-    int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return syncFolder(QFile::encodeName(directory), fileName);
+}
+
+FileStatus syncFolder(const QByteArray& folder, const QString& fileName)
+{
+    int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return FileStatus::fromErrno(fileName, errno);
     FileStatus status = FileStatus::success();
     if (::fsync(fd) != 0 && errno != EINVAL) status = FileStatus::fromErrno(fileName, errno);

@@ -28,11 +28,24 @@ FileStatus openForReading(const QString& directory, const QString& name, int& fd
 // named as such rather than as a missing file.
 FileStatus creationFailure(const QString& name, int error);
 
+// Where a file's content really lives: its folder and its path.
+struct FileLocation {
+    QByteArray folder;
+    QByteArray path;
+};
+
+// The location of `name` inside `directory`, with symbolic links (chains
+// included) followed to the file they name. That file need not exist yet.
+// Users keep their cards in a synced folder and link to them; writing to the
+// link's target keeps the link a link.
+FileStatus followLinks(const QString& directory, const QString& name, FileLocation& location);
+
 // Creates `name` empty, never truncating a file that appeared meanwhile, and
-// makes its directory entry durable.
+// makes its directory entry durable. A dangling link gets its target created.
 FileStatus createEmpty(const QString& directory, const QString& name);
 
-// Makes renames and creations in `directory` survive a power cut.
+// Makes renames and creations in `folder` survive a power cut.
+FileStatus syncFolder(const QByteArray& folder, const QString& fileName);
 FileStatus syncDirectory(const QString& directory, const QString& fileName);
 
 // Closes `fd` (when open) and sets it to -1; reports a failed close, which on

@@ -2,10 +2,12 @@
 #include "storage/CardLine.h"
 #include "storage/Module1.h"
 #include "support/CardFiles.h"
+#include "support/FileSizeLimit.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -96,6 +98,32 @@ TEST_F(Module1Test, AppendAddsOneWholeLine)
     EXPECT_EQ(folder.read(kCards), cardLine(ann) + cardLine(bob));
 }
 
+TEST_F(Module1Test, AppendAfterALastLineWithoutItsLineEndStartsANewLine)
+{
+    const CardRecord ann = makeCard(QStringLiteral("Ann"), QStringLiteral("1"));
+    const CardRecord bob = makeCard(QStringLiteral("Bob"), QStringLiteral("2"));
+    const QByteArray handEdited = cardLine(ann).chopped(2);
+    folder.write(kCards, handEdited);
+    {
+        // A failed write takes the line end back with the card.
+        FileSizeLimit limit(static_cast<rlim_t>(handEdited.size() + 1));
+        EXPECT_FALSE(module.AppendCard(bob).ok());
+        EXPECT_EQ(folder.read(kCards), handEdited);
+    }
+    ASSERT_TRUE(module.AppendCard(bob).ok());
+    EXPECT_EQ(folder.read(kCards), handEdited + "\r\n" + cardLine(bob));
+
+    // A line ended by a lone CR or LF is left as it is.
+    for (const char* lineEnd : {"\r", "\n"}) {
+        folder.write(kCards, handEdited + lineEnd);
+        ASSERT_TRUE(module.AppendCard(bob).ok());
+        EXPECT_EQ(folder.read(kCards), handEdited + lineEnd + cardLine(bob));
+    }
+    const std::vector<ScannedCard> cards = scanCards(folder.read(kCards));
+    ASSERT_EQ(cards.size(), 2u);
+    EXPECT_EQ(cards[1].fields, QStringList(bob.begin(), bob.end()));
+}
+
 TEST_F(Module1Test, RewriteDropsEveryCardOfTheContactAndKeepsTheRestInOrder)
 {
     folder.write(kCards, lines({{"A", "1"}, {"B", "2"}, {"a", "3"}, {"A", "4"}, {"C", "5"}}));
@@ -124,6 +152,52 @@ TEST_F(Module1Test, RewriteKeepsOldBytesAndPermissions)
     struct stat info {};
     ASSERT_EQ(::stat(QFile::encodeName(folder.pathOf(kCards)).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+// Users keep their cards in a synced folder and link to them from the
+// working folder; every change must reach the linked file and keep the link.
+TEST_F(Module1Test, ChangesGoThroughLinksToTheUsersFilesButNeverThroughTheScratchFile)
+{
+    folder.makeFolder(QStringLiteral("synced"));
+    folder.makeFolder(QStringLiteral("other"));
+    const QString realCards = folder.pathOf(QStringLiteral("synced/cards.dat"));
+    const QString realCounter = folder.pathOf(QStringLiteral("synced/counter.rec"));
+    const QString victim = folder.pathOf(QStringLiteral("other/victim"));
+    // A chain for the card file, the second link relative to its own folder.
+    ASSERT_TRUE(QFile::link(QStringLiteral("cards.dat"), folder.pathOf(QStringLiteral("synced/link.dat"))));
+    ASSERT_TRUE(QFile::link(folder.pathOf(QStringLiteral("synced/link.dat")), folder.pathOf(kCards)));
+    ASSERT_TRUE(QFile::link(realCounter, folder.pathOf(kCounter)));
+    ASSERT_TRUE(QFile::link(victim, folder.pathOf(kScratch)));
+    folder.write(QStringLiteral("other/victim"), "untouched");
+
+    // The links dangle at first: the files they name are created.
+    ASSERT_TRUE(module.OpenCardFileForReading(true).ok());
+    ASSERT_TRUE(module.ReadCounter().ok());
+    ASSERT_TRUE(module.AppendCard(makeCard(QStringLiteral("Ann"), QStringLiteral("1"))).ok());
+    ASSERT_TRUE(module.AppendCard(makeCard(QStringLiteral("Bob"), QStringLiteral("2"))).ok());
+    ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("Ann")).ok());
+    ASSERT_TRUE(module.WriteCounter(QStringLiteral("3")).ok());
+    ASSERT_TRUE(module.CloseAllFiles().ok());
+
+    EXPECT_EQ(folder.read(QStringLiteral("synced/cards.dat")), lines({{"Bob", "2"}}));
+    EXPECT_EQ(folder.read(QStringLiteral("synced/counter.rec")), QByteArray("\"3\"\r\n"));
+    EXPECT_EQ(QFileInfo(folder.pathOf(kCards)).symLinkTarget(), folder.pathOf(QStringLiteral("synced/link.dat")));
+    EXPECT_EQ(QFileInfo(folder.pathOf(QStringLiteral("synced/link.dat"))).symLinkTarget(), realCards);
+    EXPECT_EQ(QFileInfo(folder.pathOf(kCounter)).symLinkTarget(), realCounter);
+    EXPECT_EQ(QDir(folder.pathOf(QStringLiteral("synced"))).entryList(QDir::Files | QDir::System),
+              QStringList({"cards.dat", "counter.rec", "link.dat"}));
+    // The scratch file is replaced, link and all; what the link named is not touched.
+    EXPECT_FALSE(QFileInfo(folder.pathOf(kScratch)).isSymLink());
+    EXPECT_EQ(folder.read(kScratch), lines({{"Bob", "2"}}));
+    EXPECT_EQ(folder.read(QStringLiteral("other/victim")), QByteArray("untouched"));
+
+    // Links that run in a circle name no file: a message, and nothing written.
+    ASSERT_TRUE(QFile::remove(folder.pathOf(kCards)));
+    ASSERT_TRUE(QFile::link(folder.pathOf(kCards), folder.pathOf(kCards)));
+    EXPECT_FALSE(module.RewriteWithoutContact(QStringLiteral("Bob")).ok());
+    const FileStatus looped = module.AppendCard(makeCard(QStringLiteral("Cy"), QStringLiteral("3")));
+    EXPECT_FALSE(looped.ok());
+    EXPECT_EQ(looped.file(), kCards);
 }
 
 TEST_F(Module1Test, RewriteOfAMissingCardFileCreatesItEmpty)
