@@ -1,5 +1,6 @@
 #include "Form4.h"
 
+#include "MemoText.h"
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
 #include "platform/WindowPlacement.h"
@@ -32,14 +33,20 @@ QWidget* Form4::Text(int k) const
 
 QString Form4::fieldText(Field field) const
 {
-    if (field == Field::MEMO) return memo_->toPlainText();
+    if (field == Field::MEMO) return memoText_->text();
     return lineEdits_[indexOf(field)]->text();
 }
 
 void Form4::setFieldText(Field field, const QString& text)
 {
-    if (field == Field::MEMO) memo_->setPlainText(text);
-    else lineEdits_[indexOf(field)]->setText(text);
+    if (field == Field::MEMO) {
+        memoText_->set(text);
+        return;
+    }
+    QLineEdit* box = lineEdits_[indexOf(field)];
+    box->setText(text);
+    // A field longer than its box shows from its start, not its end.
+    box->setCursorPosition(0);
 }
 
 CardRecord Form4::card() const

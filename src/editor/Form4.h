@@ -17,6 +17,7 @@ namespace kestrix {
 
 class FileStatus;
 class Form1;
+class MemoText;
 class Form14;
 class Module1;
 class Platform;
@@ -90,6 +91,7 @@ private:
     std::array<QLabel*, kFieldCount> labels_{};
     std::array<QLineEdit*, kFieldCount> lineEdits_{}; // every field but the memo
     QPlainTextEdit* memo_ = nullptr;
+    MemoText* memoText_ = nullptr;
     QPointer<Form14> search_;
     QPointer<Form1> about_;
     bool placed_ = false;

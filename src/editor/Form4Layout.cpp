@@ -1,6 +1,7 @@
 // The editor window's controls, placed as designed (positions in twips).
 #include "Form4.h"
 
+#include "MemoText.h"
 #include "platform/SvgIcon.h"
 #include "platform/Twips.h"
 
@@ -9,6 +10,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QToolButton>
+
+#include <limits>
 
 namespace kestrix {
 
@@ -138,10 +141,14 @@ void Form4::buildEditingPanel()
             memo_ = new QPlainTextEdit(Frame3);
             memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             memo_->setTabChangesFocus(true);
-            memo_->setPlainText(QStringLiteral("Text") + number);
+            memoText_ = new MemoText(memo_);
+            memoText_->set(QStringLiteral("Text") + number);
             box = memo_;
         } else {
             lineEdits_[i] = new QLineEdit(QStringLiteral("Text") + number, Frame3);
+            // No field has a length limit; the toolkit's default would cut a
+            // loaded field, and saving would store the cut text.
+            lineEdits_[i]->setMaxLength(std::numeric_limits<int>::max());
             box = lineEdits_[i];
         }
         box->setObjectName(QStringLiteral("Text") + number);

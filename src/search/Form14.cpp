@@ -13,9 +13,12 @@
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QStringListModel>
+
+#include <limits>
 
 namespace kestrix {
 
@@ -60,6 +63,8 @@ void Form14::buildControls()
     Combo1->setView(view);
     entries_ = new QStringListModel(this);
     Combo1->setModel(entries_);
+    // An entry holds a whole contact name, which has no length limit.
+    Combo1->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
     Combo1->setEditText(QStringLiteral("Combo1"));
     Combo1->installEventFilter(this);
 

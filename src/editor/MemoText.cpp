@@ -1,0 +1,59 @@
+#include "MemoText.h"
+
+#include <QPlainTextEdit>
+#include <QTextDocument>
+
+#include <algorithm>
+
+namespace kestrix {
+
+namespace {
+
+// The box's text with only its line breaks changed: the plain-text reading
+// would also turn no-break spaces into blanks and line separators into line
+// feeds.
+QString boxText(const QPlainTextEdit& box)
+{
+    QString text = box.document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
+}
+
+} // namespace
+
+MemoText::MemoText(QPlainTextEdit* box) : QObject(box), box_(box)
+{
+    connect(box_->document(), &QTextDocument::contentsChanged, this, &MemoText::followChange);
+}
+
+void MemoText::set(const QString& text)
+{
+    setting_ = true;
+    box_->setPlainText(text);
+    setting_ = false;
+    text_ = text;
+    shown_ = boxText(*box_);
+}
+
+// Every change of the box's text is one stretch replaced (typing, deleting,
+// pasting, undoing), so only what lies between the unchanged start and the
+// unchanged end comes from the box.
+void MemoText::followChange()
+{
+    if (setting_) return;
+    const QString now = boxText(*box_);
+    if (now == shown_) return;
+    if (text_.size() != shown_.size()) {
+        text_ = now;
+    } else {
+        const qsizetype shortest = std::min(shown_.size(), now.size());
+        qsizetype start = 0;
+        while (start < shortest && shown_[start] == now[start]) ++start;
+        qsizetype end = 0;
+        while (end < shortest - start && shown_[shown_.size() - 1 - end] == now[now.size() - 1 - end]) ++end;
+        text_ = text_.left(start) + now.mid(start, now.size() - start - end) + text_.right(end);
+    }
+    shown_ = now;
+}
+
+} // namespace kestrix
