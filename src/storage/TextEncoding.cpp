@@ -48,8 +48,10 @@ QString decodeItem(QByteArrayView bytes)
     if (isAscii(bytes)) return withLineFeeds(QString::fromLatin1(bytes));
 
     // A stateless decoder reports a trailing incomplete sequence as an error
-    // instead of silently holding it back for more input.
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // instead of silently holding it back for more input. A byte order mark
+    // at the start of an item is the user's text, not a marker to drop.
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8.decode(bytes);
     if (utf8.hasError()) text = decodeWindows1252(bytes);
     return withLineFeeds(std::move(text));
