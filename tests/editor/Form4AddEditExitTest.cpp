@@ -76,6 +76,35 @@ TEST_F(Form4AddEditExit, CounterThatCannotBeWrittenIsReportedAndTheCardStaysUsab
     EXPECT_EQ(editor.fieldText(Field::RecordNumber), QStringLiteral("2"));
 }
 
+// The memo box shows a paragraph separator, a lone CR and the noncharacter
+// U+FDD0 as line breaks; typing elsewhere in the memo must not change them.
+TEST_F(Form4AddEditExit, TypingInTheMemoChangesOnlyWhatWasTyped)
+{
+    Form4& editor = open();
+    const QString stored = QStringLiteral("a\u2029b\rc\ufdd0d\ne\u00a0\u2028");
+    editor.setFieldText(Field::MEMO, stored);
+    EXPECT_EQ(editor.fieldText(Field::MEMO), stored);
+    press(editor.Command7);
+    QWidget* memo = editor.Text(13);
+    memo->setFocus();
+    QTest::keyClick(memo, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(memo, QStringLiteral("X"));
+    QTest::keyClick(memo, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClicks(memo, QStringLiteral("Y"));
+    EXPECT_EQ(editor.fieldText(Field::MEMO), QStringLiteral("Y") + stored + QStringLiteral("X"));
+    // Typed and taken back again: as stored.
+    QTest::keyClick(memo, Qt::Key_Backspace);
+    QTest::keyClick(memo, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(memo, Qt::Key_Backspace);
+    EXPECT_EQ(editor.fieldText(Field::MEMO), stored);
+
+    QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(memo, QStringLiteral("Z"));
+    QTest::keyClick(memo, Qt::Key_Return);
+    QTest::keyClicks(memo, QStringLiteral("W"));
+    EXPECT_EQ(editor.fieldText(Field::MEMO), QStringLiteral("Z\nW"));
+}
+
 TEST_F(Form4AddEditExit, EditUnlocksWithoutTouchingTheCardAndExitEnds)
 {
     Form4& editor = open();
