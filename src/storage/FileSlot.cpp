@@ -67,8 +67,9 @@ FileStatus FileSlot::write(QByteArrayView bytes)
         if (appendStatus_.ok()) {
             appendStart_ += bytes.size();
         } else {
-            // Take back whatever part of the line reached the file.
-            (void)::ftruncate(fd_, appendStart_);
+            // Take back whatever part of the line reached the file. Should that
+            // fail too, the write's own failure is still the one to report.
+            [[maybe_unused]] const int truncated = ::ftruncate(fd_, appendStart_);
         }
         return appendStatus_;
     }
