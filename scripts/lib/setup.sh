@@ -14,7 +14,7 @@ KESTRIX_PACKAGES=(
   clang libclang-rt-dev
   fonts-dejavu-core
   xvfb xauth xdotool x11-utils
-  dpkg-dev desktop-file-utils appstream
+  dpkg-dev desktop-file-utils appstream lintian
 )
 
 as_root() {

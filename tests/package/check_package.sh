@@ -16,6 +16,7 @@ expected=(
   usr/share/doc/kestrix/copyright
   usr/share/doc/kestrix/changelog.gz
   usr/share/man/man1/kestrix.1.gz
+  usr/share/lintian/overrides/kestrix
 )
 for size in 16 32 48 64 128 256; do
   expected+=("usr/share/icons/hicolor/${size}x$size/apps/$id.png")
