@@ -1,3 +1,6 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Kestrix developers
+
 # Shared by scripts/run, scripts/test and scripts/package: install what is
 # missing, then build.
 # Sourced, not run; expects bash with `set -euo pipefail`.

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // The about window, opened from the editor's About button: the notice, the
 // donation question and what each answer does, and BACK.
 #include "about/DonateAddress.h"

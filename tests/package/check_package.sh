@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Kestrix developers
+
 # The unpacked package holds exactly the program, its desktop integration and
 # the documents Debian asks for, each where it is looked for, and its Depends
 # come from the binary.
