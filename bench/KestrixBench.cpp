@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // Times the handlers on generated card files of several sizes, next to the
 // floors the disk and memory set, and prints a table of medians and ratios.
 //

@@ -1,3 +1,6 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Kestrix developers
+
 # `cpack -G DEB` in the build folder makes the Debian package of what
 # `cmake --install` puts in place: the program and its desktop integration.
 

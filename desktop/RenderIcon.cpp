@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // Build tool: draws the SVG program icon as a square PNG of the given size, so
 // the fixed-size icons the desktop wants all come from the one drawing.
 //

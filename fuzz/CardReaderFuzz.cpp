@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // Feeds arbitrary bytes to the card reader as a card file: every card must
 // read without a crash, decode, and pass through a rewrite unchanged.
 #include "storage/ItemReader.h"

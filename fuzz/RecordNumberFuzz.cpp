@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // Feeds arbitrary text to the number rule of Add: it must never crash, and a
 // number it writes must read back as the value it stands for.
 #include "editor/RecordNumberRule.h"

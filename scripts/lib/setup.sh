@@ -1,3 +1,6 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Kestrix developers
+
 # Shared by scripts/run, scripts/test and scripts/package: install what is
 # missing, then build.
 # Sourced, not run; expects bash with `set -euo pipefail`.
@@ -14,7 +17,7 @@ KESTRIX_PACKAGES=(
   clang libclang-rt-dev
   fonts-dejavu-core
   xvfb xauth xdotool x11-utils
-  dpkg-dev desktop-file-utils appstream
+  dpkg-dev desktop-file-utils appstream lintian
 )
 
 as_root() {

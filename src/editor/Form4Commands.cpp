@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // The editor's Add, Edit and Exit buttons.
 #include "Form4.h"
 

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // The editor's Delete button: every card of the contact shown goes, without
 // asking; the record number stays on screen.
 #include "Form4.h"

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // The editor's Save button: a card whose number is already on file may
 // replace the stored cards of its contact; any other card is added at the end.
 #include "Form4.h"

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // The Search and About buttons: each loads its window once and shows it
 // beside the editor, without making it modal.
 #include "Form4.h"

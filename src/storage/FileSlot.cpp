@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 #include "FileSlot.h"
 
 #include "PosixFile.h"
@@ -78,8 +81,9 @@ FileStatus FileSlot::write(QByteArrayView bytes)
         if (appendStatus_.ok()) {
             appendStart_ += bytes.size();
         } else {
-            // Take back whatever part of the line reached the file.
-            (void)::ftruncate(fd_, appendStart_);
+            // Take back whatever part of the line reached the file. Should that
+            // fail too, the write's own failure is still the one to report.
+            [[maybe_unused]] const int truncated = ::ftruncate(fd_, appendStart_);
         }
         return appendStatus_;
     }

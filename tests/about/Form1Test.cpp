@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // The about window, opened from the editor's About button: the notice, the
 // donation question and what each answer does, and BACK.
 #include "about/DonateAddress.h"
@@ -77,6 +80,12 @@ TEST_F(AboutWindow, ShowsTheNoticeAfreshEachTimeAndBackLeavesTheEditorLocked)
     EXPECT_TRUE(editor.isLocked());
     const QString notice = Form1::kNotice;
     EXPECT_TRUE(notice.startsWith(QStringLiteral("KESTRIX V1")));
+    // The rights line names the licence the program is shared under, between
+    // the credit and the invitation to send questions.
+    const qsizetype credit = notice.indexOf(QStringLiteral("WRITTEN BY"));
+    const qsizetype rights = notice.indexOf(QStringLiteral("GNU GENERAL PUBLIC LICENSE, VERSION 3 OR ANY LATER VERSION"));
+    const qsizetype questions = notice.indexOf(QStringLiteral("PLEASE SEND YOUR QUESTIONS"));
+    EXPECT_TRUE(credit >= 0 && credit < rights && rights < questions) << credit << ' ' << rights << ' ' << questions;
     EXPECT_TRUE(notice.contains(QStringLiteral("PLEASE DONATE TO KEEP THIS PROGRAM UPDATED. IF YOU FIND THIS PROGRAM "
                                                "USEFULL, PLEASE DONATE TO THE CUASE. THANK YOU. ")));
     EXPECT_TRUE(notice.endsWith(QStringLiteral("\r\n")));

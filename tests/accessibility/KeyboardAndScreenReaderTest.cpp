@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // Each window walked with the Tab key as a keyboard user would, reading what
 // a screen reader announces for every stop.
 #include "about/Form1.h"

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // What the user sees when the disk is full or the wrong things stand where
 // the files belong: a message naming the file, the card file as it was, and
 // every typed field still on screen.

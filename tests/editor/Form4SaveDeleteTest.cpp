@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // Save appends a card or, after asking, replaces the stored cards of its
 // contact; Delete removes every card of the contact shown.
 #include "EditorTest.h"

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // The editor window as it opens: layout, lock, and the number in "Record".
 #include "editor/Form4.h"
 #include "platform/ScriptedPlatform.h"

@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# The unpacked package holds exactly the program and its desktop integration,
-# each where the desktop looks for it, and its Depends come from the binary.
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Kestrix developers
+
+# The unpacked package holds exactly the program, its desktop integration and
+# the documents Debian asks for, each where it is looked for, and its Depends
+# come from the binary.
 #   check_package.sh WORK APP_ID
 set -euo pipefail
 work=$1 id=$2
@@ -12,6 +16,10 @@ expected=(
   "usr/share/applications/$id.desktop"
   "usr/share/icons/hicolor/scalable/apps/$id.svg"
   "usr/share/metainfo/$id.metainfo.xml"
+  usr/share/doc/kestrix/copyright
+  usr/share/doc/kestrix/changelog.gz
+  usr/share/man/man1/kestrix.1.gz
+  usr/share/lintian/overrides/kestrix
 )
 for size in 16 32 48 64 128 256; do
   expected+=("usr/share/icons/hicolor/${size}x$size/apps/$id.png")
@@ -34,4 +42,7 @@ grep -q 'libqt6widgets6' <<<"$depends" || fail "Depends does not name libqt6widg
 version=$(dpkg-deb -f "$work/kestrix.deb" Version)
 release=$(grep -o '<release version="[^"]*"' "$root/usr/share/metainfo/$id.metainfo.xml" | head -n1 | cut -d'"' -f2)
 [ "$release" = "$version" ] || fail "the metainfo's newest release is $release, the package is $version"
+# So does the newest changelog entry.
+entry=$(gzip -dc "$root/usr/share/doc/kestrix/changelog.gz" | sed -n '1s/^kestrix (\([^)]*\)).*/\1/p')
+[ "$entry" = "$version" ] || fail "the changelog's newest entry is '$entry', the package is $version"
 echo "package layout ok"

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Kestrix developers
+
 # Makes the Debian package from the build and unpacks it into WORK/root, the
 # scratch root the other package tests look at.
 #   make_package.sh CPACK CPACK_CONFIG WORK

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Kestrix developers
+
 # Starts the unpacked program the way the menu entry does, on a virtual
 # display with an empty home folder: its window must appear with the class the
 # entry names, and the card file must land in the entry's data folder.

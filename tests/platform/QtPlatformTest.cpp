@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // The real message boxes: buttons, answers, and the pointer the user answers with.
 #include "platform/BusyCursor.h"
 #include "platform/QtPlatform.h"

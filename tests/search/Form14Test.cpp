@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // The search window, opened from the editor's Search button: when its list
 // refills, how it is sorted, and which card SELECT loads.
 #include "editor/Form4.h"

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // Writing card lines, and passing stored cards on unchanged.
 #include "storage/CardLine.h"
 #include "storage/Module1.h"

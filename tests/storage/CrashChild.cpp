@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // Runs one storage operation the way the editor's buttons do, for the crash
 // test to kill at a random moment:
 //   kestrix_crash_child DIR append|replace|delete|counter

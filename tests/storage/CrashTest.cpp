@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // Kills a process in the middle of each storage operation, at random moments,
 // and checks that the card file is always either as it was or as it became:
 // never half a line, never fewer cards, never empty. The counter never goes

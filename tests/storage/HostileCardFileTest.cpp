@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // Damaged and hand-made card files: each reads to its end without crashing,
 // with memory bounded by the largest single item rather than the file.
 #include "storage/Module1.h"

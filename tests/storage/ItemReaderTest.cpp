@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // Reading the item stream of card files, including files edited by hand.
 #include "support/CardFiles.h"
 

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // The card file operations on real files in a scratch working directory.
 #include "storage/CardLine.h"
 #include "storage/Module1.h"
