@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
 // What a card file holds comes back exactly: random cards, drawn from all of
 // Unicode and from the older 8-bit code page, are each opened through the
 // search window into the editor and saved again with Yes. The file must then
