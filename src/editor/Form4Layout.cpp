@@ -1,6 +1,7 @@
 // The editor window's controls, placed as designed (positions in twips).
 #include "Form4.h"
 
+#include "LockedCardPalette.h"
 #include "platform/SvgIcon.h"
 #include "platform/Twips.h"
 
@@ -129,6 +130,7 @@ void Form4::buildEditingPanel()
     Frame3 = makePanel(this, "Frame3", twipsRect(120, 120, 4335, 6255));
     Frame3->setFrameStyle(QFrame::Box | QFrame::Sunken);
     Frame3->setAccessibleName(QStringLiteral("Card"));
+    Frame3->setPalette(lockedCardPalette(palette()));
 
     for (int i = 0; i < kFieldCount; ++i) {
         const FieldPlacement& placement = kFields[i];
