@@ -2,6 +2,7 @@
 #include "Form4.h"
 
 #include "LockedCardPalette.h"
+#include "platform/EnterPressesButton.h"
 #include "platform/SvgIcon.h"
 #include "platform/Twips.h"
 
@@ -121,6 +122,7 @@ void Form4::addButton(const ButtonPlacement& placement)
     button->setIconSize(QSize(24, 24));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setFocusPolicy(Qt::StrongFocus);
+    pressOnEnter(button);
     button->setGeometry(twipsRect(240, placement.top, 855, 735));
     this->*placement.member = button;
 }
