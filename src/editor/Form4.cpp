@@ -3,6 +3,7 @@
 
 #include "Form4.h"
 
+#include "LockedCardPalette.h"
 #include "MemoText.h"
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
@@ -107,6 +108,14 @@ void Form4::Form_Load()
                                   .arg(status.file(), status.reason(), QDir(module_.directory()).absolutePath()),
                               MessageButtons::Ok);
     }
+}
+
+// A new palette, as when the desktop switches theme, brings new colours for
+// the locked card too.
+void Form4::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange && Frame3) Frame3->setPalette(lockedCardPalette(palette()));
+    QWidget::changeEvent(event);
 }
 
 void Form4::showEvent(QShowEvent* event)

@@ -74,6 +74,7 @@ public:
     struct ButtonPlacement;
 
 protected:
+    void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 

@@ -4,7 +4,9 @@
 // The editor window's controls, placed as designed (positions in twips).
 #include "Form4.h"
 
+#include "LockedCardPalette.h"
 #include "MemoText.h"
+#include "platform/EnterPressesButton.h"
 #include "platform/SvgIcon.h"
 #include "platform/Twips.h"
 
@@ -126,6 +128,7 @@ void Form4::addButton(const ButtonPlacement& placement)
     button->setIconSize(QSize(24, 24));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setFocusPolicy(Qt::StrongFocus);
+    pressOnEnter(button);
     button->setGeometry(twipsRect(240, placement.top, 855, 735));
     this->*placement.member = button;
 }
@@ -135,6 +138,7 @@ void Form4::buildEditingPanel()
     Frame3 = makePanel(this, "Frame3", twipsRect(120, 120, 4335, 6255));
     Frame3->setFrameStyle(QFrame::Box | QFrame::Sunken);
     Frame3->setAccessibleName(QStringLiteral("Card"));
+    Frame3->setPalette(lockedCardPalette(palette()));
 
     for (int i = 0; i < kFieldCount; ++i) {
         const FieldPlacement& placement = kFields[i];

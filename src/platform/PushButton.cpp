@@ -3,6 +3,8 @@
 
 #include "PushButton.h"
 
+#include "EnterPressesButton.h"
+
 #include <QPushButton>
 
 namespace kestrix {
@@ -13,6 +15,7 @@ QPushButton* addPushButton(QWidget* window, const char* name, const char* captio
     button->setObjectName(QLatin1String(name));
     button->setGeometry(geometry);
     button->setAutoDefault(false);
+    pressOnEnter(button);
     return button;
 }
 

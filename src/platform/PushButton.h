@@ -11,7 +11,8 @@ class QWidget;
 namespace kestrix {
 
 // A captioned push button on `window`, named and placed as designed. No
-// button of the program is a default button: Return never presses one.
+// button of the program is a default button: Return and Enter press only the
+// button that has the focus.
 QPushButton* addPushButton(QWidget* window, const char* name, const char* caption, const QRect& geometry);
 
 } // namespace kestrix

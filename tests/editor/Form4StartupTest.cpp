@@ -8,6 +8,7 @@
 #include "storage/Module1.h"
 #include "support/CardFiles.h"
 #include "support/TempFolder.h"
+#include "support/TextContrast.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -32,6 +33,36 @@ protected:
     Module1 module{folder.path()};
     ScriptedPlatform platform;
 };
+
+// A dark palette as desktops' dark themes set it: light text on dark grey,
+// disabled text dimmed towards the background.
+QPalette darkPalette()
+{
+    const QColor window(49, 54, 59), base(35, 38, 41), text(239, 240, 241), dimmed(110, 114, 118);
+    QPalette dark(text, window, window.lighter(130), window.darker(130), window.darker(115), text, Qt::white, base,
+                  window);
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        dark.setColor(QPalette::Disabled, role, dimmed);
+    dark.setColor(QPalette::Disabled, QPalette::Base, window);
+    return dark;
+}
+
+// Puts the application's palette back however the test ends.
+struct PaletteRestorer {
+    const QPalette saved = QApplication::palette();
+    ~PaletteRestorer() { QApplication::setPalette(saved); }
+};
+
+// Where a text box draws its text, in the window's coordinates: inside its
+// frame, and for the memo without its scroll bar.
+QRect textArea(const QWidget* window, const QWidget* box)
+{
+    if (const auto* memo = qobject_cast<const QPlainTextEdit*>(box)) {
+        const QWidget* page = memo->viewport();
+        return QRect(page->mapTo(window, QPoint()), page->size());
+    }
+    return QRect(box->mapTo(window, QPoint()), box->size()).adjusted(3, 3, -3, -3);
+}
 
 TEST_F(Form4Startup, WithoutCardFileCreatesItAndShowsOne)
 {
@@ -80,6 +111,39 @@ TEST_F(Form4Startup, LockedFieldsTakeNoTyping)
     form->unlockEditor();
     QTest::keyClicks(company, QStringLiteral("Acme"));
     EXPECT_EQ(company->text(), QStringLiteral("Acme"));
+}
+
+// A locked card is what the user reads most: its fields and labels keep the
+// palette's text colours, measured on the pixels drawn, and the lock shows in
+// the boxes' background. The palette changes from light to dark while the
+// window is open, as when the desktop switches theme.
+TEST_F(Form4Startup, LockedCardIsReadableInLightAndDarkPalettes)
+{
+    const PaletteRestorer restorer;
+    auto form = open();
+    const CardRecord card = makeCard(QStringLiteral("Anna Novak"), QStringLiteral("12"));
+    for (int i = 0; i < kFieldCount; ++i) form->setFieldText(static_cast<Field>(i), card[i]);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+
+    for (const auto& [name, palette] : {std::pair{"light", restorer.saved}, std::pair{"dark", darkPalette()}}) {
+        QApplication::setPalette(palette);
+        QApplication::processEvents(); // widgets learn of the new palette through posted events
+        form->unlockEditor();
+        const QImage unlocked = form->grab().toImage();
+        form->lockEditor();
+        const QImage locked = form->grab().toImage();
+        for (int k = 1; k <= kFieldCount; ++k) {
+            const QRect box = textArea(form.get(), form->Text(k));
+            const auto* label = form->findChild<QLabel*>(QStringLiteral("Label%1").arg(k));
+            ASSERT_NE(label, nullptr);
+            // The Record and MEMO labels reach a pixel into their box's frame.
+            const QRect caption = QRect(label->mapTo(form.get(), QPoint()), label->size()).adjusted(1, 1, -1, -1);
+            EXPECT_GE(textContrast(locked, box), 4.5) << name << " Text" << k;
+            EXPECT_GE(textContrast(locked, caption), 4.5) << name << " Label" << k;
+            EXPECT_NE(backgroundOf(locked, box), backgroundOf(unlocked, box)) << name << " Text" << k;
+        }
+    }
 }
 
 TEST_F(Form4Startup, LayoutMatchesTheDesign)

@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#pragma once
+
+#include <QPalette>
+
+namespace kestrix {
+
+// The palette of the card panel, given the window's. While the panel is
+// locked (disabled) its fields and labels keep the window's normal text
+// colour, so a locked card reads as well as one being edited; the boxes take
+// the window's background instead of their own, and that, not faded text, is
+// what shows the lock. Only the disabled colours are set: everything else
+// still follows the window.
+QPalette lockedCardPalette(const QPalette& window);
+
+} // namespace kestrix

@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QRect>
+
+namespace kestrix::testing {
+
+// Contrast ratio of two colours as WCAG defines it, from 1 to 21.
+double contrastRatio(const QColor& a, const QColor& b);
+
+// Contrast of text drawn in `area` of `image`: the commonest colour there is
+// taken as the background, the pixel furthest from it as the text. Text that
+// is not there at all measures 1.
+double textContrast(const QImage& image, const QRect& area);
+
+// The commonest colour in `area`: the background of the text drawn there.
+QColor backgroundOf(const QImage& image, const QRect& area);
+
+} // namespace kestrix::testing
