@@ -39,4 +39,11 @@ QString counterNotWrittenMessage(const FileStatus& failure, const QString& numbe
         .arg(fileAndReason(failure), number);
 }
 
+QString numberNotIssuedMessage(const FileStatus& failure)
+{
+    return QStringLiteral("No new number was issued.\n\n%1\n\nThe card in the window is as it was; press Add again "
+                          "in a moment.")
+        .arg(fileAndReason(failure));
+}
+
 } // namespace kestrix

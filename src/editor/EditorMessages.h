@@ -15,5 +15,6 @@ QString cardNotSavedMessage(const FileStatus& failure);
 QString cardNotDeletedMessage(const FileStatus& failure);
 QString doubleQuoteNotStoredMessage(const QString& fieldCaption);
 QString counterNotWrittenMessage(const FileStatus& failure, const QString& number);
+QString numberNotIssuedMessage(const FileStatus& failure);
 
 } // namespace kestrix

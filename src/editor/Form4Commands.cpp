@@ -6,6 +6,7 @@
 
 #include "EditorMessages.h"
 #include "RecordNumberRule.h"
+#include "platform/BusyCursor.h"
 #include "platform/Platform.h"
 #include "storage/Module1.h"
 
@@ -14,15 +15,31 @@ namespace kestrix {
 // Add: clears the card and issues the number after the last one issued.
 void Form4::Command4_Click()
 {
-    FileStatus status = module_.ReadCounter();
-    clearDataFields();
-    // A number too large to count on is left as it stands.
-    if (const std::optional<QString> next = nextRecordNumber(module_.RecordNumber))
-        setFieldText(Field::RecordNumber, *next);
-    unlockEditor();
-
-    const QString number = fieldText(Field::RecordNumber);
-    status.orFirstFailure(module_.WriteCounter(number));
+    FileStatus status = FileStatus::success();
+    QString number;
+    {
+        const BusyCursor busy;
+        // Reading the counter and writing the next number are one change:
+        // another window must not issue the same number in between.
+        const Module1::ChangeGuard change = module_.lockForChange();
+        if (!change.status().ok()) {
+            status = change.status();
+        } else {
+            status = module_.ReadCounter();
+            clearDataFields();
+            // A number too large to count on is left as it stands.
+            if (const std::optional<QString> next = nextRecordNumber(module_.RecordNumber))
+                setFieldText(Field::RecordNumber, *next);
+            unlockEditor();
+            number = fieldText(Field::RecordNumber);
+            status.orFirstFailure(module_.WriteCounter(number));
+        }
+    }
+    // Told with the lock let go: the other window need not wait on the answer.
+    if (number.isNull()) {
+        platform_.showMessage(this, numberNotIssuedMessage(status), MessageButtons::Ok);
+        return;
+    }
     if (!status.ok()) platform_.showMessage(this, counterNotWrittenMessage(status, number), MessageButtons::Ok);
     Text(1)->setFocus();
 }

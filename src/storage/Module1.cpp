@@ -51,10 +51,36 @@ FileStatus Module1::cardReadStatus()
     return reader ? reader->status() : FileStatus::success();
 }
 
+Module1::ChangeGuard::~ChangeGuard()
+{
+    if (module_) module_->endChange();
+}
+
+Module1::ChangeGuard Module1::lockForChange()
+{
+    if (changeDepth_ == 0) {
+        ChangeLock lock = ChangeLock::take(directory_, lockPatience);
+        if (!lock.status().ok()) return ChangeGuard(nullptr, lock.status());
+        lock_.emplace(std::move(lock));
+    }
+    ++changeDepth_;
+    return ChangeGuard(this, FileStatus::success());
+}
+
+void Module1::endChange()
+{
+    if (--changeDepth_ == 0) lock_.reset();
+}
+
 FileStatus Module1::AppendCard(const CardRecord& card)
 {
     if (firstFieldWithDoubleQuote(card).has_value())
         return FileStatus::failure(kCardFile, QStringLiteral("a double quote cannot be stored"));
+    // Held from the open to the close: a rewrite by another process could
+    // otherwise rename a new file in place, and this card would go to the
+    // old one, which nobody reads again.
+    const ChangeGuard change = lockForChange();
+    if (!change.status().ok()) return change.status();
     (void)CloseAllFiles();
     FileStatus status = slot1_.openForAppending(directory_, kCardFile);
     QByteArray line = cardLine(card);
@@ -79,6 +105,10 @@ FileStatus Module1::RewriteWithoutContactThenAppend(const QString& contact, cons
 
 FileStatus Module1::rewrite(const QString& contact, QByteArrayView appendedLine)
 {
+    // Held from the first read to the rename, so no card another process
+    // stores meanwhile is left out of the new file.
+    const ChangeGuard change = lockForChange();
+    if (!change.status().ok()) return change.status();
     (void)CloseAllFiles();
     const FileStatus scratch = slot2_.openForWriting(directory_, kScratchFile, Durability::Scratch, Links::Replace);
     if (!scratch.ok()) return scratch;
@@ -116,6 +146,8 @@ FileStatus Module1::rewrite(const QString& contact, QByteArrayView appendedLine)
 
 FileStatus Module1::ReadCounter()
 {
+    const ChangeGuard change = lockForChange();
+    if (!change.status().ok()) return change.status();
     (void)slot2_.close();
     FileStatus status = slot2_.openForReading(directory_, kCounterFile);
     if (status.isMissing()) {
@@ -138,6 +170,8 @@ FileStatus Module1::WriteCounter(const QString& number)
 {
     if (number.contains(QLatin1Char('"')))
         return FileStatus::failure(kCounterFile, QStringLiteral("a double quote cannot be stored"));
+    const ChangeGuard change = lockForChange();
+    if (!change.status().ok()) return change.status();
     (void)slot2_.close();
     FileStatus status = slot2_.openForWriting(directory_, kCounterFile, Durability::Durable, Links::Follow);
     status.orFirstFailure(slot2_.write(counterLine(number)));

@@ -4,11 +4,15 @@
 #pragma once
 
 #include "CardRecord.h"
+#include "ChangeLock.h"
 #include "FileSlot.h"
 #include "FileStatus.h"
 #include "StoredCard.h"
 
 #include <QString>
+
+#include <chrono>
+#include <optional>
 
 namespace kestrix {
 
@@ -59,7 +63,9 @@ public:
     FileStatus RewriteWithoutContactThenAppend(const QString& contact, const CardRecord& card);
 
     // Reads the counter file into RecordNumber (last item wins), creating it
-    // empty when it does not exist.
+    // empty when it does not exist. Issuing a number is one change: hold
+    // lockForChange() from here to WriteCounter, or two processes could read
+    // the same number.
     FileStatus ReadCounter();
 
     // Replaces the counter file's content with `number`, on the disk at once;
@@ -69,16 +75,44 @@ public:
     // Success, or the read error that cut the last scan of slot 1 short.
     FileStatus cardReadStatus();
 
+    // While it lives, this process holds the folder's change lock (see
+    // ChangeLock). The operations that change the card file take it for
+    // themselves; a handler that makes several steps one change (Add's
+    // counter read and write) holds it across them. Taken again while held,
+    // it is simply held longer. Never hold it while the user is asked
+    // something: the other window would wait on the answer.
+    class [[nodiscard]] ChangeGuard {
+    public:
+        ChangeGuard(const ChangeGuard&) = delete;
+        ChangeGuard& operator=(const ChangeGuard&) = delete;
+        ~ChangeGuard();
+        // Success while the lock is held; otherwise why nothing may change.
+        const FileStatus& status() const { return status_; }
+
+    private:
+        friend class Module1;
+        ChangeGuard(Module1* module, FileStatus status) : module_(module), status_(std::move(status)) {}
+        Module1* module_;
+        FileStatus status_;
+    };
+    ChangeGuard lockForChange();
+
+    // How long a change waits for another process to finish its own.
+    std::chrono::milliseconds lockPatience = std::chrono::seconds(5);
+
     const QString& directory() const { return directory_; }
     const FileSlot& slot1() const { return slot1_; }
     const FileSlot& slot2() const { return slot2_; }
 
 private:
     FileStatus rewrite(const QString& contact, QByteArrayView appendedLine);
+    void endChange();
 
     QString directory_;
     FileSlot slot1_;
     FileSlot slot2_;
+    std::optional<ChangeLock> lock_;
+    int changeDepth_ = 0;
 };
 
 } // namespace kestrix

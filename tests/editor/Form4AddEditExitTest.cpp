@@ -108,6 +108,24 @@ TEST_F(Form4AddEditExit, TypingInTheMemoChangesOnlyWhatWasTyped)
     EXPECT_EQ(editor.fieldText(Field::MEMO), QStringLiteral("Z\nW"));
 }
 
+TEST_F(Form4AddEditExit, AddWhileAnotherWindowHoldsTheLockIssuesNothing)
+{
+    folder.write(QStringLiteral("kestrec.rec"), "\"41\"\r\n");
+    Form4& editor = open();
+    const CardRecord shown = makeCard(QStringLiteral("Ann"), QStringLiteral("7"));
+    showCard(shown);
+    Module1 otherWindow(folder.path());
+    const Module1::ChangeGuard held = otherWindow.lockForChange();
+    module.lockPatience = std::chrono::milliseconds(20);
+    press(editor.Command4);
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_TRUE(platform.shown[0].text.startsWith(QStringLiteral("No new number was issued.")));
+    EXPECT_TRUE(platform.shown[0].text.contains(QStringLiteral("another Kestrix is busy with these cards")));
+    EXPECT_EQ(editor.card(), shown);
+    EXPECT_TRUE(editor.isLocked());
+    EXPECT_EQ(counterFile(), QByteArray("\"41\"\r\n"));
+}
+
 TEST_F(Form4AddEditExit, EditUnlocksWithoutTouchingTheCardAndExitEnds)
 {
     Form4& editor = open();

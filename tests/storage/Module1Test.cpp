@@ -13,6 +13,8 @@
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
+
+#include <chrono>
 #include <sys/stat.h>
 
 namespace kestrix::testing {
@@ -223,6 +225,43 @@ TEST_F(Module1Test, ScratchFileThatCannotBeWrittenLeavesTheCardsAlone)
     EXPECT_EQ(folder.read(kCards), cards);
     // No half-written sibling is left behind either.
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{kCards});
+}
+
+// Another window on the same folder holds the change lock: every change waits
+// for it, gives up in time with a plain reason, and writes nothing.
+TEST_F(Module1Test, ChangesWaitForAnotherWindowsLockAndGiveUpInTime)
+{
+    const QByteArray cards = lines({{"Ann", "1"}, {"Bob", "2"}});
+    folder.write(kCards, cards);
+    folder.write(kCounter, "\"2\"\r\n");
+    Module1 other(folder.path());
+    module.lockPatience = std::chrono::milliseconds(40);
+    {
+        const Module1::ChangeGuard held = other.lockForChange();
+        ASSERT_TRUE(held.status().ok());
+        // The holder itself may go on: its own operations take the lock again.
+        ASSERT_TRUE(other.ReadCounter().ok());
+
+        const auto start = std::chrono::steady_clock::now();
+        const std::vector<FileStatus> refused = {
+            module.AppendCard(makeCard(QStringLiteral("Cy"), QStringLiteral("3"))),
+            module.RewriteWithoutContact(QStringLiteral("Ann")),
+            module.RewriteWithoutContactThenAppend(QStringLiteral("Ann"), makeCard(QStringLiteral("Ann"), QStringLiteral("1"))),
+            module.ReadCounter(),
+            module.WriteCounter(QStringLiteral("3")),
+        };
+        EXPECT_GE(std::chrono::steady_clock::now() - start, 5 * module.lockPatience);
+        for (const FileStatus& status : refused) {
+            EXPECT_FALSE(status.ok());
+            EXPECT_EQ(status.describe(), QStringLiteral("kest1.dat: another Kestrix is busy with these cards"));
+        }
+        EXPECT_EQ(folder.read(kCards), cards);
+        EXPECT_EQ(folder.read(kCounter), QByteArray("\"2\"\r\n"));
+        EXPECT_FALSE(folder.exists(kScratch));
+    }
+    // Let go, the lock is free for the next change.
+    ASSERT_TRUE(module.AppendCard(makeCard(QStringLiteral("Cy"), QStringLiteral("3"))).ok());
+    EXPECT_EQ(folder.read(kCards), cards + lines({{"Cy", "3"}}));
 }
 
 TEST_F(Module1Test, CounterReadsTheLastItemAndIsCreatedWhenMissing)
