@@ -5,7 +5,6 @@
 
 #include "PosixFile.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -50,7 +49,10 @@ ChangeLock ChangeLock::take(const QString& directory, std::chrono::milliseconds 
     if (fd < 0) return ChangeLock(FileStatus::success());
 
     const auto deadline = std::chrono::steady_clock::now() + patience;
-    auto pause = std::chrono::milliseconds(2);
+    // Asked again and again rather than waited for: a blocking wait cannot
+    // give up in time. Often, since whoever asks first when the lock comes
+    // free gets it, and a long pause would let others go first over and over.
+    constexpr auto pause = std::chrono::milliseconds(1);
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             ChangeLock lock(FileStatus::success());
@@ -69,7 +71,6 @@ ChangeLock ChangeLock::take(const QString& directory, std::chrono::milliseconds 
                                                   QStringLiteral("another Kestrix is busy with these cards")));
         }
         std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 2, std::chrono::milliseconds(50));
     }
 }
 

@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+// Several Kestrix windows, each in a process of its own, store, update and
+// delete cards and issue numbers in one folder at the same time. Afterwards
+// the card file holds exactly the cards the windows were told were stored,
+// each once, and no number was issued twice.
+#include "storage/CardLine.h"
+#include "support/CardFiles.h"
+#include "support/TempFolder.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <iostream>
+#include <map>
+#include <memory>
+
+namespace kestrix::testing {
+namespace {
+
+constexpr int kWindows = 4;
+constexpr int kOperationsEach = 500;
+constexpr int kCardsBefore = 1000;
+
+QString childProgram() { return QCoreApplication::applicationDirPath() + QStringLiteral("/kestrix_windows_child"); }
+
+// A card as one comparable text: its 14 fields.
+QString key(const QStringList& fields) { return fields.join(QChar(0x1F)); }
+
+TEST(ConcurrentWindows, FourWindowsAtOnceLoseNoCardAndIssueNoNumberTwice)
+{
+    const unsigned seed = qEnvironmentVariableIsSet("KESTRIX_WINDOWS_SEED")
+                              ? qEnvironmentVariableIntValue("KESTRIX_WINDOWS_SEED")
+                              : static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count());
+    std::cout << "concurrent windows seed: " << seed << " (set KESTRIX_WINDOWS_SEED to repeat)" << std::endl;
+
+    TempFolder folder;
+    QByteArray before;
+    for (int i = 1; i <= kCardsBefore; ++i)
+        before += cardLine(makeCard(QStringLiteral("Kept %1").arg(i), QString::number(i)));
+    folder.write(QStringLiteral("kest1.dat"), before);
+
+    std::vector<std::unique_ptr<QProcess>> windows;
+    for (int id = 1; id <= kWindows; ++id) {
+        auto window = std::make_unique<QProcess>();
+        window->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        window->start(childProgram(), {folder.path(), QString::number(seed), QString::number(id),
+                                       QString::number(kOperationsEach)});
+        windows.push_back(std::move(window));
+    }
+
+    std::map<QString, int> expected; // card -> how often the file must hold it
+    for (const ScannedCard& card : scanCards(before)) ++expected[key(card.fields)];
+    std::map<QString, int> issued;
+    int operations = 0, failed = 0, unaskedUpdates = 0;
+    qint64 longestWait = 0;
+    for (auto& window : windows) {
+        ASSERT_TRUE(window->waitForFinished(600000));
+        ASSERT_EQ(window->exitStatus(), QProcess::NormalExit);
+        ASSERT_EQ(window->exitCode(), 0);
+        for (const QByteArray& line : window->readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> words = line.split(' ');
+            if (words[0] == "card") {
+                for (const ScannedCard& card : scanCards(QByteArray::fromHex(words[1]))) ++expected[key(card.fields)];
+            } else if (words[0] == "issued") {
+                ++issued[QString::fromUtf8(words[1])];
+            } else if (words[0] == "operations") {
+                operations += words[1].toInt();
+                failed += words[3].toInt();
+                unaskedUpdates += words[5].toInt();
+                longestWait = std::max(longestWait, words[7].toLongLong());
+            }
+        }
+    }
+
+    std::map<QString, int> found;
+    for (const ScannedCard& card : scanCards(folder.read(QStringLiteral("kest1.dat")))) ++found[key(card.fields)];
+    int lost = 0, extra = 0, cardsChecked = 0;
+    for (const auto& [card, count] : expected) {
+        cardsChecked += count;
+        const auto there = found.find(card);
+        const int present = there == found.end() ? 0 : there->second;
+        lost += std::max(0, count - present);
+        extra += std::max(0, present - count);
+    }
+    for (const auto& [card, count] : found)
+        if (!expected.count(card)) extra += count;
+    int issuedTwice = 0;
+    for (const auto& [number, count] : issued) issuedTwice += count - 1;
+
+    std::cout << operations << " operations in " << kWindows << " windows (" << failed << " refused), "
+              << cardsChecked << " cards checked: " << lost << " lost, " << extra << " extra; " << issued.size()
+              << " numbers issued, " << issuedTwice << " twice; " << unaskedUpdates
+              << " updates found no card to ask about; longest wait for the lock " << longestWait / 1000 << " ms"
+              << std::endl;
+    EXPECT_GE(operations, 2000);
+    EXPECT_EQ(lost, 0);
+    EXPECT_EQ(extra, 0);
+    EXPECT_EQ(issuedTwice, 0);
+    EXPECT_EQ(unaskedUpdates, 0);
+    // A few refusals under load are allowed; most operations go through.
+    EXPECT_LT(failed, operations / 20);
+}
+
+} // namespace
+} // namespace kestrix::testing
