@@ -11,7 +11,9 @@ work=$1 id=$2
 entry=$work/root/usr/share/applications/$id.desktop
 
 if [ -z "${KESTRIX_ON_DISPLAY:-}" ]; then
-  exec env KESTRIX_ON_DISPLAY=1 xvfb-run -a -s '-screen 0 1280x1024x24' "$0" "$@"
+  # -noreset: xdotool's short visits would otherwise reset the server, and
+  # Kestrix, starting meanwhile, could not connect.
+  exec env KESTRIX_ON_DISPLAY=1 xvfb-run -a -s '-screen 0 1280x1024x24 -noreset' "$0" "$@"
 fi
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
