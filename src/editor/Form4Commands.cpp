@@ -22,10 +22,10 @@ void Form4::Command4_Click()
         // Reading the counter and writing the next number are one change:
         // another window must not issue the same number in between.
         const Module1::ChangeGuard change = module_.lockForChange();
-        if (!change.status().ok()) {
-            status = change.status();
-        } else {
-            status = module_.ReadCounter();
+        status = change.status();
+        // Without the last number issued, the next one could be one issued before.
+        if (status.ok()) status = module_.ReadCounter();
+        if (status.ok()) {
             clearDataFields();
             // A number too large to count on is left as it stands.
             if (const std::optional<QString> next = nextRecordNumber(module_.RecordNumber))

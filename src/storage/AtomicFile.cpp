@@ -3,6 +3,8 @@
 
 #include "AtomicFile.h"
 
+#include "SystemCalls.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -18,14 +20,21 @@ namespace {
 constexpr qsizetype kFlushThreshold = 256 * 1024;
 
 // The new file keeps the permissions of the one it replaces; a new file gets
-// the usual ones for the user's umask.
-mode_t modeFor(const QByteArray& targetPath)
+// the usual ones for the user's umask. Returns 0, or why the old file's
+// permissions could not be read.
+int modeFor(const QByteArray& targetPath, mode_t& mode)
 {
     struct stat info {};
-    if (::stat(targetPath.constData(), &info) == 0 && S_ISREG(info.st_mode)) return info.st_mode & 07777;
+    if (sys::stat(targetPath.constData(), &info) != 0) {
+        if (errno != ENOENT) return errno;
+    } else if (S_ISREG(info.st_mode)) {
+        mode = info.st_mode & 07777;
+        return 0;
+    }
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    return 0666 & ~mask;
+    mode = 0666 & ~mask;
+    return 0;
 }
 
 } // namespace
@@ -48,7 +57,7 @@ FileStatus AtomicFile::open()
         target_ = {QFile::encodeName(directory_), posix::pathOf(directory_, name_)};
     }
     tempPath_ = target_.path + ".XXXXXX";
-    fd_ = ::mkostemp(tempPath_.data(), O_CLOEXEC);
+    fd_ = sys::mkostemp(tempPath_.data(), O_CLOEXEC);
     if (fd_ < 0) {
         tempPath_.clear();
         status_ = posix::creationFailure(name_, errno);
@@ -78,9 +87,11 @@ FileStatus AtomicFile::commit()
     if (committed_) return status_;
     if (fd_ < 0 && status_.ok()) status_ = FileStatus::failure(name_, QStringLiteral("the file is not open for writing"));
     if (flush().ok()) {
-        if (::fchmod(fd_, modeFor(target_.path)) != 0) status_ = FileStatus::fromErrno(name_, errno);
-        else if (durability_ == Durability::Durable && ::fsync(fd_) != 0) status_ = FileStatus::fromErrno(name_, errno);
-        else if (::rename(tempPath_.constData(), target_.path.constData()) != 0) status_ = FileStatus::fromErrno(name_, errno);
+        mode_t mode = 0;
+        if (const int error = modeFor(target_.path, mode); error != 0) status_ = FileStatus::fromErrno(name_, error);
+        else if (sys::fchmod(fd_, mode) != 0) status_ = FileStatus::fromErrno(name_, errno);
+        else if (durability_ == Durability::Durable && sys::fsync(fd_) != 0) status_ = FileStatus::fromErrno(name_, errno);
+        else if (sys::rename(tempPath_.constData(), target_.path.constData()) != 0) status_ = FileStatus::fromErrno(name_, errno);
         else {
             committed_ = true;
             if (durability_ == Durability::Durable) status_ = posix::syncFolder(target_.folder, name_);
@@ -98,7 +109,7 @@ FileStatus AtomicFile::close()
 
 void AtomicFile::discard()
 {
-    if (!tempPath_.isEmpty()) ::unlink(tempPath_.constData());
+    if (!tempPath_.isEmpty()) sys::unlink(tempPath_.constData());
     tempPath_.clear();
     (void)posix::closeFile(fd_, name_);
 }

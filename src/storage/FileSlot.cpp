@@ -4,6 +4,7 @@
 #include "FileSlot.h"
 
 #include "PosixFile.h"
+#include "SystemCalls.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -45,16 +46,16 @@ FileStatus FileSlot::openForAppending(const QString& directory, const QString& n
     (void)close();
     posix::FileLocation location;
     if (FileStatus found = posix::followLinks(directory, name, location); !found.ok()) return found;
-    const bool existed = ::access(location.path.constData(), F_OK) == 0;
+    const bool existed = sys::access(location.path.constData(), F_OK) == 0;
     // Open for reading too: the last byte tells whether the file ends mid-line.
     const FileStatus opened = posix::openRegularFile(directory, name, O_RDWR | O_APPEND | O_CREAT, fd_);
     if (!opened.ok()) return opened;
     struct stat info {};
     char last = '\n';
     ssize_t got = 1;
-    if (::fstat(fd_, &info) != 0) got = -1;
+    if (sys::fstat(fd_, &info) != 0) got = -1;
     else if (info.st_size > 0) {
-        do got = ::pread(fd_, &last, 1, info.st_size - 1);
+        do got = sys::pread(fd_, &last, 1, info.st_size - 1);
         while (got < 0 && errno == EINTR);
     }
     if (got != 1) {
@@ -83,7 +84,7 @@ FileStatus FileSlot::write(QByteArrayView bytes)
         } else {
             // Take back whatever part of the line reached the file. Should that
             // fail too, the write's own failure is still the one to report.
-            [[maybe_unused]] const int truncated = ::ftruncate(fd_, appendStart_);
+            [[maybe_unused]] const int truncated = sys::ftruncate(fd_, appendStart_);
         }
         return appendStatus_;
     }
@@ -120,7 +121,7 @@ FileStatus FileSlot::close()
         break;
     case Mode::Append:
         status = appendStatus_;
-        if (status.ok() && ::fsync(fd_) != 0) status = FileStatus::fromErrno(name_, errno);
+        if (status.ok() && sys::fsync(fd_) != 0) status = FileStatus::fromErrno(name_, errno);
         status.orFirstFailure(posix::closeFile(fd_, name_));
         break;
     case Mode::Read:

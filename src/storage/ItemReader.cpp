@@ -3,6 +3,8 @@
 
 #include "ItemReader.h"
 
+#include "SystemCalls.h"
+
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -28,7 +30,7 @@ bool ItemReader::fill()
 {
     pos_ = end_ = 0;
     while (!exhausted_) {
-        const ssize_t got = ::read(fd_, buffer_.get(), static_cast<std::size_t>(bufferSize_));
+        const ssize_t got = sys::read(fd_, buffer_.get(), static_cast<std::size_t>(bufferSize_));
         if (got > 0) {
             end_ = got;
             return true;

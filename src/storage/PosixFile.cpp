@@ -2,6 +2,7 @@
 // Copyright (C) 2026 The Kestrix developers
 
 #include "PosixFile.h"
+#include "SystemCalls.h"
 
 #include <QFile>
 
@@ -23,7 +24,7 @@ FileStatus writeAll(int fd, QByteArrayView data, const QString& fileName)
     const char* next = data.data();
     qsizetype left = data.size();
     while (left > 0) {
-        const ssize_t wrote = ::write(fd, next, static_cast<size_t>(left));
+        const ssize_t wrote = sys::write(fd, next, static_cast<size_t>(left));
         if (wrote < 0 && errno == EINTR) continue;
         if (wrote < 0) return FileStatus::fromErrno(fileName, errno);
         if (wrote == 0) return FileStatus::failure(fileName, QStringLiteral("the disk accepted no more data"));
@@ -37,20 +38,29 @@ FileStatus openRegularFile(const QString& directory, const QString& name, int fl
 {
     fd = -1;
     // Non-blocking, so a named pipe in the file's place cannot hang the program.
-    const int opened = ::open(pathOf(directory, name).constData(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+    const int opened = sys::open(pathOf(directory, name).constData(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
     if (opened < 0) {
         if (flags & O_CREAT) return creationFailure(name, errno);
         if (errno == ENOENT) return FileStatus::missing(name);
         return FileStatus::fromErrno(name, errno);
     }
     struct stat info {};
-    if (::fstat(opened, &info) != 0 || !S_ISREG(info.st_mode)) {
-        const bool folder = S_ISDIR(info.st_mode);
-        ::close(opened);
-        return FileStatus::failure(name, folder ? QStringLiteral("it is a folder, not a file")
-                                                : QStringLiteral("it is not a regular file"));
+    if (sys::fstat(opened, &info) != 0) {
+        const int error = errno;
+        sys::close(opened);
+        return FileStatus::fromErrno(name, error);
     }
-    ::fcntl(opened, F_SETFL, ::fcntl(opened, F_GETFL) & ~O_NONBLOCK);
+    if (!S_ISREG(info.st_mode)) {
+        sys::close(opened);
+        return FileStatus::failure(name, S_ISDIR(info.st_mode) ? QStringLiteral("it is a folder, not a file")
+                                                               : QStringLiteral("it is not a regular file"));
+    }
+    const int status = sys::fcntl(opened, F_GETFL);
+    if (status < 0 || sys::fcntl(opened, F_SETFL, status & ~O_NONBLOCK) != 0) {
+        const int error = errno;
+        sys::close(opened);
+        return FileStatus::fromErrno(name, error);
+    }
     fd = opened;
     return FileStatus::success();
 }
@@ -86,7 +96,7 @@ FileStatus followLinks(const QString& directory, const QString& name, FileLocati
     QByteArray path = pathOf(directory, name);
     QByteArray target(PATH_MAX, Qt::Uninitialized);
     for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
-        const ssize_t length = ::readlink(path.constData(), target.data(), static_cast<size_t>(target.size()));
+        const ssize_t length = sys::readlink(path.constData(), target.data(), static_cast<size_t>(target.size()));
         if (length < 0) {
             // Not a link, or nothing there yet: this is where the file lives.
             if (errno != EINVAL && errno != ENOENT) return FileStatus::fromErrno(name, errno);
@@ -104,7 +114,7 @@ FileStatus createEmpty(const QString& directory, const QString& name)
 {
     FileLocation location;
     if (FileStatus found = followLinks(directory, name, location); !found.ok()) return found;
-    int fd = ::open(location.path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int fd = sys::open(location.path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return creationFailure(name, errno);
     FileStatus status = closeFile(fd, name);
     return status.orFirstFailure(syncFolder(location.folder, name));
@@ -117,18 +127,18 @@ FileStatus syncDirectory(const QString& directory, const QString& fileName)
 
 FileStatus syncFolder(const QByteArray& folder, const QString& fileName)
 {
-    int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = sys::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return FileStatus::fromErrno(fileName, errno);
     FileStatus status = FileStatus::success();
-    if (::fsync(fd) != 0 && errno != EINVAL) status = FileStatus::fromErrno(fileName, errno);
-    ::close(fd);
+    if (sys::fsync(fd) != 0 && errno != EINVAL) status = FileStatus::fromErrno(fileName, errno);
+    sys::close(fd);
     return status;
 }
 
 FileStatus closeFile(int& fd, const QString& fileName)
 {
     if (fd < 0) return FileStatus::success();
-    const int result = ::close(fd);
+    const int result = sys::close(fd);
     fd = -1;
     if (result != 0 && errno != EINTR) return FileStatus::fromErrno(fileName, errno);
     return FileStatus::success();

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+// Every call the storage makes on the file system, under the same names and
+// with the same meaning as the C library's. The program links the plain calls
+// (SystemCalls.cpp); the test suite links a version that can fail any one
+// call with a chosen error and record what each operation does to the disk.
+namespace kestrix::sys {
+
+int open(const char* path, int flags, mode_t mode = 0);
+int mkostemp(char* pathTemplate, int flags);
+int close(int fd);
+ssize_t read(int fd, void* buffer, size_t count);
+ssize_t pread(int fd, void* buffer, size_t count, off_t offset);
+ssize_t write(int fd, const void* data, size_t count);
+int ftruncate(int fd, off_t length);
+int fsync(int fd);
+int fstat(int fd, struct stat* info);
+int stat(const char* path, struct stat* info);
+int access(const char* path, int mode);
+int fchmod(int fd, mode_t mode);
+int fcntl(int fd, int command, int argument = 0);
+int rename(const char* from, const char* to);
+int unlink(const char* path);
+ssize_t readlink(const char* path, char* buffer, size_t size);
+int flock(int fd, int operation);
+
+} // namespace kestrix::sys

@@ -1,0 +1,238 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+// Every system call of every handler that touches the files fails in turn:
+// call 1, then call 2, and so on until the handler runs through untouched,
+// with an I/O error, a full disk where a write fails, and an interrupted call
+// where a read or write could see one. After each the files are exactly as
+// before or as after, the user heard which, naming the file and the reason,
+// and nothing typed was lost.
+#include "EditorTest.h"
+
+#include "search/Form14.h"
+#include "support/SystemCallFaults.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QPointer>
+#include <QPushButton>
+
+#include <cstring>
+#include <functional>
+#include <iostream>
+#include <set>
+
+namespace kestrix::testing {
+namespace {
+
+CardRecord card(const char* contact, const char* number) { return makeCard(QLatin1String(contact), QLatin1String(number)); }
+
+// What a handler left behind: the two files that matter, what the user was
+// told, and what the window shows.
+struct Outcome {
+    QByteArray cards;
+    QByteArray counter;
+    QStringList told;
+    QString shown;
+
+    bool sameFiles(const Outcome& other) const { return cards == other.cards && counter == other.counter; }
+};
+
+const QStringList kFiles = {"kest1.dat", "kestrec.rec", "temp.dat", ".kest1.dat.lock"};
+const QString kMemo = QStringLiteral("typed by hand");
+
+class HandlerUnderFaults : public EditorTest {
+public:
+    using EditorTest::form;
+    using EditorTest::open;
+    using EditorTest::platform;
+    using EditorTest::press;
+
+    void lay()
+    {
+        storeCards({card("Ann", "1"), card("Bob", "2"), card("Ann", "3")});
+        folder.write(QStringLiteral("kestrec.rec"), "\"41\"\r\n");
+        platform.shown.clear();
+        platform.answers.clear();
+    }
+
+    // Brings up the search window, its list filled.
+    void openSearch()
+    {
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->isActiveWindow(); }));
+        form->Command5->click();
+        search = form->findChild<Form14*>();
+        ASSERT_TRUE(search && QTest::qWaitFor([&] { return search->Combo1->hasFocus(); }));
+    }
+
+    void typeCard(const CardRecord& typed)
+    {
+        showCard(typed);
+        form->setFieldText(Field::MEMO, kMemo);
+        form->unlockEditor();
+    }
+
+    Outcome outcome()
+    {
+        Outcome result{cardFile(), folder.read(QStringLiteral("kestrec.rec")), shownTexts(), {}};
+        if (search) {
+            QStringList entries;
+            for (int i = 0; i < search->Combo1->count(); ++i) entries << search->Combo1->itemText(i);
+            result.shown = entries.join(QLatin1Char('|'));
+        }
+        if (form) result.shown += QLatin1Char('/') + QStringList(form->card().begin(), form->card().end()).join(QLatin1Char('|'));
+        return result;
+    }
+
+    QStringList leftovers() const
+    {
+        QStringList extra = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
+        for (const QString& name : kFiles) extra.removeAll(name);
+        return extra;
+    }
+
+    QPointer<Form14> search;
+};
+
+struct Operation {
+    const char* name;
+    bool changesFiles;
+    // Lays the window out as the user has it, just before the handler.
+    std::function<void(HandlerUnderFaults&)> prepare;
+    // The handler itself; runs with the faults on.
+    std::function<void(HandlerUnderFaults&)> run;
+};
+
+
+const std::vector<Operation> kOperations = {
+    {"Save, append path", true, [](HandlerUnderFaults& t) { t.open(); t.typeCard(card("Cy", "4")); },
+     [](HandlerUnderFaults& t) { t.press(t.form->Command1); }},
+    {"Save, replace path", true,
+     [](HandlerUnderFaults& t) {
+         t.open();
+         t.typeCard(card("Bob", "2"));
+         t.platform.answers = {MessageAnswer::Yes};
+     },
+     [](HandlerUnderFaults& t) { t.press(t.form->Command1); }},
+    {"Delete", true, [](HandlerUnderFaults& t) { t.open(); t.typeCard(card("Ann", "3")); },
+     [](HandlerUnderFaults& t) { t.press(t.form->Command2); }},
+    {"Add", true, [](HandlerUnderFaults& t) { t.open(); t.typeCard(card("Cy", "4")); },
+     [](HandlerUnderFaults& t) { t.press(t.form->Command4); }},
+    {"start-up scan", false, [](HandlerUnderFaults&) {}, [](HandlerUnderFaults& t) { t.open(); }},
+    {"search list fill", false, [](HandlerUnderFaults& t) { t.open(); t.openSearch(); },
+     [](HandlerUnderFaults& t) { t.search->Combo1_GotFocus(); }},
+    {"SELECT", false,
+     [](HandlerUnderFaults& t) {
+         t.open();
+         t.openSearch();
+         t.search->Combo1->setEditText(QStringLiteral("2  Bob"));
+     },
+     [](HandlerUnderFaults& t) { t.search->Command1->click(); }},
+};
+
+class EveryCall : public HandlerUnderFaults {
+    void TestBody() override {}
+};
+
+} // namespace
+
+TEST(IoFailure, EveryCallOfEveryHandlerFailsInTurn)
+{
+    const std::set<QString> success = {"record saved", "record deleted"};
+    for (const Operation& operation : kOperations) {
+        SCOPED_TRACE(operation.name);
+        // The handler untouched: what it does, and the calls it makes.
+        auto clean = std::make_unique<EveryCall>();
+        clean->lay();
+        const Outcome before = clean->outcome();
+        operation.prepare(*clean);
+        clean->platform.shown.clear();
+        SystemCallFaults::start(0, 0);
+        operation.run(*clean);
+        SystemCallFaults::stop();
+        const std::vector<Call> calls = SystemCallFaults::calls();
+        const Outcome after = clean->outcome();
+        ASSERT_FALSE(calls.empty());
+        clean.reset();
+
+        int cases = 0;
+        const auto failures = [] {
+            return ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
+        };
+        const int failuresBefore = failures();
+        for (long n = 1; n <= static_cast<long>(calls.size()) + 1; ++n) {
+            const Call call = n <= static_cast<long>(calls.size()) ? calls[n - 1] : Call::Open;
+            std::vector<int> errors = {EIO};
+            if (call == Call::Write) errors.push_back(ENOSPC);
+            if (call == Call::Read || call == Call::Pread || call == Call::Write) errors.push_back(EINTR);
+            for (int error : errors) {
+                SCOPED_TRACE(::testing::Message() << "call " << n << " (" << nameOf(call) << ") fails with "
+                                                  << std::strerror(error));
+                ++cases;
+                auto t = std::make_unique<EveryCall>();
+                t->lay();
+                operation.prepare(*t);
+                const CardRecord shownBefore = t->form ? t->form->card() : CardRecord{};
+                const bool lockedBefore = t->form && t->form->isLocked();
+                t->platform.shown.clear();
+                SystemCallFaults::start(n, error);
+                operation.run(*t);
+                SystemCallFaults::stop();
+                const bool struck = SystemCallFaults::struck();
+                const Outcome now = t->outcome();
+                const QString reason = QString::fromLocal8Bit(std::strerror(error));
+                const bool toldWhy = std::any_of(now.told.begin(), now.told.end(), [&](const QString& text) {
+                    return text.contains(reason) && std::any_of(kFiles.begin(), kFiles.end(), [&](const QString& file) {
+                               return text.contains(QLatin1Char('"') + file + QLatin1Char('"'));
+                           });
+                });
+
+                EXPECT_TRUE(now.sameFiles(before) || now.sameFiles(after)) << "files neither before nor after";
+                EXPECT_EQ(t->leftovers(), QStringList()) << "scratch files left behind";
+                if (error == EINTR || !struck) {
+                    // An interrupted call is made again: as if nothing happened.
+                    EXPECT_TRUE(now.sameFiles(after));
+                    EXPECT_EQ(now.told, after.told);
+                    EXPECT_EQ(now.shown, after.shown);
+                    continue;
+                }
+                const bool reportedSuccess = std::any_of(now.told.begin(), now.told.end(),
+                                                         [&](const QString& text) { return success.count(text); });
+                if (operation.changesFiles) {
+                    const bool changed = now.sameFiles(after) && !before.sameFiles(after);
+                    // Told of success only when the change is whole and
+                    // nothing on the way to the disk failed.
+                    EXPECT_FALSE(reportedSuccess && !changed) << "success reported, files as before";
+                    const bool add = operation.name == std::string("Add");
+                    // Add tells of success by saying nothing.
+                    if (changed && (reportedSuccess || (add && now.told.isEmpty()))) {
+                        // Only a failed close (of a file read, of a folder
+                        // already synced, of the lock) or a check whether a file
+                        // exists leaves the change whole.
+                        EXPECT_TRUE(call == Call::Close || call == Call::Access)
+                            << "told of success although " << nameOf(call) << " failed";
+                        continue;
+                    }
+                    EXPECT_TRUE(toldWhy) << "not told why: " << now.told.join(QLatin1Char('|')).toStdString();
+                    const bool nothingIssued =
+                        !now.told.isEmpty() && now.told[0].startsWith(QStringLiteral("No new number was issued."));
+                    if (!add || nothingIssued) {
+                        EXPECT_EQ(t->form->card(), shownBefore) << "the card on screen changed";
+                        EXPECT_EQ(t->form->isLocked(), lockedBefore);
+                    }
+                } else if (now.shown != after.shown) {
+                    // A read that failed may show less, but never silently.
+                    EXPECT_TRUE(toldWhy) << "showed less without saying why";
+                }
+            }
+            if (failures() > failuresBefore) break; // the first failing call of a handler says enough
+        }
+        std::cout << operation.name << ": " << calls.size() << " calls, " << cases << " injected failures"
+                  << std::endl;
+    }
+}
+
+} // namespace kestrix::testing
