@@ -13,6 +13,25 @@
 
 namespace kestrix {
 
+namespace {
+
+// Copies what is left to read of `fd` into `to`; `last` becomes the last byte
+// copied, if any.
+FileStatus copyInto(int fd, AtomicFile& to, const QString& name, char& last)
+{
+    QByteArray buffer(256 * 1024, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t got = sys::read(fd, buffer.data(), static_cast<size_t>(buffer.size()));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return FileStatus::fromErrno(name, errno);
+        if (got == 0) return FileStatus::success();
+        last = buffer.at(static_cast<qsizetype>(got) - 1);
+        if (FileStatus wrote = to.write(QByteArrayView(buffer.constData(), got)); !wrote.ok()) return wrote;
+    }
+}
+
+} // namespace
+
 FileSlot::~FileSlot()
 {
     (void)close();
@@ -41,57 +60,35 @@ FileStatus FileSlot::openForWriting(const QString& directory, const QString& nam
     return opened;
 }
 
+// Appending goes through a copy of the file that is renamed into place on
+// close, like every other change: a line written in place could be cut short
+// by a power cut, leaving half a card at the end of the file.
 FileStatus FileSlot::openForAppending(const QString& directory, const QString& name)
 {
     (void)close();
-    posix::FileLocation location;
-    if (FileStatus found = posix::followLinks(directory, name, location); !found.ok()) return found;
-    const bool existed = sys::access(location.path.constData(), F_OK) == 0;
-    // Open for reading too: the last byte tells whether the file ends mid-line.
-    const FileStatus opened = posix::openRegularFile(directory, name, O_RDWR | O_APPEND | O_CREAT, fd_);
-    if (!opened.ok()) return opened;
-    struct stat info {};
+    auto writer = std::make_unique<AtomicFile>(directory, name, Durability::Durable, Links::Follow);
+    FileStatus status = writer->open();
+    if (!status.ok()) return status;
     char last = '\n';
-    ssize_t got = 1;
-    if (sys::fstat(fd_, &info) != 0) got = -1;
-    else if (info.st_size > 0) {
-        do got = sys::pread(fd_, &last, 1, info.st_size - 1);
-        while (got < 0 && errno == EINTR);
+    int fd = -1;
+    const FileStatus opened = posix::openForReading(directory, name, fd);
+    if (opened.ok()) {
+        status = copyInto(fd, *writer, name, last);
+        (void)posix::closeFile(fd, name);
+    } else if (!opened.isMissing()) {
+        status = opened;
     }
-    if (got != 1) {
-        const int error = got < 0 ? errno : EIO;
-        (void)posix::closeFile(fd_, name);
-        return FileStatus::fromErrno(name, error);
-    }
+    if (!status.ok()) return status;
     mode_ = Mode::Append;
     name_ = name;
-    appendStart_ = info.st_size;
+    writer_ = std::move(writer);
     endsMidLine_ = last != '\r' && last != '\n';
-    appendStatus_ = existed ? FileStatus::success() : posix::syncFolder(location.folder, name);
-    return appendStatus_;
+    return status;
 }
 
 FileStatus FileSlot::write(QByteArrayView bytes)
 {
-    switch (mode_) {
-    case Mode::Write:
-        return writer_->write(bytes);
-    case Mode::Append: {
-        if (!appendStatus_.ok()) return appendStatus_;
-        appendStatus_ = posix::writeAll(fd_, bytes, name_);
-        if (appendStatus_.ok()) {
-            appendStart_ += bytes.size();
-        } else {
-            // Take back whatever part of the line reached the file. Should that
-            // fail too, the write's own failure is still the one to report.
-            [[maybe_unused]] const int truncated = sys::ftruncate(fd_, appendStart_);
-        }
-        return appendStatus_;
-    }
-    case Mode::Closed:
-    case Mode::Read:
-        break;
-    }
+    if (mode_ == Mode::Write || mode_ == Mode::Append) return writer_->write(bytes);
     return FileStatus::success();
 }
 
@@ -103,7 +100,7 @@ FileStatus FileSlot::commitNow()
 
 void FileSlot::closeDiscarding()
 {
-    if (mode_ == Mode::Write && !writer_->committed()) {
+    if ((mode_ == Mode::Write || mode_ == Mode::Append) && !writer_->committed()) {
         writer_.reset();
         mode_ = Mode::Closed;
         return;
@@ -116,13 +113,9 @@ FileStatus FileSlot::close()
     FileStatus status = FileStatus::success();
     switch (mode_) {
     case Mode::Write:
+    case Mode::Append:
         status = writer_->close();
         writer_.reset();
-        break;
-    case Mode::Append:
-        status = appendStatus_;
-        if (status.ok() && sys::fsync(fd_) != 0) status = FileStatus::fromErrno(name_, errno);
-        status.orFirstFailure(posix::closeFile(fd_, name_));
         break;
     case Mode::Read:
         reader_.reset();
@@ -132,7 +125,6 @@ FileStatus FileSlot::close()
         break;
     }
     mode_ = Mode::Closed;
-    appendStatus_ = FileStatus::success();
     endsMidLine_ = false;
     return status;
 }

@@ -20,8 +20,8 @@ namespace kestrix {
 // - Read: items are read through reader();
 // - Write: the file is replaced whole when the slot closes, or at once with
 //   commitNow(); until then the old file stays as it was;
-// - Append: lines go to the end; a failed write is rolled back, so the file
-//   never keeps half a line.
+// - Append: lines go after a copy of the file, which replaces it whole when
+//   the slot closes; a failed write leaves the old file as it was.
 class FileSlot {
 public:
     enum class Mode { Closed, Read, Write, Append };
@@ -58,9 +58,7 @@ private:
     Mode mode_ = Mode::Closed;
     QString name_;
     int fd_ = -1;
-    off_t appendStart_ = 0;
     bool endsMidLine_ = false;
-    FileStatus appendStatus_ = FileStatus::success();
     std::unique_ptr<ItemReader> reader_;
     std::unique_ptr<AtomicFile> writer_;
 };

@@ -76,16 +76,15 @@ FileStatus Module1::AppendCard(const CardRecord& card)
 {
     if (firstFieldWithDoubleQuote(card).has_value())
         return FileStatus::failure(kCardFile, QStringLiteral("a double quote cannot be stored"));
-    // Held from the open to the close: a rewrite by another process could
-    // otherwise rename a new file in place, and this card would go to the
-    // old one, which nobody reads again.
+    // Held from the open to the close: the card file is copied and renamed
+    // over, and a card another process stored in between would be lost.
     const ChangeGuard change = lockForChange();
     if (!change.status().ok()) return change.status();
     (void)CloseAllFiles();
     FileStatus status = slot1_.openForAppending(directory_, kCardFile);
     QByteArray line = cardLine(card);
-    // The line end goes in the same write as the card, so a failure takes
-    // both back and the last line stays as it was.
+    // A last line without its line end (a hand edit, another program) must
+    // not run into the new card; the line as it was stays byte for byte.
     if (slot1_.endsMidLine()) line.prepend("\r\n");
     status.orFirstFailure(slot1_.write(line));
     return status.orFirstFailure(CloseAllFiles());
