@@ -83,7 +83,10 @@ public:
             for (int i = 0; i < search->Combo1->count(); ++i) entries << search->Combo1->itemText(i);
             result.shown = entries.join(QLatin1Char('|'));
         }
-        if (form) result.shown += QLatin1Char('/') + QStringList(form->card().begin(), form->card().end()).join(QLatin1Char('|'));
+        if (form) {
+            const CardRecord shown = form->card();
+            result.shown += QLatin1Char('/') + QStringList(shown.begin(), shown.end()).join(QLatin1Char('|'));
+        }
         return result;
     }
 
