@@ -14,6 +14,7 @@ QString searchEntry(const QString& recordNumber, const QString& contact);
 
 // Sorts entries by text, not by number ("10  ..." before "2  ..."), ignoring
 // letter case; entries equal but for case keep a fixed order by exact text.
+// The search list's own order (sortedOrder), for entries held as strings.
 void sortSearchEntries(QStringList& entries);
 
 } // namespace kestrix

@@ -23,6 +23,12 @@ bool decodesToItself(QByteArrayView bytes);
 // number this way without an allocation per card.
 void decodeItemInto(QByteArrayView bytes, QString& text);
 
+// Writes the item's text to `out`, one byte per character, when decoding is
+// no more than that: plain ASCII, or UTF-8 of characters below U+0100, without
+// a carriage return. Returns the characters written, or -1 (with `out` in an
+// unspecified state) for any other item. `out` has room for bytes.size().
+qsizetype decodeAsLatin1(QByteArrayView bytes, char* out);
+
 // Windows-1252 by a fixed table: Latin-1 except for 0x80 to 0x9F. A table
 // rather than the toolkit's codec, which costs a codec lookup per item and is
 // missing where the toolkit was built without ICU.
