@@ -142,7 +142,7 @@ void Form14::Command1_Click()
     // Read to the end even after a match, so RecordNumber ends up holding the
     // last card's number as after every other scan; only the first match loads.
     while (!module_.AtEndOfCards() && module_.ReadCard(card)) {
-        if (loaded || searchEntry(module_.RecordNumber, card.text(Field::CCNAME)) != wanted) continue;
+        if (loaded || !entryEquals(wanted, module_.RecordNumber, card.raw(Field::CCNAME))) continue;
         CardRecord record;
         for (int i = 0; i < kFieldCount - 1; ++i) record[i] = card.text(static_cast<Field>(i));
         record[indexOf(Field::RecordNumber)] = module_.RecordNumber;

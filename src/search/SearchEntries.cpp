@@ -5,6 +5,7 @@
 
 #include "CompactEntries.h"
 #include "EntryOrder.h"
+#include "storage/TextEncoding.h"
 
 #include <QStringBuilder>
 
@@ -13,6 +14,13 @@ namespace kestrix {
 QString searchEntry(const QString& recordNumber, const QString& contact)
 {
     return recordNumber % QLatin1String("  ") % contact;
+}
+
+bool entryEquals(QStringView wanted, const QString& recordNumber, QByteArrayView storedContact)
+{
+    const QStringView blanks = u"  ";
+    if (!wanted.startsWith(recordNumber) || !wanted.sliced(recordNumber.size()).startsWith(blanks)) return false;
+    return itemEquals(storedContact, wanted.sliced(recordNumber.size() + blanks.size()));
 }
 
 void sortSearchEntries(QStringList& entries)

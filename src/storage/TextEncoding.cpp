@@ -66,6 +66,12 @@ bool decodesToItself(QByteArrayView bytes)
                        [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\r'; });
 }
 
+bool itemEquals(QByteArrayView bytes, QStringView text)
+{
+    if (decodesToItself(bytes)) return QLatin1String(bytes.data(), bytes.size()) == text;
+    return decodeItem(bytes) == text;
+}
+
 void decodeItemInto(QByteArrayView bytes, QString& text)
 {
     if (!decodesToItself(bytes)) {

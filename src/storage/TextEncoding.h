@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 namespace kestrix {
 
@@ -18,6 +19,10 @@ QString decodeItem(QByteArrayView bytes);
 // True when the item's text is its bytes, one character each: plain ASCII
 // without a carriage return. Such an item needs no decoding to compare.
 bool decodesToItself(QByteArrayView bytes);
+
+// Whether the item's text is `text`, decoding it only when its bytes are not
+// already its text.
+bool itemEquals(QByteArrayView bytes, QStringView text);
 
 // decodeItem into `text`, reusing its storage: a scan assigns every card's
 // number this way without an allocation per card.

@@ -4,7 +4,8 @@
 // The search list as the combo box sees it, built from stored bytes the way
 // the list fill builds it, against entries built the plain way: each contact
 // decoded to a string, "number, two blanks, contact", sorted by the toolkit's
-// case-insensitive comparison with the exact text breaking ties.
+// case-insensitive comparison with the exact text breaking ties. SELECT's
+// comparison on the stored bytes must find each plain entry, and only it.
 #include "search/SearchEntries.h"
 #include "search/SearchListModel.h"
 #include "storage/TextEncoding.h"
@@ -38,6 +39,9 @@ TEST(SearchListModel, RowsFromStoredBytesEqualTheDecodedEntriesSorted)
         compact.append(number, contact);
         const QString entry = searchEntry(number, decodeItem(contact));
         expected << entry;
+        ASSERT_TRUE(entryEquals(entry, number, contact)) << card;
+        ASSERT_FALSE(entryEquals(entry + QLatin1Char(' '), number, contact)) << card;
+        ASSERT_FALSE(entryEquals(QString(entry).replace(number.size() + 1, 1, QLatin1Char('_')), number, contact));
     }
     std::stable_sort(expected.begin(), expected.end(), [](const QString& a, const QString& b) {
         const int folded = QString::compare(a, b, Qt::CaseInsensitive);
