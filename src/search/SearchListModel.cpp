@@ -12,6 +12,12 @@ int SearchListModel::rowCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : static_cast<int>(order_.size());
 }
 
+QModelIndex SearchListModel::index(int row, int column, const QModelIndex& parent) const
+{
+    const bool listed = row >= 0 && row < rowCount() && column == 0 && !parent.isValid();
+    return listed ? createIndex(row, column) : QModelIndex();
+}
+
 QVariant SearchListModel::data(const QModelIndex& index, int role) const
 {
     // The combo box asks for its current row's text even when it has none.

@@ -20,6 +20,9 @@ public:
     using QAbstractListModel::QAbstractListModel;
 
     int rowCount(const QModelIndex& parent = {}) const override;
+    // The drop-down lays out every row when it opens; this spares each row
+    // the generic checks' calls.
+    QModelIndex index(int row, int column = 0, const QModelIndex& parent = {}) const override;
     // The row's entry for DisplayRole and EditRole.
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
