@@ -65,6 +65,7 @@ void CompactEntries::appendText(std::initializer_list<QStringView> parts)
     for (QStringView part : parts) bytes += wide ? part.size() * qsizetype(sizeof(char16_t)) : part.size();
     char* to = room(bytes);
     for (QStringView part : parts) {
+        if (part.isEmpty()) continue; // an empty view may have no data for memcpy
         if (wide) {
             std::memcpy(to, part.utf16(), static_cast<size_t>(part.size()) * sizeof(char16_t));
             to += part.size() * qsizetype(sizeof(char16_t));
