@@ -7,13 +7,16 @@
 
 #include "editor/Form4.h"
 #include "platform/SvgIcon.h"
+#include "search/Form14.h"
 #include "storage/Module1.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QToolButton>
 
 #include <algorithm>
 #include <cstdio>
@@ -58,6 +61,32 @@ int startUp(int argc, char** argv, const QString& dir)
     return form.isVisible() ? 0 : 1;
 }
 
+// The editor shown, then Search pressed: how far opening the search window,
+// its list filled, raises the process's peak memory. Prints the peak before
+// and after, in KiB, and the entries listed.
+int searchPeak(int argc, char** argv, const QString& dir)
+{
+    QApplication app(argc, argv);
+    Module1 module(dir);
+    BenchPlatform platform;
+    Form4 form(module, platform);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QApplication::processEvents();
+    const long before = peakKiB();
+    form.Command5->click();
+    QElapsedTimer waited;
+    waited.start();
+    Form14* search = nullptr;
+    while (!(search && search->Combo1->hasFocus()) && waited.elapsed() < 60000) {
+        QApplication::processEvents();
+        search = form.findChild<Form14*>();
+    }
+    if (!search || !search->Combo1->hasFocus()) return 1;
+    std::printf("%ld %ld %d\n", before, peakKiB(), search->Combo1->count());
+    return 0;
+}
+
 QString emptyDir(const QString& dataDir)
 {
     const QString dir = dataDir + QStringLiteral("/work-0");
@@ -85,6 +114,16 @@ long childScanPeak(const char* program, const QString& dir)
     return child.readAllStandardOutput().split(' ').value(0).trimmed().toLong();
 }
 
+// Peak resident KiB a child adds by opening the search window over `dir`.
+long childSearchPeakAdded(const char* program, const QString& dir)
+{
+    QProcess child;
+    child.start(QString::fromLocal8Bit(program), {QStringLiteral("--search-peak=") + dir});
+    if (!child.waitForFinished(600000) || child.exitCode() != 0) return -1;
+    const QList<QByteArray> numbers = child.readAllStandardOutput().trimmed().split(' ');
+    return numbers.size() == 3 ? numbers[1].toLong() - numbers[0].toLong() : -1;
+}
+
 double childStartUpMs(const char* program, const QString& dir)
 {
     QProcess child;
@@ -108,6 +147,7 @@ int runChildMode(int argc, char** argv, int i)
     const QString arg = QString::fromLocal8Bit(argv[i]);
     if (arg.startsWith(QStringLiteral("--scan-peak="))) return scanPeak(arg.mid(12));
     if (arg.startsWith(QStringLiteral("--startup="))) return startUp(argc, argv, arg.mid(10));
+    if (arg.startsWith(QStringLiteral("--search-peak="))) return searchPeak(argc, argv, arg.mid(14));
     return -1;
 }
 
@@ -121,6 +161,13 @@ QString childMeasurements(const char* program, const QString& dataDir, const std
                     .arg(emptyPeak)
                     .arg(QLocale::c().toString(cards))
                     .arg((peak - emptyPeak) / 1024.0, 0, 'f', 1);
+    }
+    for (int cards : sizes) {
+        const long added = childSearchPeakAdded(program, cardsDir(dataDir, cards));
+        rows += QStringLiteral("| peak memory added by opening the search window | %1 | %2 |\n")
+                    .arg(QLocale::c().toString(cards))
+                    .arg(added < 0 ? QStringLiteral("failed")
+                                   : QStringLiteral("%1 MiB").arg(added / 1024.0, 0, 'f', 1));
     }
     for (int cards : sizes) {
         if (cards > 100000) continue;

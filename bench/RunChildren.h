@@ -9,8 +9,9 @@
 
 namespace kestrix::bench {
 
-// Measurements that need a process of their own: the peak memory of a scan,
-// and the start-up of the program to its window shown.
+// Measurements that need a process of their own: the peak memory of a scan
+// and of opening the search window, and the start-up of the program to its
+// window shown.
 
 // When argv[i] asks for such a child, runs it and returns its exit code;
 // otherwise returns -1.

@@ -4,13 +4,13 @@
 #include "Form14.h"
 
 #include "SearchEntries.h"
+#include "SearchListModel.h"
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
 #include "platform/PushButton.h"
 #include "platform/Twips.h"
 #include "platform/WindowPlacement.h"
 #include "storage/Module1.h"
-#include "storage/TextEncoding.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -19,7 +19,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
-#include <QStringListModel>
 
 #include <limits>
 
@@ -64,7 +63,7 @@ void Form14::buildControls()
     auto* view = new QListView(Combo1);
     view->setUniformItemSizes(true);
     Combo1->setView(view);
-    entries_ = new QStringListModel(this);
+    entries_ = new SearchListModel(this);
     Combo1->setModel(entries_);
     // An entry holds a whole contact name, which has no length limit.
     Combo1->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
@@ -94,20 +93,21 @@ void Form14::Form_Load()
 void Form14::Combo1_GotFocus()
 {
     const BusyCursor busy;
+    // The old list goes before the new one is read, so the two never take
+    // memory at the same time.
+    entries_->clear();
+    Combo1->clearEditText();
+
     (void)module_.CloseAllFiles();
     const FileStatus opened = module_.OpenCardFileForReading(false);
-    QStringList entries;
+    CompactEntries entries;
     StoredCard card;
-    QString contact;
-    while (!module_.AtEndOfCards() && module_.ReadCard(card)) {
-        decodeItemInto(card.raw(Field::CCNAME), contact);
-        entries.append(searchEntry(module_.RecordNumber, contact));
-    }
+    while (!module_.AtEndOfCards() && module_.ReadCard(card))
+        entries.append(module_.RecordNumber, card.raw(Field::CCNAME));
     // The card file is left open in slot 1; whoever needs it next closes it first.
 
     // Handed over whole: the combo box sees one reset, not one insertion per card.
-    sortSearchEntries(entries);
-    entries_->setStringList(entries);
+    entries_->setEntries(std::move(entries));
     // A reset may make the first entry current; the text part stays empty.
     Combo1->setCurrentIndex(-1);
     Combo1->clearEditText();
@@ -142,7 +142,7 @@ void Form14::Command1_Click()
     // Read to the end even after a match, so RecordNumber ends up holding the
     // last card's number as after every other scan; only the first match loads.
     while (!module_.AtEndOfCards() && module_.ReadCard(card)) {
-        if (loaded || searchEntry(module_.RecordNumber, card.text(Field::CCNAME)) != wanted) continue;
+        if (loaded || !entryEquals(wanted, module_.RecordNumber, card.raw(Field::CCNAME))) continue;
         CardRecord record;
         for (int i = 0; i < kFieldCount - 1; ++i) record[i] = card.text(static_cast<Field>(i));
         record[indexOf(Field::RecordNumber)] = module_.RecordNumber;

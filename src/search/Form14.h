@@ -12,13 +12,13 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
-class QStringListModel;
 
 namespace kestrix {
 
 class FileStatus;
 class Module1;
 class Platform;
+class SearchListModel;
 
 // The search window: a drop-down list of every stored card as "number, two
 // blanks, contact name". SELECT hands the card whose entry equals the combo
@@ -58,7 +58,7 @@ private:
     Module1& module_;
     Platform& platform_;
     CardLoader loadCard_;
-    QStringListModel* entries_ = nullptr;
+    SearchListModel* entries_ = nullptr;
     // Whether another window of the program has held the focus since the combo
     // box last received it; the window's opening counts as such.
     bool focusWasElsewhere_ = true;

@@ -4,6 +4,7 @@
 #include "StoredCard.h"
 
 #include "ItemReader.h"
+#include "QuoteFinder.h"
 #include "TextEncoding.h"
 
 #include <cstring>
@@ -37,10 +38,13 @@ bool StoredCard::readWholeLine(ItemReader& reader)
     const char* const start = window.data();
     const char* const end = start + window.size();
     const char* at = start;
+    QuoteFinder quotes(start, end);
     std::array<qsizetype, kFieldCount> begins, ends;
     for (int i = 0; i < kFieldCount; ++i) {
-        if (at == end || *at != '"') return false;
-        const auto* quote = static_cast<const char*>(std::memchr(at + 1, '"', end - at - 1));
+        // The item's opening quote stands where the last one ended, and the
+        // next quote closes it.
+        if (at == end || quotes.next() != at) return false;
+        const char* quote = quotes.next();
         if (!quote) return false;
         begins[i] = at + 1 - start;
         ends[i] = quote - start;

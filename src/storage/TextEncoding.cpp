@@ -66,6 +66,12 @@ bool decodesToItself(QByteArrayView bytes)
                        [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\r'; });
 }
 
+bool itemEquals(QByteArrayView bytes, QStringView text)
+{
+    if (decodesToItself(bytes)) return QLatin1String(bytes.data(), bytes.size()) == text;
+    return decodeItem(bytes) == text;
+}
+
 void decodeItemInto(QByteArrayView bytes, QString& text)
 {
     if (!decodesToItself(bytes)) {
@@ -75,6 +81,27 @@ void decodeItemInto(QByteArrayView bytes, QString& text)
     text.resize(bytes.size());
     QChar* out = text.data();
     for (char c : bytes) *out++ = QLatin1Char(c);
+}
+
+qsizetype decodeAsLatin1(QByteArrayView bytes, char* out)
+{
+    char* to = out;
+    const char* from = bytes.data();
+    const char* const end = from + bytes.size();
+    while (from != end) {
+        const auto byte = static_cast<unsigned char>(*from++);
+        if (byte < 0x80 && byte != '\r') {
+            *to++ = static_cast<char>(byte);
+            continue;
+        }
+        // C2 and C3 lead the two-byte forms of U+0080 to U+00FF; anything
+        // else is left to decodeItem.
+        const bool latin1Pair = (byte == 0xC2 || byte == 0xC3) && from != end
+                                && (static_cast<unsigned char>(*from) & 0xC0) == 0x80;
+        if (!latin1Pair) return -1;
+        *to++ = static_cast<char>(((byte & 0x03) << 6) | (static_cast<unsigned char>(*from++) & 0x3F));
+    }
+    return to - out;
 }
 
 QByteArray encodeField(const QString& text)

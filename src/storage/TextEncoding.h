@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 namespace kestrix {
 
@@ -19,9 +20,19 @@ QString decodeItem(QByteArrayView bytes);
 // without a carriage return. Such an item needs no decoding to compare.
 bool decodesToItself(QByteArrayView bytes);
 
+// Whether the item's text is `text`, decoding it only when its bytes are not
+// already its text.
+bool itemEquals(QByteArrayView bytes, QStringView text);
+
 // decodeItem into `text`, reusing its storage: a scan assigns every card's
 // number this way without an allocation per card.
 void decodeItemInto(QByteArrayView bytes, QString& text);
+
+// Writes the item's text to `out`, one byte per character, when decoding is
+// no more than that: plain ASCII, or UTF-8 of characters below U+0100, without
+// a carriage return. Returns the characters written, or -1 (with `out` in an
+// unspecified state) for any other item. `out` has room for bytes.size().
+qsizetype decodeAsLatin1(QByteArrayView bytes, char* out);
 
 // Windows-1252 by a fixed table: Latin-1 except for 0x80 to 0x9F. A table
 // rather than the toolkit's codec, which costs a codec lookup per item and is

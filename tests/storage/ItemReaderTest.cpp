@@ -2,9 +2,12 @@
 // Copyright (C) 2026 The Kestrix developers
 
 // Reading the item stream of card files, including files edited by hand.
+#include "storage/QuoteFinder.h"
 #include "support/CardFiles.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace kestrix::testing {
 namespace {
@@ -112,6 +115,27 @@ TEST(ItemReader, ItemsAcrossBufferBoundaries)
     ASSERT_EQ(cards.size(), 2u);
     EXPECT_EQ(cards[0].fields[indexOf(Field::MEMO)].size(), 600 * 1024 + 2);
     EXPECT_EQ(cards[1].recordNumberAfter, QStringLiteral("10"));
+}
+
+// The quotes a card line is parsed by: every one, in order, and nothing else,
+// wherever the stretch starts and ends within the finder's blocks. A quote
+// missed only sends lines the slow way, which no reading test would notice.
+TEST(QuoteFinder, HandsOutEveryQuoteInOrder)
+{
+    std::mt19937 random(5);
+    QByteArray bytes(400, '\0');
+    for (int round = 0; round < 3000; ++round) {
+        const unsigned sparseness = 1 + random() % 64;
+        for (char& byte : bytes) byte = random() % sparseness == 0 ? '"' : static_cast<char>(random() % 256);
+        const int begin = static_cast<int>(random() % 100);
+        const int end = begin + static_cast<int>(random() % 300);
+        QuoteFinder quotes(bytes.constData() + begin, bytes.constData() + end);
+        for (int at = begin; at < end; ++at) {
+            if (bytes[at] != '"') continue;
+            ASSERT_EQ(quotes.next(), bytes.constData() + at) << "round " << round;
+        }
+        ASSERT_EQ(quotes.next(), nullptr) << "round " << round;
+    }
 }
 
 } // namespace

@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#pragma once
+
+#include "CompactEntries.h"
+
+#include <QAbstractListModel>
+
+#include <vector>
+
+namespace kestrix {
+
+// The search window's list: entries kept compactly, sorted once, and made
+// into text only when a row is shown or asked for.
+class SearchListModel : public QAbstractListModel {
+    Q_OBJECT
+
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    // The drop-down lays out every row when it opens; this spares each row
+    // the generic checks' calls.
+    QModelIndex index(int row, int column = 0, const QModelIndex& parent = {}) const override;
+    // The row's entry for DisplayRole and EditRole.
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+    // The text of `row`, which must be listed; for whatever reads many rows.
+    QString entry(int row) const { return entries_.text(order_[static_cast<size_t>(row)]); }
+
+    void clear();
+    // Shows `entries` sorted, in one reset.
+    void setEntries(CompactEntries entries);
+
+private:
+    CompactEntries entries_;
+    std::vector<quint32> order_; // row -> index into entries_
+};
+
+} // namespace kestrix
