@@ -53,11 +53,7 @@ QString layCardFile(int cards)
 
 void startUpScan(Module1& module)
 {
-    (void)module.CloseAllFiles();
-    (void)module.OpenCardFileForReading(true);
-    StoredCard card;
-    while (!module.AtEndOfCards() && module.ReadCard(card)) {
-    }
+    (void)module.ScanCards(true, [](const StoredCard&) { return Module1::ScanStep::Next; });
     (void)module.CloseAllFiles();
 }
 

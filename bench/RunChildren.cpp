@@ -40,10 +40,11 @@ long peakKiB()
 int scanPeak(const QString& dir)
 {
     Module1 module(dir);
-    (void)module.OpenCardFileForReading(true);
-    StoredCard card;
     long cards = 0;
-    while (!module.AtEndOfCards() && module.ReadCard(card)) ++cards;
+    (void)module.ScanCards(true, [&cards](const StoredCard&) {
+        ++cards;
+        return Module1::ScanStep::Next;
+    });
     std::printf("%ld %ld\n", peakKiB(), cards);
     return 0;
 }

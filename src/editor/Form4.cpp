@@ -87,12 +87,8 @@ void Form4::Form_Load()
     const BusyCursor busy;
     lockEditor();
 
-    (void)module_.CloseAllFiles();
-    FileStatus status = module_.OpenCardFileForReading(true);
-    StoredCard card;
-    while (!module_.AtEndOfCards() && module_.ReadCard(card)) {
-    }
-    status.orFirstFailure(module_.cardReadStatus());
+    const FileStatus status =
+        module_.ScanCards(true, [](const StoredCard&) { return Module1::ScanStep::Next; });
     (void)module_.CloseAllFiles();
 
     clearDataFields();

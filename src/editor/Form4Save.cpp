@@ -22,29 +22,22 @@ void Form4::Command1_Click()
     }
 
     const BusyCursor busy;
-    (void)module_.CloseAllFiles();
-    FileStatus opened = module_.OpenCardFileForReading(false);
-    // Without reading the whole file there is no telling whether the number is
-    // already stored, and adding it blindly could double a card.
-    if (!opened.ok() && !opened.isMissing()) {
-        platform_.showMessage(this, cardNotSavedMessage(opened), MessageButtons::Ok);
+    const QString number = fieldText(Field::RecordNumber);
+    bool update = false;
+    const FileStatus scanned = module_.ScanCards(false, [&](const StoredCard& stored) {
+        if (stored.itemCount() != kFieldCount || module_.RecordNumber != number) return Module1::ScanStep::Next;
+        update = platform_.showMessage(this, QStringLiteral("Do You wish to update?"), MessageButtons::YesNo)
+                 == MessageAnswer::Yes;
+        return update ? Module1::ScanStep::Stop : Module1::ScanStep::Next;
+    });
+    if (update) {
+        reportSave(module_.RewriteWithoutContactThenAppend(fieldText(Field::CCNAME), card()));
         return;
     }
-
-    const QString number = fieldText(Field::RecordNumber);
-    StoredCard stored;
-    while (!module_.AtEndOfCards()) {
-        if (!module_.ReadCard(stored)) break;
-        if (stored.itemCount() != kFieldCount || module_.RecordNumber != number) continue;
-        const MessageAnswer answer =
-            platform_.showMessage(this, QStringLiteral("Do You wish to update?"), MessageButtons::YesNo);
-        if (answer == MessageAnswer::Yes) {
-            reportSave(module_.RewriteWithoutContactThenAppend(fieldText(Field::CCNAME), card()));
-            return;
-        }
-    }
-    const FileStatus scanned = module_.cardReadStatus();
-    if (!scanned.ok()) {
+    // Without reading the whole file there is no telling whether the number is
+    // already stored, and adding it blindly could double a card. A missing
+    // file holds no cards.
+    if (!scanned.ok() && !scanned.isMissing()) {
         (void)module_.CloseAllFiles();
         platform_.showMessage(this, cardNotSavedMessage(scanned), MessageButtons::Ok);
         return;

@@ -98,12 +98,11 @@ void Form14::Combo1_GotFocus()
     entries_->clear();
     Combo1->clearEditText();
 
-    (void)module_.CloseAllFiles();
-    const FileStatus opened = module_.OpenCardFileForReading(false);
     CompactEntries entries;
-    StoredCard card;
-    while (!module_.AtEndOfCards() && module_.ReadCard(card))
+    const FileStatus scanned = module_.ScanCards(false, [&](const StoredCard& card) {
         entries.append(module_.RecordNumber, card.raw(Field::CCNAME));
+        return Module1::ScanStep::Next;
+    });
     // The card file is left open in slot 1; whoever needs it next closes it first.
 
     // Handed over whole: the combo box sees one reset, not one insertion per card.
@@ -112,7 +111,7 @@ void Form14::Combo1_GotFocus()
     Combo1->setCurrentIndex(-1);
     Combo1->clearEditText();
 
-    const FileStatus status = scanStatus(opened);
+    const FileStatus status = withoutMissingFile(scanned);
     if (status.ok()) {
         failureShown_.clear();
     } else if (status.describe() != failureShown_) {
@@ -124,10 +123,9 @@ void Form14::Combo1_GotFocus()
 }
 
 // A missing card file simply holds no cards; any other failure counts.
-FileStatus Form14::scanStatus(const FileStatus& opened)
+FileStatus Form14::withoutMissingFile(const FileStatus& scanned)
 {
-    if (!opened.ok()) return opened.isMissing() ? FileStatus::success() : opened;
-    return module_.cardReadStatus();
+    return scanned.isMissing() ? FileStatus::success() : scanned;
 }
 
 void Form14::Command1_Click()
@@ -135,22 +133,20 @@ void Form14::Command1_Click()
     const QString wanted = Combo1->currentText();
     const BusyCursor busy;
 
-    (void)module_.CloseAllFiles();
-    const FileStatus opened = module_.OpenCardFileForReading(false);
     bool loaded = false;
-    StoredCard card;
     // Read to the end even after a match, so RecordNumber ends up holding the
     // last card's number as after every other scan; only the first match loads.
-    while (!module_.AtEndOfCards() && module_.ReadCard(card)) {
-        if (loaded || !entryEquals(wanted, module_.RecordNumber, card.raw(Field::CCNAME))) continue;
+    const FileStatus scanned = module_.ScanCards(false, [&](const StoredCard& card) {
+        if (loaded || !entryEquals(wanted, module_.RecordNumber, card.raw(Field::CCNAME))) return Module1::ScanStep::Next;
         CardRecord record;
         for (int i = 0; i < kFieldCount - 1; ++i) record[i] = card.text(static_cast<Field>(i));
         record[indexOf(Field::RecordNumber)] = module_.RecordNumber;
         loadCard_(record);
         loaded = true;
         close();
-    }
-    const FileStatus status = scanStatus(opened);
+        return Module1::ScanStep::Next;
+    });
+    const FileStatus status = withoutMissingFile(scanned);
     if (!status.ok() && !loaded) {
         platform_.showMessage(this, QStringLiteral("The card could not be loaded.\n\nFile \"%1\": %2.")
                                         .arg(status.file(), status.reason()),

@@ -53,7 +53,7 @@ private:
     void buildControls();
     void Form_Load();
     void noteFocusChange(QWidget* now);
-    FileStatus scanStatus(const FileStatus& opened);
+    static FileStatus withoutMissingFile(const FileStatus& scanned);
 
     Module1& module_;
     Platform& platform_;

@@ -45,6 +45,16 @@ bool Module1::ReadCard(StoredCard& card)
     return true;
 }
 
+FileStatus Module1::ScanCards(bool createIfMissing, const CardVisitor& visit)
+{
+    (void)CloseAllFiles();
+    FileStatus status = OpenCardFileForReading(createIfMissing);
+    StoredCard card;
+    while (!AtEndOfCards() && ReadCard(card))
+        if (visit(card) == ScanStep::Stop) break;
+    return status.orFirstFailure(cardReadStatus());
+}
+
 FileStatus Module1::cardReadStatus()
 {
     ItemReader* reader = slot1_.reader();

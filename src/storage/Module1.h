@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 namespace kestrix {
@@ -74,6 +75,18 @@ public:
 
     // Success, or the read error that cut the last scan of slot 1 short.
     FileStatus cardReadStatus();
+
+    // What a scan's caller asks after each card: the next one, or no more.
+    enum class ScanStep { Next, Stop };
+    using CardVisitor = std::function<ScanStep(const StoredCard& card)>;
+
+    // A scan, the one way every window reads the cards: CloseAllFiles,
+    // OpenCardFileForReading, then every card in file order is read (its
+    // number into RecordNumber) and handed to `visit`, until the file ends or
+    // `visit` says Stop. The card file is left open in slot 1. Returns the
+    // open's status (Missing for a missing file not created) or the read error
+    // that cut the scan short.
+    FileStatus ScanCards(bool createIfMissing, const CardVisitor& visit);
 
     // While it lives, this process holds the folder's change lock (see
     // ChangeLock). The operations that change the card file take it for
