@@ -5,10 +5,10 @@
 #include "Form4.h"
 
 #include "EditorMessages.h"
-#include "RecordNumberRule.h"
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
 #include "storage/Module1.h"
+#include "storage/RecordNumberRule.h"
 
 namespace kestrix {
 

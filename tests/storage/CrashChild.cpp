@@ -6,7 +6,7 @@
 //   kestrix_crash_child DIR append|replace|delete|counter
 // Writes "r" to standard output as it starts, and "done <microseconds>" once
 // finished.
-#include "editor/RecordNumberRule.h"
+#include "storage/RecordNumberRule.h"
 #include "storage/Module1.h"
 
 #include <chrono>
