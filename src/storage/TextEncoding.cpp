@@ -41,7 +41,7 @@ QString decodeWindows1252(QByteArrayView bytes)
     QChar* out = text.data();
     for (char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        *out++ = (byte >= 0x80 && byte <= 0x9F) ? QChar(kHighControlRange[byte - 0x80]) : QChar(byte);
+        *out++ = (byte >= 0x80 && byte <= 0x9F) ? QChar(kHighControlRange[byte - 0x80]) : QChar(char16_t(byte));
     }
     return text;
 }
