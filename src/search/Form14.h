@@ -40,7 +40,7 @@ public:
     // Refills the list from the card file and clears the text; runs each time
     // the combo box receives the focus from another control or window.
     void Combo1_GotFocus();
-    void Command1_Click();
+    void Command1_Click(); // SELECT
 
     QLabel* Label1 = nullptr;
     QComboBox* Combo1 = nullptr;
