@@ -17,7 +17,8 @@ KESTRIX_PACKAGES=(
   clang libclang-rt-dev
   fonts-dejavu-core
   xvfb xauth xdotool x11-utils
-  dpkg-dev desktop-file-utils appstream lintian
+  dpkg-dev desktop-file-utils appstream
+  clang-format lintian
 )
 
 as_root() {
@@ -36,17 +37,15 @@ install_missing_packages() {
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# Every build goes through a preset of CMakePresets.json, so an IDE that
+# opens the folder builds exactly what the scripts and CI build.
 configure_and_build() {
-  cmake -S "$KESTRIX_ROOT" -B "$KESTRIX_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-  cmake --build "$KESTRIX_BUILD"
+  (cd "$KESTRIX_ROOT" && cmake --preset default "$@" && cmake --build --preset default)
 }
 
 # The fuzz targets, built with clang into build-fuzz, each run for a bounded
 # time; any crash, leak or sanitizer report fails.
 run_fuzz_targets() {
-  local dir="$KESTRIX_ROOT/build-fuzz"
-  cmake -S "$KESTRIX_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER=clang++ -DKESTRIX_BUILD_TESTS=OFF -DKESTRIX_FUZZ=ON "$@"
-  cmake --build "$dir" --target fuzz_card_reader fuzz_record_number
-  ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"
+  (cd "$KESTRIX_ROOT" && cmake --preset fuzz "$@" && cmake --build --preset fuzz \
+    && ctest --preset fuzz -j "$(nproc)")
 }
