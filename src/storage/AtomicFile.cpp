@@ -47,6 +47,11 @@ FileStatus AtomicFile::open()
     } else {
         target_ = {QFile::encodeName(directory_), posix::pathOf(directory_, name_)};
     }
+    // Only a file is replaced; a folder, pipe, device or socket in its place
+    // is refused, not swept away.
+    struct stat info {};
+    if (::lstat(target_.path.constData(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode))
+        return status_ = FileStatus::notAFile(name_, info.st_mode);
     tempPath_ = target_.path + ".XXXXXX";
     fd_ = ::mkostemp(tempPath_.data(), O_CLOEXEC);
     if (fd_ < 0) {
