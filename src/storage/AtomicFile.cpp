@@ -17,12 +17,12 @@ namespace {
 
 constexpr qsizetype kFlushThreshold = 256 * 1024;
 
-// The new file keeps the permissions of the one it replaces; a new file gets
-// the usual ones for the user's umask.
+// The new file keeps the permissions of the one it replaces; a new file, or
+// one that replaces a link, gets the usual ones for the user's umask.
 mode_t modeFor(const QByteArray& targetPath)
 {
     struct stat info {};
-    if (::stat(targetPath.constData(), &info) == 0 && S_ISREG(info.st_mode)) return info.st_mode & 07777;
+    if (::lstat(targetPath.constData(), &info) == 0 && S_ISREG(info.st_mode)) return info.st_mode & 07777;
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;
@@ -47,11 +47,14 @@ FileStatus AtomicFile::open()
     } else {
         target_ = {QFile::encodeName(directory_), posix::pathOf(directory_, name_)};
     }
-    // Only a file is replaced; a folder, pipe, device or socket in its place
-    // is refused, not swept away.
+    // Only a file the user may write is replaced; a folder, pipe, device or
+    // socket in its place is refused, not swept away.
     struct stat info {};
-    if (::lstat(target_.path.constData(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode))
-        return status_ = FileStatus::notAFile(name_, info.st_mode);
+    if (::lstat(target_.path.constData(), &info) == 0) {
+        if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) return status_ = FileStatus::notAFile(name_, info.st_mode);
+        if (S_ISREG(info.st_mode) && ::faccessat(AT_FDCWD, target_.path.constData(), W_OK, AT_EACCESS) != 0)
+            return status_ = FileStatus::fromErrno(name_, errno);
+    }
     tempPath_ = target_.path + ".XXXXXX";
     fd_ = ::mkostemp(tempPath_.data(), O_CLOEXEC);
     if (fd_ < 0) {
