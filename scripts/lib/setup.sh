@@ -41,12 +41,14 @@ configure_and_build() {
   cmake --build "$KESTRIX_BUILD"
 }
 
-# The fuzz targets, built with clang into build-fuzz, each run for a bounded
-# time; any crash, leak or sanitizer report fails.
+# The fuzz targets, built with clang into build-fuzz, each run for a counted
+# number of inputs; any crash, leak or sanitizer report fails, and so does a
+# run that its time limit cut short.
 run_fuzz_targets() {
   local dir="$KESTRIX_ROOT/build-fuzz"
   cmake -S "$KESTRIX_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++ -DKESTRIX_BUILD_TESTS=OFF -DKESTRIX_FUZZ=ON "$@"
   cmake --build "$dir" --target fuzz_card_reader fuzz_record_number
-  ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"
+  # Verbose, for the count of inputs each run prints.
+  ctest --test-dir "$dir" --output-on-failure --verbose -j "$(nproc)"
 }
