@@ -43,9 +43,11 @@ configure_and_build() {
   (cd "$KESTRIX_ROOT" && cmake --preset default "$@" && cmake --build --preset default)
 }
 
-# The fuzz targets, built with clang into build-fuzz, each run for a bounded
-# time; any crash, leak or sanitizer report fails.
+# The fuzz targets, built with clang into build-fuzz, each run for a counted
+# number of inputs; any crash, leak or sanitizer report fails, and so does a
+# run that its time limit cut short.
 run_fuzz_targets() {
+  # Verbose, for the count of inputs each run prints.
   (cd "$KESTRIX_ROOT" && cmake --preset fuzz "$@" && cmake --build --preset fuzz \
-    && ctest --preset fuzz -j "$(nproc)")
+    && ctest --preset fuzz --verbose -j "$(nproc)")
 }

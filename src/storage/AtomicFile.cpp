@@ -19,13 +19,13 @@ namespace {
 
 constexpr qsizetype kFlushThreshold = 256 * 1024;
 
-// The new file keeps the permissions of the one it replaces; a new file gets
-// the usual ones for the user's umask. Returns 0, or why the old file's
-// permissions could not be read.
+// The new file keeps the permissions of the one it replaces; a new file, or
+// one that replaces a link, gets the usual ones for the user's umask. Returns
+// 0, or why the old file's permissions could not be read.
 int modeFor(const QByteArray& targetPath, mode_t& mode)
 {
     struct stat info {};
-    if (sys::stat(targetPath.constData(), &info) != 0) {
+    if (sys::lstat(targetPath.constData(), &info) != 0) {
         if (errno != ENOENT) return errno;
     } else if (S_ISREG(info.st_mode)) {
         mode = info.st_mode & 07777;
@@ -55,6 +55,16 @@ FileStatus AtomicFile::open()
         if (!status_.ok()) return status_;
     } else {
         target_ = {QFile::encodeName(directory_), posix::pathOf(directory_, name_)};
+    }
+    // Only a file the user may write is replaced; a folder, pipe, device or
+    // socket in its place is refused, not swept away.
+    struct stat info {};
+    if (sys::lstat(target_.path.constData(), &info) == 0) {
+        if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) return status_ = FileStatus::notAFile(name_, info.st_mode);
+        if (S_ISREG(info.st_mode) && sys::faccessat(AT_FDCWD, target_.path.constData(), W_OK, AT_EACCESS) != 0)
+            return status_ = FileStatus::fromErrno(name_, errno);
+    } else if (errno != ENOENT) {
+        return status_ = FileStatus::fromErrno(name_, errno);
     }
     tempPath_ = target_.path + ".XXXXXX";
     fd_ = sys::mkostemp(tempPath_.data(), O_CLOEXEC);

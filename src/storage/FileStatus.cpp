@@ -4,6 +4,7 @@
 #include "FileStatus.h"
 
 #include <cstring>
+#include <sys/stat.h>
 
 namespace kestrix {
 
@@ -20,6 +21,15 @@ FileStatus FileStatus::failure(const QString& file, const QString& reason)
 FileStatus FileStatus::fromErrno(const QString& file, int error)
 {
     return failure(file, QString::fromLocal8Bit(std::strerror(error)));
+}
+
+FileStatus FileStatus::notAFile(const QString& file, mode_t mode)
+{
+    if (S_ISDIR(mode)) return failure(file, QStringLiteral("it is a folder, not a file"));
+    if (S_ISFIFO(mode)) return failure(file, QStringLiteral("it is a named pipe, not a file"));
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return failure(file, QStringLiteral("it is a device, not a file"));
+    if (S_ISSOCK(mode)) return failure(file, QStringLiteral("it is a socket, not a file"));
+    return failure(file, QStringLiteral("it is not a regular file"));
 }
 
 QString FileStatus::describe() const

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <sys/types.h>
+
 namespace kestrix {
 
 // The outcome of one file operation: success, a file that does not exist, or
@@ -19,6 +21,9 @@ public:
     static FileStatus failure(const QString& file, const QString& reason);
     // A failure whose reason is the system's text for an errno value.
     static FileStatus fromErrno(const QString& file, int error);
+    // A failure for something other than a regular file in the file's place;
+    // `mode` is its st_mode, and the reason says what it is.
+    static FileStatus notAFile(const QString& file, mode_t mode);
 
     bool ok() const { return kind_ == Kind::Ok; }
     bool isMissing() const { return kind_ == Kind::Missing; }

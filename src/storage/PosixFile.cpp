@@ -38,13 +38,19 @@ FileStatus openRegularFile(const QString& directory, const QString& name, int fl
 {
     fd = -1;
     // Non-blocking, so a named pipe in the file's place cannot hang the program.
-    const int opened = sys::open(pathOf(directory, name).constData(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (opened < 0) {
-        if (flags & O_CREAT) return creationFailure(name, errno);
-        if (errno == ENOENT) return FileStatus::missing(name);
-        return FileStatus::fromErrno(name, errno);
-    }
+    const QByteArray path = pathOf(directory, name);
+    const int opened = sys::open(path.constData(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
     struct stat info {};
+    if (opened < 0) {
+        const int error = errno;
+        // A socket cannot be opened at all, nor a device on some file systems:
+        // what stands there says more than why the open failed.
+        if (error != ENOENT && sys::stat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode))
+            return FileStatus::notAFile(name, info.st_mode);
+        if (flags & O_CREAT) return creationFailure(name, error);
+        if (error == ENOENT) return FileStatus::missing(name);
+        return FileStatus::fromErrno(name, error);
+    }
     if (sys::fstat(opened, &info) != 0) {
         const int error = errno;
         sys::close(opened);
@@ -52,8 +58,7 @@ FileStatus openRegularFile(const QString& directory, const QString& name, int fl
     }
     if (!S_ISREG(info.st_mode)) {
         sys::close(opened);
-        return FileStatus::failure(name, S_ISDIR(info.st_mode) ? QStringLiteral("it is a folder, not a file")
-                                                               : QStringLiteral("it is not a regular file"));
+        return FileStatus::notAFile(name, info.st_mode);
     }
     const int status = sys::fcntl(opened, F_GETFL);
     if (status < 0 || sys::fcntl(opened, F_SETFL, status & ~O_NONBLOCK) != 0) {

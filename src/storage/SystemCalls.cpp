@@ -21,7 +21,9 @@ int ftruncate(int fd, off_t length) { return ::ftruncate(fd, length); }
 int fsync(int fd) { return ::fsync(fd); }
 int fstat(int fd, struct stat* info) { return ::fstat(fd, info); }
 int stat(const char* path, struct stat* info) { return ::stat(path, info); }
+int lstat(const char* path, struct stat* info) { return ::lstat(path, info); }
 int access(const char* path, int mode) { return ::access(path, mode); }
+int faccessat(int dirFd, const char* path, int mode, int flags) { return ::faccessat(dirFd, path, mode, flags); }
 int fchmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
 int fcntl(int fd, int command, int argument) { return ::fcntl(fd, command, argument); }
 int rename(const char* from, const char* to) { return ::rename(from, to); }

@@ -13,8 +13,18 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <functional>
+#include <iostream>
 #include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace kestrix::testing {
 namespace {
@@ -47,22 +57,142 @@ protected:
     QByteArray before;
 };
 
-TEST_F(Form4DiskTrouble, FolderWhereTheCardFileBelongs)
+// Something other than a file, standing where a file belongs.
+struct NotAFile {
+    const char* name; // as the messages call it
+    mode_t type;
+};
+
+mode_t typeAt(const QString& path)
 {
-    QFile::remove(folder.pathOf(QStringLiteral("kest1.dat")));
-    folder.makeFolder(QStringLiteral("kest1.dat"));
-    const CardRecord typed = card("Cy", "4");
-    typeCard(typed);
-    press(form->Command1);
-    platform.answers = {MessageAnswer::Yes};
-    press(form->Command2);
-    const QStringList texts = shownTexts();
-    ASSERT_EQ(texts.size(), 2);
-    EXPECT_TRUE(texts[0].startsWith(QStringLiteral("The card was not saved.")));
-    EXPECT_TRUE(texts[1].startsWith(QStringLiteral("The card was not deleted.")));
-    for (const QString& text : texts) EXPECT_TRUE(text.contains(QStringLiteral("\"kest1.dat\": it is a folder")));
-    EXPECT_EQ(form->card(), typed);
-    EXPECT_TRUE(QFileInfo(folder.pathOf(QStringLiteral("kest1.dat"))).isDir());
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0) return 0;
+    return info.st_mode & S_IFMT;
+}
+
+// False, with errno set, where the tests may not make one (a device needs root).
+bool make(const NotAFile& kind, const QString& path)
+{
+    const QByteArray where = QFile::encodeName(path);
+    switch (kind.type) {
+    case S_IFDIR: return ::mkdir(where.constData(), 0777) == 0;
+    case S_IFIFO: return ::mkfifo(where.constData(), 0666) == 0;
+    case S_IFCHR: return ::mknod(where.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0; // the null device
+    case S_IFSOCK: {
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        if (static_cast<size_t>(where.size()) >= sizeof address.sun_path) return false;
+        std::memcpy(address.sun_path, where.constData(), static_cast<size_t>(where.size()));
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        ::close(fd);
+        return bound;
+    }
+    }
+    return false;
+}
+
+QStringList entriesOf(const QString& path)
+{
+    return QDir(path).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// A folder, a named pipe, a socket or a device where one of the three files
+// belongs, or where the link in the card or counter file's place leads: every
+// command that needs the file says which file and what stands there, and
+// leaves it alone, unread, unwritten and not replaced, with no scratch file
+// beside it.
+TEST_F(Form4DiskTrouble, NothingButAFileIsReadOrReplaced)
+{
+    struct Place {
+        QString file;
+        QString linkedTo; // empty: the thing stands at the file's own name
+        QStringList messages; // how each message the commands show begins
+    };
+    const QString cards = QStringLiteral("kest1.dat");
+    const QString counter = QStringLiteral("kestrec.rec");
+    const QString scratch = QStringLiteral("temp.dat");
+    const QStringList cardMessages = {"The card file \"kest1.dat\" could not be read", "The card was not saved.",
+                                      "The card was not deleted."};
+    const QStringList counterMessages = {"No new number was issued."};
+    const std::vector<Place> places = {
+        {cards, {}, cardMessages},
+        {cards, QStringLiteral("elsewhere/cards"), cardMessages},
+        {counter, {}, counterMessages},
+        {counter, QStringLiteral("elsewhere/counter"), counterMessages},
+        {scratch, {}, {"The card was not saved.", "The card was not deleted."}},
+    };
+    const QByteArray unread = "left in the pipe";
+    const NotAFile kinds[] = {{"folder", S_IFDIR}, {"named pipe", S_IFIFO}, {"socket", S_IFSOCK}, {"device", S_IFCHR}};
+    for (const NotAFile& kind : kinds) {
+        for (const Place& place : places) {
+            SCOPED_TRACE(std::string("a ") + kind.name + " at " + place.file.toStdString() +
+                         (place.linkedTo.isEmpty() ? "" : " -> " + place.linkedTo.toStdString()));
+            TempFolder here;
+            here.makeFolder(QStringLiteral("elsewhere"));
+            if (place.file != cards) here.write(cards, before);
+            const QString thing = here.pathOf(place.linkedTo.isEmpty() ? place.file : place.linkedTo);
+            if (!make(kind, thing)) {
+                ASSERT_EQ(kind.type, S_IFCHR) << std::strerror(errno);
+                std::cout << "(no device tried: " << std::strerror(errno) << ")\n";
+                break;
+            }
+            if (!place.linkedTo.isEmpty()) {
+                ASSERT_TRUE(QFile::link(place.linkedTo, here.pathOf(place.file)));
+            }
+            int pipe = -1;
+            if (kind.type == S_IFIFO) {
+                pipe = ::open(QFile::encodeName(thing).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+                ASSERT_EQ(::write(pipe, unread.constData(), static_cast<size_t>(unread.size())), unread.size());
+            }
+            const auto closePipe = qScopeGuard([&] {
+                if (pipe >= 0) ::close(pipe);
+            });
+
+            Module1 hereModule(here.path());
+            platform.shown.clear();
+            form = std::make_unique<Form4>(hereModule, platform);
+            const CardRecord typed = card("Bob", "2");
+            typeCard(typed);
+            if (place.file == counter) {
+                press(form->Command4);
+            } else {
+                platform.answers = {MessageAnswer::Yes};
+                press(form->Command1);
+                press(form->Command2);
+                EXPECT_EQ(form->card(), typed);
+            }
+            form.reset();
+
+            QStringList texts = shownTexts();
+            texts.removeAll(QStringLiteral("Do You wish to update?"));
+            ASSERT_EQ(texts.size(), place.messages.size()) << texts.join(QStringLiteral(" | ")).toStdString();
+            const QString named = QStringLiteral("\"%1\"").arg(place.file);
+            const QString reason = QStringLiteral("it is a %1, not a file").arg(QLatin1String(kind.name));
+            for (qsizetype i = 0; i < texts.size(); ++i) {
+                EXPECT_TRUE(texts[i].startsWith(place.messages[i])) << texts[i].toStdString();
+                EXPECT_TRUE(texts[i].contains(named) && texts[i].contains(reason)) << texts[i].toStdString();
+            }
+            EXPECT_EQ(typeAt(thing), kind.type) << "still there";
+            if (!place.linkedTo.isEmpty()) {
+                EXPECT_EQ(typeAt(here.pathOf(place.file)), S_IFLNK);
+            }
+            if (pipe >= 0) {
+                QByteArray left(2 * unread.size(), '\0');
+                left.resize(std::max<ssize_t>(0, ::read(pipe, left.data(), static_cast<size_t>(left.size()))));
+                EXPECT_EQ(left, unread) << "nothing read from the pipe, nothing written to it";
+            }
+            if (place.file != cards) {
+                EXPECT_EQ(here.read(cards), before);
+            }
+            QStringList expected = {QStringLiteral("elsewhere"), cards, place.file};
+            expected.removeDuplicates();
+            expected.sort();
+            EXPECT_EQ(entriesOf(here.path()), expected) << "no scratch file left";
+            EXPECT_EQ(entriesOf(here.pathOf(QStringLiteral("elsewhere"))),
+                      place.linkedTo.isEmpty() ? QStringList() : QStringList{place.linkedTo.section(QLatin1Char('/'), 1)});
+        }
+    }
 }
 
 TEST_F(Form4DiskTrouble, ScratchFileThatIsALinkIsReplacedNotWrittenThrough)

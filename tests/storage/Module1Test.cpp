@@ -7,6 +7,7 @@
 #include "support/CardFiles.h"
 #include "support/FileSizeLimit.h"
 #include "support/TempFolder.h"
+#include "support/Unprivileged.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <random>
 #include <sys/stat.h>
 
 namespace kestrix::testing {
@@ -41,6 +45,20 @@ protected:
         StoredCard card;
         while (!module.AtEndOfCards()) module.ReadCard(card);
         return module.RecordNumber;
+    }
+
+    static std::string octal(mode_t mode) { return QString::number(mode, 8).rightJustified(4, QLatin1Char('0')).toStdString(); }
+
+    std::string modeOf(const QString& name) const
+    {
+        struct stat info {};
+        EXPECT_EQ(::lstat(QFile::encodeName(folder.pathOf(name)).constData(), &info), 0) << name.toStdString();
+        return octal(info.st_mode & 07777);
+    }
+
+    void setMode(const QString& name, mode_t mode) const
+    {
+        ASSERT_EQ(::chmod(QFile::encodeName(folder.pathOf(name)).constData(), mode), 0) << name.toStdString();
     }
 
     TempFolder folder;
@@ -157,6 +175,79 @@ TEST_F(Module1Test, RewriteKeepsOldBytesAndPermissions)
     struct stat info {};
     ASSERT_EQ(::stat(QFile::encodeName(folder.pathOf(kCards)).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+// Root may read and write whatever the modes say, so the modes are tried as
+// an ordinary user, under many umasks: a new file gets 0666 less the umask, a
+// rewritten one keeps its mode, and a file the user may not write is neither
+// replaced nor added to.
+TEST_F(Module1Test, ModesAsAnOrdinaryUser)
+{
+    const CardRecord ann = makeCard(QStringLiteral("Ann"), QStringLiteral("1"));
+    const CardRecord bob = makeCard(QStringLiteral("Bob"), QStringLiteral("2"));
+    runUnprivileged(folder.path(), [&] {
+        std::mt19937 random(13);
+        const auto someOf = [&](mode_t bits) { return static_cast<mode_t>(random()) & bits; };
+        for (int round = 0; round < 24; ++round) {
+            const mode_t mask = someOf(0177); // the user may always read and write
+            ::umask(mask);
+            const mode_t fresh = 0666 & ~mask;
+            SCOPED_TRACE("umask " + octal(mask));
+            for (const QString& name : {kCards, kCounter, kScratch, QStringLiteral("victim")})
+                QFile::remove(folder.pathOf(name));
+
+            ASSERT_TRUE(module.OpenCardFileForReading(true).ok());
+            EXPECT_EQ(modeOf(kCards), octal(fresh)) << "created empty at start";
+            ASSERT_TRUE(module.ReadCounter().ok());
+            EXPECT_EQ(modeOf(kCounter), octal(fresh)) << "created empty by Add";
+            ASSERT_TRUE(QFile::remove(folder.pathOf(kCounter)));
+            ASSERT_TRUE(module.WriteCounter(QStringLiteral("7")).ok());
+            EXPECT_EQ(modeOf(kCounter), octal(fresh)) << "created by writing a number";
+            ASSERT_TRUE(QFile::remove(folder.pathOf(kCards)));
+            ASSERT_TRUE(module.AppendCard(ann).ok());
+            ASSERT_TRUE(module.AppendCard(bob).ok());
+            EXPECT_EQ(modeOf(kCards), octal(fresh)) << "created by an append";
+            // Every other round the scratch file is a link, which is replaced
+            // by a new file rather than given the mode of what it names.
+            const mode_t victimMode = 0400 | someOf(0377);
+            if (round % 2) {
+                folder.write(QStringLiteral("victim"), "v");
+                setMode(QStringLiteral("victim"), victimMode);
+                ASSERT_TRUE(QFile::link(folder.pathOf(QStringLiteral("victim")), folder.pathOf(kScratch)));
+            }
+
+            const mode_t cardMode = 0600 | someOf(0066);
+            const mode_t counterMode = 0600 | someOf(0066);
+            setMode(kCards, cardMode);
+            setMode(kCounter, counterMode);
+            ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("Ann")).ok());
+            ASSERT_TRUE(module.WriteCounter(QStringLiteral("8")).ok());
+            ASSERT_TRUE(module.CloseAllFiles().ok());
+            EXPECT_EQ(folder.read(kCards), cardLine(bob));
+            EXPECT_EQ(modeOf(kCards), octal(cardMode)) << "rewritten";
+            EXPECT_EQ(modeOf(kCounter), octal(counterMode)) << "rewritten";
+            EXPECT_EQ(modeOf(kScratch), octal(fresh)) << "scratch file";
+            if (round % 2) {
+                EXPECT_EQ(modeOf(QStringLiteral("victim")), octal(victimMode));
+            }
+
+            const mode_t readOnly = 0400 | someOf(0044);
+            setMode(kCards, readOnly);
+            setMode(kCounter, readOnly);
+            const std::string denied = std::string(": ") + std::strerror(EACCES);
+            const auto said = [](const FileStatus& status) { return status.describe().toStdString(); };
+            EXPECT_EQ(said(module.RewriteWithoutContact(QStringLiteral("Bob"))), "kest1.dat" + denied);
+            EXPECT_EQ(said(module.RewriteWithoutContactThenAppend(QStringLiteral("Bob"), ann)), "kest1.dat" + denied);
+            EXPECT_EQ(said(module.AppendCard(ann)), "kest1.dat" + denied);
+            EXPECT_EQ(said(module.WriteCounter(QStringLiteral("9"))), "kestrec.rec" + denied);
+            (void)module.CloseAllFiles();
+            EXPECT_EQ(folder.read(kCards), cardLine(bob));
+            EXPECT_EQ(folder.read(kCounter), QByteArray("\"8\"\r\n"));
+            EXPECT_EQ(modeOf(kCards), octal(readOnly));
+            EXPECT_EQ(modeOf(kCounter), octal(readOnly));
+            if (::testing::Test::HasFailure()) return; // one failing umask tells enough
+        }
+    });
 }
 
 // Users keep their cards in a synced folder and link to them from the

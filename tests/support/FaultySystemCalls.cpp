@@ -79,9 +79,9 @@ bool recorded(int fd) { return gRecorder.on && gRecorder.paths.count(fd) > 0; }
 
 const char* nameOf(Call call)
 {
-    static const char* const names[] = {"open",  "mkostemp", "close", "read",  "pread",  "write",  "ftruncate",
-                                        "fsync", "fstat",    "stat",  "access", "fchmod", "fcntl",  "rename",
-                                        "unlink", "readlink", "flock"};
+    static const char* const names[] = {"open",  "mkostemp", "close", "read",      "pread",  "write", "ftruncate",
+                                        "fsync", "fstat",    "stat",  "lstat",     "access", "faccessat", "fchmod",
+                                        "fcntl", "rename",   "unlink", "readlink", "flock"};
     return names[static_cast<int>(call)];
 }
 
@@ -205,6 +205,18 @@ int stat(const char* path, struct stat* info)
 {
     if (!allowed(Call::Stat)) return -1;
     return ::stat(path, info);
+}
+
+int lstat(const char* path, struct stat* info)
+{
+    if (!allowed(Call::Lstat)) return -1;
+    return ::lstat(path, info);
+}
+
+int faccessat(int dirFd, const char* path, int mode, int flags)
+{
+    if (!allowed(Call::Faccessat)) return -1;
+    return ::faccessat(dirFd, path, mode, flags);
 }
 
 int access(const char* path, int mode)

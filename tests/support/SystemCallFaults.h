@@ -13,7 +13,10 @@ namespace kestrix::testing {
 
 // The system calls the storage makes, as the test suite's version of them
 // counts them.
-enum class Call { Open, Mkostemp, Close, Read, Pread, Write, Ftruncate, Fsync, Fstat, Stat, Access, Fchmod, Fcntl, Rename, Unlink, Readlink, Flock };
+enum class Call {
+    Open, Mkostemp, Close, Read, Pread, Write, Ftruncate, Fsync, Fstat, Stat, Lstat, Access, Faccessat, Fchmod, Fcntl,
+    Rename, Unlink, Readlink, Flock
+};
 
 const char* nameOf(Call call);
 
