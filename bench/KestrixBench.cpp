@@ -146,7 +146,7 @@ const std::vector<Operation>& operations()
              Module1 module(layCardFile(cards));
              for (auto _ : state) startUpScan(module);
          }},
-        {"Save, append path", "floor: memchr line ends",
+        {"Save, append path", "floor: copy + fsync",
          [](benchmark::State& state, int cards) {
              pressOnce(state, cards, &Form4::Command1, [](Form4& form, int repetition) {
                  showCard(form, generatedCard(1));
