@@ -13,14 +13,9 @@
 #include "storage/Module1.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QFocusEvent>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListView>
 #include <QPushButton>
-
-#include <limits>
 
 namespace kestrix {
 
@@ -49,24 +44,10 @@ void Form14::buildControls()
 
     // Created in tab order: the combo box first, so it takes the focus when
     // the window opens.
-    Combo1 = new QComboBox(this);
+    entries_ = new SearchListModel(this);
+    Combo1 = new EntryComboBox(entries_, this);
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setGeometry(twipsRect(120, 600, 2175, 315));
-    Combo1->setEditable(true);
-    // The list holds stored cards only: Return adds nothing, and typing is
-    // never completed to an entry, so a near miss stays a near miss.
-    Combo1->setInsertPolicy(QComboBox::NoInsert);
-    Combo1->setCompleter(nullptr);
-    // With a hundred thousand cards, measuring every entry for the combo box's
-    // size, or for the drop-down's row heights, would take seconds.
-    Combo1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    auto* view = new QListView(Combo1);
-    view->setUniformItemSizes(true);
-    Combo1->setView(view);
-    entries_ = new SearchListModel(this);
-    Combo1->setModel(entries_);
-    // An entry holds a whole contact name, which has no length limit.
-    Combo1->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
     Combo1->setEditText(QStringLiteral("Combo1"));
     Combo1->installEventFilter(this);
 
