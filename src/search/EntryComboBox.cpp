@@ -4,16 +4,19 @@
 #include "EntryComboBox.h"
 
 #include "EntryCompletion.h"
+#include "EntryListWidth.h"
 #include "SearchListModel.h"
 
 #include <QLineEdit>
 #include <QListView>
+#include <QScreen>
 
+#include <algorithm>
 #include <limits>
 
 namespace kestrix {
 
-EntryComboBox::EntryComboBox(SearchListModel* entries, QWidget* parent) : QComboBox(parent)
+EntryComboBox::EntryComboBox(SearchListModel* entries, QWidget* parent) : QComboBox(parent), entries_(entries)
 {
     setEditable(true);
     // The list holds stored cards only: Return adds nothing. The line edit's
@@ -53,6 +56,19 @@ void EntryComboBox::showPopup()
 {
     completion_->hide(); // one popup at a time
     QComboBox::showPopup();
+
+    // The drop-down opens as wide as the combo box; widen it to the entries,
+    // as far as the screen allows, moving it left where it would run off.
+    QWidget* dropDown = view()->window();
+    const QScreen* screen = dropDown->screen();
+    if (!screen || dropDown == window()) return;
+    const QRect room = screen->availableGeometry();
+    const int wanted = entryListWidth(*entries_, *view()) + dropDown->width() - view()->width();
+    QRect frame = dropDown->geometry();
+    if (wanted <= frame.width()) return;
+    frame.setWidth(std::min(wanted, room.width()));
+    if (frame.right() > room.right()) frame.moveRight(room.right());
+    dropDown->setGeometry(frame);
 }
 
 } // namespace kestrix

@@ -11,8 +11,9 @@ class EntryCompletion;
 class SearchListModel;
 
 // The search window's combo box: an editable text part over the list of
-// entries, with a completion popup while the user types. A chosen entry
-// shows from its start, number first.
+// entries, with a completion popup while the user types. The drop-down and
+// the popup are as wide as the longest entries, and a chosen entry shows
+// from its start, number first.
 class EntryComboBox : public QComboBox {
     Q_OBJECT
 
@@ -28,6 +29,7 @@ public:
 private:
     void showFromStart();
 
+    SearchListModel* entries_;
     EntryCompletion* completion_;
 };
 

@@ -5,6 +5,7 @@
 
 #include "CompletionModel.h"
 #include "EntryComboBox.h"
+#include "EntryListWidth.h"
 #include "SearchListModel.h"
 
 #include <QAbstractProxyModel>
@@ -12,10 +13,13 @@
 #include <QLineEdit>
 #include <QListView>
 
+#include <algorithm>
+
 namespace kestrix {
 
 EntryCompletion::EntryCompletion(EntryComboBox* combo, SearchListModel* entries)
-    : QObject(combo), combo_(combo), matches_(new CompletionModel(entries, this)), completer_(new QCompleter(this))
+    : QObject(combo), combo_(combo), entries_(entries), matches_(new CompletionModel(entries, this)),
+      completer_(new QCompleter(this))
 {
     // The completer is not the line edit's: that one would hand it the typed
     // text to match, and its matching makes every entry a string. Its prefix
@@ -54,7 +58,10 @@ void EntryCompletion::update(const QString& text)
         hide();
         return;
     }
-    completer_->complete();
+    // Below the combo box, as wide as the longest entries; the completer
+    // keeps it on the screen.
+    const int width = std::max(combo_->width(), entryListWidth(*entries_, *completer_->popup()));
+    completer_->complete(QRect(0, 0, width, combo_->height()));
 }
 
 void EntryCompletion::choose(const QModelIndex& index)

@@ -31,6 +31,7 @@ private:
     void choose(const QModelIndex& index);
 
     EntryComboBox* combo_;
+    SearchListModel* entries_;
     CompletionModel* matches_;
     QCompleter* completer_;
 };

@@ -67,6 +67,30 @@ std::vector<int> SearchListModel::rowsWith(const EntryFinder& finder, const std:
     return rows;
 }
 
+const QStringList& SearchListModel::longestEntries() const
+{
+    if (longest_) return *longest_;
+    constexpr size_t count = 64;
+    // The longest so far, shortest first: a heap.
+    using Candidate = std::pair<qsizetype, qsizetype>; // weight, index
+    std::vector<Candidate> longest;
+    const auto longer = [](const Candidate& a, const Candidate& b) { return a.first > b.first; };
+    for (qsizetype i = 0; i < entries_.size(); ++i) {
+        const CompactEntries::Units entry = entries_.units(i);
+        const qsizetype weight = entry.wide ? 2 * entry.size : entry.size;
+        if (longest.size() == count && weight <= longest.front().first) continue;
+        if (longest.size() == count) {
+            std::pop_heap(longest.begin(), longest.end(), longer);
+            longest.pop_back();
+        }
+        longest.emplace_back(weight, i);
+        std::push_heap(longest.begin(), longest.end(), longer);
+    }
+    longest_.emplace();
+    for (const Candidate& candidate : longest) longest_->append(entries_.text(candidate.second));
+    return *longest_;
+}
+
 void SearchListModel::clear()
 {
     setEntries({});
@@ -78,6 +102,7 @@ void SearchListModel::setEntries(CompactEntries entries)
     beginResetModel();
     entries_ = std::move(entries);
     order_ = std::move(order);
+    longest_.reset();
     endResetModel();
 }
 

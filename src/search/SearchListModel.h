@@ -7,7 +7,9 @@
 #include "EntryFinder.h"
 
 #include <QAbstractListModel>
+#include <QStringList>
 
+#include <optional>
 #include <vector>
 
 namespace kestrix {
@@ -40,6 +42,12 @@ public:
     // (rows in list order), only rows from there.
     std::vector<int> rowsWith(const EntryFinder& finder, const std::vector<int>* among = nullptr) const;
 
+    // A sample of the entries likely to be widest on screen, for sizing a
+    // list without measuring every entry: the few dozen with the most
+    // characters, a character beyond U+00FF (a CJK one, say) counting as two.
+    // Found once per fill.
+    const QStringList& longestEntries() const;
+
     void clear();
     // Shows `entries` sorted, in one reset.
     void setEntries(CompactEntries entries);
@@ -47,6 +55,7 @@ public:
 private:
     CompactEntries entries_;
     std::vector<quint32> order_; // row -> index into entries_
+    mutable std::optional<QStringList> longest_;
 };
 
 } // namespace kestrix

@@ -2,7 +2,7 @@
 // Copyright (C) 2026 The Kestrix developers
 
 // The search window's completion popup, as a user types a part of a name or
-// of a number.
+// of a number, and the widths of the lists that show whole entries.
 #include "editor/Form4.h"
 #include "platform/ScriptedPlatform.h"
 #include "search/Form14.h"
@@ -104,6 +104,25 @@ TEST_F(SearchCompletion, PickingPutsTheWholeEntryInShownFromItsStartAndSelectLoa
     search->Command1->click();
     EXPECT_EQ(editor.fieldText(Field::CCNAME).toStdString(), "Priya Natarajan");
     EXPECT_TRUE(QTest::qWaitFor([&] { return search.isNull(); }));
+}
+
+TEST_F(SearchCompletion, DropDownAndPopupAreWideEnoughForTheLongestEntry)
+{
+    const QString longest = QStringLiteral("9  Maximiliane Wolkenstein-Trostburg von Hohenlohe");
+    store({makeCard("Ann Lee", "134"), makeCard(longest.mid(3), "9")});
+    search->Combo1_GotFocus();
+    const auto textFits = [&](const QAbstractItemView* list) {
+        return list->viewport()->width() > list->fontMetrics().horizontalAdvance(longest);
+    };
+    ASSERT_NE(type("wolken"), "hidden");
+    EXPECT_TRUE(textFits(popup()));
+    QTest::keyClick(popup(), Qt::Key_Escape);
+
+    search->Combo1->showPopup();
+    QAbstractItemView* dropDown = search->Combo1->view();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dropDown->isVisible(); }));
+    EXPECT_TRUE(textFits(dropDown));
+    search->Combo1->hidePopup();
 }
 
 } // namespace
