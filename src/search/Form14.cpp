@@ -8,6 +8,7 @@
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
 #include "platform/PushButton.h"
+#include "platform/SvgIcon.h"
 #include "platform/Twips.h"
 #include "platform/WindowPlacement.h"
 #include "storage/Module1.h"
@@ -37,6 +38,8 @@ void Form14::buildControls()
     setWindowTitle(QStringLiteral("NAME / COMPANY"));
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
+    // A window without an icon of its own would show the program's.
+    setWindowIcon(emptyIcon());
     // Closing the window unloads it; the next Search loads it afresh.
     setAttribute(Qt::WA_DeleteOnClose);
     centerOnFirstShow(this);
