@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStyleOptionToolButton>
 #include <QTest>
 #include <QToolButton>
 
@@ -190,6 +191,10 @@ TEST_F(Form4Startup, TabOrderAndFirstFocus)
     QApplication::setActiveWindow(form.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     EXPECT_EQ(QApplication::focusWidget(), form->Command5);
+    // Drawn with its focus mark before any key is pressed.
+    QStyleOptionToolButton search;
+    search.initFrom(form->Command5);
+    EXPECT_TRUE(search.state & QStyle::State_KeyboardFocusChange);
 
     form->unlockEditor();
     QStringList visited;
