@@ -172,6 +172,9 @@ void Form4::buildEditingPanel()
         label->setBuddy(box);
         labels_[i] = label;
     }
+    // A text box keeps two pixels free inside its frame on either side; the
+    // record number's narrow box needs them to show a five-digit number whole.
+    lineEdits_[indexOf(Field::RecordNumber)]->setTextMargins(-2, 0, -2, 0);
 }
 
 void Form4::setTabOrder()

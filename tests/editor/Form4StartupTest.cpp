@@ -184,6 +184,20 @@ TEST_F(Form4Startup, LayoutMatchesTheDesign)
     EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("Label14"))->geometry(), QRect(192, 16, 49, 17));
 }
 
+// The Record box keeps its designed size: a five-digit number shows whole,
+// its end in view without scrolling.
+TEST_F(Form4Startup, RecordBoxShowsAFiveDigitNumberWhole)
+{
+    auto form = open();
+    form->setFieldText(Field::RecordNumber, QStringLiteral("20000"));
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    auto* record = qobject_cast<QLineEdit*>(form->Text(14));
+    const QImage start = record->grab().toImage();
+    record->end(false);
+    EXPECT_EQ(record->grab().toImage(), start);
+}
+
 TEST_F(Form4Startup, TabOrderAndFirstFocus)
 {
     auto form = open();
