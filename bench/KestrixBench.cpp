@@ -22,6 +22,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QToolButton>
 
@@ -91,6 +92,14 @@ void withSearchWindow(benchmark::State& state, int cards, int expectedLoads,
     if (loaded != expectedLoads) state.SkipWithError("the search window loaded the wrong number of cards");
 }
 
+// The window shown with its list filled, as Search leaves it.
+void showFilled(Form14& window)
+{
+    window.show();
+    window.Combo1_GotFocus();
+    QApplication::processEvents();
+}
+
 // Watches a widget for its first paint.
 class PaintWatch : public QObject {
 public:
@@ -118,6 +127,31 @@ bool dropDownPainted(Form14& window)
     waited.start();
     window.Combo1->showPopup();
     // The paint runs inside processEvents, so it is over when the flag shows.
+    while (!watch.painted && waited.elapsed() < 10000) QApplication::processEvents();
+    return watch.painted;
+}
+
+// Types `text` into the combo box's text part, a key press a character, as
+// the user does.
+void typeInto(Form14& window, const QString& text)
+{
+    for (QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, c.toUpper().unicode(), Qt::NoModifier, QString(c));
+        QApplication::sendEvent(window.Combo1, &press);
+    }
+}
+
+// Types `key` and waits until the completion popup has painted. False when it
+// did not within ten seconds.
+bool completionPainted(Form14& window, QChar key)
+{
+    QElapsedTimer waited;
+    waited.start();
+    typeInto(window, QString(key));
+    // The popup shows, or its list changes, while the key is handled.
+    auto* popup = qobject_cast<QAbstractItemView*>(QApplication::activePopupWidget());
+    if (!popup) return false;
+    const PaintWatch watch(popup->viewport());
     while (!watch.painted && waited.elapsed() < 10000) QApplication::processEvents();
     return watch.painted;
 }
@@ -180,14 +214,30 @@ const std::vector<Operation>& operations()
         {"drop-down opened, to its first paint", "",
          [](benchmark::State& state, int cards) {
              withSearchWindow(
+                 state, cards, 0, showFilled,
+                 [&state](Form14& window) {
+                     if (!dropDownPainted(window)) state.SkipWithError("the drop-down did not paint");
+                 });
+         }},
+        {"completion popup: first key (\"a\"), to its paint", "",
+         [](benchmark::State& state, int cards) {
+             withSearchWindow(
+                 state, cards, 0, showFilled,
+                 [&state](Form14& window) {
+                     if (!completionPainted(window, QLatin1Char('a'))) state.SkipWithError("no popup painted");
+                 });
+         }},
+        {"completion popup: fifth key of \"nowak\", to its paint", "",
+         [](benchmark::State& state, int cards) {
+             withSearchWindow(
                  state, cards, 0,
                  [](Form14& window) {
-                     window.show();
-                     window.Combo1_GotFocus();
+                     showFilled(window);
+                     typeInto(window, QStringLiteral("nowa"));
                      QApplication::processEvents();
                  },
                  [&state](Form14& window) {
-                     if (!dropDownPainted(window)) state.SkipWithError("the drop-down did not paint");
+                     if (!completionPainted(window, QLatin1Char('k'))) state.SkipWithError("no popup painted");
                  });
          }},
         {"Add", "",

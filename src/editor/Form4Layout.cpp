@@ -7,6 +7,7 @@
 #include "LockedCardPalette.h"
 #include "MemoText.h"
 #include "platform/EnterPressesButton.h"
+#include "platform/FocusMark.h"
 #include "platform/SvgIcon.h"
 #include "platform/Twips.h"
 
@@ -97,6 +98,7 @@ void Form4::buildControls()
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(twips(6240), twips(6525));
+    markFocusFromStart(this);
 
     // Controls join the focus chain in the order they are created, and the
     // window opens with the focus on the first of them that can take it:
@@ -170,6 +172,9 @@ void Form4::buildEditingPanel()
         label->setBuddy(box);
         labels_[i] = label;
     }
+    // A text box keeps two pixels free inside its frame on either side; the
+    // record number's narrow box needs them to show a five-digit number whole.
+    lineEdits_[indexOf(Field::RecordNumber)]->setTextMargins(-2, 0, -2, 0);
 }
 
 void Form4::setTabOrder()

@@ -5,12 +5,39 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QProcess>
+#include <QStyle>
 #include <QUrl>
 
 namespace kestrix {
+
+namespace {
+
+// The window manager draws the title bar, beside an icon and up to three
+// buttons, and cuts a title with no room: a short message ("record saved")
+// would show "Kestrix" as "…". Its font and sizes are its own; the toolkit's
+// bold font and title bar height stand in for them.
+void leaveRoomForTitle(QMessageBox& box)
+{
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    const int button = box.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &box);
+    const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + 4 * button;
+    // The box sizes itself to its layout; an empty item as wide as the title
+    // bar needs, beside the buttons, widens it.
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    const int at = grid ? grid->indexOf(box.findChild<QDialogButtonBox*>()) : -1;
+    if (at < 0) return;
+    int row = 0, column = 0, rows = 0, columns = 0;
+    grid->getItemPosition(at, &row, &column, &rows, &columns);
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed), row, column, rows, columns);
+}
+
+} // namespace
 
 MessageAnswer QtPlatform::showMessage(QWidget* owner, const QString& text, MessageButtons buttons,
                                       const std::optional<QString>& title)
@@ -27,6 +54,7 @@ MessageAnswer QtPlatform::showMessage(QWidget* owner, const QString& text, Messa
         box.setStandardButtons(QMessageBox::Ok);
         box.setDefaultButton(QMessageBox::Ok);
     }
+    leaveRoomForTitle(box);
     // A handler busy with the card file may have set the wait cursor; the
     // user answers with the usual pointer, and the handler's cursor returns.
     int waitCursors = 0;

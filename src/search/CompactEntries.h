@@ -31,6 +31,9 @@ public:
         {
             return wide ? qFromUnaligned<char16_t>(data + 2 * i) : static_cast<unsigned char>(data[i]);
         }
+
+        // A text's units, to compare it with stored entries.
+        static Units of(QStringView text) { return {reinterpret_cast<const char*>(text.utf16()), text.size(), true}; }
     };
 
     // Adds the entry of a card read from the card file: `storedContact` is

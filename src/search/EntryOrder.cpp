@@ -3,7 +3,7 @@
 
 #include "EntryOrder.h"
 
-#include <QChar>
+#include "CaseFold.h"
 
 #include <algorithm>
 #include <array>
@@ -13,32 +13,6 @@ namespace kestrix {
 namespace {
 
 using Units = CompactEntries::Units;
-
-// One UTF-16 unit with its letter case folded; plain ASCII, by far the most
-// common, without a table lookup.
-char32_t folded(char16_t unit)
-{
-    if (unit < 0x80) return (unit >= 'A' && unit <= 'Z') ? unit + ('a' - 'A') : unit;
-    return QChar::toCaseFolded(char32_t(unit));
-}
-
-// Compares unit by unit with case folded, then by the exact units.
-int compareEntries(Units a, Units b)
-{
-    const qsizetype common = std::min(a.size, b.size);
-    for (qsizetype i = 0; i < common; ++i) {
-        const char16_t x = a[i];
-        const char16_t y = b[i];
-        if (x == y) continue;
-        const char32_t fx = folded(x);
-        const char32_t fy = folded(y);
-        if (fx != fy) return fx < fy ? -1 : 1;
-    }
-    if (a.size != b.size) return a.size < b.size ? -1 : 1;
-    for (qsizetype i = 0; i < common; ++i)
-        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
-    return 0;
-}
 
 // An entry's first eight folded units, a byte each, for the sort to compare
 // in one go. Units from 0xFF up all become 0xFF and end the key, so equal
@@ -53,7 +27,7 @@ SortKey sortKey(Units entry, quint32 index)
 {
     quint64 head = 0;
     for (qsizetype i = 0; i < 8 && i < entry.size; ++i) {
-        const char32_t unit = folded(entry[i]);
+        const char32_t unit = caseFolded(entry[i]);
         const quint64 byte = unit < 0xFF ? unit : 0xFF;
         head |= byte << (8 * (7 - i));
         if (byte == 0xFF) break;
@@ -107,6 +81,24 @@ void sortByKeyBytes(SortKey* first, SortKey* last, int byte, const Less& less)
 }
 
 } // namespace
+
+// Unit by unit with case folded, then by the exact units.
+int compareEntries(Units a, Units b)
+{
+    const qsizetype common = std::min(a.size, b.size);
+    for (qsizetype i = 0; i < common; ++i) {
+        const char16_t x = a[i];
+        const char16_t y = b[i];
+        if (x == y) continue;
+        const char32_t fx = caseFolded(x);
+        const char32_t fy = caseFolded(y);
+        if (fx != fy) return fx < fy ? -1 : 1;
+    }
+    if (a.size != b.size) return a.size < b.size ? -1 : 1;
+    for (qsizetype i = 0; i < common; ++i)
+        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+    return 0;
+}
 
 std::vector<quint32> sortedOrder(const CompactEntries& entries)
 {

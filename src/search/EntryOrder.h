@@ -17,4 +17,8 @@ namespace kestrix {
 // they were added. Returns the entries' indices in that order.
 std::vector<quint32> sortedOrder(const CompactEntries& entries);
 
+// Where entry `a` stands against entry `b` in that order, but for the last
+// tie: negative before, zero equal, positive after.
+int compareEntries(CompactEntries::Units a, CompactEntries::Units b);
+
 } // namespace kestrix

@@ -8,19 +8,15 @@
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
 #include "platform/PushButton.h"
+#include "platform/SvgIcon.h"
 #include "platform/Twips.h"
 #include "platform/WindowPlacement.h"
 #include "storage/Module1.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QFocusEvent>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListView>
 #include <QPushButton>
-
-#include <limits>
 
 namespace kestrix {
 
@@ -42,6 +38,8 @@ void Form14::buildControls()
     setWindowTitle(QStringLiteral("NAME / COMPANY"));
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
+    // A window without an icon of its own would show the program's.
+    setWindowIcon(emptyIcon());
     // Closing the window unloads it; the next Search loads it afresh.
     setAttribute(Qt::WA_DeleteOnClose);
     centerOnFirstShow(this);
@@ -49,24 +47,10 @@ void Form14::buildControls()
 
     // Created in tab order: the combo box first, so it takes the focus when
     // the window opens.
-    Combo1 = new QComboBox(this);
+    entries_ = new SearchListModel(this);
+    Combo1 = new EntryComboBox(entries_, this);
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setGeometry(twipsRect(120, 600, 2175, 315));
-    Combo1->setEditable(true);
-    // The list holds stored cards only: Return adds nothing, and typing is
-    // never completed to an entry, so a near miss stays a near miss.
-    Combo1->setInsertPolicy(QComboBox::NoInsert);
-    Combo1->setCompleter(nullptr);
-    // With a hundred thousand cards, measuring every entry for the combo box's
-    // size, or for the drop-down's row heights, would take seconds.
-    Combo1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    auto* view = new QListView(Combo1);
-    view->setUniformItemSizes(true);
-    Combo1->setView(view);
-    entries_ = new SearchListModel(this);
-    Combo1->setModel(entries_);
-    // An entry holds a whole contact name, which has no length limit.
-    Combo1->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
     Combo1->setEditText(QStringLiteral("Combo1"));
     Combo1->installEventFilter(this);
 

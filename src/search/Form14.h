@@ -3,13 +3,13 @@
 
 #pragma once
 
+#include "EntryComboBox.h"
 #include "storage/CardRecord.h"
 
 #include <QWidget>
 
 #include <functional>
 
-class QComboBox;
 class QLabel;
 class QPushButton;
 
@@ -21,8 +21,9 @@ class Platform;
 class SearchListModel;
 
 // The search window: a drop-down list of every stored card as "number, two
-// blanks, contact name". SELECT hands the card whose entry equals the combo
-// box's text to the editor and closes the window.
+// blanks, contact name", with a completion popup that finds entries by any
+// part of them. SELECT hands the card whose entry equals the combo box's text
+// to the editor and closes the window.
 //
 // The window deletes itself when it closes (SELECT, or its close button).
 class Form14 : public QWidget {
@@ -43,7 +44,7 @@ public:
     void Command1_Click(); // SELECT
 
     QLabel* Label1 = nullptr;
-    QComboBox* Combo1 = nullptr;
+    EntryComboBox* Combo1 = nullptr;
     QPushButton* Command1 = nullptr;
 
 protected:

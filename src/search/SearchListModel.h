@@ -4,9 +4,12 @@
 #pragma once
 
 #include "CompactEntries.h"
+#include "EntryFinder.h"
 
 #include <QAbstractListModel>
+#include <QStringList>
 
+#include <optional>
 #include <vector>
 
 namespace kestrix {
@@ -26,8 +29,24 @@ public:
     // The row's entry for DisplayRole and EditRole.
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
+    // Exact, case-sensitive searches of the text, as the combo box makes on
+    // Return and when it loses the focus, look the text up in the sorted
+    // entries instead of making every entry a string.
+    QModelIndexList match(const QModelIndex& start, int role, const QVariant& value, int hits = 1,
+                          Qt::MatchFlags flags = Qt::MatchFlags(Qt::MatchStartsWith | Qt::MatchWrap)) const override;
+
     // The text of `row`, which must be listed; for whatever reads many rows.
     QString entry(int row) const { return entries_.text(order_[static_cast<size_t>(row)]); }
+
+    // The rows whose entry holds `finder`'s text, in list order; with `among`
+    // (rows in list order), only rows from there.
+    std::vector<int> rowsWith(const EntryFinder& finder, const std::vector<int>* among = nullptr) const;
+
+    // A sample of the entries likely to be widest on screen, for sizing a
+    // list without measuring every entry: the few dozen with the most
+    // characters, a character beyond U+00FF (a CJK one, say) counting as two.
+    // Found once per fill.
+    const QStringList& longestEntries() const;
 
     void clear();
     // Shows `entries` sorted, in one reset.
@@ -36,6 +55,7 @@ public:
 private:
     CompactEntries entries_;
     std::vector<quint32> order_; // row -> index into entries_
+    mutable std::optional<QStringList> longest_;
 };
 
 } // namespace kestrix

@@ -1,12 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Kestrix developers
 
-// SPDX-License-Identifier: GPL-3.0-or-later
-// Copyright (C) 2026 The Kestrix developers
-
-// SPDX-License-Identifier: GPL-3.0-or-later
-// Copyright (C) 2026 The Kestrix developers
-
 // Each window walked with the keyboard as a keyboard user would: the stops of
 // the Tab key with what a screen reader announces for each, and the keys that
 // press a button.

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStyleOptionToolButton>
 #include <QTest>
 #include <QToolButton>
 
@@ -183,6 +184,20 @@ TEST_F(Form4Startup, LayoutMatchesTheDesign)
     EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("Label14"))->geometry(), QRect(192, 16, 49, 17));
 }
 
+// The Record box keeps its designed size: a five-digit number shows whole,
+// its end in view without scrolling.
+TEST_F(Form4Startup, RecordBoxShowsAFiveDigitNumberWhole)
+{
+    auto form = open();
+    form->setFieldText(Field::RecordNumber, QStringLiteral("20000"));
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    auto* record = qobject_cast<QLineEdit*>(form->Text(14));
+    const QImage start = record->grab().toImage();
+    record->end(false);
+    EXPECT_EQ(record->grab().toImage(), start);
+}
+
 TEST_F(Form4Startup, TabOrderAndFirstFocus)
 {
     auto form = open();
@@ -190,6 +205,10 @@ TEST_F(Form4Startup, TabOrderAndFirstFocus)
     QApplication::setActiveWindow(form.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     EXPECT_EQ(QApplication::focusWidget(), form->Command5);
+    // Drawn with its focus mark before any key is pressed.
+    QStyleOptionToolButton search;
+    search.initFrom(form->Command5);
+    EXPECT_TRUE(search.state & QStyle::State_KeyboardFocusChange);
 
     form->unlockEditor();
     QStringList visited;

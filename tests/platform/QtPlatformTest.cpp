@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -23,6 +24,7 @@ struct BoxPress {
     QMessageBox::StandardButton button;
     QString title;
     qsizetype buttonCount = 0;
+    int width = 0;
     bool waitCursorWhileShown = true;
 
     void arm()
@@ -32,6 +34,7 @@ struct BoxPress {
             ASSERT_NE(box, nullptr);
             title = box->windowTitle();
             buttonCount = box->buttons().size();
+            width = box->width();
             waitCursorWhileShown = QGuiApplication::overrideCursor() != nullptr;
             box->button(button)->click();
         });
@@ -57,6 +60,20 @@ TEST(QtPlatform, QuestionIsAnsweredWithTheUsualPointerAndTheWaitCursorReturns)
     yes.arm();
     EXPECT_EQ(shown.showMessage(nullptr, QStringLiteral("?"), MessageButtons::YesNo, QString()), MessageAnswer::Yes);
     EXPECT_EQ(yes.title, QString());
+}
+
+// The window manager cuts a title its bar has no room for: a short message
+// leaves room for its title in bold beside an icon and three square buttons.
+TEST(QtPlatform, ShortMessageIsWideEnoughForItsTitle)
+{
+    QtPlatform platform;
+    BoxPress press(QMessageBox::Ok);
+    press.arm();
+    platform.showMessage(nullptr, QStringLiteral("record saved"), MessageButtons::Ok, std::nullopt);
+    QFont bold = QApplication::font("QMessageBox");
+    bold.setBold(true);
+    const int button = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    EXPECT_GE(press.width, QFontMetrics(bold).horizontalAdvance(QStringLiteral("Kestrix")) + 4 * button);
 }
 
 } // namespace

@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#include "EntryListWidth.h"
+
+#include "SearchListModel.h"
+
+#include <QAbstractItemView>
+#include <QStyle>
+
+#include <algorithm>
+
+namespace kestrix {
+
+int entryListWidth(const SearchListModel& entries, const QAbstractItemView& list)
+{
+    int textWidth = 0;
+    for (const QString& entry : entries.longestEntries())
+        textWidth = std::max(textWidth, list.fontMetrics().horizontalAdvance(entry));
+    const QStyle* style = list.style();
+    // The item's text margin on each side, the list's frame, and a scroll bar.
+    const int itemMargin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &list) + 1;
+    return textWidth + 2 * itemMargin + 2 * list.frameWidth()
+           + style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &list);
+}
+
+} // namespace kestrix

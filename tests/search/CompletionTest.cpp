@@ -1,0 +1,129 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+// The search window's completion popup, as a user types a part of a name or
+// of a number, and the widths of the lists that show whole entries.
+#include "editor/Form4.h"
+#include "platform/ScriptedPlatform.h"
+#include "search/Form14.h"
+#include "storage/CardLine.h"
+#include "storage/Module1.h"
+#include "support/CardFiles.h"
+#include "support/TempFolder.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace kestrix::testing {
+namespace {
+
+class SearchCompletion : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        store({makeCard("Priya Natarajan", "13457"), makeCard("Ann Lee", "134"), makeCard("Bob Stone", "2134"),
+               makeCard("Cy Priyam", "5")});
+        editor.show();
+        QApplication::setActiveWindow(&editor);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return editor.isActiveWindow(); }));
+        editor.Command5->click();
+        search = editor.findChild<Form14*>();
+        ASSERT_TRUE(search);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return search->Combo1->hasFocus(); }));
+    }
+
+    void store(const std::vector<CardRecord>& cards)
+    {
+        QByteArray bytes;
+        for (const CardRecord& card : cards) bytes += cardLine(card);
+        folder.write(QStringLiteral("kest1.dat"), bytes);
+    }
+
+    // Types `text` after what is there, as keys; returns the completion
+    // popup's rows joined by "|", or "hidden".
+    std::string type(const QString& text)
+    {
+        QTest::keyClicks(search->Combo1, text);
+        auto* popup = qobject_cast<QAbstractItemView*>(QApplication::activePopupWidget());
+        if (!popup || !popup->isVisible()) return "hidden";
+        QStringList rows;
+        for (int row = 0; row < popup->model()->rowCount(); ++row)
+            rows << popup->model()->index(row, 0).data().toString();
+        return rows.join(QLatin1Char('|')).toStdString();
+    }
+
+    QAbstractItemView* popup() const { return qobject_cast<QAbstractItemView*>(QApplication::activePopupWidget()); }
+
+    TempFolder folder;
+    Module1 module{folder.path()};
+    ScriptedPlatform platform;
+    Form4 editor{module, platform};
+    QPointer<Form14> search;
+};
+
+TEST_F(SearchCompletion, FindsEntriesByAnyPartOfANameOrNumberInListOrder)
+{
+    EXPECT_EQ(type("pRIYa"), "13457  Priya Natarajan|5  Cy Priyam");
+    EXPECT_EQ(type("m"), "5  Cy Priyam");
+    EXPECT_EQ(type("x"), "hidden");
+    // Typing never changes what was typed.
+    EXPECT_EQ(search->Combo1->currentText().toStdString(), "pRIYamx");
+
+    search->Combo1->clearEditText();
+    EXPECT_EQ(type("134"), "134  Ann Lee|13457  Priya Natarajan|2134  Bob Stone");
+    EXPECT_EQ(search->Combo1->currentText().toStdString(), "134");
+}
+
+// Opening and closing the popup is no focus change: the list is not refilled
+// and the text not cleared, however the popup closes.
+TEST_F(SearchCompletion, PickingPutsTheWholeEntryInShownFromItsStartAndSelectLoadsIt)
+{
+    store({makeCard("Dee", "7")});
+    EXPECT_EQ(type("n"), "134  Ann Lee|13457  Priya Natarajan|2134  Bob Stone");
+    QTest::keyClick(popup(), Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !popup() && search->Combo1->hasFocus(); }));
+    EXPECT_EQ(search->Combo1->currentText().toStdString(), "n");
+
+    EXPECT_EQ(type("ata"), "13457  Priya Natarajan");
+    QTest::keyClick(popup(), Qt::Key_Down);
+    QTest::keyClick(popup(), Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !popup() && search->Combo1->hasFocus(); }));
+    EXPECT_EQ(search->Combo1->currentText().toStdString(), "13457  Priya Natarajan");
+    EXPECT_EQ(search->Combo1->lineEdit()->cursorPosition(), 0);
+    EXPECT_EQ(search->Combo1->count(), 4);
+
+    // The card file has changed since the list was filled: SELECT reads it afresh.
+    store({makeCard("Priya Natarajan", "13457")});
+    search->Command1->click();
+    EXPECT_EQ(editor.fieldText(Field::CCNAME).toStdString(), "Priya Natarajan");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return search.isNull(); }));
+}
+
+TEST_F(SearchCompletion, DropDownAndPopupAreWideEnoughForTheLongestEntry)
+{
+    const QString longest = QStringLiteral("9  Maximiliane Wolkenstein-Trostburg von Hohenlohe");
+    store({makeCard("Ann Lee", "134"), makeCard(longest.mid(3), "9")});
+    search->Combo1_GotFocus();
+    const auto textFits = [&](const QAbstractItemView* list) {
+        return list->viewport()->width() > list->fontMetrics().horizontalAdvance(longest);
+    };
+    ASSERT_NE(type("wolken"), "hidden");
+    EXPECT_TRUE(textFits(popup()));
+    QTest::keyClick(popup(), Qt::Key_Escape);
+
+    search->Combo1->showPopup();
+    QAbstractItemView* dropDown = search->Combo1->view();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dropDown->isVisible(); }));
+    EXPECT_TRUE(textFits(dropDown));
+    search->Combo1->hidePopup();
+}
+
+} // namespace
+} // namespace kestrix::testing
