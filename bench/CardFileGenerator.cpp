@@ -13,20 +13,20 @@ namespace kestrix::bench {
 
 namespace {
 
-constexpr std::array kFirstNames = {"Anna", "Bob", "Carla", "David", "Élodie", "Frank", "Greta", "Hugo",
-                                    "Inés", "Jonas", "Karin", "Lukas", "María", "Nils", "Oona", "Paul",
-                                    "Zoë", "René", "Sofia", "Tomás"};
-constexpr std::array kLastNames = {"Smith", "Müller", "García", "Johnson", "Nowak", "Rossi", "Dubois",
-                                   "Jensen", "O'Brien", "Kowalski", "Brown", "Lefèvre", "Novák", "Silva",
-                                   "Taylor", "Andersson", "Weiß", "Martin", "Costa", "Clark"};
-constexpr std::array kCompanyWords = {"Acme", "Northwind", "Blue Harbor", "Summit", "Redwood", "Atlas",
-                                      "Pioneer", "Crescent", "Keystone", "Lakeside", "Granite", "Evergreen"};
-constexpr std::array kCompanyKinds = {"Tools", "Logistics", "Consulting", "Supply Co.", "Bakery", "Print Shop",
-                                      "Electric", "Furniture", "Travel", "Software GmbH"};
-constexpr std::array kStreets = {"Main Street", "Oak Avenue", "Elm Road", "Station Road", "Harbour Lane",
-                                 "Church Street", "Mill Way", "Park Drive"};
-constexpr std::array kCities = {"Springfield", "Riverton", "Fairview", "Kingston", "Salem", "Georgetown",
-                                "Clinton", "Madison", "Franklin", "Ashland"};
+constexpr std::array kFirstNames = {"Anna", "Bob",  "Carla", "David", "Élodie", "Frank", "Greta",
+                                    "Hugo", "Inés", "Jonas", "Karin", "Lukas",  "María", "Nils",
+                                    "Oona", "Paul", "Zoë",   "René",  "Sofia",  "Tomás"};
+constexpr std::array kLastNames = {"Smith",  "Müller",    "García",   "Johnson", "Nowak",   "Rossi", "Dubois",
+                                   "Jensen", "O'Brien",   "Kowalski", "Brown",   "Lefèvre", "Novák", "Silva",
+                                   "Taylor", "Andersson", "Weiß",     "Martin",  "Costa",   "Clark"};
+constexpr std::array kCompanyWords = {"Acme",    "Northwind", "Blue Harbor", "Summit",   "Redwood", "Atlas",
+                                      "Pioneer", "Crescent",  "Keystone",    "Lakeside", "Granite", "Evergreen"};
+constexpr std::array kCompanyKinds = {"Tools",      "Logistics", "Consulting", "Supply Co.", "Bakery",
+                                      "Print Shop", "Electric",  "Furniture",  "Travel",     "Software GmbH"};
+constexpr std::array kStreets = {"Main Street",  "Oak Avenue",    "Elm Road", "Station Road",
+                                 "Harbour Lane", "Church Street", "Mill Way", "Park Drive"};
+constexpr std::array kCities = {"Springfield", "Riverton", "Fairview", "Kingston", "Salem",
+                                "Georgetown",  "Clinton",  "Madison",  "Franklin", "Ashland"};
 constexpr std::array kStates = {"IL", "NY", "CA", "TX", "OH", "WA", "MA", "OR"};
 
 template <typename Words>
@@ -46,15 +46,18 @@ unsigned mix(unsigned x)
     return x;
 }
 
-QString digits(unsigned value, int count) { return QString::number(value).rightJustified(count, QLatin1Char('0')).right(count); }
+QString digits(unsigned value, int count)
+{
+    return QString::number(value).rightJustified(count, QLatin1Char('0')).right(count);
+}
 
 } // namespace
 
 QString generatedContact(int number)
 {
     const unsigned h = mix(static_cast<unsigned>(number));
-    return pick(kFirstNames, h) + QLatin1Char(' ') + pick(kLastNames, h >> 8) + QLatin1Char(' ') +
-           QString::number(number);
+    return pick(kFirstNames, h) + QLatin1Char(' ') + pick(kLastNames, h >> 8) + QLatin1Char(' ')
+        + QString::number(number);
 }
 
 CardRecord generatedCard(int number)

@@ -18,8 +18,8 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QDir>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
@@ -39,8 +39,14 @@ namespace {
 
 QString gDataDir;
 
-QString sourceFile(int cards) { return gDataDir + QStringLiteral("/cards-%1.dat").arg(cards); }
-QString workDir(int cards) { return gDataDir + QStringLiteral("/work-%1").arg(cards); }
+QString sourceFile(int cards)
+{
+    return gDataDir + QStringLiteral("/cards-%1.dat").arg(cards);
+}
+QString workDir(int cards)
+{
+    return gDataDir + QStringLiteral("/work-%1").arg(cards);
+}
 
 // A working folder holding a fresh copy of the generated card file.
 QString layCardFile(int cards)
@@ -213,19 +219,15 @@ const std::vector<Operation>& operations()
          }},
         {"drop-down opened, to its first paint", "",
          [](benchmark::State& state, int cards) {
-             withSearchWindow(
-                 state, cards, 0, showFilled,
-                 [&state](Form14& window) {
-                     if (!dropDownPainted(window)) state.SkipWithError("the drop-down did not paint");
-                 });
+             withSearchWindow(state, cards, 0, showFilled, [&state](Form14& window) {
+                 if (!dropDownPainted(window)) state.SkipWithError("the drop-down did not paint");
+             });
          }},
         {"completion popup: first key (\"a\"), to its paint", "",
          [](benchmark::State& state, int cards) {
-             withSearchWindow(
-                 state, cards, 0, showFilled,
-                 [&state](Form14& window) {
-                     if (!completionPainted(window, QLatin1Char('a'))) state.SkipWithError("no popup painted");
-                 });
+             withSearchWindow(state, cards, 0, showFilled, [&state](Form14& window) {
+                 if (!completionPainted(window, QLatin1Char('a'))) state.SkipWithError("no popup painted");
+             });
          }},
         {"completion popup: fifth key of \"nowak\", to its paint", "",
          [](benchmark::State& state, int cards) {
@@ -259,11 +261,15 @@ public:
     std::map<std::string, double> medians; // milliseconds, by benchmark name
 };
 
-std::string benchmarkName(const Operation& op, int cards) { return std::string(op.name) + "/" + std::to_string(cards); }
+std::string benchmarkName(const Operation& op, int cards)
+{
+    return std::string(op.name) + "/" + std::to_string(cards);
+}
 
 QString formatTable(const std::vector<int>& sizes, const std::map<std::string, double>& medians)
 {
-    QString table = QStringLiteral("| Operation | Cards | Median (ms) | Floor (ms) | Ratio to floor |\n|---|---:|---:|---:|---:|\n");
+    QString table = QStringLiteral(
+        "| Operation | Cards | Median (ms) | Floor (ms) | Ratio to floor |\n|---|---:|---:|---:|---:|\n");
     for (int cards : sizes) {
         for (const Operation& op : operations()) {
             const auto found = medians.find(benchmarkName(op, cards));

@@ -165,10 +165,10 @@ QString childMeasurements(const char* program, const QString& dataDir, const std
     }
     for (int cards : sizes) {
         const long added = childSearchPeakAdded(program, cardsDir(dataDir, cards));
-        rows += QStringLiteral("| peak memory added by opening the search window | %1 | %2 |\n")
-                    .arg(QLocale::c().toString(cards))
-                    .arg(added < 0 ? QStringLiteral("failed")
-                                   : QStringLiteral("%1 MiB").arg(added / 1024.0, 0, 'f', 1));
+        rows +=
+            QStringLiteral("| peak memory added by opening the search window | %1 | %2 |\n")
+                .arg(QLocale::c().toString(cards))
+                .arg(added < 0 ? QStringLiteral("failed") : QStringLiteral("%1 MiB").arg(added / 1024.0, 0, 'f', 1));
     }
     for (int cards : sizes) {
         if (cards > 100000) continue;
@@ -181,7 +181,8 @@ QString childMeasurements(const char* program, const QString& dataDir, const std
             empty.push_back(childStartUpMs(program, emptyFolder));
             full.push_back(childStartUpMs(program, fullFolder));
         }
-        rows += QStringLiteral("| start-up to the window shown: empty file %1 ms, full file %2 ms (medians of 11) | %3 | %4 ms slower |\n")
+        rows += QStringLiteral("| start-up to the window shown: empty file %1 ms, full file %2 ms (medians of 11) | %3 "
+                               "| %4 ms slower |\n")
                     .arg(median(empty), 0, 'f', 1)
                     .arg(median(full), 0, 'f', 1)
                     .arg(QLocale::c().toString(cards))

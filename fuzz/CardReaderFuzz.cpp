@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Each refill is a read from the file, and a read per byte of a long input
     // is most of a run's time. Past 64 refills the buffer grows with the
     // input; the refills still fall at every point, across runs.
-    const qsizetype bufferSize = std::max<qsizetype>(size > 0 ? 1 + data[0] % 64 : 1, static_cast<qsizetype>(size / 64));
+    const qsizetype bufferSize =
+        std::max<qsizetype>(size > 0 ? 1 + data[0] % 64 : 1, static_cast<qsizetype>(size / 64));
     const QByteArray rewritten = readAndPassOn(fileHolding(reinterpret_cast<const char*>(data), size), bufferSize);
 
     // What a rewrite stores must read back as the very same cards.

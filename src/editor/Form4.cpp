@@ -60,16 +60,28 @@ CardRecord Form4::card() const
     return card;
 }
 
-QString Form4::fieldCaption(Field field) const { return labels_[indexOf(field)]->text(); }
+QString Form4::fieldCaption(Field field) const
+{
+    return labels_[indexOf(field)]->text();
+}
 
 void Form4::clearDataFields()
 {
     for (int i = 0; i < kFieldCount - 1; ++i) setFieldText(static_cast<Field>(i), QString());
 }
 
-bool Form4::isLocked() const { return !Frame3->isEnabled(); }
-void Form4::lockEditor() { Frame3->setEnabled(false); }
-void Form4::unlockEditor() { Frame3->setEnabled(true); }
+bool Form4::isLocked() const
+{
+    return !Frame3->isEnabled();
+}
+void Form4::lockEditor()
+{
+    Frame3->setEnabled(false);
+}
+void Form4::unlockEditor()
+{
+    Frame3->setEnabled(true);
+}
 
 void Form4::connectButtons()
 {
@@ -87,8 +99,7 @@ void Form4::Form_Load()
     const BusyCursor busy;
     lockEditor();
 
-    const FileStatus status =
-        module_.ScanCards(true, [](const StoredCard&) { return Module1::ScanStep::Next; });
+    const FileStatus status = module_.ScanCards(true, [](const StoredCard&) { return Module1::ScanStep::Next; });
     (void)module_.CloseAllFiles();
 
     clearDataFields();

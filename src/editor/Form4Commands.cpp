@@ -45,7 +45,10 @@ void Form4::Command4_Click()
 }
 
 // Edit: the card shown may now be changed.
-void Form4::Command7_Click() { unlockEditor(); }
+void Form4::Command7_Click()
+{
+    unlockEditor();
+}
 
 // Exit: closing the window ends the program (see closeEvent).
 void Form4::Command3_Click()

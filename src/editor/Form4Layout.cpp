@@ -25,7 +25,7 @@ namespace {
 
 struct FieldPlacement {
     const char* caption;
-    QRect label;      // relative to Frame3
+    QRect label; // relative to Frame3
     bool labelFitsCaption;
     QRect text;
 };
@@ -180,10 +180,8 @@ void Form4::buildEditingPanel()
 void Form4::setTabOrder()
 {
     const std::array<QWidget*, 21> order = {
-        Command5, Command4, Command3, Command2, Command1, Command6,
-        Text(14), Text(13), Text(2), Text(1), Text(12), Text(11), Text(10),
-        Text(9), Text(8), Text(7), Text(6), Text(5), Text(4), Text(3),
-        Command7,
+        Command5, Command4, Command3, Command2, Command1, Command6, Text(14), Text(13), Text(2), Text(1),  Text(12),
+        Text(11), Text(10), Text(9),  Text(8),  Text(7),  Text(6),  Text(5),  Text(4),  Text(3), Command7,
     };
     for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }

@@ -27,7 +27,7 @@ void Form4::Command1_Click()
     const FileStatus scanned = module_.ScanCards(false, [&](const StoredCard& stored) {
         if (stored.itemCount() != kFieldCount || module_.RecordNumber != number) return Module1::ScanStep::Next;
         update = platform_.showMessage(this, QStringLiteral("Do You wish to update?"), MessageButtons::YesNo)
-                 == MessageAnswer::Yes;
+            == MessageAnswer::Yes;
         return update ? Module1::ScanStep::Stop : Module1::ScanStep::Next;
     });
     if (update) {

@@ -9,7 +9,10 @@ namespace kestrix {
 
 // Window layouts are designed in twips (1/1440 inch): 15 to a logical pixel.
 // The toolkit scales logical pixels for high-DPI screens.
-constexpr int twips(int value) { return value / 15; }
+constexpr int twips(int value)
+{
+    return value / 15;
+}
 
 constexpr QRect twipsRect(int left, int top, int width, int height)
 {

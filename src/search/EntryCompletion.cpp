@@ -18,7 +18,10 @@
 namespace kestrix {
 
 EntryCompletion::EntryCompletion(EntryComboBox* combo, SearchListModel* entries)
-    : QObject(combo), combo_(combo), entries_(entries), matches_(new CompletionModel(entries, this)),
+    : QObject(combo),
+      combo_(combo),
+      entries_(entries),
+      matches_(new CompletionModel(entries, this)),
       completer_(new QCompleter(this))
 {
     // The completer is not the line edit's: that one would hand it the typed

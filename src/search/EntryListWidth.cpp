@@ -21,7 +21,7 @@ int entryListWidth(const SearchListModel& entries, const QAbstractItemView& list
     // The item's text margin on each side, the list's frame, and a scroll bar.
     const int itemMargin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &list) + 1;
     return textWidth + 2 * itemMargin + 2 * list.frameWidth()
-           + style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &list);
+        + style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &list);
 }
 
 } // namespace kestrix

@@ -30,7 +30,10 @@ Form14::Form14(Module1& module, Platform& platform, CardLoader loadCard, QWidget
 }
 
 // Tearing the window down moves the focus; by then this is no Form14 any more.
-Form14::~Form14() { disconnect(focusWatch_); }
+Form14::~Form14()
+{
+    disconnect(focusWatch_);
+}
 
 void Form14::buildControls()
 {
@@ -100,8 +103,9 @@ void Form14::Combo1_GotFocus()
         failureShown_.clear();
     } else if (status.describe() != failureShown_) {
         failureShown_ = status.describe();
-        platform_.showMessage(this, QStringLiteral("The list of cards could not be read.\n\nFile \"%1\": %2.")
-                                        .arg(status.file(), status.reason()),
+        platform_.showMessage(this,
+                              QStringLiteral("The list of cards could not be read.\n\nFile \"%1\": %2.")
+                                  .arg(status.file(), status.reason()),
                               MessageButtons::Ok);
     }
 }
@@ -121,7 +125,8 @@ void Form14::Command1_Click()
     // Read to the end even after a match, so RecordNumber ends up holding the
     // last card's number as after every other scan; only the first match loads.
     const FileStatus scanned = module_.ScanCards(false, [&](const StoredCard& card) {
-        if (loaded || !entryEquals(wanted, module_.RecordNumber, card.raw(Field::CCNAME))) return Module1::ScanStep::Next;
+        if (loaded || !entryEquals(wanted, module_.RecordNumber, card.raw(Field::CCNAME)))
+            return Module1::ScanStep::Next;
         CardRecord record;
         for (int i = 0; i < kFieldCount - 1; ++i) record[i] = card.text(static_cast<Field>(i));
         record[indexOf(Field::RecordNumber)] = module_.RecordNumber;
@@ -132,9 +137,10 @@ void Form14::Command1_Click()
     });
     const FileStatus status = withoutMissingFile(scanned);
     if (!status.ok() && !loaded) {
-        platform_.showMessage(this, QStringLiteral("The card could not be loaded.\n\nFile \"%1\": %2.")
-                                        .arg(status.file(), status.reason()),
-                              MessageButtons::Ok);
+        platform_.showMessage(
+            this,
+            QStringLiteral("The card could not be loaded.\n\nFile \"%1\": %2.").arg(status.file(), status.reason()),
+            MessageButtons::Ok);
     }
 }
 

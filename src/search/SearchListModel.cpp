@@ -33,8 +33,7 @@ QModelIndexList SearchListModel::match(const QModelIndex& start, int role, const
                                        Qt::MatchFlags flags) const
 {
     const bool exactText = (flags & ~Qt::MatchFixedString) == Qt::MatchFlags(Qt::MatchCaseSensitive)
-                           && (role == Qt::DisplayRole || role == Qt::EditRole)
-                           && value.metaType() == QMetaType::fromType<QString>();
+        && (role == Qt::DisplayRole || role == Qt::EditRole) && value.metaType() == QMetaType::fromType<QString>();
     if (!exactText || start != index(0) || hits == 0) return QAbstractListModel::match(start, role, value, hits, flags);
 
     const QString wanted = value.toString();

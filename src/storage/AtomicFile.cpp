@@ -40,7 +40,8 @@ int modeFor(const QByteArray& targetPath, mode_t& mode)
 } // namespace
 
 AtomicFile::AtomicFile(QString directory, QString name, Durability durability, Links links)
-    : directory_(std::move(directory)), name_(std::move(name)), durability_(durability), links_(links) {}
+    : directory_(std::move(directory)), name_(std::move(name)), durability_(durability), links_(links)
+{}
 
 AtomicFile::~AtomicFile()
 {
@@ -60,7 +61,8 @@ FileStatus AtomicFile::open()
     // socket in its place is refused, not swept away.
     struct stat info {};
     if (sys::lstat(target_.path.constData(), &info) == 0) {
-        if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) return status_ = FileStatus::notAFile(name_, info.st_mode);
+        if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode))
+            return status_ = FileStatus::notAFile(name_, info.st_mode);
         if (S_ISREG(info.st_mode) && sys::faccessat(AT_FDCWD, target_.path.constData(), W_OK, AT_EACCESS) != 0)
             return status_ = FileStatus::fromErrno(name_, errno);
     } else if (errno != ENOENT) {
@@ -79,7 +81,8 @@ FileStatus AtomicFile::open()
 FileStatus AtomicFile::write(QByteArrayView data)
 {
     if (!status_.ok()) return status_;
-    if (fd_ < 0 || committed_) return status_ = FileStatus::failure(name_, QStringLiteral("the file is not open for writing"));
+    if (fd_ < 0 || committed_)
+        return status_ = FileStatus::failure(name_, QStringLiteral("the file is not open for writing"));
     pending_.append(data);
     if (pending_.size() >= kFlushThreshold) return flush();
     return FileStatus::success();
@@ -95,13 +98,18 @@ FileStatus AtomicFile::flush()
 FileStatus AtomicFile::commit()
 {
     if (committed_) return status_;
-    if (fd_ < 0 && status_.ok()) status_ = FileStatus::failure(name_, QStringLiteral("the file is not open for writing"));
+    if (fd_ < 0 && status_.ok())
+        status_ = FileStatus::failure(name_, QStringLiteral("the file is not open for writing"));
     if (flush().ok()) {
         mode_t mode = 0;
-        if (const int error = modeFor(target_.path, mode); error != 0) status_ = FileStatus::fromErrno(name_, error);
-        else if (sys::fchmod(fd_, mode) != 0) status_ = FileStatus::fromErrno(name_, errno);
-        else if (durability_ == Durability::Durable && sys::fsync(fd_) != 0) status_ = FileStatus::fromErrno(name_, errno);
-        else if (sys::rename(tempPath_.constData(), target_.path.constData()) != 0) status_ = FileStatus::fromErrno(name_, errno);
+        if (const int error = modeFor(target_.path, mode); error != 0)
+            status_ = FileStatus::fromErrno(name_, error);
+        else if (sys::fchmod(fd_, mode) != 0)
+            status_ = FileStatus::fromErrno(name_, errno);
+        else if (durability_ == Durability::Durable && sys::fsync(fd_) != 0)
+            status_ = FileStatus::fromErrno(name_, errno);
+        else if (sys::rename(tempPath_.constData(), target_.path.constData()) != 0)
+            status_ = FileStatus::fromErrno(name_, errno);
         else {
             committed_ = true;
             if (durability_ == Durability::Durable) status_ = posix::syncFolder(target_.folder, name_);

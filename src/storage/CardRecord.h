@@ -12,12 +12,12 @@ namespace kestrix {
 // The 14 fields of a card, in the order they are stored on disk and shown in
 // the editor (field k lives in text box Text<k>).
 enum class Field : int {
-    CNAME = 0,    // company name
-    CCNAME,       // contact name: the key for delete and replace
+    CNAME = 0, // company name
+    CCNAME,    // contact name: the key for delete and replace
     ADDRESS1,
     ADDRESS2,
     CITY,
-    ST,           // state
+    ST, // state
     ZIP,
     PHONE,
     PHONE2,
@@ -30,7 +30,10 @@ enum class Field : int {
 
 inline constexpr int kFieldCount = 14;
 
-constexpr int indexOf(Field field) { return static_cast<int>(field); }
+constexpr int indexOf(Field field)
+{
+    return static_cast<int>(field);
+}
 
 // One card as the user sees it: 14 texts in field order.
 using CardRecord = std::array<QString, kFieldCount>;

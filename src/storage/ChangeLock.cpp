@@ -27,7 +27,7 @@ const QString kLockFile = QStringLiteral(".kest1.dat.lock");
 bool noLockHere(int error)
 {
     return error == ENOENT || error == EACCES || error == EPERM || error == EROFS || error == ENOLCK
-           || error == EOPNOTSUPP || error == EINVAL || error == EBADF;
+        || error == EOPNOTSUPP || error == EINVAL || error == EBADF;
 }
 
 // Opens the lock file, creating it when missing; never through a link, and
@@ -45,9 +45,12 @@ int openLockFile(const QString& directory, int& error)
         return -1;
     }
     struct stat info {};
-    if (sys::fstat(fd, &info) != 0) error = errno;
-    else if (!S_ISREG(info.st_mode)) error = EINVAL;
-    else return fd;
+    if (sys::fstat(fd, &info) != 0)
+        error = errno;
+    else if (!S_ISREG(info.st_mode))
+        error = EINVAL;
+    else
+        return fd;
     sys::close(fd);
     return -1;
 }

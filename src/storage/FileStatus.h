@@ -43,7 +43,8 @@ public:
 
 private:
     FileStatus(Kind kind, QString file, QString reason)
-        : kind_(kind), file_(std::move(file)), reason_(std::move(reason)) {}
+        : kind_(kind), file_(std::move(file)), reason_(std::move(reason))
+    {}
 
     Kind kind_;
     QString file_;

@@ -13,8 +13,14 @@ namespace kestrix {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isSeparator(char c) { return c == ',' || c == '\r' || c == '\n'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+bool isSeparator(char c)
+{
+    return c == ',' || c == '\r' || c == '\n';
+}
 
 } // namespace
 
@@ -23,8 +29,7 @@ ItemReader::ItemReader(int fd, QString fileName, qsizetype bufferSize)
       fileName_(std::move(fileName)),
       buffer_(std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(bufferSize))),
       bufferSize_(bufferSize)
-{
-}
+{}
 
 bool ItemReader::fill()
 {

@@ -17,15 +17,18 @@ bool isIgnoredSpace(QChar c)
     return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n');
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // The leading number of `text` without its ignored blanks, as plain ASCII
 // that std::from_chars can take: sign, digits, point, digits, exponent.
 struct LeadingNumber {
     bool negative = false;
-    std::string digits;   // mantissa and exponent, no sign; may be empty
-    int magnitude = 0;     // decimal exponent of the first significant digit, plus one
-    int exponent = 0;      // saturated, only its sign matters
+    std::string digits; // mantissa and exponent, no sign; may be empty
+    int magnitude = 0;  // decimal exponent of the first significant digit, plus one
+    int exponent = 0;   // saturated, only its sign matters
 };
 
 LeadingNumber leadingNumber(QStringView text)

@@ -11,24 +11,81 @@
 
 namespace kestrix::sys {
 
-int open(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
-int mkostemp(char* pathTemplate, int flags) { return ::mkostemp(pathTemplate, flags); }
-int close(int fd) { return ::close(fd); }
-ssize_t read(int fd, void* buffer, size_t count) { return ::read(fd, buffer, count); }
-ssize_t pread(int fd, void* buffer, size_t count, off_t offset) { return ::pread(fd, buffer, count, offset); }
-ssize_t write(int fd, const void* data, size_t count) { return ::write(fd, data, count); }
-int ftruncate(int fd, off_t length) { return ::ftruncate(fd, length); }
-int fsync(int fd) { return ::fsync(fd); }
-int fstat(int fd, struct stat* info) { return ::fstat(fd, info); }
-int stat(const char* path, struct stat* info) { return ::stat(path, info); }
-int lstat(const char* path, struct stat* info) { return ::lstat(path, info); }
-int access(const char* path, int mode) { return ::access(path, mode); }
-int faccessat(int dirFd, const char* path, int mode, int flags) { return ::faccessat(dirFd, path, mode, flags); }
-int fchmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
-int fcntl(int fd, int command, int argument) { return ::fcntl(fd, command, argument); }
-int rename(const char* from, const char* to) { return ::rename(from, to); }
-int unlink(const char* path) { return ::unlink(path); }
-ssize_t readlink(const char* path, char* buffer, size_t size) { return ::readlink(path, buffer, size); }
-int flock(int fd, int operation) { return ::flock(fd, operation); }
+int open(const char* path, int flags, mode_t mode)
+{
+    return ::open(path, flags, mode);
+}
+int mkostemp(char* pathTemplate, int flags)
+{
+    return ::mkostemp(pathTemplate, flags);
+}
+int close(int fd)
+{
+    return ::close(fd);
+}
+ssize_t read(int fd, void* buffer, size_t count)
+{
+    return ::read(fd, buffer, count);
+}
+ssize_t pread(int fd, void* buffer, size_t count, off_t offset)
+{
+    return ::pread(fd, buffer, count, offset);
+}
+ssize_t write(int fd, const void* data, size_t count)
+{
+    return ::write(fd, data, count);
+}
+int ftruncate(int fd, off_t length)
+{
+    return ::ftruncate(fd, length);
+}
+int fsync(int fd)
+{
+    return ::fsync(fd);
+}
+int fstat(int fd, struct stat* info)
+{
+    return ::fstat(fd, info);
+}
+int stat(const char* path, struct stat* info)
+{
+    return ::stat(path, info);
+}
+int lstat(const char* path, struct stat* info)
+{
+    return ::lstat(path, info);
+}
+int access(const char* path, int mode)
+{
+    return ::access(path, mode);
+}
+int faccessat(int dirFd, const char* path, int mode, int flags)
+{
+    return ::faccessat(dirFd, path, mode, flags);
+}
+int fchmod(int fd, mode_t mode)
+{
+    return ::fchmod(fd, mode);
+}
+int fcntl(int fd, int command, int argument)
+{
+    return ::fcntl(fd, command, argument);
+}
+int rename(const char* from, const char* to)
+{
+    return ::rename(from, to);
+}
+int unlink(const char* path)
+{
+    return ::unlink(path);
+}
+ssize_t readlink(const char* path, char* buffer, size_t size)
+{
+    return ::readlink(path, buffer, size);
+}
+int flock(int fd, int operation)
+{
+    return ::flock(fd, operation);
+}
 
 } // namespace kestrix::sys

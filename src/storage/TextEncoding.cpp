@@ -14,17 +14,15 @@ namespace {
 
 bool isAscii(QByteArrayView bytes)
 {
-    return std::all_of(bytes.begin(), bytes.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 // Windows-1252 differs from Latin-1 only here. The five bytes it leaves
 // undefined keep their Latin-1 (C1 control) meaning, as Windows itself does.
 constexpr std::array<char16_t, 32> kHighControlRange = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
 QString withLineFeeds(QString text)
@@ -96,8 +94,8 @@ qsizetype decodeAsLatin1(QByteArrayView bytes, char* out)
         }
         // C2 and C3 lead the two-byte forms of U+0080 to U+00FF; anything
         // else is left to decodeItem.
-        const bool latin1Pair = (byte == 0xC2 || byte == 0xC3) && from != end
-                                && (static_cast<unsigned char>(*from) & 0xC0) == 0x80;
+        const bool latin1Pair =
+            (byte == 0xC2 || byte == 0xC3) && from != end && (static_cast<unsigned char>(*from) & 0xC0) == 0x80;
         if (!latin1Pair) return -1;
         *to++ = static_cast<char>(((byte & 0x03) << 6) | (static_cast<unsigned char>(*from++) & 0x3F));
     }

@@ -3,8 +3,8 @@
 
 // The about window, opened from the editor's About button: the notice, the
 // donation question and what each answer does, and BACK.
-#include "about/DonateAddress.h"
 #include "about/Form1.h"
+#include "about/DonateAddress.h"
 #include "editor/Form4.h"
 #include "platform/ScriptedPlatform.h"
 #include "storage/Module1.h"
@@ -46,8 +46,9 @@ TEST_F(AboutWindow, DonateAsksFirstAndOpensThePageOnlyOnYes)
     about->Command1->click();
     ASSERT_EQ(platform.shown.size(), 1u);
     const ShownMessage& question = platform.shown[0];
-    EXPECT_EQ(question.text.toStdString(), "We appreciate your support. Any Dollar amount Donation is greatly "
-                                           "Appreciated. \r\n\r\n                  Do you wish to continue?");
+    EXPECT_EQ(question.text.toStdString(),
+              "We appreciate your support. Any Dollar amount Donation is greatly "
+              "Appreciated. \r\n\r\n                  Do you wish to continue?");
     EXPECT_EQ(question.buttons, MessageButtons::YesNo);
     EXPECT_EQ(question.title, std::optional<QString>(QString()));
     EXPECT_TRUE(platform.opened.empty());
@@ -83,7 +84,8 @@ TEST_F(AboutWindow, ShowsTheNoticeAfreshEachTimeAndBackLeavesTheEditorLocked)
     // The rights line names the licence the program is shared under, between
     // the credit and the invitation to send questions.
     const qsizetype credit = notice.indexOf(QStringLiteral("WRITTEN BY"));
-    const qsizetype rights = notice.indexOf(QStringLiteral("GNU GENERAL PUBLIC LICENSE, VERSION 3 OR ANY LATER VERSION"));
+    const qsizetype rights =
+        notice.indexOf(QStringLiteral("GNU GENERAL PUBLIC LICENSE, VERSION 3 OR ANY LATER VERSION"));
     const qsizetype questions = notice.indexOf(QStringLiteral("PLEASE SEND YOUR QUESTIONS"));
     EXPECT_TRUE(credit >= 0 && credit < rights && rights < questions) << credit << ' ' << rights << ' ' << questions;
     EXPECT_TRUE(notice.contains(QStringLiteral("PLEASE DONATE TO KEEP THIS PROGRAM UPDATED. IF YOU FIND THIS PROGRAM "

@@ -136,8 +136,8 @@ TEST_F(KeyboardAndScreenReader, ReturnEnterAndSpacePressTheFocusedButton)
 
     ASSERT_TRUE(activate(&editor));
     editor.unlockEditor();
-    checkButtons({editor.Command4, editor.Command1, editor.Command7, editor.Command2, editor.Command5,
-                  editor.Command6, editor.Command3});
+    checkButtons({editor.Command4, editor.Command1, editor.Command7, editor.Command2, editor.Command5, editor.Command6,
+                  editor.Command3});
     checkTextBox(editor.Text(2));
     checkTextBox(editor.Text(13));
 

@@ -36,9 +36,9 @@ constexpr qsizetype kLongField = 100000;
 
 // Characters a text box or a decoder is most likely to change.
 constexpr char32_t kTricky[] = {
-    U' ',     U'\t',    U',',     0x00A0,   0x2028,   0x2029,   0xFDD0,   0xFDD1,   0xFEFF,  0x0301,
-    0x20DD,   0x200F,   0x202E,   0x0000,   0x0085,   0x000B,   0xFFFC,   0xFFFE,   0xFFFF,  0x1F600,
-    0x10FFFF, 0x0E01,   0x0E48,   0x05D0,   0x0627,   0x3000,   0x00AD,   0x200B,   0x2060,  0x1D11E,
+    U' ',     U'\t',  U',',   0x00A0, 0x2028, 0x2029, 0xFDD0, 0xFDD1, 0xFEFF, 0x0301,
+    0x20DD,   0x200F, 0x202E, 0x0000, 0x0085, 0x000B, 0xFFFC, 0xFFFE, 0xFFFF, 0x1F600,
+    0x10FFFF, 0x0E01, 0x0E48, 0x05D0, 0x0627, 0x3000, 0x00AD, 0x200B, 0x2060, 0x1D11E,
 };
 
 class Generator {
@@ -54,12 +54,18 @@ public:
         switch (below(10)) {
         case 0:
         case 1:
-        case 2: return pickExcept(0x20, 0x7E);
-        case 3: return kTricky[below(std::size(kTricky))];
-        case 4: return pickExcept(0x00, 0x1F);
-        case 5: return pickExcept(0x0300, 0x036F);
-        case 6: return pickExcept(0x10000, 0x10FFFF);
-        default: return pickExcept(0x80, 0xFFFF);
+        case 2:
+            return pickExcept(0x20, 0x7E);
+        case 3:
+            return kTricky[below(std::size(kTricky))];
+        case 4:
+            return pickExcept(0x00, 0x1F);
+        case 5:
+            return pickExcept(0x0300, 0x036F);
+        case 6:
+            return pickExcept(0x10000, 0x10FFFF);
+        default:
+            return pickExcept(0x80, 0xFFFF);
         }
     }
 
@@ -89,8 +95,10 @@ public:
             // A memo's line break is stored as CR LF and shown as one line feed.
             // One character at a time: a conversion from UTF-32 would drop a
             // byte order mark at the start.
-            if (memo && below(12) == 0) text += QLatin1Char('\n');
-            else text += QChar::fromUcs4(codePage ? codePageCharacter() : anyCharacter());
+            if (memo && below(12) == 0)
+                text += QLatin1Char('\n');
+            else
+                text += QChar::fromUcs4(codePage ? codePageCharacter() : anyCharacter());
         }
         if (below(6) == 0) text += QLatin1Char(' ');
         return text;
@@ -157,7 +165,8 @@ std::vector<StoredLine> randomCards(Generator& generate)
         const int index = static_cast<int>(lines.size());
         const bool codePage = generate.below(10) == 0;
         StoredLine line;
-        for (int i = 0; i < kFieldCount; ++i) line.card[i] = generate.field(static_cast<Field>(i) == Field::MEMO, codePage);
+        for (int i = 0; i < kFieldCount; ++i)
+            line.card[i] = generate.field(static_cast<Field>(i) == Field::MEMO, codePage);
         // Every run holds fields of the full length in a single-line box, in
         // the contact name (and so in the search list) and in the memo.
         if (index < 3) {
@@ -205,15 +214,18 @@ std::string firstDifference(const QString& got, const QString& wanted)
         return at < text.size() ? QString::number(text[at].unicode(), 16) : QStringLiteral("end");
     };
     return QStringLiteral("at %1 of %2/%3: U+%4 where U+%5 was wanted")
-        .arg(at).arg(got.size()).arg(wanted.size()).arg(unitAt(got), unitAt(wanted))
+        .arg(at)
+        .arg(got.size())
+        .arg(wanted.size())
+        .arg(unitAt(got), unitAt(wanted))
         .toStdString();
 }
 
 TEST(CardRoundTrip, EveryCardOpenedAndSavedAgainComesBackExactly)
 {
     const unsigned seed = qEnvironmentVariableIsSet("KESTRIX_ROUNDTRIP_SEED")
-                              ? qEnvironmentVariableIntValue("KESTRIX_ROUNDTRIP_SEED")
-                              : static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count());
+        ? qEnvironmentVariableIntValue("KESTRIX_ROUNDTRIP_SEED")
+        : static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count());
     std::cout << "round-trip seed: " << seed << " (set KESTRIX_ROUNDTRIP_SEED to repeat)" << std::endl;
     Generator generate(seed);
     std::vector<StoredLine> cards = randomCards(generate);

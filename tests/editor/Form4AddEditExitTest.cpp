@@ -46,7 +46,8 @@ TEST_F(Form4AddEditExit, NumberComesFromTheCounterOrElseTheLastCard)
     EXPECT_EQ(counterFile(), QByteArray("\"42\"\r\n"));
 
     folder.write(QStringLiteral("kestrec.rec"), "");
-    storeCards({makeCard(QStringLiteral("Ann"), QStringLiteral("3")), makeCard(QStringLiteral("Bob"), QStringLiteral("9"))});
+    storeCards(
+        {makeCard(QStringLiteral("Ann"), QStringLiteral("3")), makeCard(QStringLiteral("Bob"), QStringLiteral("9"))});
     press(open().Command4);
     EXPECT_EQ(form->fieldText(Field::RecordNumber), QStringLiteral("10"));
 

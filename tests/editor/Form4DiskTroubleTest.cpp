@@ -29,7 +29,10 @@
 namespace kestrix::testing {
 namespace {
 
-CardRecord card(const char* contact, const char* number) { return makeCard(QLatin1String(contact), QLatin1String(number)); }
+CardRecord card(const char* contact, const char* number)
+{
+    return makeCard(QLatin1String(contact), QLatin1String(number));
+}
 
 class Form4DiskTrouble : public EditorTest {
 protected:
@@ -75,11 +78,14 @@ bool make(const NotAFile& kind, const QString& path)
 {
     const QByteArray where = QFile::encodeName(path);
     switch (kind.type) {
-    case S_IFDIR: return ::mkdir(where.constData(), 0777) == 0;
-    case S_IFIFO: return ::mkfifo(where.constData(), 0666) == 0;
-    case S_IFCHR: return ::mknod(where.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0; // the null device
+    case S_IFDIR:
+        return ::mkdir(where.constData(), 0777) == 0;
+    case S_IFIFO:
+        return ::mkfifo(where.constData(), 0666) == 0;
+    case S_IFCHR:
+        return ::mknod(where.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0; // the null device
     case S_IFSOCK: {
-        sockaddr_un address {};
+        sockaddr_un address{};
         address.sun_family = AF_UNIX;
         if (static_cast<size_t>(where.size()) >= sizeof address.sun_path) return false;
         std::memcpy(address.sun_path, where.constData(), static_cast<size_t>(where.size()));
@@ -106,7 +112,7 @@ TEST_F(Form4DiskTrouble, NothingButAFileIsReadOrReplaced)
 {
     struct Place {
         QString file;
-        QString linkedTo; // empty: the thing stands at the file's own name
+        QString linkedTo;     // empty: the thing stands at the file's own name
         QStringList messages; // how each message the commands show begins
     };
     const QString cards = QStringLiteral("kest1.dat");
@@ -126,8 +132,8 @@ TEST_F(Form4DiskTrouble, NothingButAFileIsReadOrReplaced)
     const NotAFile kinds[] = {{"folder", S_IFDIR}, {"named pipe", S_IFIFO}, {"socket", S_IFSOCK}, {"device", S_IFCHR}};
     for (const NotAFile& kind : kinds) {
         for (const Place& place : places) {
-            SCOPED_TRACE(std::string("a ") + kind.name + " at " + place.file.toStdString() +
-                         (place.linkedTo.isEmpty() ? "" : " -> " + place.linkedTo.toStdString()));
+            SCOPED_TRACE(std::string("a ") + kind.name + " at " + place.file.toStdString()
+                         + (place.linkedTo.isEmpty() ? "" : " -> " + place.linkedTo.toStdString()));
             TempFolder here;
             here.makeFolder(QStringLiteral("elsewhere"));
             if (place.file != cards) here.write(cards, before);
@@ -190,7 +196,8 @@ TEST_F(Form4DiskTrouble, NothingButAFileIsReadOrReplaced)
             expected.sort();
             EXPECT_EQ(entriesOf(here.path()), expected) << "no scratch file left";
             EXPECT_EQ(entriesOf(here.pathOf(QStringLiteral("elsewhere"))),
-                      place.linkedTo.isEmpty() ? QStringList() : QStringList{place.linkedTo.section(QLatin1Char('/'), 1)});
+                      place.linkedTo.isEmpty() ? QStringList()
+                                               : QStringList{place.linkedTo.section(QLatin1Char('/'), 1)});
         }
     }
 }
@@ -276,7 +283,8 @@ TEST_F(Form4DiskTrouble, FullDiskAtEveryByteAroundTheWrite)
             EXPECT_LT(limit, c.after.size());
             EXPECT_TRUE(platform.shown.back().text.contains(QStringLiteral("File too large")));
             const QString& text = platform.shown.back().text;
-            EXPECT_TRUE(text.contains(QStringLiteral("\"kest1.dat\"")) || text.contains(QStringLiteral("\"temp.dat\"")));
+            EXPECT_TRUE(text.contains(QStringLiteral("\"kest1.dat\""))
+                        || text.contains(QStringLiteral("\"temp.dat\"")));
             expectNothingLost(c.typed);
         }
         EXPECT_GT(failures, 0);
@@ -305,7 +313,8 @@ TEST_F(Form4DiskTrouble, TinyFileSystemRunsFull)
     const auto unmount = qScopeGuard([&] { ::umount(QFile::encodeName(mountPoint.path()).constData()); });
     Module1 tinyModule(mountPoint.path());
     QByteArray cards;
-    for (int i = 0; cards.size() < 36 * 1024; ++i) cards += cardLine(makeCard(QStringLiteral("C%1").arg(i), QString::number(i)));
+    for (int i = 0; cards.size() < 36 * 1024; ++i)
+        cards += cardLine(makeCard(QStringLiteral("C%1").arg(i), QString::number(i)));
     // Whole pages, so one more line needs a page of its own.
     CardRecord last = makeCard(QStringLiteral("Last"), QStringLiteral("0"));
     const qsizetype frame = cardLine(last).size() - last[indexOf(Field::MEMO)].size();
@@ -322,18 +331,22 @@ TEST_F(Form4DiskTrouble, TinyFileSystemRunsFull)
         // Fill what is left but less than one card line.
         QFile filler(mountPoint.pathOf(QStringLiteral("filler")));
         ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
-        while (filler.write(QByteArray(64, 'x')) == 64 && filler.flush()) {
-        }
+        while (filler.write(QByteArray(64, 'x')) == 64 && filler.flush()) {}
         filler.close();
         press(editor.Command1);
         EXPECT_EQ(editor.card(), typed);
         press(editor.Command4);
-        const QStringList texts = [&] { QStringList t; for (const auto& m : platform.shown) t << m.text; return t; }();
+        const QStringList texts = [&] {
+            QStringList t;
+            for (const auto& m : platform.shown) t << m.text;
+            return t;
+        }();
         ASSERT_EQ(texts.size(), 3);
         EXPECT_TRUE(texts[0].startsWith(QStringLiteral("The card was not deleted.")));
         EXPECT_TRUE(texts[1].startsWith(QStringLiteral("The card was not saved.")));
         EXPECT_TRUE(texts[2].startsWith(QStringLiteral("The record counter could not be updated.")));
-        for (const QString& text : texts) EXPECT_TRUE(text.contains(QStringLiteral("No space left on device"))) << text.toStdString();
+        for (const QString& text : texts)
+            EXPECT_TRUE(text.contains(QStringLiteral("No space left on device"))) << text.toStdString();
         EXPECT_EQ(mountPoint.read(QStringLiteral("kest1.dat")), cards);
     }
 }

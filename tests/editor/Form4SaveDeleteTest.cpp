@@ -14,7 +14,10 @@ namespace {
 
 const QString kUpdate = QStringLiteral("Do You wish to update?");
 
-CardRecord card(const char* contact, const char* number) { return makeCard(QLatin1String(contact), QLatin1String(number)); }
+CardRecord card(const char* contact, const char* number)
+{
+    return makeCard(QLatin1String(contact), QLatin1String(number));
+}
 
 class Form4SaveDelete : public EditorTest {};
 

@@ -25,10 +25,7 @@ namespace {
 
 class Form4Startup : public ::testing::Test {
 protected:
-    std::unique_ptr<Form4> open()
-    {
-        return std::make_unique<Form4>(module, platform);
-    }
+    std::unique_ptr<Form4> open() { return std::make_unique<Form4>(module, platform); }
 
     TempFolder folder;
     Module1 module{folder.path()};
@@ -79,8 +76,9 @@ TEST_F(Form4Startup, WithoutCardFileCreatesItAndShowsOne)
 
 TEST_F(Form4Startup, ShowsTheLastCardsNumber)
 {
-    folder.write(QStringLiteral("kest1.dat"), cardLine(makeCard(QStringLiteral("Ann"), QStringLiteral("12")))
-                                                  + cardLine(makeCard(QStringLiteral("Bob"), QStringLiteral("7"))));
+    folder.write(QStringLiteral("kest1.dat"),
+                 cardLine(makeCard(QStringLiteral("Ann"), QStringLiteral("12")))
+                     + cardLine(makeCard(QStringLiteral("Bob"), QStringLiteral("7"))));
     EXPECT_EQ(open()->fieldText(Field::RecordNumber), QStringLiteral("7"));
 
     folder.write(QStringLiteral("kest1.dat"), QByteArray("\r\n"));
@@ -165,7 +163,7 @@ TEST_F(Form4Startup, LayoutMatchesTheDesign)
     EXPECT_EQ(form->Text(13)->parentWidget(), form->Frame3);
 
     const std::vector<std::pair<QToolButton*, QString>> buttons = {
-        {form->Command4, "Add"}, {form->Command1, "Save"}, {form->Command7, "Edit"}, {form->Command2, "Delete"},
+        {form->Command4, "Add"},    {form->Command1, "Save"},  {form->Command7, "Edit"}, {form->Command2, "Delete"},
         {form->Command5, "Search"}, {form->Command6, "About"}, {form->Command3, "Exit"}};
     int top = 8;
     for (const auto& [button, caption] : buttons) {
@@ -218,9 +216,10 @@ TEST_F(Form4Startup, TabOrderAndFirstFocus)
         do current = current->nextInFocusChain();
         while (!(current->focusPolicy() & Qt::TabFocus) || !current->isEnabled());
     }
-    EXPECT_EQ(visited, QString("Command5 Command4 Command3 Command2 Command1 Command6 Text14 Text13 Text2 Text1 "
-                               "Text12 Text11 Text10 Text9 Text8 Text7 Text6 Text5 Text4 Text3 Command7")
-                           .split(QLatin1Char(' ')));
+    EXPECT_EQ(visited,
+              QString("Command5 Command4 Command3 Command2 Command1 Command6 Text14 Text13 Text2 Text1 "
+                      "Text12 Text11 Text10 Text9 Text8 Text7 Text6 Text5 Text4 Text3 Command7")
+                  .split(QLatin1Char(' ')));
     EXPECT_EQ(current, form->Command5);
 }
 

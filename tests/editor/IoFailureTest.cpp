@@ -26,7 +26,10 @@
 namespace kestrix::testing {
 namespace {
 
-CardRecord card(const char* contact, const char* number) { return makeCard(QLatin1String(contact), QLatin1String(number)); }
+CardRecord card(const char* contact, const char* number)
+{
+    return makeCard(QLatin1String(contact), QLatin1String(number));
+}
 
 // What a handler left behind: the two files that matter, what the user was
 // told, and what the window shows.
@@ -109,9 +112,12 @@ struct Operation {
     std::function<void(HandlerUnderFaults&)> run;
 };
 
-
 const std::vector<Operation> kOperations = {
-    {"Save, append path", true, [](HandlerUnderFaults& t) { t.open(); t.typeCard(card("Cy", "4")); },
+    {"Save, append path", true,
+     [](HandlerUnderFaults& t) {
+         t.open();
+         t.typeCard(card("Cy", "4"));
+     },
      [](HandlerUnderFaults& t) { t.press(t.form->Command1); }},
     {"Save, replace path", true,
      [](HandlerUnderFaults& t) {
@@ -120,12 +126,24 @@ const std::vector<Operation> kOperations = {
          t.platform.answers = {MessageAnswer::Yes};
      },
      [](HandlerUnderFaults& t) { t.press(t.form->Command1); }},
-    {"Delete", true, [](HandlerUnderFaults& t) { t.open(); t.typeCard(card("Ann", "3")); },
+    {"Delete", true,
+     [](HandlerUnderFaults& t) {
+         t.open();
+         t.typeCard(card("Ann", "3"));
+     },
      [](HandlerUnderFaults& t) { t.press(t.form->Command2); }},
-    {"Add", true, [](HandlerUnderFaults& t) { t.open(); t.typeCard(card("Cy", "4")); },
+    {"Add", true,
+     [](HandlerUnderFaults& t) {
+         t.open();
+         t.typeCard(card("Cy", "4"));
+     },
      [](HandlerUnderFaults& t) { t.press(t.form->Command4); }},
     {"start-up scan", false, [](HandlerUnderFaults&) {}, [](HandlerUnderFaults& t) { t.open(); }},
-    {"search list fill", false, [](HandlerUnderFaults& t) { t.open(); t.openSearch(); },
+    {"search list fill", false,
+     [](HandlerUnderFaults& t) {
+         t.open();
+         t.openSearch();
+     },
      [](HandlerUnderFaults& t) { t.search->Combo1_GotFocus(); }},
     {"SELECT", false,
      [](HandlerUnderFaults& t) {
@@ -172,8 +190,8 @@ TEST(IoFailure, EveryCallOfEveryHandlerFailsInTurn)
             if (call == Call::Write) errors.push_back(ENOSPC);
             if (call == Call::Read || call == Call::Pread || call == Call::Write) errors.push_back(EINTR);
             for (int error : errors) {
-                SCOPED_TRACE(::testing::Message() << "call " << n << " (" << nameOf(call) << ") fails with "
-                                                  << std::strerror(error));
+                SCOPED_TRACE(::testing::Message()
+                             << "call " << n << " (" << nameOf(call) << ") fails with " << std::strerror(error));
                 ++cases;
                 auto t = std::make_unique<EveryCall>();
                 t->lay();
@@ -233,8 +251,7 @@ TEST(IoFailure, EveryCallOfEveryHandlerFailsInTurn)
             }
             if (failures() > failuresBefore) break; // the first failing call of a handler says enough
         }
-        std::cout << operation.name << ": " << calls.size() << " calls, " << cases << " injected failures"
-                  << std::endl;
+        std::cout << operation.name << ": " << calls.size() << " calls, " << cases << " injected failures" << std::endl;
     }
 }
 

@@ -19,7 +19,10 @@
 namespace kestrix::testing {
 namespace {
 
-CardRecord card(const char* contact, const char* number) { return makeCard(QLatin1String(contact), QLatin1String(number)); }
+CardRecord card(const char* contact, const char* number)
+{
+    return makeCard(QLatin1String(contact), QLatin1String(number));
+}
 
 class PowerCut : public EditorTest {
 protected:

@@ -2,8 +2,8 @@
 // Copyright (C) 2026 The Kestrix developers
 
 // The real message boxes: buttons, answers, and the pointer the user answers with.
-#include "platform/BusyCursor.h"
 #include "platform/QtPlatform.h"
+#include "platform/BusyCursor.h"
 
 #include <QApplication>
 #include <QMessageBox>

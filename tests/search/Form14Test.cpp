@@ -3,9 +3,9 @@
 
 // The search window, opened from the editor's Search button: when its list
 // refills, how it is sorted, and which card SELECT loads.
+#include "search/Form14.h"
 #include "editor/Form4.h"
 #include "platform/ScriptedPlatform.h"
-#include "search/Form14.h"
 #include "storage/CardLine.h"
 #include "storage/Module1.h"
 #include "support/CardFiles.h"

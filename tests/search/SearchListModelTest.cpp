@@ -6,8 +6,8 @@
 // decoded to a string, "number, two blanks, contact", sorted by the toolkit's
 // case-insensitive comparison with the exact text breaking ties. SELECT's
 // comparison on the stored bytes must find each plain entry, and only it.
-#include "search/SearchEntries.h"
 #include "search/SearchListModel.h"
+#include "search/SearchEntries.h"
 #include "storage/TextEncoding.h"
 
 #include <gtest/gtest.h>
@@ -23,12 +23,36 @@ TEST(SearchListModel, RowsFromStoredBytesEqualTheDecodedEntriesSorted)
     // both cases, UTF-8 of Latin-1 and of other letters, CR LF, a byte order
     // mark, and bytes that are not UTF-8 (an older 8-bit file).
     const std::vector<QByteArray> pieces = {
-        "a", "A", "b", "B", " ", "1", "\xC3\xA9", "\xC3\x89", "\xC3\x9F", "\xC3\xBF", "\xC2\xB5", "\xC4\x80",
-        "\xC4\x81", "\xCE\xA3", "\xCF\x83", "\xE2\x82\xAC", "\xEF\xBB\xBF", "\r\n", QByteArray(1, '\0'),
-        "\xE9", "\xC3", "\x80",
+        "a",
+        "A",
+        "b",
+        "B",
+        " ",
+        "1",
+        "\xC3\xA9",
+        "\xC3\x89",
+        "\xC3\x9F",
+        "\xC3\xBF",
+        "\xC2\xB5",
+        "\xC4\x80",
+        "\xC4\x81",
+        "\xCE\xA3",
+        "\xCF\x83",
+        "\xE2\x82\xAC",
+        "\xEF\xBB\xBF",
+        "\r\n",
+        QByteArray(1, '\0'),
+        "\xE9",
+        "\xC3",
+        "\x80",
     };
-    const QStringList numbers = {QString(), QStringLiteral("1"), QStringLiteral("10"), QStringLiteral("2"),
-                                 QStringLiteral("1234567"), QStringLiteral("\u00C9"), QStringLiteral("\u03A3")};
+    const QStringList numbers = {QString(),
+                                 QStringLiteral("1"),
+                                 QStringLiteral("10"),
+                                 QStringLiteral("2"),
+                                 QStringLiteral("1234567"),
+                                 QStringLiteral("\u00C9"),
+                                 QStringLiteral("\u03A3")};
     std::mt19937 random(11);
     CompactEntries compact;
     QStringList expected;

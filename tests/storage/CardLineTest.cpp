@@ -51,7 +51,8 @@ TEST(StoredCard, PassesCardsOnByteForByte)
 {
     // An old 8-bit card, a hand-edited unquoted card holding a quote, and a
     // card cut short by the end of the file.
-    const QByteArray old = "\"Caf\xE9 M\xFCller\",\"Ren\xE9\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"a\r\nb\",\"3\"\r\n";
+    const QByteArray old =
+        "\"Caf\xE9 M\xFCller\",\"Ren\xE9\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"a\r\nb\",\"3\"\r\n";
     const QByteArray handEdited = "Acme,5\" disk,x,,,,,,,,,,,4\r\n";
     TempFolder folder;
     folder.write(QStringLiteral("kest1.dat"), old + handEdited + "\"Ann\",\"Bo\"");
@@ -61,8 +62,10 @@ TEST(StoredCard, PassesCardsOnByteForByte)
     StoredCard card;
     QByteArray written;
     while (!module.AtEndOfCards() && module.ReadCard(card)) card.appendLineTo(written);
-    EXPECT_EQ(written, old + "\"Acme\",5\" disk,\"x\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"4\"\r\n"
-                           "\"Ann\",\"Bo\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n");
+    EXPECT_EQ(written,
+              old
+                  + "\"Acme\",5\" disk,\"x\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"4\"\r\n"
+                    "\"Ann\",\"Bo\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n");
 
     const auto reread = scanCards(written);
     ASSERT_EQ(reread.size(), 3u);

@@ -26,16 +26,22 @@ constexpr int kWindows = 4;
 constexpr int kOperationsEach = 500;
 constexpr int kCardsBefore = 1000;
 
-QString childProgram() { return QCoreApplication::applicationDirPath() + QStringLiteral("/kestrix_windows_child"); }
+QString childProgram()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/kestrix_windows_child");
+}
 
 // A card as one comparable text: its 14 fields.
-QString key(const QStringList& fields) { return fields.join(QChar(0x1F)); }
+QString key(const QStringList& fields)
+{
+    return fields.join(QChar(0x1F));
+}
 
 TEST(ConcurrentWindows, FourWindowsAtOnceLoseNoCardAndIssueNoNumberTwice)
 {
     const unsigned seed = qEnvironmentVariableIsSet("KESTRIX_WINDOWS_SEED")
-                              ? qEnvironmentVariableIntValue("KESTRIX_WINDOWS_SEED")
-                              : static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count());
+        ? qEnvironmentVariableIntValue("KESTRIX_WINDOWS_SEED")
+        : static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count());
     std::cout << "concurrent windows seed: " << seed << " (set KESTRIX_WINDOWS_SEED to repeat)" << std::endl;
 
     TempFolder folder;
@@ -48,8 +54,8 @@ TEST(ConcurrentWindows, FourWindowsAtOnceLoseNoCardAndIssueNoNumberTwice)
     for (int id = 1; id <= kWindows; ++id) {
         auto window = std::make_unique<QProcess>();
         window->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        window->start(childProgram(), {folder.path(), QString::number(seed), QString::number(id),
-                                       QString::number(kOperationsEach)});
+        window->start(childProgram(),
+                      {folder.path(), QString::number(seed), QString::number(id), QString::number(kOperationsEach)});
         windows.push_back(std::move(window));
     }
 
@@ -92,9 +98,9 @@ TEST(ConcurrentWindows, FourWindowsAtOnceLoseNoCardAndIssueNoNumberTwice)
     int issuedTwice = 0;
     for (const auto& [number, count] : issued) issuedTwice += count - 1;
 
-    std::cout << operations << " operations in " << kWindows << " windows (" << failed << " refused), "
-              << cardsChecked << " cards checked: " << lost << " lost, " << extra << " extra; " << issued.size()
-              << " numbers issued, " << issuedTwice << " twice; " << unaskedUpdates
+    std::cout << operations << " operations in " << kWindows << " windows (" << failed << " refused), " << cardsChecked
+              << " cards checked: " << lost << " lost, " << extra << " extra; " << issued.size() << " numbers issued, "
+              << issuedTwice << " twice; " << unaskedUpdates
               << " updates found no card to ask about; longest wait for the lock " << longestWait / 1000 << " ms"
               << std::endl;
     EXPECT_GE(operations, 2000);

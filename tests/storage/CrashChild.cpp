@@ -6,8 +6,8 @@
 //   kestrix_crash_child DIR append|replace|delete|counter
 // Writes "r" to standard output as it starts, and "done <microseconds>" once
 // finished.
-#include "storage/RecordNumberRule.h"
 #include "storage/Module1.h"
+#include "storage/RecordNumberRule.h"
 
 #include <chrono>
 #include <cstdio>

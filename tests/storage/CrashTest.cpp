@@ -26,7 +26,10 @@ namespace {
 constexpr int kCards = 10000;
 constexpr int kKillsPerOperation = 60;
 
-QString childProgram() { return QCoreApplication::applicationDirPath() + QStringLiteral("/kestrix_crash_child"); }
+QString childProgram()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/kestrix_crash_child");
+}
 
 struct Files {
     QByteArray cards;
@@ -60,8 +63,8 @@ qint64 runToEnd(const TempFolder& folder, const QString& operation)
 TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
 {
     const unsigned seed = qEnvironmentVariableIsSet("KESTRIX_CRASH_SEED")
-                              ? qEnvironmentVariableIntValue("KESTRIX_CRASH_SEED")
-                              : static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count());
+        ? qEnvironmentVariableIntValue("KESTRIX_CRASH_SEED")
+        : static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count());
     std::cout << "crash test seed: " << seed << " (set KESTRIX_CRASH_SEED to repeat)" << std::endl;
     std::mt19937 random(seed);
 

@@ -109,9 +109,10 @@ TEST(ItemReader, ItemsAcrossBufferBoundaries)
     }
 
     QStringList longMemo = numbered(QStringLiteral("Cy"), QStringLiteral("9"));
-    longMemo[indexOf(Field::MEMO)] = QString(300 * 1024, QLatin1Char('m')) + QStringLiteral("\r\n,")
-                                     + QString(300 * 1024, QLatin1Char('n'));
-    const auto cards = scanCards(quotedLine(longMemo) + quotedLine(numbered(QStringLiteral("Di"), QStringLiteral("10"))));
+    longMemo[indexOf(Field::MEMO)] =
+        QString(300 * 1024, QLatin1Char('m')) + QStringLiteral("\r\n,") + QString(300 * 1024, QLatin1Char('n'));
+    const auto cards =
+        scanCards(quotedLine(longMemo) + quotedLine(numbered(QStringLiteral("Di"), QStringLiteral("10"))));
     ASSERT_EQ(cards.size(), 2u);
     EXPECT_EQ(cards[0].fields[indexOf(Field::MEMO)].size(), 600 * 1024 + 2);
     EXPECT_EQ(cards[1].recordNumberAfter, QStringLiteral("10"));

@@ -2,8 +2,8 @@
 // Copyright (C) 2026 The Kestrix developers
 
 // The card file operations on real files in a scratch working directory.
-#include "storage/CardLine.h"
 #include "storage/Module1.h"
+#include "storage/CardLine.h"
 #include "support/CardFiles.h"
 #include "support/FileSizeLimit.h"
 #include "support/TempFolder.h"
@@ -47,7 +47,10 @@ protected:
         return module.RecordNumber;
     }
 
-    static std::string octal(mode_t mode) { return QString::number(mode, 8).rightJustified(4, QLatin1Char('0')).toStdString(); }
+    static std::string octal(mode_t mode)
+    {
+        return QString::number(mode, 8).rightJustified(4, QLatin1Char('0')).toStdString();
+    }
 
     std::string modeOf(const QString& name) const
     {
@@ -337,7 +340,8 @@ TEST_F(Module1Test, ChangesWaitForAnotherWindowsLockAndGiveUpInTime)
         const std::vector<FileStatus> refused = {
             module.AppendCard(makeCard(QStringLiteral("Cy"), QStringLiteral("3"))),
             module.RewriteWithoutContact(QStringLiteral("Ann")),
-            module.RewriteWithoutContactThenAppend(QStringLiteral("Ann"), makeCard(QStringLiteral("Ann"), QStringLiteral("1"))),
+            module.RewriteWithoutContactThenAppend(QStringLiteral("Ann"),
+                                                   makeCard(QStringLiteral("Ann"), QStringLiteral("1"))),
             module.ReadCounter(),
             module.WriteCounter(QStringLiteral("3")),
         };

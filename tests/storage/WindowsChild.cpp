@@ -154,9 +154,12 @@ int main(int argc, char** argv)
             show(card);
             platform.reset();
             editor.Command1->click();
-            if (platform.last == QStringLiteral("record saved")) stored[contact].push_back(card);
-            else ++failed;
-            if (platform.questions > 0) std::fprintf(stderr, "a new number was already on file: %s\n", qPrintable(*number));
+            if (platform.last == QStringLiteral("record saved"))
+                stored[contact].push_back(card);
+            else
+                ++failed;
+            if (platform.questions > 0)
+                std::fprintf(stderr, "a new number was already on file: %s\n", qPrintable(*number));
         } else if (kind < 50) {
             if (!pressAdd()) ++failed;
         } else if (kind < 80) {
@@ -183,8 +186,10 @@ int main(int argc, char** argv)
             editor.setFieldText(Field::CCNAME, *contact);
             platform.reset();
             editor.Command2->click();
-            if (platform.last == QStringLiteral("record deleted")) stored[*contact].clear();
-            else ++failed;
+            if (platform.last == QStringLiteral("record deleted"))
+                stored[*contact].clear();
+            else
+                ++failed;
         }
     }
     (void)module.CloseAllFiles();

@@ -73,14 +73,17 @@ void noteOpened(int fd, const char* path, bool created)
     if (created) gRecorder.steps.push_back({DiskStep::Create, name, {}, inodeOf(fd), 0, {}});
 }
 
-bool recorded(int fd) { return gRecorder.on && gRecorder.paths.count(fd) > 0; }
+bool recorded(int fd)
+{
+    return gRecorder.on && gRecorder.paths.count(fd) > 0;
+}
 
 } // namespace
 
 const char* nameOf(Call call)
 {
-    static const char* const names[] = {"open",  "mkostemp", "close", "read",      "pread",  "write", "ftruncate",
-                                        "fsync", "fstat",    "stat",  "lstat",     "access", "faccessat", "fchmod",
+    static const char* const names[] = {"open",  "mkostemp", "close",  "read",     "pread",  "write",     "ftruncate",
+                                        "fsync", "fstat",    "stat",   "lstat",    "access", "faccessat", "fchmod",
                                         "fcntl", "rename",   "unlink", "readlink", "flock"};
     return names[static_cast<int>(call)];
 }
@@ -90,9 +93,18 @@ void SystemCallFaults::start(long n, int error)
     gFaults = {true, n, error, false, {}};
 }
 
-void SystemCallFaults::stop() { gFaults.counting = false; }
-const std::vector<Call>& SystemCallFaults::calls() { return gFaults.calls; }
-bool SystemCallFaults::struck() { return gFaults.struck; }
+void SystemCallFaults::stop()
+{
+    gFaults.counting = false;
+}
+const std::vector<Call>& SystemCallFaults::calls()
+{
+    return gFaults.calls;
+}
+bool SystemCallFaults::struck()
+{
+    return gFaults.struck;
+}
 
 void DiskRecorder::start(const QByteArray& folder)
 {
@@ -109,9 +121,9 @@ std::vector<DiskStep> DiskRecorder::stop()
 
 namespace kestrix::sys {
 
+using testing::allowed;
 using testing::Call;
 using testing::DiskStep;
-using testing::allowed;
 using testing::gRecorder;
 
 int open(const char* path, int flags, mode_t mode)
@@ -170,8 +182,8 @@ ssize_t write(int fd, const void* data, size_t count)
     }
     const ssize_t wrote = ::write(fd, data, count);
     if (wrote > 0 && testing::recorded(fd))
-        gRecorder.steps.push_back({DiskStep::Write, {}, {}, testing::inodeOf(fd), offset,
-                                   QByteArray(static_cast<const char*>(data), wrote)});
+        gRecorder.steps.push_back(
+            {DiskStep::Write, {}, {}, testing::inodeOf(fd), offset, QByteArray(static_cast<const char*>(data), wrote)});
     return wrote;
 }
 
@@ -189,8 +201,10 @@ int fsync(int fd)
     if (!allowed(Call::Fsync)) return -1;
     const int result = ::fsync(fd);
     if (result == 0 && testing::recorded(fd)) {
-        if (gRecorder.paths[fd] == ".") gRecorder.steps.push_back({DiskStep::SyncFolder, {}, {}, 0, 0, {}});
-        else gRecorder.steps.push_back({DiskStep::SyncFile, {}, {}, testing::inodeOf(fd), 0, {}});
+        if (gRecorder.paths[fd] == ".")
+            gRecorder.steps.push_back({DiskStep::SyncFolder, {}, {}, 0, 0, {}});
+        else
+            gRecorder.steps.push_back({DiskStep::SyncFile, {}, {}, testing::inodeOf(fd), 0, {}});
     }
     return result;
 }

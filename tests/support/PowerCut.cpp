@@ -14,7 +14,7 @@ namespace kestrix::testing {
 namespace {
 
 struct Inode {
-    QByteArray synced; // what an fsync put on the disk
+    QByteArray synced;                     // what an fsync put on the disk
     std::vector<const DiskStep*> unsynced; // writes and truncations since
 };
 
@@ -65,8 +65,8 @@ Folder readFolder(const QByteArray& path)
     return folder;
 }
 
-std::vector<std::vector<std::optional<QByteArray>>> powerCutStates(const Folder& start, const std::vector<DiskStep>& steps,
-                                                                   size_t count, const QList<QByteArray>& names)
+std::vector<std::vector<std::optional<QByteArray>>>
+powerCutStates(const Folder& start, const std::vector<DiskStep>& steps, size_t count, const QList<QByteArray>& names)
 {
     std::map<ino_t, Inode> inodes;
     std::map<QByteArray, ino_t> entries;
@@ -135,8 +135,10 @@ std::vector<std::vector<std::optional<QByteArray>>> powerCutStates(const Folder&
             }
             std::vector<std::optional<QByteArray>> state;
             for (const QByteArray& name : names) {
-                if (now.count(name)) state.push_back(contents[now[name]]);
-                else state.push_back(std::nullopt);
+                if (now.count(name))
+                    state.push_back(contents[now[name]]);
+                else
+                    state.push_back(std::nullopt);
             }
             if (seen.insert(state).second) states.push_back(state);
         }

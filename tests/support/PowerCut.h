@@ -35,7 +35,7 @@ Folder readFolder(const QByteArray& path);
 // three ways (none, half or all of its unsynced bytes kept), and the folder's
 // entries in one way for each number of unsynced steps undone.
 // A missing file is nothing.
-std::vector<std::vector<std::optional<QByteArray>>> powerCutStates(const Folder& start, const std::vector<DiskStep>& steps,
-                                                                   size_t count, const QList<QByteArray>& names);
+std::vector<std::vector<std::optional<QByteArray>>>
+powerCutStates(const Folder& start, const std::vector<DiskStep>& steps, size_t count, const QList<QByteArray>& names);
 
 } // namespace kestrix::testing

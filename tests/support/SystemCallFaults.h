@@ -14,8 +14,25 @@ namespace kestrix::testing {
 // The system calls the storage makes, as the test suite's version of them
 // counts them.
 enum class Call {
-    Open, Mkostemp, Close, Read, Pread, Write, Ftruncate, Fsync, Fstat, Stat, Lstat, Access, Faccessat, Fchmod, Fcntl,
-    Rename, Unlink, Readlink, Flock
+    Open,
+    Mkostemp,
+    Close,
+    Read,
+    Pread,
+    Write,
+    Ftruncate,
+    Fsync,
+    Fstat,
+    Stat,
+    Lstat,
+    Access,
+    Faccessat,
+    Fchmod,
+    Fcntl,
+    Rename,
+    Unlink,
+    Readlink,
+    Flock
 };
 
 const char* nameOf(Call call);
@@ -41,11 +58,11 @@ public:
 struct DiskStep {
     enum Kind { Create, Write, Truncate, SyncFile, SyncFolder, Rename, Unlink };
     Kind kind;
-    QByteArray name;  // Create, Rename (from), Unlink: a name in the folder
-    QByteArray name2; // Rename: the new name
-    ino_t inode = 0;  // Create, Write, Truncate, SyncFile
+    QByteArray name;   // Create, Rename (from), Unlink: a name in the folder
+    QByteArray name2;  // Rename: the new name
+    ino_t inode = 0;   // Create, Write, Truncate, SyncFile
     qint64 offset = 0; // Write: where; Truncate: the new length
-    QByteArray data;  // Write
+    QByteArray data;   // Write
 };
 
 // Records the steps taken on the files of one folder.

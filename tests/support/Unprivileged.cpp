@@ -45,7 +45,8 @@ void runUnprivileged(const QString& folder, const std::function<void()>& body)
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     const bool passed = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    EXPECT_TRUE(passed) << "the part run as " << (root ? "nobody" : "this user") << " failed (wait status " << status << ")";
+    EXPECT_TRUE(passed) << "the part run as " << (root ? "nobody" : "this user") << " failed (wait status " << status
+                        << ")";
 }
 
 } // namespace kestrix::testing
