@@ -101,17 +101,6 @@ ChangeLock::ChangeLock(ChangeLock&& other) noexcept : fd_(other.fd_), status_(ot
     other.fd_ = -1;
 }
 
-ChangeLock& ChangeLock::operator=(ChangeLock&& other) noexcept
-{
-    if (this != &other) {
-        if (fd_ >= 0) sys::close(fd_);
-        fd_ = other.fd_;
-        status_ = other.status_;
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
 // Closing the only descriptor of the lock file lets go of the lock.
 ChangeLock::~ChangeLock()
 {

@@ -31,7 +31,7 @@ public:
     static ChangeLock take(const QString& directory, std::chrono::milliseconds patience);
 
     ChangeLock(ChangeLock&& other) noexcept;
-    ChangeLock& operator=(ChangeLock&& other) noexcept;
+    ChangeLock& operator=(ChangeLock&& other) = delete;
     ChangeLock(const ChangeLock&) = delete;
     ChangeLock& operator=(const ChangeLock&) = delete;
     ~ChangeLock();

@@ -130,10 +130,9 @@ FileStatus Module1::rewrite(const QString& contact, QByteArrayView appendedLine)
 
     StoredCard card;
     QByteArray line;
-    const QByteArray contactUtf8 = contact.toUtf8();
     while (status.ok() && !AtEndOfCards()) {
         if (!ReadCard(card)) break;
-        if (card.fieldEquals(Field::CCNAME, contact, contactUtf8)) continue;
+        if (card.fieldEquals(Field::CCNAME, contact)) continue;
         line.resize(0);
         card.appendLineTo(line);
         status = slot2_.write(line);

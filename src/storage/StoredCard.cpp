@@ -79,12 +79,9 @@ QString StoredCard::text(Field field) const
     return decodeItem(raw(field));
 }
 
-bool StoredCard::fieldEquals(Field field, const QString& text, const QByteArray& utf8) const
+bool StoredCard::fieldEquals(Field field, QStringView text) const
 {
-    const QByteArrayView item = raw(field);
-    // An item that decodes to itself is decided by its bytes alone.
-    if (decodesToItself(item)) return item == QByteArrayView(utf8);
-    return this->text(field) == text;
+    return itemEquals(raw(field), text);
 }
 
 void StoredCard::appendLineTo(QByteArray& out) const

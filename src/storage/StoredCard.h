@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 #include <array>
 
@@ -33,9 +34,9 @@ public:
     QByteArrayView raw(Field field) const;
     QString text(Field field) const;
 
-    // Whether field's text is `text`; `utf8` is text.toUtf8(). Cheaper than
-    // comparing text(field), which decodes the item.
-    bool fieldEquals(Field field, const QString& text, const QByteArray& utf8) const;
+    // Whether field's text is `text`. Cheaper than comparing text(field),
+    // which decodes the item.
+    bool fieldEquals(Field field, QStringView text) const;
 
     // Appends this card as one stored line, each item as it was read.
     void appendLineTo(QByteArray& out) const;
