@@ -19,6 +19,12 @@
 
 namespace kestrix::testing {
 
+// makeCard for the sample cards the editor tests write as plain literals.
+inline CardRecord card(const char* contact, const char* number)
+{
+    return makeCard(QLatin1String(contact), QLatin1String(number));
+}
+
 // A real editor window in a fresh working directory, driven by its buttons.
 class EditorTest : public ::testing::Test {
 protected:

@@ -29,11 +29,6 @@
 namespace kestrix::testing {
 namespace {
 
-CardRecord card(const char* contact, const char* number)
-{
-    return makeCard(QLatin1String(contact), QLatin1String(number));
-}
-
 class Form4DiskTrouble : public EditorTest {
 protected:
     void SetUp() override

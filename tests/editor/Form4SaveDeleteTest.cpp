@@ -14,11 +14,6 @@ namespace {
 
 const QString kUpdate = QStringLiteral("Do You wish to update?");
 
-CardRecord card(const char* contact, const char* number)
-{
-    return makeCard(QLatin1String(contact), QLatin1String(number));
-}
-
 class Form4SaveDelete : public EditorTest {};
 
 TEST_F(Form4SaveDelete, NewNumberIsAppendedAndLocked)

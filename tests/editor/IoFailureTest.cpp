@@ -26,11 +26,6 @@
 namespace kestrix::testing {
 namespace {
 
-CardRecord card(const char* contact, const char* number)
-{
-    return makeCard(QLatin1String(contact), QLatin1String(number));
-}
-
 // What a handler left behind: the two files that matter, what the user was
 // told, and what the window shows.
 struct Outcome {

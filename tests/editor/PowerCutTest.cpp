@@ -19,16 +19,11 @@
 namespace kestrix::testing {
 namespace {
 
-CardRecord card(const char* contact, const char* number)
-{
-    return makeCard(QLatin1String(contact), QLatin1String(number));
-}
-
 class PowerCut : public EditorTest {
 protected:
     // Runs `press` with the steps on the disk recorded, and checks every
-    // state a power cut could leave; returns how many there were.
-    int checkEveryCut(const char* name, const std::function<void()>& press)
+    // state a power cut could leave.
+    void checkEveryCut(const char* name, const std::function<void()>& press)
     {
         const QByteArray path = QFile::encodeName(folder.path());
         const Folder start = readFolder(path);
@@ -62,7 +57,6 @@ protected:
         }
         std::cout << name << ": " << steps.size() << " steps on the disk, " << checked << " power-cut states"
                   << std::endl;
-        return checked;
     }
 
     void SetUp() override
