@@ -3,6 +3,8 @@
 
 #include "MemoText.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QTextDocument>
 
@@ -27,6 +29,22 @@ QString boxText(const QPlainTextEdit& box)
 MemoText::MemoText(QPlainTextEdit* box) : QObject(box), box_(box)
 {
     connect(box_->document(), &QTextDocument::contentsChanged, this, &MemoText::followChange);
+    box_->installEventFilter(this);
+}
+
+bool MemoText::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == box_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool lineBreak = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (lineBreak && (key->modifiers() & Qt::ShiftModifier)) {
+            QKeyEvent plain(QEvent::KeyPress, key->key(), key->modifiers() & ~Qt::ShiftModifier, key->text(),
+                            key->isAutoRepeat(), static_cast<quint16>(key->count()));
+            QCoreApplication::sendEvent(box_, &plain);
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void MemoText::set(const QString& text)

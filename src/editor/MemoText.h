@@ -16,6 +16,10 @@ namespace kestrix {
 // the box was given is kept beside it, and each change the user makes is
 // folded into that text: whatever the user did not touch stays as given.
 //
+// A line break the user types is stored as one, CR LF, whichever key made it:
+// the box would make Shift+Return a line separator (U+2028), which other
+// programs show oddly or not at all.
+//
 // Lives as a child of its box.
 class MemoText : public QObject {
     Q_OBJECT
@@ -25,6 +29,9 @@ public:
 
     void set(const QString& text);
     const QString& text() const { return text_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void followChange();
