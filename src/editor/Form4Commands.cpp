@@ -24,11 +24,18 @@ void Form4::Command4_Click()
         const Module1::ChangeGuard change = module_.lockForChange();
         status = change.status();
         // Without the last number issued, the next one could be one issued before.
-        if (status.ok()) status = module_.ReadCounter();
+        bool counterHeldANumber = false;
+        if (status.ok()) status = module_.ReadCounter(&counterHeldANumber);
+        const QString lastIssued = module_.RecordNumber;
+        // A counter file lost, or left behind when the cards were moved, says
+        // nothing; the last card's number is no guide either, since an update
+        // moves its card to the end. No number a card holds is issued again.
+        std::optional<double> largestStored;
+        if (status.ok() && !counterHeldANumber) status = module_.LargestRecordNumber(largestStored);
         if (status.ok()) {
             clearDataFields();
             // A number too large to count on is left as it stands.
-            if (const std::optional<QString> next = nextRecordNumber(module_.RecordNumber))
+            if (const std::optional<QString> next = nextRecordNumber(lastIssued, largestStored))
                 setFieldText(Field::RecordNumber, *next);
             unlockEditor();
             number = fieldText(Field::RecordNumber);

@@ -31,7 +31,7 @@ void Form4::Command1_Click()
         return update ? Module1::ScanStep::Stop : Module1::ScanStep::Next;
     });
     if (update) {
-        reportSave(module_.RewriteWithoutContactThenAppend(fieldText(Field::CCNAME), card()));
+        reportSave(module_.ReplaceCard(card()));
         return;
     }
     // Without reading the whole file there is no telling whether the number is

@@ -40,8 +40,10 @@ FileSlot::~FileSlot()
 FileStatus FileSlot::openForReading(const QString& directory, const QString& name)
 {
     (void)close();
-    const FileStatus opened = posix::openForReading(directory, name, fd_);
+    posix::FileVersion version;
+    const FileStatus opened = posix::openForReading(directory, name, fd_, &version);
     if (!opened.ok()) return opened;
+    version_ = version;
     mode_ = Mode::Read;
     name_ = name;
     reader_ = std::make_unique<ItemReader>(fd_, name);
@@ -71,7 +73,8 @@ FileStatus FileSlot::openForAppending(const QString& directory, const QString& n
     if (!status.ok()) return status;
     char last = '\n';
     int fd = -1;
-    const FileStatus opened = posix::openForReading(directory, name, fd);
+    posix::FileVersion version;
+    const FileStatus opened = posix::openForReading(directory, name, fd, &version);
     if (opened.ok()) {
         status = copyInto(fd, *writer, name, last);
         (void)posix::closeFile(fd, name);
@@ -83,6 +86,7 @@ FileStatus FileSlot::openForAppending(const QString& directory, const QString& n
     name_ = name;
     writer_ = std::move(writer);
     endsMidLine_ = last != '\r' && last != '\n';
+    if (opened.ok()) version_ = version;
     return status;
 }
 
@@ -126,6 +130,7 @@ FileStatus FileSlot::close()
     }
     mode_ = Mode::Closed;
     endsMidLine_ = false;
+    version_.reset();
     return status;
 }
 

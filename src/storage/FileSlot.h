@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <sys/types.h>
 
 namespace kestrix {
@@ -43,6 +44,10 @@ public:
     // edited by hand or written by another program may.
     bool endsMidLine() const { return endsMidLine_; }
 
+    // The version of the file open for reading, or of the file whose content
+    // the slot open for appending starts with; nothing when there was none.
+    const std::optional<posix::FileVersion>& version() const { return version_; }
+
     // Writing to a slot with no file open for writing writes nothing.
     FileStatus write(QByteArrayView bytes);
     FileStatus commitNow();
@@ -59,6 +64,7 @@ private:
     QString name_;
     int fd_ = -1;
     bool endsMidLine_ = false;
+    std::optional<posix::FileVersion> version_;
     std::unique_ptr<ItemReader> reader_;
     std::unique_ptr<AtomicFile> writer_;
 };

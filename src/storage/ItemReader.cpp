@@ -74,15 +74,17 @@ bool ItemReader::readItem(QByteArray& out)
     if (!available()) return false;
     if (buffer_[pos_] == '"') {
         ++pos_;
-        readQuotedRest(out);
-        passSeparator();
+        if (readQuotedRest(out))
+            passSeparator();
+        else
+            lastItemEnd_ = ItemEnd::OpenQuote;
     } else {
         readUnquoted(out);
     }
     return true;
 }
 
-void ItemReader::readQuotedRest(QByteArray& out)
+bool ItemReader::readQuotedRest(QByteArray& out)
 {
     while (available()) {
         const char* from = buffer_.get() + pos_;
@@ -90,12 +92,13 @@ void ItemReader::readQuotedRest(QByteArray& out)
         if (quote) {
             out.append(from, quote - from);
             pos_ += (quote - from) + 1;
-            return;
+            return true;
         }
         out.append(from, end_ - pos_);
         pos_ = end_;
     }
     // An unterminated quote runs to the end of the data.
+    return false;
 }
 
 qsizetype ItemReader::findSeparator() const
@@ -113,8 +116,10 @@ void ItemReader::passSeparator()
         if (pos_ == end_) continue;
         const char separator = buffer_[pos_++];
         if (separator == '\r' && available() && buffer_[pos_] == '\n') ++pos_;
+        lastItemEnd_ = ItemEnd::Separator;
         return;
     }
+    lastItemEnd_ = ItemEnd::EndOfData;
 }
 
 void ItemReader::readUnquoted(QByteArray& out)

@@ -44,10 +44,18 @@ public:
     // Success, or the read error that ended the stream early.
     const FileStatus& status() const { return status_; }
 
+    // How the item readItem() last read came to its end: at a comma or line
+    // end; at the end of the data, after a closing quote or inside an unquoted
+    // item; or at the end of the data inside a quote that was never closed.
+    // What must be written after the data to start a new item depends on it.
+    enum class ItemEnd { Separator, EndOfData, OpenQuote };
+    ItemEnd lastItemEnd() const { return lastItemEnd_; }
+
 private:
     bool available();
     bool fill();
-    void readQuotedRest(QByteArray& out);
+    // False when the data ends before the closing quote.
+    bool readQuotedRest(QByteArray& out);
     void readUnquoted(QByteArray& out);
     void passSeparator();
     qsizetype findSeparator() const;
@@ -59,6 +67,7 @@ private:
     qsizetype pos_ = 0;
     qsizetype end_ = 0;
     bool exhausted_ = false;
+    ItemEnd lastItemEnd_ = ItemEnd::Separator;
     FileStatus status_ = FileStatus::success();
 };
 

@@ -6,7 +6,10 @@
 #include "AtomicFile.h"
 #include "CardLine.h"
 #include "PosixFile.h"
+#include "RecordNumberRule.h"
 #include "TextEncoding.h"
+
+#include <algorithm>
 
 namespace kestrix {
 
@@ -50,9 +53,19 @@ FileStatus Module1::ScanCards(bool createIfMissing, const CardVisitor& visit)
     (void)CloseAllFiles();
     FileStatus status = OpenCardFileForReading(createIfMissing);
     StoredCard card;
-    while (!AtEndOfCards() && ReadCard(card))
-        if (visit(card) == ScanStep::Stop) break;
-    return status.orFirstFailure(cardReadStatus());
+    bool any = false;
+    bool stopped = false;
+    while (!AtEndOfCards() && ReadCard(card)) {
+        any = true;
+        if (visit(card) == ScanStep::Stop) {
+            stopped = true;
+            break;
+        }
+    }
+    status.orFirstFailure(cardReadStatus());
+    if (status.ok() && !stopped && slot1_.version())
+        knownEnd_ = KnownEnd{*slot1_.version(), any ? card.completion() : QByteArray()};
+    return status;
 }
 
 FileStatus Module1::cardReadStatus()
@@ -86,33 +99,85 @@ FileStatus Module1::AppendCard(const CardRecord& card)
 {
     if (firstFieldWithDoubleQuote(card).has_value())
         return FileStatus::failure(kCardFile, QStringLiteral("a double quote cannot be stored"));
+    return appendLines(cardLine(card));
+}
+
+FileStatus Module1::appendLines(QByteArrayView lines)
+{
     // Held from the open to the close: the card file is copied and renamed
     // over, and a card another process stored in between would be lost.
     const ChangeGuard change = lockForChange();
     if (!change.status().ok()) return change.status();
     (void)CloseAllFiles();
     FileStatus status = slot1_.openForAppending(directory_, kCardFile);
-    QByteArray line = cardLine(card);
+    if (!status.ok()) return status;
+    QByteArray bytes;
+    status = completionOfCopiedCards(bytes);
+    if (!status.ok()) {
+        slot1_.closeDiscarding();
+        return status;
+    }
     // A last line without its line end (a hand edit, another program) must
     // not run into the new card; the line as it was stays byte for byte.
-    if (slot1_.endsMidLine()) line.prepend("\r\n");
-    status.orFirstFailure(slot1_.write(line));
-    return status.orFirstFailure(CloseAllFiles());
+    if (bytes.isEmpty() && slot1_.endsMidLine()) bytes = "\r\n";
+    bytes += lines;
+    status = slot1_.write(bytes);
+    if (!status.ok()) {
+        slot1_.closeDiscarding();
+        return status;
+    }
+    return CloseAllFiles();
+}
+
+// What completes the last card of the file slot 1 is appending to: known from
+// the scan that read this very version of the file (Save scans just before it
+// appends), or else read from the file now.
+FileStatus Module1::completionOfCopiedCards(QByteArray& completion)
+{
+    completion.clear();
+    const std::optional<posix::FileVersion>& copied = slot1_.version();
+    if (!copied) return FileStatus::success(); // a new file
+    if (knownEnd_ && knownEnd_->version == *copied) {
+        completion = knownEnd_->completion;
+        return FileStatus::success();
+    }
+    int fd = -1;
+    posix::FileVersion version;
+    FileStatus status = posix::openForReading(directory_, kCardFile, fd, &version);
+    if (!status.ok()) return status;
+    if (version == *copied) {
+        ItemReader reader(fd, kCardFile);
+        StoredCard card;
+        bool any = false;
+        while (!reader.atEnd() && card.readFrom(reader)) any = true;
+        status = reader.status();
+        if (status.ok() && any) completion = card.completion();
+    } else {
+        status = FileStatus::failure(kCardFile, QStringLiteral("another program changed it while the card was saved"));
+    }
+    return status.orFirstFailure(posix::closeFile(fd, kCardFile));
 }
 
 FileStatus Module1::RewriteWithoutContact(const QString& contact)
 {
-    return rewrite(contact, {});
+    return rewrite([&](const StoredCard& card) { return card.fieldEquals(Field::CCNAME, contact); }, {});
 }
 
-FileStatus Module1::RewriteWithoutContactThenAppend(const QString& contact, const CardRecord& card)
+FileStatus Module1::ReplaceCard(const CardRecord& card)
 {
     if (firstFieldWithDoubleQuote(card).has_value())
         return FileStatus::failure(kCardFile, QStringLiteral("a double quote cannot be stored"));
-    return rewrite(contact, cardLine(card));
+    const QString& number = card[indexOf(Field::RecordNumber)];
+    const QString& contact = card[indexOf(Field::CCNAME)];
+    return rewrite(
+        [&](const StoredCard& stored) {
+            return stored.itemCount() == kFieldCount && stored.fieldEquals(Field::CCNAME, contact)
+                && stored.fieldEquals(Field::RecordNumber, number);
+        },
+        cardLine(card));
 }
 
-FileStatus Module1::rewrite(const QString& contact, QByteArrayView appendedLine)
+FileStatus Module1::rewrite(const CardTest& drop, QByteArrayView appendedLine)
 {
     // Held from the first read to the rename, so no card another process
     // stores meanwhile is left out of the new file.
@@ -132,7 +197,7 @@ FileStatus Module1::rewrite(const QString& contact, QByteArrayView appendedLine)
     QByteArray line;
     while (status.ok() && !AtEndOfCards()) {
         if (!ReadCard(card)) break;
-        if (card.fieldEquals(Field::CCNAME, contact)) continue;
+        if (drop(card)) continue;
         line.resize(0);
         card.appendLineTo(line);
         status = slot2_.write(line);
@@ -152,8 +217,9 @@ FileStatus Module1::rewrite(const QString& contact, QByteArrayView appendedLine)
     return replacement.close();
 }
 
-FileStatus Module1::ReadCounter()
+FileStatus Module1::ReadCounter(bool* heldANumber)
 {
+    if (heldANumber) *heldANumber = false;
     const ChangeGuard change = lockForChange();
     if (!change.status().ok()) return change.status();
     (void)slot2_.close();
@@ -170,8 +236,22 @@ FileStatus Module1::ReadCounter()
         item.clear();
         if (!reader->readItem(item)) break;
         RecordNumber = decodeItem(item);
+        if (heldANumber) *heldANumber = true;
     }
     return reader->status();
+}
+
+FileStatus Module1::LargestRecordNumber(std::optional<double>& largest)
+{
+    largest.reset();
+    const FileStatus scanned = ScanCards(false, [&](const StoredCard& card) {
+        if (card.itemCount() != kFieldCount) return ScanStep::Next;
+        if (const std::optional<double> number = numberFromText(RecordNumber))
+            largest = largest ? std::max(*largest, *number) : *number;
+        return ScanStep::Next;
+    });
+    (void)CloseAllFiles();
+    return scanned.isMissing() ? FileStatus::success() : scanned;
 }
 
 FileStatus Module1::WriteCounter(const QString& number)

@@ -7,6 +7,7 @@
 #include "ChangeLock.h"
 #include "FileSlot.h"
 #include "FileStatus.h"
+#include "PosixFile.h"
 #include "StoredCard.h"
 
 #include <QString>
@@ -49,7 +50,9 @@ public:
     // Reads the next card into `card` and its record number into RecordNumber.
     bool ReadCard(StoredCard& card);
 
-    // Adds one card line to the end of the card file, whole or not at all.
+    // Adds one card line to the end of the card file, whole or not at all. A
+    // last card cut short is completed first (see StoredCard::completion), so
+    // the new card stands on a line of its own and reads as itself.
     FileStatus AppendCard(const CardRecord& card);
 
     // Rewrites the card file without every card whose contact name equals
@@ -57,17 +60,24 @@ public:
     // the scratch file was written completely, and then in one step.
     FileStatus RewriteWithoutContact(const QString& contact);
 
-    // RewriteWithoutContact followed by AppendCard, as one change: the card
-    // file goes from the old cards straight to the kept cards plus `card`, so
-    // it is never left with the old cards gone and the new one missing. The
-    // scratch file holds the kept cards, as after RewriteWithoutContact.
-    FileStatus RewriteWithoutContactThenAppend(const QString& contact, const CardRecord& card);
+    // Save's update: rewrites the card file without the stored cards that hold
+    // both `card`'s record number and its contact name, and adds `card` at the
+    // end, as one change: the file goes from the old cards straight to the
+    // kept cards plus `card`, never to the old cards gone and the new one
+    // missing. Cards of the same contact under other numbers stay: the user
+    // was asked about this card only. The scratch file holds the kept cards.
+    FileStatus ReplaceCard(const CardRecord& card);
 
     // Reads the counter file into RecordNumber (last item wins), creating it
-    // empty when it does not exist. Issuing a number is one change: hold
-    // lockForChange() from here to WriteCounter, or two processes could read
-    // the same number.
-    FileStatus ReadCounter();
+    // empty when it does not exist; `heldANumber`, when given, tells whether
+    // it held an item. Issuing a number is one change: hold lockForChange()
+    // from here to WriteCounter, or two processes could read the same number.
+    FileStatus ReadCounter(bool* heldANumber = nullptr);
+
+    // The largest record number any card of the card file holds, by the rule
+    // Add counts by; nothing when no card holds one it can count on. A scan:
+    // RecordNumber ends with the last card's number.
+    FileStatus LargestRecordNumber(std::optional<double>& largest);
 
     // Replaces the counter file's content with `number`, on the disk at once;
     // the file stays open in slot 2.
@@ -118,8 +128,20 @@ public:
     const FileSlot& slot2() const { return slot2_; }
 
 private:
-    FileStatus rewrite(const QString& contact, QByteArrayView appendedLine);
+    using CardTest = std::function<bool(const StoredCard& card)>;
+    FileStatus rewrite(const CardTest& drop, QByteArrayView appendedLine);
+    FileStatus appendLines(QByteArrayView lines);
+    FileStatus completionOfCopiedCards(QByteArray& completion);
     void endChange();
+
+    // How the card file ended when a scan last read it to its end: which
+    // version of the file it was, and what completes its last card. Saves
+    // the append from reading the whole file a second time.
+    struct KnownEnd {
+        posix::FileVersion version;
+        QByteArray completion;
+    };
+    std::optional<KnownEnd> knownEnd_;
 
     QString directory_;
     FileSlot slot1_;

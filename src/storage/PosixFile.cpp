@@ -34,7 +34,12 @@ FileStatus writeAll(int fd, QByteArrayView data, const QString& fileName)
     return FileStatus::success();
 }
 
-FileStatus openRegularFile(const QString& directory, const QString& name, int flags, int& fd)
+FileVersion FileVersion::of(const struct stat& info)
+{
+    return {info.st_dev, info.st_ino, info.st_size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+}
+
+FileStatus openRegularFile(const QString& directory, const QString& name, int flags, int& fd, FileVersion* version)
 {
     fd = -1;
     // Non-blocking, so a named pipe in the file's place cannot hang the program.
@@ -67,12 +72,13 @@ FileStatus openRegularFile(const QString& directory, const QString& name, int fl
         return FileStatus::fromErrno(name, error);
     }
     fd = opened;
+    if (version) *version = FileVersion::of(info);
     return FileStatus::success();
 }
 
-FileStatus openForReading(const QString& directory, const QString& name, int& fd)
+FileStatus openForReading(const QString& directory, const QString& name, int& fd, FileVersion* version)
 {
-    return openRegularFile(directory, name, O_RDONLY, fd);
+    return openRegularFile(directory, name, O_RDONLY, fd, version);
 }
 
 FileStatus creationFailure(const QString& name, int error)

@@ -9,7 +9,23 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <sys/stat.h>
+
 namespace kestrix::posix {
+
+// Tells one version of a file from another. Every change Kestrix makes puts a
+// new file in place, under a new inode; any other writer changes the size or
+// the modification time.
+struct FileVersion {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    long long modifiedSeconds = 0;
+    long long modifiedNanoseconds = 0;
+
+    static FileVersion of(const struct stat& info);
+    friend bool operator==(const FileVersion&, const FileVersion&) = default;
+};
 
 // The file system path of `name` inside `directory`.
 QByteArray pathOf(const QString& directory, const QString& name);
@@ -20,12 +36,13 @@ FileStatus writeAll(int fd, QByteArrayView data, const QString& fileName);
 
 // Opens `name` with `flags` into `fd`, accepting only a regular file. A file
 // that does not exist gives a Missing status; a folder or device in its place
-// is a failure.
-FileStatus openRegularFile(const QString& directory, const QString& name, int flags, int& fd);
+// is a failure. `version`, when given, receives the version opened.
+FileStatus openRegularFile(const QString& directory, const QString& name, int flags, int& fd,
+                           FileVersion* version = nullptr);
 
 // Opens an existing regular file for reading into `fd`. A file that does not
 // exist gives a Missing status; a folder or device in its place is a failure.
-FileStatus openForReading(const QString& directory, const QString& name, int& fd);
+FileStatus openForReading(const QString& directory, const QString& name, int& fd, FileVersion* version = nullptr);
 
 // Why `name` could not be created: like fromErrno, but a missing folder is
 // named as such rather than as a missing file.

@@ -3,6 +3,7 @@
 
 #include "RecordNumberRule.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <string>
@@ -117,11 +118,11 @@ QString textFromNumber(double value)
     return text;
 }
 
-std::optional<QString> nextRecordNumber(QStringView text)
+std::optional<QString> nextRecordNumber(QStringView text, std::optional<double> atLeast)
 {
     const std::optional<double> value = numberFromText(text);
     if (!value) return std::nullopt;
-    return textFromNumber(*value + 1.0);
+    return textFromNumber(std::max(*value, atLeast.value_or(*value)) + 1.0);
 }
 
 } // namespace kestrix

@@ -22,7 +22,8 @@ std::optional<double> numberFromText(QStringView text);
 // Shortest text of at most 15 significant digits: 42, 3.5, 1E+15, 1E-05.
 QString textFromNumber(double value);
 
-// The number after `text`, or nothing when `text` is too large to count on.
-std::optional<QString> nextRecordNumber(QStringView text);
+// The number after `text`, or after `atLeast` when that is larger; nothing
+// when `text` is too large to count on.
+std::optional<QString> nextRecordNumber(QStringView text, std::optional<double> atLeast = std::nullopt);
 
 } // namespace kestrix

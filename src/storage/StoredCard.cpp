@@ -3,7 +3,6 @@
 
 #include "StoredCard.h"
 
-#include "ItemReader.h"
 #include "QuoteFinder.h"
 #include "TextEncoding.h"
 
@@ -27,6 +26,7 @@ bool StoredCard::readFrom(ItemReader& reader)
         ends_[count_++] = bytes_.size();
     }
     for (int i = count_; i < kFieldCount; ++i) begins_[i] = ends_[i] = bytes_.size();
+    end_ = reader.lastItemEnd();
     return count_ > 0;
 }
 
@@ -63,6 +63,7 @@ bool StoredCard::readWholeLine(ItemReader& reader)
     begins_ = begins;
     ends_ = ends;
     count_ = kFieldCount;
+    end_ = ItemReader::ItemEnd::Separator;
     storedForm_ = true;
     reader.consume(length);
     return true;
@@ -82,6 +83,24 @@ QString StoredCard::text(Field field) const
 bool StoredCard::fieldEquals(Field field, QStringView text) const
 {
     return itemEquals(raw(field), text);
+}
+
+QByteArray StoredCard::completion() const
+{
+    using ItemEnd = ItemReader::ItemEnd;
+    if (count_ == kFieldCount && end_ == ItemEnd::Separator) return {};
+    QByteArray bytes;
+    int missing = kFieldCount - count_;
+    if (end_ == ItemEnd::OpenQuote) bytes += '"';
+    // After a comma or a line end the next item starts at once; anywhere else
+    // a comma must end the item that stands there first.
+    if (end_ == ItemEnd::Separator && missing > 0) {
+        bytes += "\"\"";
+        --missing;
+    }
+    for (; missing > 0; --missing) bytes += ",\"\"";
+    bytes += "\r\n";
+    return bytes;
 }
 
 void StoredCard::appendLineTo(QByteArray& out) const

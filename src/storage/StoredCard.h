@@ -4,6 +4,7 @@
 #pragma once
 
 #include "CardRecord.h"
+#include "ItemReader.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -13,8 +14,6 @@
 #include <array>
 
 namespace kestrix {
-
-class ItemReader;
 
 // One card as it stands in the card file: the raw bytes of its items. Fields
 // are decoded only when asked for, and a card that is only passed on (as in a
@@ -41,6 +40,14 @@ public:
     // Appends this card as one stored line, each item as it was read.
     void appendLineTo(QByteArray& out) const;
 
+    // What must follow this card, the last of a file, so that a card written
+    // after it is read as a card of its own: a file cut short (a power cut, a
+    // copy or a sync broken off) can end inside a quote or before the 14th
+    // item, and the reader would carry on into the new card. Closes the quote,
+    // adds empty items up to 14 and ends the line; the card reads as before.
+    // Empty when the card is whole and its line has ended.
+    QByteArray completion() const;
+
 private:
     bool readWholeLine(ItemReader& reader);
 
@@ -51,6 +58,7 @@ private:
     std::array<qsizetype, kFieldCount> begins_{};
     std::array<qsizetype, kFieldCount> ends_{};
     int count_ = 0;
+    ItemReader::ItemEnd end_ = ItemReader::ItemEnd::Separator;
     bool storedForm_ = false;
 };
 

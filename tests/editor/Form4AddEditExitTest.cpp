@@ -38,24 +38,27 @@ TEST_F(Form4AddEditExit, FirstAddEverShowsTwoAndClearsTheCard)
     EXPECT_EQ(counterFile(), QByteArray("\"3\"\r\n"));
 }
 
-TEST_F(Form4AddEditExit, NumberComesFromTheCounterOrElseTheLastCard)
+TEST_F(Form4AddEditExit, NumberComesFromTheCounterOrElseTheLargestStoredNumber)
 {
     folder.write(QStringLiteral("kestrec.rec"), "\"41\"\r\n");
     press(open().Command4);
     EXPECT_EQ(form->fieldText(Field::RecordNumber), QStringLiteral("42"));
     EXPECT_EQ(counterFile(), QByteArray("\"42\"\r\n"));
 
-    folder.write(QStringLiteral("kestrec.rec"), "");
-    storeCards(
-        {makeCard(QStringLiteral("Ann"), QStringLiteral("3")), makeCard(QStringLiteral("Bob"), QStringLiteral("9"))});
-    press(open().Command4);
-    EXPECT_EQ(form->fieldText(Field::RecordNumber), QStringLiteral("10"));
-
+    // With no number in the counter, no number a card holds is issued again,
+    // although an update moved card 7 before 4 and 3.
+    const auto addWithEmptyCounter = [&](const std::vector<CardRecord>& cards) {
+        folder.write(QStringLiteral("kestrec.rec"), "");
+        storeCards(cards);
+        press(open().Command4);
+        return form->fieldText(Field::RecordNumber);
+    };
+    EXPECT_EQ(addWithEmptyCounter({card("Ann", "3"), card("Bob", "9")}), QStringLiteral("10"));
+    EXPECT_EQ(addWithEmptyCounter({card("Cy", "7"), card("Ann", "4"), card("Bob", "3")}), QStringLiteral("8"));
+    EXPECT_EQ(addWithEmptyCounter({card("Bob", "1E400"), card("Ann", " 12abc"), card("Cy", "7")}),
+              QStringLiteral("13"));
     // A number typed by hand as letters counts as 0.
-    folder.write(QStringLiteral("kestrec.rec"), "");
-    module.RecordNumber = QStringLiteral("twelve");
-    press(form->Command4);
-    EXPECT_EQ(form->fieldText(Field::RecordNumber), QStringLiteral("1"));
+    EXPECT_EQ(addWithEmptyCounter({card("Ann", "twelve")}), QStringLiteral("1"));
 }
 
 TEST_F(Form4AddEditExit, NumberTooLargeToCountOnIsKeptAndWrittenBack)
@@ -108,6 +111,16 @@ TEST_F(Form4AddEditExit, TypingInTheMemoChangesOnlyWhatWasTyped)
     QTest::keyClick(memo, Qt::Key_Return);
     QTest::keyClicks(memo, QStringLiteral("W"));
     EXPECT_EQ(editor.fieldText(Field::MEMO), QStringLiteral("Z\nW"));
+
+    // Every line break typed is one, Shift or not; a no-break space or a line
+    // separator that comes as a character is kept as that character.
+    QTest::keyClick(memo, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClick(memo, Qt::Key_Enter, Qt::ShiftModifier | Qt::KeypadModifier);
+    for (const QString& typed :
+         {QStringLiteral("V"), QStringLiteral("\u00a0"), QStringLiteral("\u2028"), QStringLiteral("U")})
+        QTest::sendKeyEvent(QTest::Click, memo, Qt::Key_unknown, typed, Qt::NoModifier);
+    EXPECT_EQ(editor.fieldText(Field::MEMO), QStringLiteral("Z\nW\n\nV\u00a0\u2028U"));
+    EXPECT_TRUE(cardLine(editor.card()).contains("W\r\n\r\nV\xc2\xa0\xe2\x80\xa8U"));
 }
 
 TEST_F(Form4AddEditExit, AddWhileAnotherWindowHoldsTheLockIssuesNothing)

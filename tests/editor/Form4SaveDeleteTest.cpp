@@ -34,9 +34,10 @@ TEST_F(Form4SaveDelete, NewNumberIsAppendedAndLocked)
     EXPECT_EQ(module.RecordNumber, QStringLiteral("1"));
 }
 
-TEST_F(Form4SaveDelete, YesReplacesTheContactsCardsWithTheEditedOne)
+TEST_F(Form4SaveDelete, YesReplacesTheCardAskedAboutAndKeepsItsNamesakes)
 {
-    storeCards({card("Ann", "1"), card("Bob", "2"), card("Cy", "3"), card("Bob", "4")});
+    // The second Bob/2 is a duplicate left by answering No; it goes too.
+    storeCards({card("Ann", "1"), card("Bob", "2"), card("Cy", "3"), card("Bob", "4"), card("Bob", "2")});
     Form4& editor = open();
     showCard(card("Bob", "2"));
     editor.setFieldText(Field::PHONE, QStringLiteral("555-0100"));
@@ -48,10 +49,11 @@ TEST_F(Form4SaveDelete, YesReplacesTheContactsCardsWithTheEditedOne)
     EXPECT_EQ(platform.shown[0].buttons, MessageButtons::YesNo);
     EXPECT_FALSE(platform.shown[0].title.has_value());
     EXPECT_EQ(platform.shown[1].text, QStringLiteral("record saved"));
-    EXPECT_EQ(storedCards(), QStringList({"Ann/1", "Cy/3", "Bob/2"}));
+    EXPECT_EQ(storedCards(), QStringList({"Ann/1", "Cy/3", "Bob/4", "Bob/2"}));
     EXPECT_TRUE(cardFile().endsWith(cardLine(editor.card())));
-    EXPECT_EQ(folder.read(QStringLiteral("temp.dat")), cardLine(card("Ann", "1")) + cardLine(card("Cy", "3")));
-    EXPECT_EQ(module.RecordNumber, QStringLiteral("4"));
+    EXPECT_EQ(folder.read(QStringLiteral("temp.dat")),
+              cardLine(card("Ann", "1")) + cardLine(card("Cy", "3")) + cardLine(card("Bob", "4")));
+    EXPECT_EQ(module.RecordNumber, QStringLiteral("2"));
     EXPECT_TRUE(editor.isLocked());
 
     // A new contact name under a stored number keeps the old card.
@@ -59,7 +61,7 @@ TEST_F(Form4SaveDelete, YesReplacesTheContactsCardsWithTheEditedOne)
     editor.setFieldText(Field::RecordNumber, QStringLiteral("3"));
     platform.answers = {MessageAnswer::Yes};
     press(editor.Command1);
-    EXPECT_EQ(storedCards(), QStringList({"Ann/1", "Cy/3", "Bob/2", "Cyrus/3"}));
+    EXPECT_EQ(storedCards(), QStringList({"Ann/1", "Cy/3", "Bob/4", "Bob/2", "Cyrus/3"}));
 }
 
 TEST_F(Form4SaveDelete, NoToEveryMatchAppendsADuplicate)

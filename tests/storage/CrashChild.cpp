@@ -48,7 +48,7 @@ bool run(Module1& module, const char* operation)
     }
     if (!std::strcmp(operation, "replace")) {
         if (!scanFor(module, QStringLiteral("5000"))) return false;
-        return module.RewriteWithoutContactThenAppend(kContact, editedCard(QStringLiteral("5000"))).ok();
+        return module.ReplaceCard(editedCard(QStringLiteral("5000"))).ok();
     }
     if (!std::strcmp(operation, "delete")) return module.RewriteWithoutContact(kContact).ok();
     if (!std::strcmp(operation, "counter")) {
