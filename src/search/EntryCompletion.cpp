@@ -10,8 +10,12 @@
 
 #include <QAbstractProxyModel>
 #include <QCompleter>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QListView>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -42,7 +46,12 @@ EntryCompletion::EntryCompletion(EntryComboBox* combo, SearchListModel* entries)
     popup->setLayoutMode(QListView::Batched);
     popup->setBatchSize(5000);
     popup->setAccessibleName(QStringLiteral("Matching entries"));
+    // Where the toolkit would pass a click outside the popup on by itself,
+    // this class does it instead, so it happens once on every platform.
+    popup->setAttribute(Qt::WA_NoMouseReplay);
     completer_->setPopup(popup);
+    // After the completer's own filter, so this one sees the events first.
+    popup->installEventFilter(this);
 
     connect(combo->lineEdit(), &QLineEdit::textEdited, this, &EntryCompletion::update);
     connect(completer_, qOverload<const QModelIndex&>(&QCompleter::activated), this, &EntryCompletion::choose);
@@ -61,10 +70,62 @@ void EntryCompletion::update(const QString& text)
         hide();
         return;
     }
-    // Below the combo box, as wide as the longest entries; the completer
-    // keeps it on the screen.
+    // As wide as the longest entries; the completer keeps it on the screen.
     const int width = std::max(combo_->width(), entryListWidth(*entries_, *completer_->popup()));
     completer_->complete(QRect(0, 0, width, combo_->height()));
+    placeClearOfTheWindow();
+}
+
+void EntryCompletion::placeClearOfTheWindow()
+{
+    QWidget* popup = completer_->popup();
+    const QScreen* screen = combo_->screen();
+    if (!popup->isVisible() || !screen) return;
+    const QRect room = screen->availableGeometry();
+    const int boxTop = combo_->mapToGlobal(QPoint(0, 0)).y();
+    const int windowBottom = combo_->window()->frameGeometry().bottom() + 1;
+    const int roomAbove = boxTop - room.top();
+    const int roomBelow = room.bottom() + 1 - windowBottom;
+    QRect frame = popup->geometry();
+    const int height = frame.height();
+    if (height <= roomAbove || roomAbove >= roomBelow) {
+        frame.setHeight(std::min(height, roomAbove));
+        frame.moveBottom(boxTop - 1);
+    } else {
+        frame.setHeight(std::min(height, roomBelow));
+        frame.moveTop(windowBottom);
+    }
+    popup->setGeometry(frame);
+}
+
+bool EntryCompletion::eventFilter(QObject* watched, QEvent* event)
+{
+    QWidget* popup = completer_->popup();
+    if (watched == popup && event->type() == QEvent::MouseButtonPress) {
+        const auto* press = static_cast<QMouseEvent*>(event);
+        const QPointF global = press->globalPosition();
+        if (!popup->rect().contains(popup->mapFromGlobal(global).toPoint())) {
+            hide();
+            passClickOn(global, *press);
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// The popup closes at a click outside it and keeps the click for itself; a
+// click on the window's own controls is handed on as if the popup had not
+// been open: SELECT runs on the text as typed.
+void EntryCompletion::passClickOn(const QPointF& globalPosition, const QMouseEvent& press)
+{
+    QWidget* window = combo_->window();
+    QWindow* handle = window->windowHandle();
+    if (!handle || !window->rect().contains(window->mapFromGlobal(globalPosition).toPoint())) return;
+    const QPointF local = handle->mapFromGlobal(globalPosition);
+    // At once, not queued: the release may already be on its way.
+    QMouseEvent replay(QEvent::MouseButtonPress, local, local, globalPosition, press.button(), press.buttons(),
+                       press.modifiers(), press.pointingDevice());
+    QCoreApplication::sendEvent(handle, &replay);
 }
 
 void EntryCompletion::choose(const QModelIndex& index)

@@ -7,6 +7,8 @@
 
 class QCompleter;
 class QModelIndex;
+class QMouseEvent;
+class QPointF;
 
 namespace kestrix {
 
@@ -18,6 +20,11 @@ class SearchListModel;
 // entries that hold the typed text anywhere, ignoring letter case, in list
 // order. Choosing one there chooses it in the combo box; the typed text is
 // never changed otherwise, so a near miss stays a near miss.
+//
+// The popup opens above the box, or below the window where the screen has no
+// room above, so it never covers the window's own controls: a click meant for
+// SELECT must not pick an entry. A click on the window while the popup is open
+// closes the popup and then acts where it landed.
 class EntryCompletion : public QObject {
     Q_OBJECT
 
@@ -26,9 +33,14 @@ public:
 
     void hide();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void update(const QString& text);
     void choose(const QModelIndex& index);
+    void placeClearOfTheWindow();
+    void passClickOn(const QPointF& globalPosition, const QMouseEvent& press);
 
     EntryComboBox* combo_;
     SearchListModel* entries_;

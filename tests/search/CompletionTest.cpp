@@ -106,6 +106,48 @@ TEST_F(SearchCompletion, PickingPutsTheWholeEntryInShownFromItsStartAndSelectLoa
     EXPECT_TRUE(QTest::qWaitFor([&] { return search.isNull(); }));
 }
 
+// Cards 12 and 112 share a contact. Typing the entry of 12 by hand lists
+// both; SELECT, by mouse or by keys, must load 12 all the same, and the
+// popup must never lie over SELECT to catch the click.
+TEST_F(SearchCompletion, SelectWithThePopupOpenLoadsTheTypedEntry)
+{
+    CardRecord twelve = makeCard(QStringLiteral("Ann Lee"), QStringLiteral("12"));
+    twelve[indexOf(Field::CNAME)] = QStringLiteral("Twelve Ltd");
+    CardRecord hundredTwelve = makeCard(QStringLiteral("Ann Lee"), QStringLiteral("112"));
+    hundredTwelve[indexOf(Field::CNAME)] = QStringLiteral("Hundred Ltd");
+    store({hundredTwelve, twelve});
+    const auto pressSearch = [&] {
+        QApplication::setActiveWindow(&editor);
+        editor.Command5->click();
+        search = editor.findChild<Form14*>();
+        return search && QTest::qWaitFor([&] { return search->Combo1->hasFocus(); });
+    };
+    ASSERT_TRUE(pressSearch());
+    for (const char* way : {"mouse", "keys"}) {
+        SCOPED_TRACE(way);
+        editor.setFieldText(Field::CNAME, QString());
+        ASSERT_EQ(type("12  Ann Lee"), "112  Ann Lee|12  Ann Lee");
+        const QRect select(search->Command1->mapToGlobal(QPoint(0, 0)), search->Command1->size());
+        EXPECT_FALSE(popup()->geometry().intersects(select)) << "the popup covers SELECT";
+        if (way == std::string("mouse")) {
+            // Through the window, as the display delivers a click: while the
+            // popup is open, every click goes to it first.
+            const QPoint at = search->Command1->mapTo(search, search->Command1->rect().center());
+            QTest::mouseClick(search->windowHandle(), Qt::LeftButton, {}, at);
+        } else {
+            QTest::keyClick(popup(), Qt::Key_Tab);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return search->Command1->hasFocus(); }));
+            QTest::keyClick(search->Command1, Qt::Key_Return);
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return search.isNull(); })) << "SELECT did not load the card";
+        EXPECT_EQ(editor.fieldText(Field::CNAME).toStdString(), "Twelve Ltd");
+        EXPECT_EQ(editor.fieldText(Field::RecordNumber).toStdString(), "12");
+        if (way == std::string("mouse")) {
+            ASSERT_TRUE(pressSearch());
+        }
+    }
+}
+
 TEST_F(SearchCompletion, DropDownAndPopupAreWideEnoughForTheLongestEntry)
 {
     const QString longest = QStringLiteral("9  Maximiliane Wolkenstein-Trostburg von Hohenlohe");
