@@ -7,22 +7,29 @@ namespace kestrix {
 
 namespace {
 
-QString fileAndReason(const FileStatus& failure)
+QString tryAgainIfItMayPass(const FileStatus& failure)
 {
-    return QStringLiteral("File \"%1\": %2.").arg(failure.file(), failure.reason());
+    return failure.mayPass() ? QStringLiteral(" Try again in a moment.") : QString();
 }
 
 } // namespace
 
+QString fileAndReason(const FileStatus& failure)
+{
+    if (failure.concernsFolder()) return QStringLiteral("Folder \"%1\": %2.").arg(failure.file(), failure.reason());
+    return QStringLiteral("File \"%1\": %2.").arg(failure.file(), failure.reason());
+}
+
 QString cardNotSavedMessage(const FileStatus& failure)
 {
-    return QStringLiteral("The card was not saved.\n\n%1\n\nThe card is still in the window, so you can try again.")
-        .arg(fileAndReason(failure));
+    return QStringLiteral("The card was not saved.\n\n%1\n\nThe card is still in the window.%2")
+        .arg(fileAndReason(failure), tryAgainIfItMayPass(failure));
 }
 
 QString cardNotDeletedMessage(const FileStatus& failure)
 {
-    return QStringLiteral("The card was not deleted.\n\n%1").arg(fileAndReason(failure));
+    return QStringLiteral("The card was not deleted.\n\n%1%2")
+        .arg(fileAndReason(failure), failure.mayPass() ? QStringLiteral("\n\nTry again in a moment.") : QString());
 }
 
 QString doubleQuoteNotStoredMessage(const QString& fieldCaption)
@@ -32,18 +39,46 @@ QString doubleQuoteNotStoredMessage(const QString& fieldCaption)
         .arg(fieldCaption);
 }
 
-QString counterNotWrittenMessage(const FileStatus& failure, const QString& number)
+QString counterNotWrittenMessage(const FileStatus& failure, const QString& number, bool cardCanBeSaved)
 {
     return QStringLiteral("The record counter could not be updated.\n\n%1\n\nThe number %2 may be issued again "
-                          "by a later Add. This card can still be saved.")
-        .arg(fileAndReason(failure), number);
+                          "by a later Add.%3")
+        .arg(fileAndReason(failure), number,
+             cardCanBeSaved ? QStringLiteral(" This card can still be saved.") : QString());
 }
 
 QString numberNotIssuedMessage(const FileStatus& failure)
 {
-    return QStringLiteral("No new number was issued.\n\n%1\n\nThe card in the window is as it was; press Add again "
-                          "in a moment.")
-        .arg(fileAndReason(failure));
+    return QStringLiteral("No new number was issued.\n\n%1\n\nThe card in the window is as it was.%2")
+        .arg(fileAndReason(failure), tryAgainIfItMayPass(failure));
+}
+
+QString cardFileNotReadMessage(const FileStatus& failure, const QString& folder)
+{
+    if (failure.concernsFolder()) {
+        return QStringLiteral("The card file \"kest1.dat\" could not be created.\n\n%1").arg(fileAndReason(failure));
+    }
+    return QStringLiteral("The card file \"%1\" could not be read: %2.\n\nFolder: %3")
+        .arg(failure.file(), failure.reason(), folder);
+}
+
+QString noticeMessage(const Module1::Notice& notice)
+{
+    switch (notice.kind) {
+    case Module1::Notice::Kind::WithoutLock:
+        return QStringLiteral("The folder \"%1\" is on a file system that cannot lock files. Kestrix works there "
+                              "without its lock: if two Kestrix windows change these cards at the same moment, one "
+                              "may undo the other's change.\n\nKeep one window open on these cards at a time.")
+            .arg(notice.where);
+    case Module1::Notice::Kind::OtherNames:
+        return QStringLiteral("The card file \"%1\" has %2 other name(s) (hard links). Kestrix saves by putting a new "
+                              "file in place under \"%1\" alone, so the other names still hold the cards as they "
+                              "were before this change.\n\nTo keep the card file in two places, use a symbolic link "
+                              "instead.")
+            .arg(notice.where)
+            .arg(notice.count);
+    }
+    return {};
 }
 
 } // namespace kestrix

@@ -3,6 +3,7 @@
 
 #include "Form4.h"
 
+#include "EditorMessages.h"
 #include "LockedCardPalette.h"
 #include "MemoText.h"
 #include "platform/BusyCursor.h"
@@ -110,11 +111,15 @@ void Form4::Form_Load()
     Text(2)->setFocus();
 
     if (!status.ok()) {
-        platform_.showMessage(this,
-                              QStringLiteral("The card file \"%1\" could not be read: %2.\n\nFolder: %3")
-                                  .arg(status.file(), status.reason(), QDir(module_.directory()).absolutePath()),
+        platform_.showMessage(this, cardFileNotReadMessage(status, QDir(module_.directory()).absolutePath()),
                               MessageButtons::Ok);
     }
+}
+
+void Form4::tellNotices()
+{
+    for (const Module1::Notice& notice : module_.takeNotices())
+        platform_.showMessage(this, noticeMessage(notice), MessageButtons::Ok);
 }
 
 // A new palette, as when the desktop switches theme, brings new colours for

@@ -89,6 +89,8 @@ private:
     void clearDataFields();
     // Tells the user how storing the card went; a stored card is locked.
     void reportSave(const FileStatus& status);
+    // Tells what the storage noticed on the way, once a run each.
+    void tellNotices();
 
     Module1& module_;
     Platform& platform_;

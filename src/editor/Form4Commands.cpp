@@ -10,6 +10,8 @@
 #include "storage/Module1.h"
 #include "storage/RecordNumberRule.h"
 
+#include <cerrno>
+
 namespace kestrix {
 
 // Add: clears the card and issues the number after the last one issued.
@@ -47,7 +49,15 @@ void Form4::Command4_Click()
         platform_.showMessage(this, numberNotIssuedMessage(status), MessageButtons::Ok);
         return;
     }
-    if (!status.ok()) platform_.showMessage(this, counterNotWrittenMessage(status, number), MessageButtons::Ok);
+    if (!status.ok()) {
+        // Promised only where a Save could get through: a full, read-only or
+        // failing disk stops the card file as it stopped the counter.
+        const int why = status.error();
+        const bool wholeDisk = status.concernsFolder() || why == ENOSPC || why == EDQUOT || why == EROFS || why == EIO;
+        const bool cardCanBeSaved = !wholeDisk && module_.CheckCardFileReplaceable().ok();
+        platform_.showMessage(this, counterNotWrittenMessage(status, number, cardCanBeSaved), MessageButtons::Ok);
+    }
+    tellNotices();
     Text(1)->setFocus();
 }
 

@@ -23,6 +23,7 @@ void Form4::Command2_Click()
     }
     platform_.showMessage(this, QStringLiteral("record deleted"), MessageButtons::Ok);
     clearDataFields();
+    tellNotices();
 }
 
 } // namespace kestrix

@@ -53,6 +53,7 @@ void Form4::reportSave(const FileStatus& status)
     }
     platform_.showMessage(this, QStringLiteral("record saved"), MessageButtons::Ok);
     lockEditor();
+    tellNotices();
 }
 
 } // namespace kestrix

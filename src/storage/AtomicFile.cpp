@@ -7,11 +7,14 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kestrix {
 
@@ -49,32 +52,106 @@ AtomicFile::~AtomicFile()
     (void)posix::closeFile(fd_, name_);
 }
 
-FileStatus AtomicFile::open()
+FileStatus AtomicFile::checkTarget()
 {
     if (links_ == Links::Follow) {
-        status_ = posix::followLinks(directory_, name_, target_);
-        if (!status_.ok()) return status_;
+        if (FileStatus found = posix::followLinks(directory_, name_, target_); !found.ok()) return found;
     } else {
         target_ = {QFile::encodeName(directory_), posix::pathOf(directory_, name_)};
     }
     // Only a file the user may write is replaced; a folder, pipe, device or
     // socket in its place is refused, not swept away.
     struct stat info {};
-    if (sys::lstat(target_.path.constData(), &info) == 0) {
-        if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode))
-            return status_ = FileStatus::notAFile(name_, info.st_mode);
-        if (S_ISREG(info.st_mode) && sys::faccessat(AT_FDCWD, target_.path.constData(), W_OK, AT_EACCESS) != 0)
-            return status_ = FileStatus::fromErrno(name_, errno);
-    } else if (errno != ENOENT) {
-        return status_ = FileStatus::fromErrno(name_, errno);
+    if (sys::lstat(target_.path.constData(), &info) != 0) {
+        if (errno != ENOENT) return FileStatus::fromErrno(name_, errno);
+        return FileStatus::success();
     }
-    tempPath_ = target_.path + ".XXXXXX";
+    if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) return FileStatus::notAFile(name_, info.st_mode);
+    if (!S_ISREG(info.st_mode)) return FileStatus::success(); // a link replaced by a file of its own
+    replacesFile_ = true;
+    otherNames_ = info.st_nlink > 0 ? info.st_nlink - 1 : 0;
+    return mayReplace(info);
+}
+
+namespace {
+
+bool inGroup(gid_t group)
+{
+    if (::getegid() == group) return true;
+    const int count = ::getgroups(0, nullptr);
+    std::vector<gid_t> groups(static_cast<size_t>(std::max(count, 0)));
+    const int got = ::getgroups(count, groups.data());
+    return std::find(groups.begin(), groups.begin() + std::max(got, 0), group) != groups.begin() + std::max(got, 0);
+}
+
+QString groupName(gid_t group)
+{
+    if (const struct group* entry = ::getgrgid(group)) return QString::fromLocal8Bit(entry->gr_name);
+    return QString::number(group);
+}
+
+} // namespace
+
+// The new file takes the old one's place, so it must be one the old file's
+// other users can still work with: the same owner and group where this user
+// may give them, and no change at all where that would lock them out.
+FileStatus AtomicFile::mayReplace(const struct stat& info)
+{
+    const uid_t me = ::geteuid();
+    if (me == 0) {
+        // Root may write anything, but a file its owner made read-only stays so.
+        if (!(info.st_mode & S_IWUSR)) return FileStatus::fromErrno(name_, EACCES);
+        keptOwner_ = info.st_uid;
+        keptGroup_ = info.st_gid;
+        return FileStatus::success();
+    }
+    if (sys::faccessat(AT_FDCWD, target_.path.constData(), W_OK, AT_EACCESS) != 0)
+        return FileStatus::fromErrno(name_, errno);
+    if (info.st_uid != me) {
+        // In a folder with the sticky bit, only a file's owner may replace it:
+        // the new file would be this user's, and the owner locked out.
+        struct stat folder {};
+        if (sys::stat(target_.folder.constData(), &folder) != 0) return FileStatus::fromErrno(name_, errno);
+        if ((folder.st_mode & S_ISVTX) && folder.st_uid != me) {
+            return FileStatus::failure(
+                name_,
+                QStringLiteral("it belongs to another user, and in this folder (it has the sticky bit) a "
+                               "file you saved could no longer be changed by them"));
+        }
+    }
+    if (inGroup(info.st_gid)) {
+        keptGroup_ = info.st_gid;
+    } else if (((info.st_mode >> 3) & 07) & ~(info.st_mode & 07)) {
+        // The new file cannot have a group this user is not in; where that
+        // group may do more than everyone else, its members would lose it.
+        return FileStatus::failure(name_,
+                                   QStringLiteral("it belongs to the group %1, which you are not in, and saving "
+                                                  "it would take it from that group")
+                                       .arg(groupName(info.st_gid)));
+    }
+    return FileStatus::success();
+}
+
+FileStatus AtomicFile::open()
+{
+    status_ = checkTarget();
+    if (!status_.ok()) return status_;
+    tempPath_ = posix::copyTemplateFor(target_.path);
     fd_ = sys::mkostemp(tempPath_.data(), O_CLOEXEC);
     if (fd_ < 0) {
         tempPath_.clear();
-        status_ = posix::creationFailure(name_, errno);
+        status_ = posix::creationFailure(name_, target_.folder, errno);
         return status_;
     }
+    return FileStatus::success();
+}
+
+FileStatus AtomicFile::keepOwner()
+{
+    if (!replacesFile_) return posix::giveToFolderOwner(fd_, target_.folder, name_);
+    if (!keptOwner_ && !keptGroup_) return FileStatus::success();
+    if (sys::fchown(fd_, keptOwner_.value_or(static_cast<uid_t>(-1)), keptGroup_.value_or(static_cast<gid_t>(-1))) != 0)
+        return FileStatus::fromErrno(name_, errno);
     return FileStatus::success();
 }
 
@@ -102,7 +179,10 @@ FileStatus AtomicFile::commit()
         status_ = FileStatus::failure(name_, QStringLiteral("the file is not open for writing"));
     if (flush().ok()) {
         mode_t mode = 0;
-        if (const int error = modeFor(target_.path, mode); error != 0)
+        // The owner first: a change of owner clears the set-ID bits the mode may hold.
+        if (FileStatus owned = keepOwner(); !owned.ok())
+            status_ = owned;
+        else if (const int error = modeFor(target_.path, mode); error != 0)
             status_ = FileStatus::fromErrno(name_, error);
         else if (sys::fchmod(fd_, mode) != 0)
             status_ = FileStatus::fromErrno(name_, errno);

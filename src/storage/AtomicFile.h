@@ -10,6 +10,9 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <optional>
+#include <sys/stat.h>
+
 namespace kestrix {
 
 // Whether a file must survive a power cut once it is in place. The scratch
@@ -33,6 +36,9 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
+    // Whether this user may put a new file in the target's place, as open()
+    // checks it first; creates nothing.
+    FileStatus checkTarget();
     FileStatus open();
     // Buffered; the first failure sticks and is reported again by commit().
     FileStatus write(QByteArrayView data);
@@ -41,7 +47,13 @@ public:
     FileStatus close();
     bool committed() const { return committed_; }
 
+    // How many other names (hard links) the replaced file has: they keep the
+    // old content, since the new file takes only this name.
+    nlink_t otherNames() const { return otherNames_; }
+
 private:
+    FileStatus mayReplace(const struct stat& info);
+    FileStatus keepOwner();
     FileStatus flush();
     void discard();
 
@@ -55,6 +67,11 @@ private:
     QByteArray pending_;
     FileStatus status_ = FileStatus::success();
     bool committed_ = false;
+    // The replaced file's owner and group, for the new file to keep.
+    std::optional<uid_t> keptOwner_;
+    std::optional<gid_t> keptGroup_;
+    bool replacesFile_ = false;
+    nlink_t otherNames_ = 0;
 };
 
 } // namespace kestrix

@@ -6,49 +6,113 @@
 #include "PosixFile.h"
 #include "SystemCalls.h"
 
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace kestrix {
 
 namespace {
 
-// Hidden, as it is no file of the user's: the folder shows the three files
-// it always did.
-const QString kLockFile = QStringLiteral(".kest1.dat.lock");
+using Clock = std::chrono::steady_clock;
 
-// Errors that say no lock can be had here, rather than that something went
-// wrong: a folder that is gone or read-only, a lock file of another user's,
-// a file system without locks.
-bool noLockHere(int error)
+// What a folder is known by, whatever path led to it.
+struct Identity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    friend auto operator<=>(const Identity&, const Identity&) = default;
+};
+
+// A folder to lock: its descriptor (-1 where it may not be opened) and where
+// its stand-in lock file would lie.
+struct Folder {
+    Identity identity;
+    int fd = -1;
+    QByteArray lockFilePath;
+    QString lockFileName;
+};
+
+enum class Outcome { Locked, Busy, Unsupported, Failed };
+
+// Errors that say this file system holds no locks of this kind.
+bool locksUnsupported(int error)
 {
-    return error == ENOENT || error == EACCES || error == EPERM || error == EROFS || error == ENOLCK
-        || error == EOPNOTSUPP || error == EINVAL || error == EBADF;
+    return error == EBADF || error == EINVAL || error == ENOLCK || error == EOPNOTSUPP;
 }
 
-// Opens the lock file, creating it when missing; never through a link, and
-// never anything but a regular file. -1 with `error` set when it cannot be had.
-int openLockFile(const QString& directory, int& error)
+// Asked again and again rather than waited for: a blocking wait cannot give
+// up in time. Often, since whoever asks first when the lock comes free gets
+// it, and a long pause would let others go first over and over.
+Outcome lockWithin(int fd, Clock::time_point deadline, int& error)
 {
-    const QByteArray path = posix::pathOf(directory, kLockFile);
-    int fd = sys::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-    // Another user's lock file in a shared folder may be read-only to us;
-    // locking needs no write access on a local disk.
-    if (fd < 0 && errno == EACCES) fd = sys::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    for (;;) {
+        if (sys::flock(fd, LOCK_EX | LOCK_NB) == 0) return Outcome::Locked;
+        error = errno;
+        if (error == EINTR) continue;
+        if (error != EWOULDBLOCK) return locksUnsupported(error) ? Outcome::Unsupported : Outcome::Failed;
+        if (Clock::now() >= deadline) return Outcome::Busy;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// Who may change the cards may write their folder; the lock file grants them
+// the same, whatever umask its maker had.
+mode_t lockFileModeFor(const QByteArray& folder)
+{
+    struct stat info {};
+    if (sys::stat(folder.constData(), &info) != 0) return 0600;
+    mode_t mode = 0600;
+    if (info.st_mode & S_IWGRP) mode |= 0060;
+    if (info.st_mode & S_IWOTH) mode |= 0006;
+    return mode;
+}
+
+// Opens the stand-in lock file, creating it when missing; never through a
+// link, and never anything but a regular file. -1 with `status` set when it
+// cannot be had; -1 with success where no change can happen anyway.
+int openLockFile(const Folder& folder, FileStatus& status)
+{
+    const QByteArray& path = folder.lockFilePath;
+    const QByteArray parent = posix::folderOf(path);
+    int fd = sys::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        status = FileStatus::success();
+        if (sys::fchmod(fd, lockFileModeFor(parent)) != 0) status = FileStatus::fromErrno(folder.lockFileName, errno);
+        status.orFirstFailure(posix::giveToFolderOwner(fd, parent, folder.lockFileName));
+        if (status.ok()) return fd;
+        sys::close(fd);
+        return -1;
+    }
+    if (errno == EEXIST) fd = sys::open(path.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        // A link in the lock file's place (O_NOFOLLOW) is no lock file.
-        error = errno == ELOOP ? EINVAL : errno;
+        const int error = errno;
+        struct stat info {};
+        if (error == ELOOP || error == EISDIR || error == ENXIO) {
+            if (sys::lstat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
+                status = FileStatus::notAFile(folder.lockFileName, info.st_mode);
+                return -1;
+            }
+        }
+        // A folder that is gone, read-only or not ours to write holds no
+        // change to collide with: the change meets that trouble itself.
+        const bool noChangePossible = error == ENOENT || error == EROFS
+            || ((error == EACCES || error == EPERM) && sys::access(parent.constData(), W_OK) != 0);
+        status = noChangePossible ? FileStatus::success() : FileStatus::fromErrno(folder.lockFileName, error);
         return -1;
     }
     struct stat info {};
     if (sys::fstat(fd, &info) != 0)
-        error = errno;
+        status = FileStatus::fromErrno(folder.lockFileName, errno);
     else if (!S_ISREG(info.st_mode))
-        error = EINVAL;
+        status = FileStatus::notAFile(folder.lockFileName, info.st_mode);
     else
         return fd;
     sys::close(fd);
@@ -57,54 +121,89 @@ int openLockFile(const QString& directory, int& error)
 
 } // namespace
 
-ChangeLock ChangeLock::take(const QString& directory, std::chrono::milliseconds patience)
+ChangeLock ChangeLock::take(const std::vector<Place>& places, std::chrono::milliseconds patience)
 {
-    // Where no lock can be had (a folder that is gone or read-only, a file
-    // system without locks), the change goes on as a single window's always
-    // did, and meets the same trouble with its own file if there is any.
-    int error = 0;
-    const int fd = openLockFile(directory, error);
-    if (fd < 0) {
-        if (noLockHere(error)) return ChangeLock(FileStatus::success());
-        return ChangeLock(FileStatus::fromErrno(kLockFile, error));
-    }
+    ChangeLock lock(FileStatus::success());
+    std::vector<Folder> folders;
+    const auto fail = [&](FileStatus why) {
+        for (const Folder& folder : folders)
+            if (folder.fd >= 0) sys::close(folder.fd);
+        lock.release();
+        lock.status_ = std::move(why);
+        return std::move(lock);
+    };
 
-    const auto deadline = std::chrono::steady_clock::now() + patience;
-    // Asked again and again rather than waited for: a blocking wait cannot
-    // give up in time. Often, since whoever asks first when the lock comes
-    // free gets it, and a long pause would let others go first over and over.
-    constexpr auto pause = std::chrono::milliseconds(1);
-    for (;;) {
-        if (sys::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            ChangeLock lock(FileStatus::success());
-            lock.fd_ = fd;
-            return lock;
+    for (const Place& place : places) {
+        Folder folder{{}, -1, place.folder + '/' + QFile::encodeName(place.lockFileName), place.lockFileName};
+        folder.fd = sys::open(place.folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat info {};
+        const bool known = folder.fd >= 0 ? sys::fstat(folder.fd, &info) == 0
+                                          : errno == EACCES && sys::stat(place.folder.constData(), &info) == 0;
+        if (!known) {
+            const int error = errno;
+            if (folder.fd >= 0) sys::close(folder.fd);
+            // A folder that is gone holds nothing to change.
+            if (error == ENOENT) continue;
+            return fail(FileStatus::folderFailure(QDir(QFile::decodeName(place.folder)).absolutePath(), error));
         }
-        const int failed = errno;
-        if (failed == EINTR) continue;
-        if (failed != EWOULDBLOCK) {
-            sys::close(fd);
-            if (noLockHere(failed)) return ChangeLock(FileStatus::success());
-            return ChangeLock(FileStatus::fromErrno(kLockFile, failed));
+        folder.identity = {info.st_dev, info.st_ino};
+        const bool seen = std::any_of(folders.begin(), folders.end(),
+                                      [&](const Folder& other) { return other.identity == folder.identity; });
+        if (seen) {
+            if (folder.fd >= 0) sys::close(folder.fd);
+            continue;
         }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            sys::close(fd);
-            return ChangeLock(FileStatus::failure(QStringLiteral("kest1.dat"),
-                                                  QStringLiteral("another Kestrix is busy with these cards")));
-        }
-        std::this_thread::sleep_for(pause);
+        folders.push_back(folder);
     }
+    // The same order in every process, so two that need the same two folders
+    // never each hold one and wait for the other.
+    std::sort(folders.begin(), folders.end(), [](const Folder& a, const Folder& b) { return a.identity < b.identity; });
+
+    const Clock::time_point deadline = Clock::now() + patience;
+    for (Folder& folder : folders) {
+        int error = 0;
+        Outcome outcome = folder.fd >= 0 ? lockWithin(folder.fd, deadline, error) : Outcome::Unsupported;
+        if (outcome == Outcome::Unsupported) {
+            if (folder.fd >= 0) sys::close(folder.fd);
+            FileStatus opened = FileStatus::success();
+            folder.fd = openLockFile(folder, opened);
+            if (!opened.ok()) return fail(opened);
+            if (folder.fd < 0) continue;
+            outcome = lockWithin(folder.fd, deadline, error);
+            if (outcome == Outcome::Unsupported) {
+                lock.withoutLock_ = true;
+                sys::close(folder.fd);
+                folder.fd = -1;
+                continue;
+            }
+        }
+        if (outcome == Outcome::Busy) {
+            return fail(FileStatus::busy(QStringLiteral("kest1.dat"),
+                                         QStringLiteral("another Kestrix is busy with these cards")));
+        }
+        if (outcome == Outcome::Failed) return fail(FileStatus::fromErrno(folder.lockFileName, error));
+        lock.fds_.push_back(folder.fd);
+        folder.fd = -1;
+    }
+    return lock;
 }
 
-ChangeLock::ChangeLock(ChangeLock&& other) noexcept : fd_(other.fd_), status_(other.status_)
+ChangeLock::ChangeLock(ChangeLock&& other) noexcept
+    : fds_(std::move(other.fds_)), status_(other.status_), withoutLock_(other.withoutLock_)
 {
-    other.fd_ = -1;
+    other.fds_.clear();
 }
 
-// Closing the only descriptor of the lock file lets go of the lock.
+// Closing the only descriptor of a lock lets go of it.
+void ChangeLock::release()
+{
+    for (int fd : fds_) sys::close(fd);
+    fds_.clear();
+}
+
 ChangeLock::~ChangeLock()
 {
-    if (fd_ >= 0) sys::close(fd_);
+    release();
 }
 
 } // namespace kestrix

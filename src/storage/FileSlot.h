@@ -48,6 +48,9 @@ public:
     // the slot open for appending starts with; nothing when there was none.
     const std::optional<posix::FileVersion>& version() const { return version_; }
 
+    // How many other names the file being replaced has (see AtomicFile).
+    nlink_t otherNamesOfTarget() const { return writer_ ? writer_->otherNames() : 0; }
+
     // Writing to a slot with no file open for writing writes nothing.
     FileStatus write(QByteArrayView bytes);
     FileStatus commitNow();

@@ -24,12 +24,25 @@ public:
     // A failure for something other than a regular file in the file's place;
     // `mode` is its st_mode, and the reason says what it is.
     static FileStatus notAFile(const QString& file, mode_t mode);
+    // A failure that lies with a folder, not a file in it: it may not be
+    // written, or it is on a read-only disk. `folder` is the folder's path.
+    static FileStatus folderFailure(const QString& folder, int error);
+    // Another process holds what this one needs: it will pass.
+    static FileStatus busy(const QString& file, const QString& reason);
 
     bool ok() const { return kind_ == Kind::Ok; }
     bool isMissing() const { return kind_ == Kind::Missing; }
     Kind kind() const { return kind_; }
+    // The file, or for a folder failure the folder.
     const QString& file() const { return file_; }
     const QString& reason() const { return reason_; }
+    bool concernsFolder() const { return folder_; }
+    // The errno value behind the failure, or 0.
+    int error() const { return error_; }
+    // Whether trying again in a moment may succeed: a busy lock, an
+    // interrupted or temporarily refused call. Anything else stays until
+    // someone mends it.
+    bool mayPass() const { return mayPass_; }
 
     // "kest1.dat: No space left on device"
     QString describe() const;
@@ -49,6 +62,9 @@ private:
     Kind kind_;
     QString file_;
     QString reason_;
+    int error_ = 0;
+    bool folder_ = false;
+    bool mayPass_ = false;
 };
 
 } // namespace kestrix

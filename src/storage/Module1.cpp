@@ -7,9 +7,15 @@
 #include "CardLine.h"
 #include "PosixFile.h"
 #include "RecordNumberRule.h"
+#include "SystemCalls.h"
 #include "TextEncoding.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <algorithm>
+#include <fcntl.h>
+#include <utility>
 
 namespace kestrix {
 
@@ -82,12 +88,50 @@ Module1::ChangeGuard::~ChangeGuard()
 Module1::ChangeGuard Module1::lockForChange()
 {
     if (changeDepth_ == 0) {
-        ChangeLock lock = ChangeLock::take(directory_, lockPatience);
+        // The folders the card and counter files really lie in: every window
+        // that changes them locks the same ones, wherever it was started.
+        std::vector<ChangeLock::Place> places;
+        std::vector<std::pair<posix::FileLocation, QString>> files;
+        for (const QString& name : {kCardFile, kCounterFile}) {
+            posix::FileLocation location;
+            if (FileStatus found = posix::followLinks(directory_, name, location); !found.ok())
+                return ChangeGuard(nullptr, found);
+            const QByteArray baseName = posix::baseNameOf(location.path);
+            places.push_back(
+                {location.folder, QLatin1Char('.') + QFile::decodeName(baseName) + QStringLiteral(".lock")});
+            files.emplace_back(location, name);
+        }
+        ChangeLock lock = ChangeLock::take(places, lockPatience);
         if (!lock.status().ok()) return ChangeGuard(nullptr, lock.status());
+        if (lock.withoutLock() && !told_.count(Notice::Kind::WithoutLock)) {
+            told_.insert(Notice::Kind::WithoutLock);
+            notices_.push_back({Notice::Kind::WithoutLock, QDir(directory_).absolutePath(), 0});
+        }
+        // Copies that changes killed before their end left behind; with the
+        // lock held, none of them is a live change's.
+        FileStatus cleaned = FileStatus::success();
+        for (const auto& [location, name] : files)
+            cleaned.orFirstFailure(
+                posix::removeLeftoverCopies(location.folder, posix::baseNameOf(location.path), name));
+        cleaned.orFirstFailure(
+            posix::removeLeftoverCopies(QFile::encodeName(directory_), QFile::encodeName(kScratchFile), kScratchFile));
+        if (!cleaned.ok()) return ChangeGuard(nullptr, cleaned);
         lock_.emplace(std::move(lock));
     }
     ++changeDepth_;
     return ChangeGuard(this, FileStatus::success());
+}
+
+std::vector<Module1::Notice> Module1::takeNotices()
+{
+    return std::exchange(notices_, {});
+}
+
+void Module1::noteOtherNames(nlink_t otherNames)
+{
+    if (otherNames == 0 || told_.count(Notice::Kind::OtherNames)) return;
+    told_.insert(Notice::Kind::OtherNames);
+    notices_.push_back({Notice::Kind::OtherNames, kCardFile, static_cast<qint64>(otherNames)});
 }
 
 void Module1::endChange()
@@ -126,7 +170,10 @@ FileStatus Module1::appendLines(QByteArrayView lines)
         slot1_.closeDiscarding();
         return status;
     }
-    return CloseAllFiles();
+    const nlink_t otherNames = slot1_.otherNamesOfTarget();
+    status = CloseAllFiles();
+    if (status.ok()) noteOtherNames(otherNames);
+    return status;
 }
 
 // What completes the last card of the file slot 1 is appending to: known from
@@ -156,6 +203,17 @@ FileStatus Module1::completionOfCopiedCards(QByteArray& completion)
         status = FileStatus::failure(kCardFile, QStringLiteral("another program changed it while the card was saved"));
     }
     return status.orFirstFailure(posix::closeFile(fd, kCardFile));
+}
+
+FileStatus Module1::CheckCardFileReplaceable()
+{
+    AtomicFile replacement(directory_, kCardFile, Durability::Durable, Links::Follow);
+    if (FileStatus target = replacement.checkTarget(); !target.ok()) return target;
+    posix::FileLocation location;
+    if (FileStatus found = posix::followLinks(directory_, kCardFile, location); !found.ok()) return found;
+    if (sys::faccessat(AT_FDCWD, location.folder.constData(), W_OK | X_OK, AT_EACCESS) != 0)
+        return posix::creationFailure(kCardFile, location.folder, errno);
+    return FileStatus::success();
 }
 
 FileStatus Module1::RewriteWithoutContact(const QString& contact)
@@ -214,7 +272,9 @@ FileStatus Module1::rewrite(const CardTest& drop, QByteArrayView appendedLine)
     status = CloseAllFiles();
     if (status.ok() && !appendedLine.isEmpty()) status = replacement.write(appendedLine);
     if (!status.ok()) return status;
-    return replacement.close();
+    status = replacement.close();
+    if (status.ok()) noteOtherNames(replacement.otherNames());
+    return status;
 }
 
 FileStatus Module1::ReadCounter(bool* heldANumber)

@@ -15,6 +15,8 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <set>
+#include <vector>
 
 namespace kestrix {
 
@@ -83,6 +85,11 @@ public:
     // the file stays open in slot 2.
     FileStatus WriteCounter(const QString& number);
 
+    // Whether a change could put a new card file in place now, as far as
+    // permissions and what stands there tell: the checks a change makes
+    // first, without writing anything.
+    FileStatus CheckCardFileReplaceable();
+
     // Success, or the read error that cut the last scan of slot 1 short.
     FileStatus cardReadStatus();
 
@@ -123,6 +130,19 @@ public:
     // How long a change waits for another process to finish its own.
     std::chrono::milliseconds lockPatience = std::chrono::seconds(5);
 
+    // What the user should hear once in a run, beside how a change went: the
+    // change went on without a lock, as the file system holds none (`where`
+    // is the folder), or the card file has other names (hard links, `count`
+    // of them) that keep the cards as they were before.
+    struct Notice {
+        enum class Kind { WithoutLock, OtherNames };
+        Kind kind;
+        QString where;
+        qint64 count = 0;
+    };
+    // The notices gathered since the last call; each kind comes once a run.
+    std::vector<Notice> takeNotices();
+
     const QString& directory() const { return directory_; }
     const FileSlot& slot1() const { return slot1_; }
     const FileSlot& slot2() const { return slot2_; }
@@ -133,6 +153,7 @@ private:
     FileStatus appendLines(QByteArrayView lines);
     FileStatus completionOfCopiedCards(QByteArray& completion);
     void endChange();
+    void noteOtherNames(nlink_t otherNames);
 
     // How the card file ended when a scan last read it to its end: which
     // version of the file it was, and what completes its last card. Saves
@@ -147,6 +168,8 @@ private:
     FileSlot slot1_;
     FileSlot slot2_;
     std::optional<ChangeLock> lock_;
+    std::vector<Notice> notices_;
+    std::set<Notice::Kind> told_;
     int changeDepth_ = 0;
 };
 

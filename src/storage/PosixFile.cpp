@@ -4,6 +4,7 @@
 #include "PosixFile.h"
 #include "SystemCalls.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -52,7 +53,7 @@ FileStatus openRegularFile(const QString& directory, const QString& name, int fl
         // what stands there says more than why the open failed.
         if (error != ENOENT && sys::stat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode))
             return FileStatus::notAFile(name, info.st_mode);
-        if (flags & O_CREAT) return creationFailure(name, error);
+        if (flags & O_CREAT) return creationFailure(name, folderOf(path), error);
         if (error == ENOENT) return FileStatus::missing(name);
         return FileStatus::fromErrno(name, error);
     }
@@ -81,13 +82,13 @@ FileStatus openForReading(const QString& directory, const QString& name, int& fd
     return openRegularFile(directory, name, O_RDONLY, fd, version);
 }
 
-FileStatus creationFailure(const QString& name, int error)
+FileStatus creationFailure(const QString& name, const QByteArray& folder, int error)
 {
     if (error == ENOENT) return FileStatus::failure(name, QStringLiteral("its folder no longer exists"));
+    if (error == EACCES || error == EPERM || error == EROFS)
+        return FileStatus::folderFailure(QDir(QFile::decodeName(folder)).absolutePath(), error);
     return FileStatus::fromErrno(name, error);
 }
-
-namespace {
 
 QByteArray folderOf(const QByteArray& path)
 {
@@ -97,10 +98,65 @@ QByteArray folderOf(const QByteArray& path)
     return path.left(slash);
 }
 
+QByteArray baseNameOf(const QByteArray& path)
+{
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
+namespace {
+
 // The same limit the kernel puts on a path's links.
 constexpr int kMaxLinkHops = 40;
 
+const QByteArray kCopyMark = QByteArrayLiteral(".kestrix-");
+constexpr qsizetype kCopyRandomLength = 6; // what mkostemp puts for XXXXXX
+
+bool isCopyOf(const char* entry, const QByteArray& baseName)
+{
+    const QByteArrayView name(entry);
+    const qsizetype prefix = 1 + baseName.size() + kCopyMark.size();
+    if (name.size() != prefix + kCopyRandomLength || name[0] != '.') return false;
+    if (name.sliced(1, baseName.size()) != baseName || name.sliced(1 + baseName.size(), kCopyMark.size()) != kCopyMark)
+        return false;
+    for (const char c : name.sliced(prefix))
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+    return true;
+}
+
 } // namespace
+
+QByteArray copyTemplateFor(const QByteArray& path)
+{
+    return folderOf(path) + "/." + baseNameOf(path) + kCopyMark + "XXXXXX";
+}
+
+FileStatus removeLeftoverCopies(const QByteArray& folder, const QByteArray& baseName, const QString& fileName)
+{
+    DIR* entries = sys::opendir(folder.constData());
+    if (!entries) {
+        // Where the folder cannot be read or is gone, no copy was made either.
+        if (errno == ENOENT || errno == EACCES || errno == ENOTDIR) return FileStatus::success();
+        return FileStatus::folderFailure(QFile::decodeName(folder), errno);
+    }
+    FileStatus status = FileStatus::success();
+    for (;;) {
+        errno = 0;
+        const dirent* entry = sys::readdir(entries);
+        if (!entry) {
+            if (errno != 0) status = FileStatus::folderFailure(QFile::decodeName(folder), errno);
+            break;
+        }
+        if (!isCopyOf(entry->d_name, baseName)) continue;
+        const QByteArray path = folder + '/' + entry->d_name;
+        // Another user's copy in a shared folder is theirs to remove.
+        if (sys::unlink(path.constData()) != 0 && errno != ENOENT && errno != EACCES && errno != EPERM) {
+            status = FileStatus::fromErrno(fileName, errno);
+            break;
+        }
+    }
+    sys::closedir(entries);
+    return status;
+}
 
 FileStatus followLinks(const QString& directory, const QString& name, FileLocation& location)
 {
@@ -126,9 +182,20 @@ FileStatus createEmpty(const QString& directory, const QString& name)
     FileLocation location;
     if (FileStatus found = followLinks(directory, name, location); !found.ok()) return found;
     int fd = sys::open(location.path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return creationFailure(name, errno);
-    FileStatus status = closeFile(fd, name);
+    if (fd < 0) return creationFailure(name, location.folder, errno);
+    FileStatus status = giveToFolderOwner(fd, location.folder, name);
+    status.orFirstFailure(closeFile(fd, name));
     return status.orFirstFailure(syncFolder(location.folder, name));
+}
+
+FileStatus giveToFolderOwner(int fd, const QByteArray& folder, const QString& fileName)
+{
+    if (::geteuid() != 0) return FileStatus::success();
+    struct stat info {};
+    if (sys::stat(folder.constData(), &info) != 0) return FileStatus::fromErrno(fileName, errno);
+    if (info.st_uid == 0) return FileStatus::success();
+    if (sys::fchown(fd, info.st_uid, info.st_gid) != 0) return FileStatus::fromErrno(fileName, errno);
+    return FileStatus::success();
 }
 
 FileStatus syncDirectory(const QString& directory, const QString& fileName)

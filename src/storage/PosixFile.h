@@ -44,9 +44,10 @@ FileStatus openRegularFile(const QString& directory, const QString& name, int fl
 // exist gives a Missing status; a folder or device in its place is a failure.
 FileStatus openForReading(const QString& directory, const QString& name, int& fd, FileVersion* version = nullptr);
 
-// Why `name` could not be created: like fromErrno, but a missing folder is
-// named as such rather than as a missing file.
-FileStatus creationFailure(const QString& name, int error);
+// Why `name` could not be created in `folder`: like fromErrno, but a missing
+// folder is named as such rather than as a missing file, and a folder that
+// may not be written (or lies on a read-only disk) is named as the folder.
+FileStatus creationFailure(const QString& name, const QByteArray& folder, int error);
 
 // Where a file's content really lives: its folder and its path.
 struct FileLocation {
@@ -60,9 +61,29 @@ struct FileLocation {
 // link's target keeps the link a link.
 FileStatus followLinks(const QString& directory, const QString& name, FileLocation& location);
 
+// The folder part and the name part of a path.
+QByteArray folderOf(const QByteArray& path);
+QByteArray baseNameOf(const QByteArray& path);
+
+// The name pattern of the copies a change builds beside a file before it
+// renames one over the file: hidden, and used by nothing but Kestrix, so the
+// copies a killed change left behind can be told apart and removed.
+// A template for mkostemp (it ends in XXXXXX).
+QByteArray copyTemplateFor(const QByteArray& path);
+
+// Removes from `folder` the copies of `baseName` that changes killed before
+// their rename left behind (see copyTemplateFor), and nothing else. Only call
+// it while holding the change lock, so no live change's copy is taken. A copy
+// that belongs to someone else and may not be removed is left.
+FileStatus removeLeftoverCopies(const QByteArray& folder, const QByteArray& baseName, const QString& fileName);
+
 // Creates `name` empty, never truncating a file that appeared meanwhile, and
 // makes its directory entry durable. A dangling link gets its target created.
 FileStatus createEmpty(const QString& directory, const QString& name);
+
+// A file root creates in somebody's folder goes to that folder's owner, who
+// would otherwise be locked out of their own cards. Nothing for anyone else.
+FileStatus giveToFolderOwner(int fd, const QByteArray& folder, const QString& fileName);
 
 // Makes renames and creations in `folder` survive a power cut.
 FileStatus syncFolder(const QByteArray& folder, const QString& fileName);

@@ -67,6 +67,10 @@ int fchmod(int fd, mode_t mode)
 {
     return ::fchmod(fd, mode);
 }
+int fchown(int fd, uid_t owner, gid_t group)
+{
+    return ::fchown(fd, owner, group);
+}
 int fcntl(int fd, int command, int argument)
 {
     return ::fcntl(fd, command, argument);
@@ -86,6 +90,18 @@ ssize_t readlink(const char* path, char* buffer, size_t size)
 int flock(int fd, int operation)
 {
     return ::flock(fd, operation);
+}
+DIR* opendir(const char* path)
+{
+    return ::opendir(path);
+}
+struct dirent* readdir(DIR* folder)
+{
+    return ::readdir(folder);
+}
+int closedir(DIR* folder)
+{
+    return ::closedir(folder);
 }
 
 } // namespace kestrix::sys

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -26,10 +27,14 @@ int lstat(const char* path, struct stat* info);
 int access(const char* path, int mode);
 int faccessat(int dirFd, const char* path, int mode, int flags);
 int fchmod(int fd, mode_t mode);
+int fchown(int fd, uid_t owner, gid_t group);
 int fcntl(int fd, int command, int argument = 0);
 int rename(const char* from, const char* to);
 int unlink(const char* path);
 ssize_t readlink(const char* path, char* buffer, size_t size);
 int flock(int fd, int operation);
+DIR* opendir(const char* path);
+struct dirent* readdir(DIR* folder);
+int closedir(DIR* folder);
 
 } // namespace kestrix::sys

@@ -2,14 +2,17 @@
 // Copyright (C) 2026 The Kestrix developers
 
 // Several Kestrix windows, each in a process of its own, store, update and
-// delete cards and issue numbers in one folder at the same time. Afterwards
-// the card file holds exactly the cards the windows were told were stored,
-// each once, and no number was issued twice.
+// delete cards and issue numbers on one card file at the same time: half of
+// them in its folder, half in a second folder whose card and counter files
+// are links to the first one's, as a menu entry and a terminal can start
+// them. Afterwards the card file holds exactly the cards the windows were
+// told were stored, each once, and no number was issued twice.
 #include "storage/CardLine.h"
 #include "support/CardFiles.h"
 #include "support/TempFolder.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -49,13 +52,17 @@ TEST(ConcurrentWindows, FourWindowsAtOnceLoseNoCardAndIssueNoNumberTwice)
     for (int i = 1; i <= kCardsBefore; ++i)
         before += cardLine(makeCard(QStringLiteral("Kept %1").arg(i), QString::number(i)));
     folder.write(QStringLiteral("kest1.dat"), before);
+    folder.makeFolder(QStringLiteral("linked"));
+    for (const QString name : {"kest1.dat", "kestrec.rec"})
+        ASSERT_TRUE(QFile::link(QStringLiteral("../") + name, folder.pathOf(QStringLiteral("linked/") + name)));
 
     std::vector<std::unique_ptr<QProcess>> windows;
     for (int id = 1; id <= kWindows; ++id) {
         auto window = std::make_unique<QProcess>();
         window->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        const QString where = id % 2 ? folder.path() : folder.pathOf(QStringLiteral("linked"));
         window->start(childProgram(),
-                      {folder.path(), QString::number(seed), QString::number(id), QString::number(kOperationsEach)});
+                      {where, QString::number(seed), QString::number(id), QString::number(kOperationsEach)});
         windows.push_back(std::move(window));
     }
 
@@ -98,9 +105,10 @@ TEST(ConcurrentWindows, FourWindowsAtOnceLoseNoCardAndIssueNoNumberTwice)
     int issuedTwice = 0;
     for (const auto& [number, count] : issued) issuedTwice += count - 1;
 
-    std::cout << operations << " operations in " << kWindows << " windows (" << failed << " refused), " << cardsChecked
-              << " cards checked: " << lost << " lost, " << extra << " extra; " << issued.size() << " numbers issued, "
-              << issuedTwice << " twice; " << unaskedUpdates
+    std::cout << operations << " operations in " << kWindows
+              << " windows, half of them through links from a second folder (" << failed << " refused), "
+              << cardsChecked << " cards checked: " << lost << " lost, " << extra << " extra; " << issued.size()
+              << " numbers issued, " << issuedTwice << " twice; " << unaskedUpdates
               << " updates found no card to ask about; longest wait for the lock " << longestWait / 1000 << " ms"
               << std::endl;
     EXPECT_GE(operations, 2000);

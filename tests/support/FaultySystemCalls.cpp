@@ -82,9 +82,10 @@ bool recorded(int fd)
 
 const char* nameOf(Call call)
 {
-    static const char* const names[] = {"open",  "mkostemp", "close",  "read",     "pread",  "write",     "ftruncate",
-                                        "fsync", "fstat",    "stat",   "lstat",    "access", "faccessat", "fchmod",
-                                        "fcntl", "rename",   "unlink", "readlink", "flock"};
+    static const char* const names[] = {"open",      "mkostemp", "close",   "read",    "pread",   "write",
+                                        "ftruncate", "fsync",    "fstat",   "stat",    "lstat",   "access",
+                                        "faccessat", "fchmod",   "fchown",  "fcntl",   "rename",  "unlink",
+                                        "readlink",  "flock",    "opendir", "readdir", "closedir"};
     return names[static_cast<int>(call)];
 }
 
@@ -245,6 +246,12 @@ int fchmod(int fd, mode_t mode)
     return ::fchmod(fd, mode);
 }
 
+int fchown(int fd, uid_t owner, gid_t group)
+{
+    if (!allowed(Call::Fchown)) return -1;
+    return ::fchown(fd, owner, group);
+}
+
 int fcntl(int fd, int command, int argument)
 {
     if (!allowed(Call::Fcntl)) return -1;
@@ -281,6 +288,30 @@ int flock(int fd, int operation)
 {
     if (!allowed(Call::Flock)) return -1;
     return ::flock(fd, operation);
+}
+
+DIR* opendir(const char* path)
+{
+    if (!allowed(Call::Opendir)) return nullptr;
+    return ::opendir(path);
+}
+
+struct dirent* readdir(DIR* folder)
+{
+    if (!allowed(Call::Readdir)) return nullptr;
+    return ::readdir(folder);
+}
+
+int closedir(DIR* folder)
+{
+    if (!allowed(Call::Closedir)) {
+        // A failed close still frees the folder, as the system's does.
+        const int error = errno;
+        ::closedir(folder);
+        errno = error;
+        return -1;
+    }
+    return ::closedir(folder);
 }
 
 } // namespace kestrix::sys

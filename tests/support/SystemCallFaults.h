@@ -28,11 +28,15 @@ enum class Call {
     Access,
     Faccessat,
     Fchmod,
+    Fchown,
     Fcntl,
     Rename,
     Unlink,
     Readlink,
-    Flock
+    Flock,
+    Opendir,
+    Readdir,
+    Closedir
 };
 
 const char* nameOf(Call call);
