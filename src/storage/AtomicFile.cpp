@@ -50,6 +50,7 @@ AtomicFile::~AtomicFile()
 {
     if (!committed_) discard();
     (void)posix::closeFile(fd_, name_);
+    (void)posix::closeFile(folderFd_, name_);
 }
 
 FileStatus AtomicFile::checkTarget()
@@ -135,6 +136,8 @@ FileStatus AtomicFile::mayReplace(const struct stat& info)
 FileStatus AtomicFile::open()
 {
     status_ = checkTarget();
+    if (status_.ok() && durability_ == Durability::Durable)
+        status_ = posix::openFolder(target_.folder, name_, folderFd_);
     if (!status_.ok()) return status_;
     tempPath_ = posix::copyTemplateFor(target_.path);
     fd_ = sys::mkostemp(tempPath_.data(), O_CLOEXEC);
@@ -192,7 +195,8 @@ FileStatus AtomicFile::commit()
             status_ = FileStatus::fromErrno(name_, errno);
         else {
             committed_ = true;
-            if (durability_ == Durability::Durable) status_ = posix::syncFolder(target_.folder, name_);
+            if (durability_ == Durability::Durable) status_ = posix::syncOpenFolder(folderFd_, name_);
+            (void)posix::closeFile(folderFd_, name_);
         }
     }
     if (!committed_) discard();
@@ -210,6 +214,7 @@ void AtomicFile::discard()
     if (!tempPath_.isEmpty()) sys::unlink(tempPath_.constData());
     tempPath_.clear();
     (void)posix::closeFile(fd_, name_);
+    (void)posix::closeFile(folderFd_, name_);
 }
 
 } // namespace kestrix

@@ -64,6 +64,7 @@ private:
     posix::FileLocation target_;
     QByteArray tempPath_;
     int fd_ = -1;
+    int folderFd_ = -1; // the target's folder, synced after the rename
     QByteArray pending_;
     FileStatus status_ = FileStatus::success();
     bool committed_ = false;

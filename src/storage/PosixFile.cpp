@@ -181,11 +181,30 @@ FileStatus createEmpty(const QString& directory, const QString& name)
 {
     FileLocation location;
     if (FileStatus found = followLinks(directory, name, location); !found.ok()) return found;
+    int folder = -1;
+    if (FileStatus opened = openFolder(location.folder, name, folder); !opened.ok()) return opened;
     int fd = sys::open(location.path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return creationFailure(name, location.folder, errno);
-    FileStatus status = giveToFolderOwner(fd, location.folder, name);
+    FileStatus status =
+        fd < 0 ? creationFailure(name, location.folder, errno) : giveToFolderOwner(fd, location.folder, name);
     status.orFirstFailure(closeFile(fd, name));
-    return status.orFirstFailure(syncFolder(location.folder, name));
+    if (status.ok()) status = syncOpenFolder(folder, name);
+    (void)closeFile(folder, name);
+    return status;
+}
+
+FileStatus openFolder(const QByteArray& folder, const QString& fileName, int& fd)
+{
+    fd = sys::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) return FileStatus::success();
+    if (errno == ENOENT) return FileStatus::failure(fileName, QStringLiteral("its folder no longer exists"));
+    if (errno == EACCES) return FileStatus::folderFailure(QDir(QFile::decodeName(folder)).absolutePath(), errno);
+    return FileStatus::fromErrno(fileName, errno);
+}
+
+FileStatus syncOpenFolder(int fd, const QString& fileName)
+{
+    if (sys::fsync(fd) != 0 && errno != EINVAL) return FileStatus::fromErrno(fileName, errno);
+    return FileStatus::success();
 }
 
 FileStatus giveToFolderOwner(int fd, const QByteArray& folder, const QString& fileName)
@@ -196,21 +215,6 @@ FileStatus giveToFolderOwner(int fd, const QByteArray& folder, const QString& fi
     if (info.st_uid == 0) return FileStatus::success();
     if (sys::fchown(fd, info.st_uid, info.st_gid) != 0) return FileStatus::fromErrno(fileName, errno);
     return FileStatus::success();
-}
-
-FileStatus syncDirectory(const QString& directory, const QString& fileName)
-{
-    return syncFolder(QFile::encodeName(directory), fileName);
-}
-
-FileStatus syncFolder(const QByteArray& folder, const QString& fileName)
-{
-    int fd = sys::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return FileStatus::fromErrno(fileName, errno);
-    FileStatus status = FileStatus::success();
-    if (sys::fsync(fd) != 0 && errno != EINVAL) status = FileStatus::fromErrno(fileName, errno);
-    sys::close(fd);
-    return status;
 }
 
 FileStatus closeFile(int& fd, const QString& fileName)

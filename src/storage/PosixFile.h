@@ -85,9 +85,12 @@ FileStatus createEmpty(const QString& directory, const QString& name);
 // would otherwise be locked out of their own cards. Nothing for anyone else.
 FileStatus giveToFolderOwner(int fd, const QByteArray& folder, const QString& fileName);
 
-// Makes renames and creations in `folder` survive a power cut.
-FileStatus syncFolder(const QByteArray& folder, const QString& fileName);
-FileStatus syncDirectory(const QString& directory, const QString& fileName);
+// Opens `folder` so renames and creations in it can be made to survive a
+// power cut (syncOpenFolder). Opened before the change: a folder that may not
+// be read cannot be synced, and a change that could not be made safe must
+// not begin. Failures name the file the change is for, or the folder.
+FileStatus openFolder(const QByteArray& folder, const QString& fileName, int& fd);
+FileStatus syncOpenFolder(int fd, const QString& fileName);
 
 // Closes `fd` (when open) and sets it to -1; reports a failed close, which on
 // some file systems is where a failed write shows up.

@@ -136,6 +136,7 @@ TEST_F(Form4AddEditExit, AddWhileAnotherWindowHoldsTheLockIssuesNothing)
     ASSERT_EQ(platform.shown.size(), 1u);
     EXPECT_TRUE(platform.shown[0].text.startsWith(QStringLiteral("No new number was issued.")));
     EXPECT_TRUE(platform.shown[0].text.contains(QStringLiteral("another Kestrix is busy with these cards")));
+    EXPECT_TRUE(platform.shown[0].text.contains(QStringLiteral("Try again in a moment.")));
     EXPECT_EQ(editor.card(), shown);
     EXPECT_TRUE(editor.isLocked());
     EXPECT_EQ(counterFile(), QByteArray("\"41\"\r\n"));

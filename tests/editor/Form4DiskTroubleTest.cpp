@@ -7,6 +7,7 @@
 #include "EditorTest.h"
 
 #include "support/FileSizeLimit.h"
+#include "support/SystemCallFaults.h"
 
 #include <QDir>
 #include <QFile>
@@ -235,6 +236,63 @@ TEST_F(Form4DiskTrouble, CardFileRemovedWhileRunningStartsAnew)
     EXPECT_EQ(cardFile(), cardLine(card("Cy", "4")));
 }
 
+// A counter made read-only stops Add from recording the number, and Add says
+// so; that the card can still be saved it says only while a Save could go
+// through. Root is held to the read-only mode like anyone else.
+TEST_F(Form4DiskTrouble, ReadOnlyCounterIsToldTruly)
+{
+    folder.write(QStringLiteral("kestrec.rec"), "\"41\"\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(folder.pathOf(QStringLiteral("kestrec.rec"))).constData(), 0444), 0);
+    press(form->Command4);
+    ASSERT_TRUE(QFile::setPermissions(folder.pathOf(QStringLiteral("kest1.dat")), QFile::ReadOwner));
+    press(form->Command4);
+    const QStringList texts = shownTexts();
+    ASSERT_EQ(texts.size(), 2);
+    for (const QString& text : texts) {
+        EXPECT_TRUE(text.startsWith(QStringLiteral("The record counter could not be updated.")));
+        EXPECT_TRUE(
+            text.contains(QStringLiteral("\"kestrec.rec\": %1").arg(QString::fromLocal8Bit(std::strerror(EACCES)))));
+    }
+    EXPECT_TRUE(texts[0].contains(QStringLiteral("This card can still be saved.")));
+    EXPECT_FALSE(texts[1].contains(QStringLiteral("can still be saved"))) << "the card file is read-only too";
+    EXPECT_EQ(folder.read(QStringLiteral("kestrec.rec")), QByteArray("\"41\"\r\n"));
+}
+
+// The card file has another name (a hard link), which a change leaves with
+// the old cards: the user hears it at the first change, once.
+TEST_F(Form4DiskTrouble, OtherNamesOfTheCardFileAreToldOnce)
+{
+    ASSERT_EQ(::link(QFile::encodeName(folder.pathOf(QStringLiteral("kest1.dat"))).constData(),
+                     QFile::encodeName(folder.pathOf(QStringLiteral("backup.dat"))).constData()),
+              0);
+    typeCard(card("Cy", "4"));
+    press(form->Command1);
+    typeCard(card("Dee", "5"));
+    press(form->Command1);
+    const QStringList texts = shownTexts();
+    ASSERT_EQ(texts.size(), 3);
+    EXPECT_EQ(texts[0], QStringLiteral("record saved"));
+    EXPECT_TRUE(texts[1].contains(QStringLiteral("has 1 other name(s) (hard links)"))) << texts[1].toStdString();
+    EXPECT_EQ(texts[2], QStringLiteral("record saved"));
+    EXPECT_EQ(folder.read(QStringLiteral("backup.dat")), before);
+}
+
+// On a file system that holds no locks, Kestrix goes on without one, as a
+// single window always could, and says once what that means.
+TEST_F(Form4DiskTrouble, WithoutLocksTheUserIsToldOnce)
+{
+    SystemCallFaults::failEvery(Call::Flock, ENOLCK);
+    const auto stop = qScopeGuard([] { SystemCallFaults::stop(); });
+    typeCard(card("Cy", "4"));
+    press(form->Command1);
+    press(form->Command2);
+    const QStringList texts = shownTexts();
+    ASSERT_EQ(texts.size(), 3);
+    EXPECT_EQ(texts[0], QStringLiteral("record saved"));
+    EXPECT_TRUE(texts[1].contains(QStringLiteral("cannot lock files"))) << texts[1].toStdString();
+    EXPECT_EQ(texts[2], QStringLiteral("record deleted"));
+}
+
 // Every size limit from well below to just above what the change needs: the
 // change happens whole or not at all, and the user hears which.
 TEST_F(Form4DiskTrouble, FullDiskAtEveryByteAroundTheWrite)
@@ -340,8 +398,12 @@ TEST_F(Form4DiskTrouble, TinyFileSystemRunsFull)
         EXPECT_TRUE(texts[0].startsWith(QStringLiteral("The card was not deleted.")));
         EXPECT_TRUE(texts[1].startsWith(QStringLiteral("The card was not saved.")));
         EXPECT_TRUE(texts[2].startsWith(QStringLiteral("The record counter could not be updated.")));
-        for (const QString& text : texts)
+        for (const QString& text : texts) {
             EXPECT_TRUE(text.contains(QStringLiteral("No space left on device"))) << text.toStdString();
+            // A full disk stays full: no advice to try again, no promise a Save would get through.
+            EXPECT_FALSE(text.contains(QStringLiteral("try again"), Qt::CaseInsensitive)) << text.toStdString();
+            EXPECT_FALSE(text.contains(QStringLiteral("can still be saved"))) << text.toStdString();
+        }
         EXPECT_EQ(mountPoint.read(QStringLiteral("kest1.dat")), cards);
     }
 }

@@ -6,20 +6,26 @@
 #include "storage/CardLine.h"
 #include "support/CardFiles.h"
 #include "support/FileSizeLimit.h"
+#include "support/SystemCallFaults.h"
 #include "support/TempFolder.h"
 #include "support/Unprivileged.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <functional>
+#include <grp.h>
+#include <pwd.h>
 #include <random>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kestrix::testing {
 namespace {
@@ -294,7 +300,104 @@ TEST_F(Module1Test, ModesAsAnOrdinaryUser)
             EXPECT_EQ(modeOf(kCounter), octal(readOnly));
             if (::testing::Test::HasFailure()) return; // one failing umask tells enough
         }
+        // A folder that may not be written is named as the folder.
+        setMode(kCards, 0666);
+        ASSERT_EQ(::chmod(QFile::encodeName(folder.path()).constData(), 0555), 0);
+        const FileStatus refused = module.AppendCard(ann);
+        ASSERT_EQ(::chmod(QFile::encodeName(folder.path()).constData(), 0755), 0);
+        EXPECT_TRUE(refused.concernsFolder());
+        EXPECT_EQ(refused.describe(),
+                  QDir(folder.path()).absolutePath() + QStringLiteral(": ")
+                      + QString::fromLocal8Bit(std::strerror(EACCES)));
     });
+}
+
+// A file someone else owns keeps its owner and group when it is replaced:
+// as root, always, and as a user, the group when the user is in it. Where
+// that cannot be, the change is refused with the reason rather than taking
+// the file over and locking its owner out.
+TEST_F(Module1Test, OwnersAndGroupsStay)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root, to give files to other users";
+    const passwd* nobody = ::getpwnam("nobody");
+    const group* users = ::getgrnam("users");
+    ASSERT_TRUE(nobody && users);
+    const uid_t user = nobody->pw_uid;
+    const gid_t own = nobody->pw_gid, shared = users->gr_gid;
+    const auto give = [&](const QString& name, uid_t uid, gid_t gid, mode_t mode) {
+        const QByteArray path = QFile::encodeName(folder.pathOf(name));
+        ASSERT_EQ(::chown(path.constData(), uid, gid), 0) << name.toStdString();
+        ASSERT_EQ(::chmod(path.constData(), mode), 0) << name.toStdString();
+    };
+    const auto ownerOf = [&](const QString& name) {
+        struct stat info {};
+        EXPECT_EQ(::lstat(QFile::encodeName(folder.pathOf(name)).constData(), &info), 0) << name.toStdString();
+        return std::to_string(info.st_uid) + ":" + std::to_string(info.st_gid) + " " + octal(info.st_mode & 07777);
+    };
+    const auto as = [](uid_t uid, gid_t gid, mode_t mode) {
+        return std::to_string(uid) + ":" + std::to_string(gid) + " " + octal(mode);
+    };
+    const CardRecord ann = makeCard(QStringLiteral("Ann"), QStringLiteral("1"));
+    const CardRecord bob = makeCard(QStringLiteral("Bob"), QStringLiteral("2"));
+
+    // Root in a user's folder: the user's files stay the user's, and files
+    // root creates there become the user's too.
+    folder.makeFolder(QStringLiteral("home"));
+    give(QStringLiteral("home"), user, own, 0755);
+    folder.write(QStringLiteral("home/kest1.dat"), cardLine(ann));
+    folder.write(QStringLiteral("home/temp.dat"), "");
+    give(QStringLiteral("home/kest1.dat"), user, shared, 0640);
+    give(QStringLiteral("home/temp.dat"), user, own, 0604);
+    Module1 asRoot(folder.pathOf(QStringLiteral("home")));
+    ASSERT_TRUE(asRoot.AppendCard(bob).ok());
+    ASSERT_TRUE(asRoot.RewriteWithoutContact(QStringLiteral("Ann")).ok());
+    ASSERT_TRUE(asRoot.ReadCounter().ok());
+    ASSERT_TRUE(asRoot.WriteCounter(QStringLiteral("3")).ok());
+    ASSERT_TRUE(asRoot.CloseAllFiles().ok());
+    EXPECT_EQ(ownerOf(QStringLiteral("home/kest1.dat")), as(user, shared, 0640));
+    EXPECT_EQ(ownerOf(QStringLiteral("home/temp.dat")), as(user, own, 0604));
+    EXPECT_EQ(ownerOf(QStringLiteral("home/kestrec.rec")).substr(0, std::to_string(user).size() + 1),
+              std::to_string(user) + ":");
+    // A card file its owner made read-only stays so, even for root.
+    give(QStringLiteral("home/kest1.dat"), user, shared, 0440);
+    const FileStatus readOnly = asRoot.AppendCard(ann);
+    EXPECT_EQ(readOnly.describe().toStdString(), "kest1.dat: " + std::string(std::strerror(EACCES)));
+    EXPECT_EQ(folder.read(QStringLiteral("home/kest1.dat")), cardLine(bob));
+
+    // A user in a group's folder keeps the group; another user's file in a
+    // folder with the sticky bit, or of a group the user is not in and which
+    // may do more than everyone else, is not taken over.
+    for (const char* name : {"sticky", "foreign"}) folder.makeFolder(QLatin1String(name));
+    give(QStringLiteral("sticky"), 0, 0, 01777);
+    give(QStringLiteral("foreign"), 0, 0, 0777);
+    for (const char* name : {"sticky/kest1.dat", "foreign/kest1.dat"}) folder.write(QLatin1String(name), cardLine(ann));
+    give(QStringLiteral("sticky/kest1.dat"), 0, 0, 0666);
+    give(QStringLiteral("foreign/kest1.dat"), 0, 0, 0676);
+    runUnprivileged(folder.path(),
+                    [&] {
+                        folder.makeFolder(QStringLiteral("shared"));
+                        give(QStringLiteral("shared"), user, shared, 0770);
+                        folder.write(QStringLiteral("shared/kest1.dat"), cardLine(ann));
+                        give(QStringLiteral("shared/kest1.dat"), user, shared, 0660);
+                        Module1 colleague(folder.pathOf(QStringLiteral("shared")));
+                        ASSERT_TRUE(colleague.AppendCard(bob).ok());
+                        ASSERT_TRUE(colleague.RewriteWithoutContact(QStringLiteral("Ann")).ok());
+                        EXPECT_EQ(ownerOf(QStringLiteral("shared/kest1.dat")), as(user, shared, 0660));
+
+                        Module1 sticky(folder.pathOf(QStringLiteral("sticky")));
+                        const FileStatus refused = sticky.AppendCard(bob);
+                        EXPECT_FALSE(refused.ok());
+                        EXPECT_TRUE(refused.reason().contains(QStringLiteral("sticky bit")))
+                            << refused.describe().toStdString();
+                        EXPECT_EQ(folder.read(QStringLiteral("sticky/kest1.dat")), cardLine(ann));
+
+                        Module1 foreign(folder.pathOf(QStringLiteral("foreign")));
+                        const FileStatus notTaken = foreign.RewriteWithoutContact(QStringLiteral("Bob"));
+                        EXPECT_TRUE(notTaken.reason().contains(QStringLiteral("group root")))
+                            << notTaken.describe().toStdString();
+                        EXPECT_EQ(folder.read(QStringLiteral("foreign/kest1.dat")), cardLine(ann));
+                    },
+                    {shared});
 }
 
 // Users keep their cards in a synced folder and link to them from the
@@ -341,6 +444,77 @@ TEST_F(Module1Test, ChangesGoThroughLinksToTheUsersFilesButNeverThroughTheScratc
     const FileStatus looped = module.AppendCard(makeCard(QStringLiteral("Cy"), QStringLiteral("3")));
     EXPECT_FALSE(looped.ok());
     EXPECT_EQ(looped.file(), kCards);
+}
+
+// A change killed before its rename leaves its copy behind. The next change
+// removes such copies, beside the card, counter and scratch files, and
+// wherever the card file's link leads; nothing that merely looks alike.
+TEST_F(Module1Test, CopiesLeftByKilledChangesAreRemovedAndNothingElse)
+{
+    folder.makeFolder(QStringLiteral("synced"));
+    folder.write(QStringLiteral("synced/cards.dat"), lines({{"Ann", "1"}}));
+    ASSERT_TRUE(QFile::link(QStringLiteral("synced/cards.dat"), folder.pathOf(kCards)));
+    const QStringList leftovers = {".temp.dat.kestrix-Ab12Cd", ".kestrec.rec.kestrix-000000",
+                                   "synced/.cards.dat.kestrix-zZ9yY8"};
+    const QStringList alike = {"kest1.dat.Ab12Cd",          ".kest1.dat.kestrix-Ab12C",
+                               ".kest1.dat.kestrix-Ab12C!", "kest1.dat.kestrix-Ab12Cd",
+                               ".notes.kestrix-Ab12Cd",     "synced/.kest1.dat.kestrix-Ab12C",
+                               ".temp.dat.kestrix-Ab12Cde"};
+    for (const QString& name : leftovers + alike) folder.write(name, "half a file");
+    ASSERT_TRUE(module.AppendCard(makeCard(QStringLiteral("Bob"), QStringLiteral("2"))).ok());
+    for (const QString& name : leftovers) EXPECT_FALSE(folder.exists(name)) << name.toStdString();
+    for (const QString& name : alike) EXPECT_TRUE(folder.exists(name)) << name.toStdString();
+    EXPECT_EQ(folder.read(QStringLiteral("synced/cards.dat")), lines({{"Ann", "1"}, {"Bob", "2"}}));
+}
+
+// Where a folder cannot be locked (on a network file system), a lock file in
+// it stands in. Whatever else stands in the lock file's place, or a lock file
+// this user may not open, stops the change with its name and what is wrong:
+// the change never goes on unlocked where another could collide with it.
+TEST_F(Module1Test, LockFileStandsInWhereTheFolderCannotBeLocked)
+{
+    SystemCallFaults::failFolderLocks();
+    const auto stop = qScopeGuard([] { SystemCallFaults::stop(); });
+    const QString lockFile = QStringLiteral(".kest1.dat.lock");
+    const QByteArray cards = lines({{"Ann", "1"}});
+    folder.write(kCards, cards);
+    const auto said = [](const FileStatus& status) { return status.describe().toStdString(); };
+    const CardRecord bob = makeCard(QStringLiteral("Bob"), QStringLiteral("2"));
+
+    const std::vector<std::pair<std::string, std::function<bool(const QByteArray&)>>> kinds = {
+        {"symbolic link", [](const QByteArray& at) { return ::symlink("elsewhere", at.constData()) == 0; }},
+        {"named pipe", [](const QByteArray& at) { return ::mkfifo(at.constData(), 0666) == 0; }},
+        {"folder", [](const QByteArray& at) { return ::mkdir(at.constData(), 0777) == 0; }},
+    };
+    for (const auto& [kind, make] : kinds) {
+        SCOPED_TRACE(kind);
+        ASSERT_TRUE(make(QFile::encodeName(folder.pathOf(lockFile))));
+        EXPECT_EQ(said(module.AppendCard(bob)), ".kest1.dat.lock: it is a " + kind + ", not a file");
+        EXPECT_EQ(said(module.ReadCounter()), ".kest1.dat.lock: it is a " + kind + ", not a file");
+        EXPECT_EQ(folder.read(kCards), cards);
+        ASSERT_TRUE(QFile::remove(folder.pathOf(lockFile)) || QDir(folder.path()).rmdir(lockFile));
+    }
+
+    // A plain lock file is made, for whoever may write the folder, and held.
+    setMode(QString(), 0775);
+    ASSERT_TRUE(module.AppendCard(bob).ok());
+    EXPECT_EQ(modeOf(lockFile), "0660");
+    Module1 other(folder.path());
+    other.lockPatience = std::chrono::milliseconds(50);
+    {
+        const Module1::ChangeGuard held = module.lockForChange();
+        ASSERT_TRUE(held.status().ok());
+        EXPECT_EQ(said(other.AppendCard(bob)), "kest1.dat: another Kestrix is busy with these cards");
+    }
+
+    // As a run of root leaves it: a lock file only root may open.
+    if (::geteuid() != 0) return;
+    setMode(lockFile, 0600);
+    runUnprivileged(folder.path(), [&] {
+        EXPECT_EQ(said(module.RewriteWithoutContact(QStringLiteral("Ann"))),
+                  ".kest1.dat.lock: " + std::string(std::strerror(EACCES)));
+        EXPECT_EQ(folder.read(kCards), cards + cardLine(bob));
+    });
 }
 
 TEST_F(Module1Test, RewriteOfAMissingCardFileCreatesItEmpty)

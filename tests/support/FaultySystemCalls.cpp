@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <map>
+#include <optional>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -25,6 +26,9 @@ struct Faults {
     int error = 0;
     bool struck = false;
     std::vector<Call> calls;
+    std::optional<Call> always;
+    int alwaysError = 0;
+    bool folderLocksFail = false;
 } gFaults;
 
 struct Recorder {
@@ -37,6 +41,10 @@ struct Recorder {
 // Whether the call may go ahead; false, with errno set, for the chosen one.
 bool allowed(Call call)
 {
+    if (gFaults.always == call) {
+        errno = gFaults.alwaysError;
+        return false;
+    }
     if (!gFaults.counting) return true;
     gFaults.calls.push_back(call);
     if (static_cast<long>(gFaults.calls.size()) != gFaults.failAt) return true;
@@ -91,12 +99,25 @@ const char* nameOf(Call call)
 
 void SystemCallFaults::start(long n, int error)
 {
-    gFaults = {true, n, error, false, {}};
+    gFaults = {true, n, error, false, {}, std::nullopt, 0, false};
+}
+
+void SystemCallFaults::failEvery(Call call, int error)
+{
+    gFaults.always = call;
+    gFaults.alwaysError = error;
+}
+
+void SystemCallFaults::failFolderLocks()
+{
+    gFaults.folderLocksFail = true;
 }
 
 void SystemCallFaults::stop()
 {
     gFaults.counting = false;
+    gFaults.always.reset();
+    gFaults.folderLocksFail = false;
 }
 const std::vector<Call>& SystemCallFaults::calls()
 {
@@ -287,6 +308,11 @@ ssize_t readlink(const char* path, char* buffer, size_t size)
 int flock(int fd, int operation)
 {
     if (!allowed(Call::Flock)) return -1;
+    struct stat info {};
+    if (testing::gFaults.folderLocksFail && ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        errno = EBADF;
+        return -1;
+    }
     return ::flock(fd, operation);
 }
 

@@ -50,6 +50,12 @@ public:
     // n = 0 fails none.
     static void start(long n, int error);
     static void stop();
+    // Fails every call of `call` with `error` until stop(), as a file system
+    // that cannot do it would: flock on one without locks, say.
+    static void failEvery(Call call, int error);
+    // Fails every flock of a folder with EBADF until stop(), as a network file
+    // system does: it locks only files opened for writing.
+    static void failFolderLocks();
     // The calls counted since start(), in order.
     static const std::vector<Call>& calls();
     // Whether the chosen call was reached (and failed).

@@ -16,7 +16,7 @@
 
 namespace kestrix::testing {
 
-void runUnprivileged(const QString& folder, const std::function<void()>& body)
+void runUnprivileged(const QString& folder, const std::function<void()>& body, const std::vector<gid_t>& groups)
 {
     const bool root = ::geteuid() == 0;
     uid_t uid = ::getuid();
@@ -33,7 +33,7 @@ void runUnprivileged(const QString& folder, const std::function<void()>& body)
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        if (root && (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)) {
+        if (root && (::setgroups(groups.size(), groups.data()) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)) {
             std::perror("cannot become nobody");
             ::_exit(2);
         }
