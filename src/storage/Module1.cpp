@@ -108,14 +108,17 @@ Module1::ChangeGuard Module1::lockForChange()
             notices_.push_back({Notice::Kind::WithoutLock, QDir(directory_).absolutePath(), 0});
         }
         // Copies that changes killed before their end left behind; with the
-        // lock held, none of them is a live change's.
-        FileStatus cleaned = FileStatus::success();
-        for (const auto& [location, name] : files)
-            cleaned.orFirstFailure(
-                posix::removeLeftoverCopies(location.folder, posix::baseNameOf(location.path), name));
-        cleaned.orFirstFailure(
-            posix::removeLeftoverCopies(QFile::encodeName(directory_), QFile::encodeName(kScratchFile), kScratchFile));
-        if (!cleaned.ok()) return ChangeGuard(nullptr, cleaned);
+        // lock held, none of them is a live change's. Without a lock, any of
+        // them could be, and they stay.
+        if (!lock.withoutLock()) {
+            FileStatus cleaned = FileStatus::success();
+            for (const auto& [location, name] : files)
+                cleaned.orFirstFailure(
+                    posix::removeLeftoverCopies(location.folder, posix::baseNameOf(location.path), name));
+            cleaned.orFirstFailure(posix::removeLeftoverCopies(QFile::encodeName(directory_),
+                                                               QFile::encodeName(kScratchFile), kScratchFile));
+            if (!cleaned.ok()) return ChangeGuard(nullptr, cleaned);
+        }
         lock_.emplace(std::move(lock));
     }
     ++changeDepth_;

@@ -278,9 +278,11 @@ TEST_F(Form4DiskTrouble, OtherNamesOfTheCardFileAreToldOnce)
 }
 
 // On a file system that holds no locks, Kestrix goes on without one, as a
-// single window always could, and says once what that means.
+// single window always could, and says once what that means. It removes no
+// copy a killed change seems to have left: unlocked, it could be a live one.
 TEST_F(Form4DiskTrouble, WithoutLocksTheUserIsToldOnce)
 {
+    folder.write(QStringLiteral(".kest1.dat.kestrix-Ab12Cd"), "another window's change");
     SystemCallFaults::failEvery(Call::Flock, ENOLCK);
     const auto stop = qScopeGuard([] { SystemCallFaults::stop(); });
     typeCard(card("Cy", "4"));
@@ -291,6 +293,7 @@ TEST_F(Form4DiskTrouble, WithoutLocksTheUserIsToldOnce)
     EXPECT_EQ(texts[0], QStringLiteral("record saved"));
     EXPECT_TRUE(texts[1].contains(QStringLiteral("cannot lock files"))) << texts[1].toStdString();
     EXPECT_EQ(texts[2], QStringLiteral("record deleted"));
+    EXPECT_TRUE(folder.exists(QStringLiteral(".kest1.dat.kestrix-Ab12Cd")));
 }
 
 // Every size limit from well below to just above what the change needs: the

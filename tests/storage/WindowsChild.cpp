@@ -10,8 +10,8 @@
 //   card <hex of the stored line>
 //   issued <number>
 //   operations <count> failed <count> unasked-updates <count> max-lock-wait-us <microseconds>
-// With KESTRIX_WINDOWS_UNLOCKED set, the change lock is never taken, to show
-// what the lock prevents.
+// With KESTRIX_WINDOWS_UNLOCKED set, no lock can be had, as on a file system
+// without locks, to show what the lock prevents.
 #include "editor/Form4.h"
 #include "platform/Platform.h"
 #include "storage/CardLine.h"
@@ -38,7 +38,8 @@ bool gUnlocked = false;
 std::map<int, Clock::time_point> gWaitingSince;
 Clock::duration gLongestWait{};
 
-// Says Yes to every question and remembers the last message.
+// Says Yes to every question and remembers the first message after it, the
+// one that tells how the change went (a notice may follow it).
 class AnsweringPlatform final : public Platform {
 public:
     MessageAnswer showMessage(QWidget*, const QString& text, MessageButtons buttons,
@@ -48,7 +49,7 @@ public:
             ++questions;
             return MessageAnswer::Yes;
         }
-        last = text;
+        if (last.isEmpty()) last = text;
         return MessageAnswer::Ok;
     }
     QString openAddress(const QString&, const QString&) override { return {}; }
@@ -72,7 +73,11 @@ extern "C" int flock(int fd, int operation)
 {
     using Flock = int (*)(int, int);
     static const auto real = reinterpret_cast<Flock>(dlsym(RTLD_NEXT, "flock"));
-    if (gUnlocked) return 0;
+    // As on a file system without locks.
+    if (gUnlocked) {
+        errno = ENOLCK;
+        return -1;
+    }
     const int result = real(fd, operation);
     if (operation & LOCK_EX) {
         if (result == 0) {
