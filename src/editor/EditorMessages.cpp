@@ -62,6 +62,13 @@ QString cardFileNotReadMessage(const FileStatus& failure, const QString& folder)
         .arg(failure.file(), failure.reason(), folder);
 }
 
+QString copiesNotMergedMessage(const FileStatus& failure)
+{
+    return QStringLiteral("Another computer's copy of the card files could not be merged.\n\n%1\n\nThe copy was "
+                          "left where it is, with every card in it.")
+        .arg(fileAndReason(failure));
+}
+
 QString noticeMessage(const Module1::Notice& notice)
 {
     switch (notice.kind) {
@@ -77,6 +84,18 @@ QString noticeMessage(const Module1::Notice& notice)
                               "instead.")
             .arg(notice.where)
             .arg(notice.count);
+    case Module1::Notice::Kind::Merged:
+        return QStringLiteral("%1 card(s) from another computer's copy of the card file were added (%2). The sync "
+                              "program had kept that copy beside the card file when both computers changed the "
+                              "cards while apart; it has been removed now that its cards are in the card file.")
+            .arg(notice.count)
+            .arg(notice.where);
+    case Module1::Notice::Kind::CounterMerged:
+        return QStringLiteral("The record counter now stands at %1, the largest number another computer's copy of "
+                              "it held, so no number issued there is issued again here.")
+            .arg(notice.where);
+    case Module1::Notice::Kind::CopyNotMerged:
+        return copiesNotMergedMessage(FileStatus::failure(notice.where, notice.reason));
     }
     return {};
 }

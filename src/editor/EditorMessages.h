@@ -21,6 +21,7 @@ QString doubleQuoteNotStoredMessage(const QString& fieldCaption);
 QString counterNotWrittenMessage(const FileStatus& failure, const QString& number, bool cardCanBeSaved);
 QString numberNotIssuedMessage(const FileStatus& failure);
 QString cardFileNotReadMessage(const FileStatus& failure, const QString& folder);
+QString copiesNotMergedMessage(const FileStatus& failure);
 
 // "File "kest1.dat": reason." or, for a folder's failure, "Folder "...": reason."
 QString fileAndReason(const FileStatus& failure);

@@ -100,6 +100,9 @@ void Form4::Form_Load()
     const BusyCursor busy;
     lockEditor();
 
+    // Cards another computer stored while apart, in the copy a sync program
+    // kept beside the card file, come in before the cards are first read.
+    const FileStatus merged = module_.MergeConflictCopies();
     const FileStatus status = module_.ScanCards(true, [](const StoredCard&) { return Module1::ScanStep::Next; });
     (void)module_.CloseAllFiles();
 
@@ -113,7 +116,10 @@ void Form4::Form_Load()
     if (!status.ok()) {
         platform_.showMessage(this, cardFileNotReadMessage(status, QDir(module_.directory()).absolutePath()),
                               MessageButtons::Ok);
+    } else if (!merged.ok()) {
+        platform_.showMessage(this, copiesNotMergedMessage(merged), MessageButtons::Ok);
     }
+    tellNotices();
 }
 
 void Form4::tellNotices()

@@ -87,41 +87,37 @@ Module1::ChangeGuard::~ChangeGuard()
 
 Module1::ChangeGuard Module1::lockForChange()
 {
-    if (changeDepth_ == 0) {
-        // The folders the card and counter files really lie in: every window
-        // that changes them locks the same ones, wherever it was started.
-        std::vector<ChangeLock::Place> places;
-        std::vector<std::pair<posix::FileLocation, QString>> files;
-        for (const QString& name : {kCardFile, kCounterFile}) {
-            posix::FileLocation location;
-            if (FileStatus found = posix::followLinks(directory_, name, location); !found.ok())
-                return ChangeGuard(nullptr, found);
-            const QByteArray baseName = posix::baseNameOf(location.path);
-            places.push_back(
-                {location.folder, QLatin1Char('.') + QFile::decodeName(baseName) + QStringLiteral(".lock")});
-            files.emplace_back(location, name);
-        }
-        ChangeLock lock = ChangeLock::take(places, lockPatience);
-        if (!lock.status().ok()) return ChangeGuard(nullptr, lock.status());
-        if (lock.withoutLock() && !told_.count(Notice::Kind::WithoutLock)) {
-            told_.insert(Notice::Kind::WithoutLock);
-            notices_.push_back({Notice::Kind::WithoutLock, QDir(directory_).absolutePath(), 0});
-        }
-        // Copies that changes killed before their end left behind; with the
-        // lock held, none of them is a live change's. Without a lock, any of
-        // them could be, and they stay.
-        if (!lock.withoutLock()) {
-            FileStatus cleaned = FileStatus::success();
-            for (const auto& [location, name] : files)
-                cleaned.orFirstFailure(
-                    posix::removeLeftoverCopies(location.folder, posix::baseNameOf(location.path), name));
-            cleaned.orFirstFailure(posix::removeLeftoverCopies(QFile::encodeName(directory_),
-                                                               QFile::encodeName(kScratchFile), kScratchFile));
-            if (!cleaned.ok()) return ChangeGuard(nullptr, cleaned);
-        }
-        lock_.emplace(std::move(lock));
+    if (changeDepth_ > 0) {
+        ++changeDepth_;
+        return ChangeGuard(this, FileStatus::success());
     }
-    ++changeDepth_;
+    // The folders the card and counter files really lie in: every window
+    // that changes them locks the same ones, wherever it was started.
+    std::vector<PlacedFile> files;
+    std::vector<ChangeLock::Place> places;
+    for (const QString& name : {kCardFile, kCounterFile}) {
+        posix::FileLocation location;
+        if (FileStatus found = posix::followLinks(directory_, name, location); !found.ok())
+            return ChangeGuard(nullptr, found);
+        const QByteArray baseName = posix::baseNameOf(location.path);
+        places.push_back({location.folder, QLatin1Char('.') + QFile::decodeName(baseName) + QStringLiteral(".lock")});
+        files.push_back({name, location.folder, baseName});
+    }
+    files.push_back({kScratchFile, QFile::encodeName(directory_), QFile::encodeName(kScratchFile)});
+    ChangeLock lock = ChangeLock::take(places, lockPatience);
+    if (!lock.status().ok()) return ChangeGuard(nullptr, lock.status());
+    if (lock.withoutLock() && !told_.count(Notice::Kind::WithoutLock)) {
+        told_.insert(Notice::Kind::WithoutLock);
+        notices_.push_back({Notice::Kind::WithoutLock, QDir(directory_).absolutePath(), 0, {}});
+    }
+    const bool withoutLock = lock.withoutLock();
+    lock_.emplace(std::move(lock));
+    changeDepth_ = 1;
+    // Held from here: tidying the folders may itself change the card file.
+    if (FileStatus tidied = tidyFolders(files, withoutLock); !tidied.ok()) {
+        endChange();
+        return ChangeGuard(nullptr, tidied);
+    }
     return ChangeGuard(this, FileStatus::success());
 }
 
@@ -134,7 +130,7 @@ void Module1::noteOtherNames(nlink_t otherNames)
 {
     if (otherNames == 0 || told_.count(Notice::Kind::OtherNames)) return;
     told_.insert(Notice::Kind::OtherNames);
-    notices_.push_back({Notice::Kind::OtherNames, kCardFile, static_cast<qint64>(otherNames)});
+    notices_.push_back({Notice::Kind::OtherNames, kCardFile, static_cast<qint64>(otherNames), {}});
 }
 
 void Module1::endChange()

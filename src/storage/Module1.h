@@ -130,17 +130,33 @@ public:
     // How long a change waits for another process to finish its own.
     std::chrono::milliseconds lockPatience = std::chrono::seconds(5);
 
-    // What the user should hear once in a run, beside how a change went: the
-    // change went on without a lock, as the file system holds none (`where`
-    // is the folder), or the card file has other names (hard links, `count`
-    // of them) that keep the cards as they were before.
+    // Looks for the copies sync engines make of the card and counter files
+    // when two computers changed them while apart, and merges them in: every
+    // card a copy holds that the card file does not is added to it, as one
+    // change, and the counter takes the largest number of all; then the
+    // copies are removed, so the engine carries the merge to the other
+    // computers. A merge never removes a card. Every change does this first,
+    // under its lock; this is for the start and for the command line. The
+    // notices say what was merged.
+    FileStatus MergeConflictCopies();
+
+    // What the user should hear beside how a change went:
+    // - WithoutLock (once a run): the change went on without a lock, as the
+    //   file system holds none; `where` is the folder.
+    // - OtherNames (once a run): the card file has `count` other names (hard
+    //   links), which keep the cards as they were before.
+    // - Merged: `count` cards from the conflict copies named in `where` were
+    //   added to the card file (0 when they held none it lacked).
+    // - CounterMerged: the counter took the number `where` from a copy.
+    // - CopyNotMerged: the copy `where` was left where it is, for `reason`.
     struct Notice {
-        enum class Kind { WithoutLock, OtherNames };
+        enum class Kind { WithoutLock, OtherNames, Merged, CounterMerged, CopyNotMerged };
         Kind kind;
         QString where;
         qint64 count = 0;
+        QString reason;
     };
-    // The notices gathered since the last call; each kind comes once a run.
+    // The notices gathered since the last call.
     std::vector<Notice> takeNotices();
 
     const QString& directory() const { return directory_; }
@@ -154,6 +170,21 @@ private:
     FileStatus completionOfCopiedCards(QByteArray& completion);
     void endChange();
     void noteOtherNames(nlink_t otherNames);
+
+    // A file a change may touch: its name here, and where it really lies.
+    struct PlacedFile {
+        QString name;
+        QByteArray folder;
+        QByteArray baseName;
+    };
+    // Before a change, with the lock held: removes the copies killed changes
+    // left, and merges the sync engines' conflict copies.
+    FileStatus tidyFolders(const std::vector<PlacedFile>& files, bool withoutLock);
+    // The conflict copies of the card file (or the counter file) in `folder`,
+    // merged in; each merged copy is removed.
+    FileStatus mergeCardCopies(const QByteArray& folder, std::vector<QByteArray> copies);
+    FileStatus mergeCounterCopies(const QByteArray& folder, std::vector<QByteArray> copies);
+    void noteNotMerged(const FileStatus& status);
 
     // How the card file ended when a scan last read it to its end: which
     // version of the file it was, and what completes its last card. Saves
@@ -170,6 +201,7 @@ private:
     std::optional<ChangeLock> lock_;
     std::vector<Notice> notices_;
     std::set<Notice::Kind> told_;
+    std::set<QString> toldNotMerged_;
     int changeDepth_ = 0;
 };
 

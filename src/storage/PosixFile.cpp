@@ -111,9 +111,10 @@ constexpr int kMaxLinkHops = 40;
 const QByteArray kCopyMark = QByteArrayLiteral(".kestrix-");
 constexpr qsizetype kCopyRandomLength = 6; // what mkostemp puts for XXXXXX
 
-bool isCopyOf(const char* entry, const QByteArray& baseName)
+} // namespace
+
+bool isLeftoverCopyOf(QByteArrayView name, QByteArrayView baseName)
 {
-    const QByteArrayView name(entry);
     const qsizetype prefix = 1 + baseName.size() + kCopyMark.size();
     if (name.size() != prefix + kCopyRandomLength || name[0] != '.') return false;
     if (name.sliced(1, baseName.size()) != baseName || name.sliced(1 + baseName.size(), kCopyMark.size()) != kCopyMark)
@@ -123,39 +124,38 @@ bool isCopyOf(const char* entry, const QByteArray& baseName)
     return true;
 }
 
-} // namespace
-
 QByteArray copyTemplateFor(const QByteArray& path)
 {
     return folderOf(path) + "/." + baseNameOf(path) + kCopyMark + "XXXXXX";
 }
 
-FileStatus removeLeftoverCopies(const QByteArray& folder, const QByteArray& baseName, const QString& fileName)
+FileStatus listFolder(const QByteArray& folder, std::vector<QByteArray>& names)
 {
+    names.clear();
     DIR* entries = sys::opendir(folder.constData());
     if (!entries) {
-        // Where the folder cannot be read or is gone, no copy was made either.
         if (errno == ENOENT || errno == EACCES || errno == ENOTDIR) return FileStatus::success();
-        return FileStatus::folderFailure(QFile::decodeName(folder), errno);
+        return FileStatus::folderFailure(QDir(QFile::decodeName(folder)).absolutePath(), errno);
     }
     FileStatus status = FileStatus::success();
     for (;;) {
         errno = 0;
         const dirent* entry = sys::readdir(entries);
         if (!entry) {
-            if (errno != 0) status = FileStatus::folderFailure(QFile::decodeName(folder), errno);
+            if (errno != 0) status = FileStatus::folderFailure(QDir(QFile::decodeName(folder)).absolutePath(), errno);
             break;
         }
-        if (!isCopyOf(entry->d_name, baseName)) continue;
-        const QByteArray path = folder + '/' + entry->d_name;
-        // Another user's copy in a shared folder is theirs to remove.
-        if (sys::unlink(path.constData()) != 0 && errno != ENOENT && errno != EACCES && errno != EPERM) {
-            status = FileStatus::fromErrno(fileName, errno);
-            break;
-        }
+        names.emplace_back(entry->d_name);
     }
     sys::closedir(entries);
     return status;
+}
+
+FileStatus removeCopy(const QByteArray& path, const QString& fileName)
+{
+    if (sys::unlink(path.constData()) != 0 && errno != ENOENT && errno != EACCES && errno != EPERM)
+        return FileStatus::fromErrno(fileName, errno);
+    return FileStatus::success();
 }
 
 FileStatus followLinks(const QString& directory, const QString& name, FileLocation& location)

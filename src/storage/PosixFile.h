@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <sys/stat.h>
+#include <vector>
 
 namespace kestrix::posix {
 
@@ -71,11 +72,16 @@ QByteArray baseNameOf(const QByteArray& path);
 // A template for mkostemp (it ends in XXXXXX).
 QByteArray copyTemplateFor(const QByteArray& path);
 
-// Removes from `folder` the copies of `baseName` that changes killed before
-// their rename left behind (see copyTemplateFor), and nothing else. Only call
-// it while holding the change lock, so no live change's copy is taken. A copy
-// that belongs to someone else and may not be removed is left.
-FileStatus removeLeftoverCopies(const QByteArray& folder, const QByteArray& baseName, const QString& fileName);
+// Whether `entry` is such a copy of `baseName`.
+bool isLeftoverCopyOf(QByteArrayView entry, QByteArrayView baseName);
+
+// The names in `folder`. A folder that is gone or may not be read lists none:
+// nothing of this program's can have been made there either.
+FileStatus listFolder(const QByteArray& folder, std::vector<QByteArray>& names);
+
+// Removes the file at `path`, a copy of `fileName`'s. One that is gone already,
+// or that belongs to someone else who alone may remove it, is left be.
+FileStatus removeCopy(const QByteArray& path, const QString& fileName);
 
 // Creates `name` empty, never truncating a file that appeared meanwhile, and
 // makes its directory entry durable. A dangling link gets its target created.

@@ -86,6 +86,25 @@ TEST_F(Form4Startup, ShowsTheLastCardsNumber)
     EXPECT_EQ(open()->fieldText(Field::RecordNumber), QStringLiteral("1"));
 }
 
+// Another computer stored a card while the two were apart; the sync program
+// kept its card file as a copy beside ours. The window opens with that card
+// merged in, and says so once.
+TEST_F(Form4Startup, AnotherComputersCopyIsMergedAtStartAndTold)
+{
+    const QByteArray ann = cardLine(makeCard(QStringLiteral("Ann"), QStringLiteral("12")));
+    const QByteArray bob = cardLine(makeCard(QStringLiteral("Bob"), QStringLiteral("13")));
+    const QString copy = QStringLiteral("kest1 (conflicted copy 2026-12-07 105153).dat");
+    folder.write(QStringLiteral("kest1.dat"), ann);
+    folder.write(copy, ann + bob);
+    auto form = open();
+    EXPECT_EQ(folder.read(QStringLiteral("kest1.dat")), ann + bob);
+    EXPECT_FALSE(folder.exists(copy));
+    EXPECT_EQ(form->fieldText(Field::RecordNumber), QStringLiteral("13"));
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_TRUE(platform.shown[0].text.startsWith(
+        QStringLiteral("1 card(s) from another computer's copy of the card file were added (%1).").arg(copy)));
+}
+
 TEST_F(Form4Startup, UnreadableCardFileIsReportedOnceAndTheWindowStillOpens)
 {
     folder.makeFolder(QStringLiteral("kest1.dat"));

@@ -94,6 +94,12 @@ TEST_F(PowerCut, EveryChangeIsBeforeOrAfterAndDurableOnceTold)
     platform.shown.clear();
     showCard(card("Dee", "5"));
     checkEveryCut("Save into a new card file", [&] { press(form->Command1); });
+
+    // Another computer's copy beside the card file, merged in as the window opens.
+    platform.shown.clear();
+    folder.write(QStringLiteral("kest1.sync-conflict-20261207-105153-BRXC5PR.dat"),
+                 cardLine(card("Dee", "5")) + cardLine(card("Eve", "6")));
+    checkEveryCut("merge at start-up", [&] { open(); });
 }
 
 } // namespace

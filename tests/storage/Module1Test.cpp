@@ -4,6 +4,7 @@
 // The card file operations on real files in a scratch working directory.
 #include "storage/Module1.h"
 #include "storage/CardLine.h"
+#include "storage/ConflictCopies.h"
 #include "support/CardFiles.h"
 #include "support/FileSizeLimit.h"
 #include "support/SystemCallFaults.h"
@@ -515,6 +516,89 @@ TEST_F(Module1Test, LockFileStandsInWhereTheFolderCannotBeLocked)
                   ".kest1.dat.lock: " + std::string(std::strerror(EACCES)));
         EXPECT_EQ(folder.read(kCards), cards + cardLine(bob));
     });
+}
+
+// The names sync engines give the copy they keep beside a file when two
+// computers changed it while apart; nothing else is taken for one.
+TEST(ConflictCopies, NamesTheSyncEnginesGive)
+{
+    const std::vector<std::pair<const char*, const char*>> copies = {
+        {"kest1.sync-conflict-20261207-105153-BRXC5PR.dat", "kest1.dat"},
+        {"kest1.sync-conflict-20261207-105153.dat", "kest1.dat"},
+        {"kest1 (conflicted copy 2026-12-07 105153).dat", "kest1.dat"},
+        {"kest1 (laptop's conflicted copy 2026-12-07).dat", "kest1.dat"},
+        {"kest1 (Ann Lee's Conflicted Copy 2026-12-07 (1)).dat", "kest1.dat"},
+        {"kest1 (SFConflict ann@example.com 2026-12-07-10-51-53).dat", "kest1.dat"},
+        {"kest1.dat (SFConflict ann@example.com 2026-12-07-10-51-53)", "kest1.dat"},
+        {"kest1_conflict-20261207-105153.dat", "kest1.dat"},
+        {"kestrec.sync-conflict-20261207-105153-BRXC5PR.rec", "kestrec.rec"},
+        {"cards (conflicted copy 2026-12-07 105153).dat", "cards.dat"},
+    };
+    for (const auto& [copy, file] : copies) EXPECT_TRUE(isConflictCopyOf(copy, file)) << copy;
+    const std::vector<std::pair<const char*, const char*>> others = {
+        {"kest1.dat", "kest1.dat"},
+        {"kest2.sync-conflict-20261207-105153-BRXC5PR.dat", "kest1.dat"},
+        {"kest1.sync-conflict-2026127-105153.dat", "kest1.dat"},
+        {"kest1.sync-conflict-20261207-105153-brxc5pr.dat", "kest1.dat"},
+        {"kest1.sync-conflict-20261207-105153-BRXC5PR.rec", "kest1.dat"},
+        {"kest1 (copy).dat", "kest1.dat"},
+        {"kest1 (1).dat", "kest1.dat"},
+        {"kest1 (conflicted copy 2026-12-07 105153).txt", "kest1.dat"},
+        {"notes (conflicted copy 2026-12-07 105153).dat", "kest1.dat"},
+        {".kest1.dat.kestrix-Ab12Cd", "kest1.dat"},
+        {"kest1_conflict-2026-12-07.dat", "kest1.dat"},
+        {"kest1.dat (conflicted copy 2026-12-07 105153)", "kest1.dat"},
+    };
+    for (const auto& [other, file] : others) EXPECT_FALSE(isConflictCopyOf(other, file)) << other;
+}
+
+// Two computers changed the cards while apart. Every card a copy holds and
+// the card file does not is added, once; nothing is removed, not even a card
+// one side deleted; the counter takes the largest number. Merged copies go,
+// a copy that cannot be read stays and is told, others' files stay.
+TEST_F(Module1Test, ConflictCopiesAreMergedWithoutLosingACard)
+{
+    const auto card = [](const char* contact, const char* number) {
+        return cardLine(makeCard(QLatin1String(contact), QLatin1String(number)));
+    };
+    const QString syncthing = QStringLiteral("kest1.sync-conflict-20261207-105153-BRXC5PR.dat");
+    const QString dropbox = QStringLiteral("kest1 (laptop's conflicted copy 2026-12-07).dat");
+    const QString unreadable = QStringLiteral("kest1 (SFConflict ann@example.com 2026-12-07-10-51-53).dat");
+    const QString notOurs = QStringLiteral("notes (conflicted copy 2026-12-07 105153).dat");
+    folder.write(kCards, card("Ann", "1") + card("Bob", "2"));
+    folder.write(syncthing, card("Ann", "1") + card("Bob", "2") + card("Cy", "3"));
+    folder.write(dropbox, card("Ann", "1") + card("Dee", "3") + card("Cy", "3") + card("Dee", "3"));
+    folder.makeFolder(unreadable);
+    folder.write(notOurs, card("Eve", "9"));
+    folder.write(kCounter, "\"7\"\r\n");
+    folder.write(QStringLiteral("kestrec.sync-conflict-20261207-105153-BRXC5PR.rec"), "\"9\"\r\n");
+    folder.write(QStringLiteral("kestrec (conflicted copy 2026-12-07 105153).rec"), "\"8\"\r\n");
+
+    ASSERT_TRUE(module.MergeConflictCopies().ok());
+    (void)module.CloseAllFiles();
+    EXPECT_EQ(folder.read(kCards), card("Ann", "1") + card("Bob", "2") + card("Dee", "3") + card("Cy", "3"));
+    EXPECT_EQ(folder.read(kCounter), QByteArray("\"9\"\r\n"));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
+              QStringList({unreadable, kCards, kCounter, notOurs}));
+    QStringList told;
+    for (const Module1::Notice& notice : module.takeNotices())
+        told << QStringLiteral("%1 %2 %3 %4")
+                    .arg(int(notice.kind))
+                    .arg(notice.where)
+                    .arg(notice.count)
+                    .arg(notice.reason);
+    EXPECT_EQ(told,
+              QStringList({"4 " + unreadable + " 0 it is a folder, not a file",
+                           "2 " + dropbox + ", " + syncthing + " 2 ", "3 9 0 "}));
+
+    // Every change merges first; a copy that stays is told once a run.
+    folder.write(syncthing, card("Ann", "1") + card("Fay", "10"));
+    ASSERT_TRUE(module.AppendCard(makeCard(QStringLiteral("Gus"), QStringLiteral("11"))).ok());
+    EXPECT_TRUE(folder.read(kCards).endsWith(card("Cy", "3") + card("Fay", "10") + card("Gus", "11")));
+    const std::vector<Module1::Notice> again = module.takeNotices();
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0].kind, Module1::Notice::Kind::Merged);
+    EXPECT_FALSE(folder.exists(syncthing));
 }
 
 TEST_F(Module1Test, RewriteOfAMissingCardFileCreatesItEmpty)
