@@ -57,6 +57,12 @@ public:
     // the new card stands on a line of its own and reads as itself.
     FileStatus AppendCard(const CardRecord& card);
 
+    // Adds `cards` as new cards, each with a freshly issued number, as Add
+    // issues them (written into field 14, in order), all as one change: one
+    // counter write and one new card file, holding the lock throughout.
+    // Should storing the cards fail, the counter is put back as it was.
+    FileStatus AddCards(std::vector<CardRecord>& cards);
+
     // Rewrites the card file without every card whose contact name equals
     // `contact`, through the scratch file. The card file is replaced only when
     // the scratch file was written completely, and then in one step.

@@ -601,6 +601,33 @@ TEST_F(Module1Test, ConflictCopiesAreMergedWithoutLosingACard)
     EXPECT_FALSE(folder.exists(syncthing));
 }
 
+// Cards brought in from elsewhere get fresh numbers, as Add issues them, and
+// are stored as one change; where they cannot be stored, the counter goes
+// back to what it was, so neither file changes.
+TEST_F(Module1Test, AddedCardsGetFreshNumbersInOneChange)
+{
+    const QByteArray stored = lines({{"Ann", "7"}, {"Bob", "4"}});
+    folder.write(kCards, stored);
+    folder.write(kCounter, "\"41\"\r\n");
+    std::vector<CardRecord> cards = {makeCard(QStringLiteral("Cy"), {}), makeCard(QStringLiteral("Dee"), {})};
+    {
+        FileSizeLimit limit(static_cast<rlim_t>(stored.size() + 10));
+        EXPECT_FALSE(module.AddCards(cards).ok());
+    }
+    EXPECT_EQ(folder.read(kCards), stored);
+    EXPECT_EQ(folder.read(kCounter), QByteArray("\"41\"\r\n"));
+
+    ASSERT_TRUE(module.AddCards(cards).ok());
+    EXPECT_EQ(folder.read(kCards), stored + lines({{"Cy", "42"}, {"Dee", "43"}}));
+    EXPECT_EQ(folder.read(kCounter), QByteArray("\"43\"\r\n"));
+
+    // Without a number in the counter, above every number a card holds.
+    folder.write(kCounter, "");
+    std::vector<CardRecord> more = {makeCard(QStringLiteral("Eve"), {})};
+    ASSERT_TRUE(module.AddCards(more).ok());
+    EXPECT_EQ(more[0][indexOf(Field::RecordNumber)], QStringLiteral("44"));
+}
+
 TEST_F(Module1Test, RewriteOfAMissingCardFileCreatesItEmpty)
 {
     module.RecordNumber = QStringLiteral("17");
