@@ -145,7 +145,8 @@ FileStatus Module1::mergeCardCopies(const QByteArray& folder, std::vector<QByteA
     }
     // Only once the merged cards are on the disk: until then the copies hold them.
     FileStatus removed = FileStatus::success();
-    for (const QString& name : merged) removed.orFirstFailure(posix::removeCopy(folder + '/' + QFile::encodeName(name), name));
+    for (const QString& name : merged)
+        removed.orFirstFailure(posix::removeCopy(folder + '/' + QFile::encodeName(name), name));
     notices_.push_back({Notice::Kind::Merged, merged.join(QStringLiteral(", ")), count, {}});
     return removed;
 }
@@ -205,7 +206,8 @@ FileStatus Module1::mergeCounterCopies(const QByteArray& folder, std::vector<QBy
         notices_.push_back({Notice::Kind::CounterMerged, *larger, 0, {}});
     }
     FileStatus removed = FileStatus::success();
-    for (const QString& name : merged) removed.orFirstFailure(posix::removeCopy(folder + '/' + QFile::encodeName(name), name));
+    for (const QString& name : merged)
+        removed.orFirstFailure(posix::removeCopy(folder + '/' + QFile::encodeName(name), name));
     return removed;
 }
 
