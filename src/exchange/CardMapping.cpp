@@ -5,6 +5,7 @@
 
 #include <QStringList>
 #include <QUuid>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <array>
@@ -24,41 +25,49 @@ constexpr std::array<QLatin1String, kFieldCount> kCaptions = {
 // take the next export for new contacts.
 const QUuid kUidNamespace(0x5b1e7c42, 0x9d0a, 0x4f63, 0x8a, 0x27, 0x3e, 0x94, 0xc1, 0x0d, 0x6b, 0x58);
 
-// Less preferred first means later: a stable order by rank, then file order.
 template <typename Item>
-std::vector<const Item*> byPreference(const std::vector<Item>& items)
+using Pointers = QVarLengthArray<const Item*, 8>;
+
+// The most preferred first, then in file order.
+template <typename Item>
+Pointers<Item> byPreference(const std::vector<Item>& items)
 {
-    std::vector<const Item*> sorted;
-    sorted.reserve(items.size());
-    for (const Item& item : items) sorted.push_back(&item);
+    Pointers<Item> sorted;
+    for (const Item& item : items) sorted.append(&item);
     std::stable_sort(sorted.begin(), sorted.end(), [](const Item* a, const Item* b) {
         return a->prefRank != b->prefRank ? a->prefRank < b->prefRank : a->order < b->order;
     });
     return sorted;
 }
 
-// The words of a name, split at blanks and commas, in any letter case.
-QStringList wordsOf(const QString& text)
+bool separatesWords(QChar c)
 {
-    QStringList words;
-    const QString folded = text.toCaseFolded();
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= folded.size(); ++i) {
-        if (i < folded.size() && !folded[i].isSpace() && folded[i] != QLatin1Char(',')) continue;
-        if (i > start) words.append(folded.mid(start, i - start));
-        start = i + 1;
-    }
-    return words;
+    return c.isSpace() || c == QLatin1Char(',');
 }
 
-// Whether every word of the name parts stands in the full name: then the
-// parts say nothing the contact does not.
+// Whether `word` stands as a whole word in `text`, in any letter case.
+bool hasWord(QStringView text, QStringView word)
+{
+    for (qsizetype at = text.indexOf(word, 0, Qt::CaseInsensitive); at >= 0;
+         at = text.indexOf(word, at + 1, Qt::CaseInsensitive)) {
+        const qsizetype end = at + word.size();
+        if ((at == 0 || separatesWords(text[at - 1])) && (end == text.size() || separatesWords(text[end]))) return true;
+    }
+    return false;
+}
+
+// Whether every word of the name parts, split at blanks and commas, stands
+// in the full name: then the parts say nothing the contact does not.
 bool partsSaidBy(const QStringList& parts, const QString& fullName)
 {
-    const QStringList fullWords = wordsOf(fullName);
-    for (const QString& part : parts)
-        for (const QString& word : wordsOf(part))
-            if (!fullWords.contains(word)) return false;
+    for (const QString& part : parts) {
+        qsizetype start = 0;
+        for (qsizetype i = 0; i <= part.size(); ++i) {
+            if (i < part.size() && !separatesWords(part[i])) continue;
+            if (i > start && !hasWord(fullName, QStringView(part).sliced(start, i - start))) return false;
+            start = i + 1;
+        }
+    }
     return true;
 }
 
@@ -83,11 +92,11 @@ bool hasAny(const ContactAddress& address)
 
 void fitPhones(const ContactData& contact, CardRecord& card, std::vector<MemoLine>& memo)
 {
-    std::vector<const ContactPhone*> used;
-    const std::vector<const ContactPhone*> sorted = byPreference(contact.phones);
+    Pointers<ContactPhone> used;
+    const Pointers<ContactPhone> sorted = byPreference(contact.phones);
     auto place = [&](const ContactPhone* phone, Field field) {
         card[indexOf(field)] = phone->number;
-        used.push_back(phone);
+        used.append(phone);
     };
     auto isUsed = [&](const ContactPhone* phone) { return std::find(used.begin(), used.end(), phone) != used.end(); };
 
@@ -120,9 +129,9 @@ void fitPhones(const ContactData& contact, CardRecord& card, std::vector<MemoLin
 
 void fitAddress(const ContactData& contact, CardRecord& card, std::vector<MemoLine>& memo)
 {
-    std::vector<const ContactAddress*> candidates;
+    Pointers<ContactAddress> candidates;
     for (const ContactAddress& address : contact.addresses)
-        if (hasAny(address)) candidates.push_back(&address);
+        if (hasAny(address)) candidates.append(&address);
     if (candidates.empty()) return;
     // The one its writer meant for the boxes, else a work address before any
     // other, each the preferred first.
@@ -191,7 +200,7 @@ MappedCard mapContact(const ContactData& contact)
     }
 
     fitPhones(contact, card, memo);
-    const std::vector<const ContactEmail*> emails = byPreference(contact.emails);
+    const Pointers<ContactEmail> emails = byPreference(contact.emails);
     bool emailPlaced = false;
     for (const ContactEmail* email : emails) {
         if (email->address.isEmpty()) continue;

@@ -458,16 +458,16 @@ ImportResult readCsv(QByteArrayView input)
             if (!field.isEmpty()) blank = false;
         }
         if (blank) continue;
-        const MappedCard mapped = mapContact(reader.read(cells));
+        MappedCard mapped = mapContact(reader.read(cells));
         std::vector<QString> issues;
         if (unterminated) issues.push_back(QStringLiteral("the file ends inside a quoted field of this row"));
         issues.insert(issues.end(), mapped.issues.begin(), mapped.issues.end());
+        const QString& contactName = mapped.card[indexOf(Field::CCNAME)];
+        const QString name = contactName.isEmpty() ? mapped.card[indexOf(Field::CNAME)] : contactName;
         if (mapped.empty)
             issues.push_back(QStringLiteral("holds no contact data: not imported"));
         else
-            result.cards.push_back(mapped.card);
-        const QString& contactName = mapped.card[indexOf(Field::CCNAME)];
-        const QString name = contactName.isEmpty() ? mapped.card[indexOf(Field::CNAME)] : contactName;
+            result.cards.push_back(std::move(mapped.card));
         for (QString& reason : issues) result.issues.push_back({position, name, std::move(reason)});
     }
     return result;

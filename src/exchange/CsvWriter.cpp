@@ -5,6 +5,8 @@
 
 #include "CardMapping.h"
 
+#include <QStringEncoder>
+
 namespace kestrix {
 
 namespace {
@@ -40,9 +42,14 @@ void appendCsvHeader(QByteArray& out)
 
 void appendCsvRow(QByteArray& out, const CardRecord& card)
 {
+    // Kept from one row to the next: no allocation per field.
+    static thread_local QByteArray utf8;
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
     for (int i = 0; i < kFieldCount; ++i) {
         if (i > 0) out.append(',');
-        appendQuoted(out, card[i].toUtf8());
+        utf8.resize(encoder.requiredSpace(card[i].size()));
+        utf8.resize(encoder.appendToBuffer(utf8.data(), card[i]) - utf8.data());
+        appendQuoted(out, utf8);
     }
     out.append("\r\n");
 }

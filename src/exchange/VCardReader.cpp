@@ -554,14 +554,14 @@ ImportResult readVCards(QByteArrayView input)
         if (truncated) issues.push_back(QStringLiteral("the file ends before the card does (no END:VCARD)"));
         if (embedded) issues.push_back(QStringLiteral("a vCard embedded in this one not imported"));
         ContactData contact = CardReader(version, heads, issues).read(lines, properties);
-        const MappedCard mapped = mapContact(contact);
+        MappedCard mapped = mapContact(contact);
         issues.insert(issues.end(), mapped.issues.begin(), mapped.issues.end());
+        const QString& contactName = mapped.card[indexOf(Field::CCNAME)];
+        const QString name = contactName.isEmpty() ? mapped.card[indexOf(Field::CNAME)] : contactName;
         if (mapped.empty)
             issues.push_back(QStringLiteral("holds no contact data: not imported"));
         else
-            result.cards.push_back(mapped.card);
-        const QString& contactName = mapped.card[indexOf(Field::CCNAME)];
-        const QString name = contactName.isEmpty() ? mapped.card[indexOf(Field::CNAME)] : contactName;
+            result.cards.push_back(std::move(mapped.card));
         for (QString& reason : issues) result.issues.push_back({cardCount, name, std::move(reason)});
     };
 

@@ -5,6 +5,7 @@
 
 #include "CardMapping.h"
 
+#include <QStringEncoder>
 #include <QStringList>
 
 #include <initializer_list>
@@ -15,6 +16,12 @@ namespace {
 
 constexpr qsizetype kLineOctets = 75;
 
+// Buffers kept from one card to the next, so writing many cards costs no
+// allocation per property.
+struct Scratch {
+    QByteArray utf8, value, line, carriageReturns;
+};
+
 class PropertyWriter {
 public:
     explicit PropertyWriter(QByteArray& out) : out_(out) {}
@@ -23,16 +30,18 @@ public:
     // components are escaped and joined with semicolons.
     void write(QByteArrayView head, std::initializer_list<const QString*> components)
     {
-        value_.clear();
+        value_.resize(0);
         lineBreaks_ = 0;
-        carriageReturns_.clear();
+        carriageReturns_.resize(0);
         bool first = true;
         for (const QString* component : components) {
             if (!first) value_.append(';');
             first = false;
-            appendEscaped(component->toUtf8());
+            utf8_.resize(encoder_.requiredSpace(component->size()));
+            utf8_.resize(encoder_.appendToBuffer(utf8_.data(), *component) - utf8_.data());
+            appendEscaped(utf8_);
         }
-        line_.clear();
+        line_.resize(0);
         line_.append(head);
         if (!carriageReturns_.isEmpty()) {
             // Other readers see a line break; this one puts the CR back.
@@ -98,7 +107,10 @@ private:
     }
 
     QByteArray& out_;
-    QByteArray line_, value_, carriageReturns_;
+    inline static thread_local Scratch scratch_;
+    QByteArray &utf8_ = scratch_.utf8, &value_ = scratch_.value, &line_ = scratch_.line,
+               &carriageReturns_ = scratch_.carriageReturns;
+    QStringEncoder encoder_{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
     int lineBreaks_ = 0;
 };
 
