@@ -237,14 +237,16 @@ int hexDigit(char c)
     return -1;
 }
 
-// Soft line breaks are already gone with the unfolding; an "=" not followed
-// by two hex digits is kept as it stands.
+// Soft line breaks are already gone with the unfolding, but for one that
+// ends the value; any other "=" not followed by two hex digits is kept as it
+// stands.
 QByteArray decodeQuotedPrintable(QByteArrayView encoded)
 {
     QByteArray bytes;
     bytes.reserve(encoded.size());
+    if (encoded.endsWith('=')) encoded.chop(1);
     for (qsizetype i = 0; i < encoded.size(); ++i) {
-        if (encoded[i] == '=' && i + 2 < encoded.size() + 0 && hexDigit(encoded[i + 1]) >= 0
+        if (encoded[i] == '=' && i + 2 < encoded.size() && hexDigit(encoded[i + 1]) >= 0
             && hexDigit(encoded[i + 2]) >= 0) {
             bytes.append(static_cast<char>(hexDigit(encoded[i + 1]) * 16 + hexDigit(encoded[i + 2])));
             i += 2;
