@@ -19,6 +19,7 @@ KESTRIX_PACKAGES=(
   xvfb xauth xdotool x11-utils
   dpkg-dev desktop-file-utils appstream
   clang-format lintian
+  python3-vobject
 )
 
 as_root() {

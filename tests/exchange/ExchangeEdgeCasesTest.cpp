@@ -36,43 +36,58 @@ TEST(VCardReading, TakesEveryFormOfTheStandardsAndReportsWhatItCannot)
     using F = Field;
     const std::vector<ReadCase> cases = {
         {"LF line ends, a tab folding, a byte order mark",
-         "\xEF\xBB\xBF" "BEGIN:VCARD\nVERSION:3.0\nFN:Anna \n\tNowak\nEND:VCARD\n",
+         "\xEF\xBB\xBF"
+         "BEGIN:VCARD\nVERSION:3.0\nFN:Anna \n\tNowak\nEND:VCARD\n",
          {{F::CCNAME, "Anna Nowak"}}},
         {"2.1 folds at a blank and keeps it", vcard("2.1", "FN:Anna\r\n Nowak\r\n"), {{F::CCNAME, "Anna Nowak"}}},
-        {"3.0 escapes; an unknown one stays", vcard("3.0", "FN:x\r\nNOTE:a\\nb\\Nc\\,d\\;e\\\\f\\x\r\n"),
+        {"3.0 escapes; an unknown one stays",
+         vcard("3.0", "FN:x\r\nNOTE:a\\nb\\Nc\\,d\\;e\\\\f\\x\r\n"),
          {{F::CCNAME, "x"}, {F::MEMO, "a\nb\nc,d;e\\f\\x"}}},
-        {"2.1 has no line break escape", vcard("2.1", "FN:x\r\nNOTE:C:\\new\\;\r\n"),
+        {"2.1 has no line break escape",
+         vcard("2.1", "FN:x\r\nNOTE:C:\\new\\;\r\n"),
          {{F::CCNAME, "x"}, {F::MEMO, "C:\\new;"}}},
         {"types in each form",
-         vcard("3.0", "FN:x\r\nTEL;TYPE=\"work,voice\":1\r\nTEL;TYPE=work;TYPE=fax:2\r\nTEL;CELL:3\r\n"
-                      "TEL;TYPE=pager:4\r\n"),
+         vcard("3.0",
+               "FN:x\r\nTEL;TYPE=\"work,voice\":1\r\nTEL;TYPE=work;TYPE=fax:2\r\nTEL;CELL:3\r\n"
+               "TEL;TYPE=pager:4\r\n"),
          {{F::CCNAME, "x"}, {F::PHONE, "1"}, {F::FAX, "2"}, {F::CELL, "3"}, {F::MEMO, "Phone (pager): 4"}}},
-        {"the marked line break is a lone CR", vcard("4.0", "FN:x\r\nNOTE;X-KESTRIX-CR=2:a\\nb\\nc\r\n"),
+        {"the marked line break is a lone CR",
+         vcard("4.0", "FN:x\r\nNOTE;X-KESTRIX-CR=2:a\\nb\\nc\r\n"),
          {{F::CCNAME, "x"}, {F::MEMO, "a\nb\rc"}}},
-        {"a double quote", vcard("4.0", "FN:Anna \"Ania\" Nowak\r\n"),
+        {"a double quote",
+         vcard("4.0", "FN:Anna \"Ania\" Nowak\r\n"),
          {{F::CCNAME, "Anna \u201DAnia\u201D Nowak"}},
          {"card 1 (Anna \u201DAnia\u201D Nowak): a double quote in CONTACT NAME is stored as \u201D"}},
         {"N without FN", vcard("2.1", "N:Nowak;Anna;Maria;Dr.;PhD\r\n"), {{F::CCNAME, "Dr. Anna Maria Nowak PhD"}}},
-        {"N that says more than FN", vcard("3.0", "FN:Ania\r\nN:Nowak;Anna;;;\r\n"),
+        {"N that says more than FN",
+         vcard("3.0", "FN:Ania\r\nN:Nowak;Anna;;;\r\n"),
          {{F::CCNAME, "Ania"}, {F::MEMO, "Name: Anna Nowak"}}},
         {"an organisation's card", vcard("4.0", "KIND:org\r\nFN:Acme\r\nORG:Acme\r\n"), {{F::CNAME, "Acme"}}},
-        {"a group's kind the boxes cannot say", vcard("4.0", "KIND:group\r\nFN:Team\r\n"),
+        {"a group's kind the boxes cannot say",
+         vcard("4.0", "KIND:group\r\nFN:Team\r\n"),
          {{F::CCNAME, "Team"}, {F::MEMO, "Kind: group"}}},
         {"a card inside a card",
          vcard("2.1", "FN:Boss\r\nAGENT:\r\nBEGIN:VCARD\r\nVERSION:2.1\r\nFN:Assistant\r\nEND:VCARD\r\nTEL:1\r\n"),
          {{F::CCNAME, "Boss"}, {F::PHONE, "1"}},
          {"a vCard embedded in this one not imported"}},
-        {"no END:VCARD", "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Cut\r\nTEL:1", {{F::CCNAME, "Cut"}, {F::PHONE, "1"}},
+        {"no END:VCARD",
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Cut\r\nTEL:1",
+         {{F::CCNAME, "Cut"}, {F::PHONE, "1"}},
          {"card 1 (Cut): the file ends before the card does"}},
         {"nothing in it", vcard("4.0", "UID:1\r\nREV:2026\r\n"), {}, {"card 1: holds no contact data"}, 0},
         {"a soft line break before END:VCARD",
-         vcard("2.1", "FN:x\r\nNOTE;ENCODING=QUOTED-PRINTABLE:abc=3D=\r\n"), {{F::CCNAME, "x"}, {F::MEMO, "abc="}}},
-        {"a charset the toolkit does not know", vcard("2.1", "FN;CHARSET=X-NONE;QUOTED-PRINTABLE:Caf=E9\r\n"),
+         vcard("2.1", "FN:x\r\nNOTE;ENCODING=QUOTED-PRINTABLE:abc=3D=\r\n"),
+         {{F::CCNAME, "x"}, {F::MEMO, "abc="}}},
+        {"a charset the toolkit does not know",
+         vcard("2.1", "FN;CHARSET=X-NONE;QUOTED-PRINTABLE:Caf=E9\r\n"),
          {{F::CCNAME, "Café"}}},
         {"bytes that are not UTF-8", vcard("3.0", "FN:Ren\xE9 \x80\r\n"), {{F::CCNAME, "René €"}}},
-        {"a line that is no property", vcard("3.0", "FN:x\r\nnonsense\r\n"), {{F::CCNAME, "x"}},
+        {"a line that is no property",
+         vcard("3.0", "FN:x\r\nnonsense\r\n"),
+         {{F::CCNAME, "x"}},
          {"1 line(s) that are no vCard property skipped"}},
-        {"values with colons and quoted parameters", vcard("4.0", "FN:x\r\nURL;TYPE=\"a:b;c\":http://e.x/\r\n"),
+        {"values with colons and quoted parameters",
+         vcard("4.0", "FN:x\r\nURL;TYPE=\"a:b;c\":http://e.x/\r\n"),
          {{F::CCNAME, "x"}, {F::MEMO, "Web (a:b;c): http://e.x/"}}},
     };
     for (const ReadCase& test : cases) {
@@ -179,15 +194,17 @@ TEST(ExchangeWriting, PutsOutWhatTheStandardsAsk)
     changed[indexOf(Field::CCNAME)] = QStringLiteral("Anna Nowak");
     EXPECT_NE(exportUid(changed), uid);
 
-    EXPECT_EQ(writeCards({card}, ExchangeFormat::Csv).toStdString(),
-              "\xEF\xBB\xBF\"COMPANY NAME\",\"CONTACT NAME\",\"ADDRESS\",\"ADDRESS 2\",\"CITY\",\"ST\",\"ZIP\",\"PHONE\","
-              "\"PHONE 2\",\"CELL\",\"FAX\",\"eMAIL\",\"MEMO\",\"Record\"\r\n"
-              "\"Acme; Inc.\",\"Anna Maria Nowak\",\"1 Main St\",\"\",\"Springfield\",\"IL\",\"62701\",\"\","
-              "\"555-0102\",\"\",\"tel:555-0109\",\"anna@example.com\",\"First, line\r\nback\\slash\rold\",\"17\"\r\n");
+    EXPECT_EQ(
+        writeCards({card}, ExchangeFormat::Csv).toStdString(),
+        "\xEF\xBB\xBF\"COMPANY NAME\",\"CONTACT NAME\",\"ADDRESS\",\"ADDRESS 2\",\"CITY\",\"ST\",\"ZIP\",\"PHONE\","
+        "\"PHONE 2\",\"CELL\",\"FAX\",\"eMAIL\",\"MEMO\",\"Record\"\r\n"
+        "\"Acme; Inc.\",\"Anna Maria Nowak\",\"1 Main St\",\"\",\"Springfield\",\"IL\",\"62701\",\"\","
+        "\"555-0102\",\"\",\"tel:555-0109\",\"anna@example.com\",\"First, line\r\nback\\slash\rold\",\"17\"\r\n");
 
-    EXPECT_EQ(addressBlock(card).toStdString(), "Acme; Inc.\nAnna Maria Nowak\n1 Main St\nSpringfield, IL 62701\n"
-                                                "Phone 2: 555-0102\nFax: tel:555-0109\nE-mail: anna@example.com\n\n"
-                                                "First, line\nback\\slash\nold\n");
+    EXPECT_EQ(addressBlock(card).toStdString(),
+              "Acme; Inc.\nAnna Maria Nowak\n1 Main St\nSpringfield, IL 62701\n"
+              "Phone 2: 555-0102\nFax: tel:555-0109\nE-mail: anna@example.com\n\n"
+              "First, line\nback\\slash\nold\n");
 }
 
 TEST(ExchangeWriting, FoldsLongLinesWithoutSplittingACharacter)

@@ -48,8 +48,9 @@ std::vector<Sample> samples()
                 {F::CELL, "+49 171 5550101"},
                 {F::FAX, "+49 30 5550102"},
                 {F::email, "juergen@example.de"},
-                {F::MEMO, "Erster Kontakt auf der Messe.\nMag grünen Tee, keinen Kaffee.\nDepartment: Vertrieb\n"
-                          "Phone (home): +49 30 5550199\nE-mail: jm@example.org\nCountry: Deutschland"}}),
+                {F::MEMO,
+                 "Erster Kontakt auf der Messe.\nMag grünen Tee, keinen Kaffee.\nDepartment: Vertrieb\n"
+                 "Phone (home): +49 30 5550199\nE-mail: jm@example.org\nCountry: Deutschland"}}),
           card({{F::CCNAME, "Anna Nowak"},
                 {F::PHONE, "+48 22 5550100"},
                 {F::PHONE2, "+48 22 5550111"},
@@ -67,11 +68,12 @@ std::vector<Sample> samples()
                 {F::PHONE2, "+33 1 55 50 01 09"},
                 {F::CELL, "+33 6 55 50 01 01"},
                 {F::email, "mc.dupont@example.fr"},
-                {F::MEMO, "Rencontrée au salon de Lyon. Préfère être contactée le matin; jamais le vendredi.\n"
-                          "Deuxième ligne, avec virgule.\nDepartment: Achats\nTitle: Directrice des achats\n"
-                          "E-mail (work): achats@example.fr\nCountry: France\nX-ABADR: fr\n"
-                          "HomePage: https://example.fr/\nX-SOCIALPROFILE (linkedin): https://social.example/in/mcdupont\n"
-                          "Categories: Clients,Fournisseurs"}})},
+                {F::MEMO,
+                 "Rencontrée au salon de Lyon. Préfère être contactée le matin; jamais le vendredi.\n"
+                 "Deuxième ligne, avec virgule.\nDepartment: Achats\nTitle: Directrice des achats\n"
+                 "E-mail (work): achats@example.fr\nCountry: France\nX-ABADR: fr\n"
+                 "HomePage: https://example.fr/\nX-SOCIALPROFILE (linkedin): https://social.example/in/mcdupont\n"
+                 "Categories: Clients,Fournisseurs"}})},
          {}},
         {"tel-uri-4.0.vcf",
          ContentKind::VCard4,
@@ -85,17 +87,18 @@ std::vector<Sample> samples()
                 {F::CELL, "+46-70-555-0102"},
                 {F::FAX, "+46-8-555-0109"},
                 {F::email, "soren.home@example.com"},
-                {F::MEMO, "Line one\nLine two\nE-mail (work): soren@example.se\n"
-                          "Address (home): Hemgatan 3, Uppsala 75320, Sweden\nCountry: Sweden\n"
-                          "Birthday: 19800412\nLanguage: sv"}})},
+                {F::MEMO,
+                 "Line one\nLine two\nE-mail (work): soren@example.se\n"
+                 "Address (home): Hemgatan 3, Uppsala 75320, Sweden\nCountry: Sweden\n"
+                 "Birthday: 19800412\nLanguage: sv"}})},
          {}},
         {"photo.vcf",
          ContentKind::VCard3,
          {card({{F::CCNAME, "Photo Person"}, {F::PHONE, "+1 555 0100"}}),
           card({{F::CCNAME, "Old Card"}, {F::PHONE, "+1 555 0101"}}),
           card({{F::CCNAME, "Data Uri"}, {F::MEMO, "Photo: https://example.com/photo.jpg"}})},
-         {"card 1 (Photo Person): PHOTO not imported: binary data", "card 2 (Old Card): PHOTO not imported: binary data",
-          "card 3 (Data Uri): LOGO not imported: binary data"}},
+         {"card 1 (Photo Person): PHOTO not imported: binary data",
+          "card 2 (Old Card): PHOTO not imported: binary data", "card 3 (Data Uri): LOGO not imported: binary data"}},
         {"outlook-bom.csv",
          ContentKind::Csv,
          {card({{F::CNAME, "Acme, Inc."},
@@ -109,11 +112,12 @@ std::vector<Sample> samples()
                 {F::CELL, "+1 217 555 0101"},
                 {F::FAX, "+1 217 555 0102"},
                 {F::email, "john@example.com"},
-                {F::MEMO, "Met at the \u201DExpo\u201D, booth 12.\nCall Tuesdays.\nTitle: Mr.\nSuffix: Jr.\n"
-                          "Department: Sales\nJob Title: Account Manager\nCountry: United States of America\n"
-                          "Business Street 3: Door 7\nHome Phone: +1 217 555 0199\n"
-                          "E-mail Display Name: John Public (john@example.com)\nE-mail 2 Address: jqp@example.org\n"
-                          "Web Page: https://example.com"}}),
+                {F::MEMO,
+                 "Met at the \u201DExpo\u201D, booth 12.\nCall Tuesdays.\nTitle: Mr.\nSuffix: Jr.\n"
+                 "Department: Sales\nJob Title: Account Manager\nCountry: United States of America\n"
+                 "Business Street 3: Door 7\nHome Phone: +1 217 555 0199\n"
+                 "E-mail Display Name: John Public (john@example.com)\nE-mail 2 Address: jqp@example.org\n"
+                 "Web Page: https://example.com"}}),
           card({{F::CCNAME, "Zoë Ångström"}, {F::PHONE2, "+46 8 555 0111"}, {F::MEMO, "Gender: Female"}})},
          {"card 1 (John Q. Public): a double quote in MEMO is stored as \u201D, as the card file cannot hold it"}},
         {"contacts-cp1252.csv",
@@ -128,8 +132,9 @@ std::vector<Sample> samples()
                 {F::CELL, "+33 6 55 50 02 02"},
                 {F::FAX, "+33 1 55 50 02 09"},
                 {F::email, "rene@example.fr"},
-                {F::MEMO, "Prix: 20 € l’unité\nGroup Membership: * myContacts\nE-mail (Home): rene.home@example.fr\n"
-                          "Country: France\nOrganization 1 - Title: Gérant"}}),
+                {F::MEMO,
+                 "Prix: 20 € l’unité\nGroup Membership: * myContacts\nE-mail (Home): rene.home@example.fr\n"
+                 "Country: France\nOrganization 1 - Title: Gérant"}}),
           card({{F::CCNAME, "Hélène Dubois"},
                 {F::PHONE, "+33 4 55 50 03 00"},
                 {F::MEMO, "Group Membership: * myContacts"}})},
@@ -168,7 +173,8 @@ TEST(ExchangeSamples, RealProgramsFilesGiveTheirCardsAndReports)
         ASSERT_EQ(result.cards.size(), sample.cards.size());
         for (std::size_t i = 0; i < sample.cards.size(); ++i)
             EXPECT_TRUE(result.cards[i] == sample.cards[i])
-                << "card " << i + 1 << " read as" << fieldsOf(result.cards[i]) << "\nwanted" << fieldsOf(sample.cards[i]);
+                << "card " << i + 1 << " read as" << fieldsOf(result.cards[i]) << "\nwanted"
+                << fieldsOf(sample.cards[i]);
         std::vector<std::string> issues;
         for (const ImportIssue& issue : result.issues) issues.push_back(describeIssue(issue).toStdString());
         EXPECT_EQ(issues, std::vector<std::string>(sample.issues.begin(), sample.issues.end()));
