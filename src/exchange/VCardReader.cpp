@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <memory>
 
 namespace kestrix {
 
@@ -34,6 +35,11 @@ enum TypeBit : unsigned {
 bool equalsNoCase(QByteArrayView a, const char* b)
 {
     return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+bool isUtf8Name(QByteArrayView charset)
+{
+    return equalsNoCase(charset, "UTF-8") || equalsNoCase(charset, "UTF8");
 }
 
 bool startsWithNoCase(QStringView text, QLatin1String prefix)
@@ -66,7 +72,9 @@ struct PropertyHead {
     bool takesUri = false;  // a photo, logo, sound or key: may be a data: URI
     bool valueUri = false;  // VALUE=uri
     bool valueText = false; // VALUE=text
-    QByteArray charset;
+    // For a CHARSET other than UTF-8 that the toolkit knows; made once, as
+    // the toolkit looks the name up anew for each.
+    std::shared_ptr<QStringDecoder> decoder;
     QVarLengthArray<int, 4> carriageReturns; // which line breaks stand for a lone CR, from 1
     QString label;                           // the memo's label, as in "Phone (home, fax)"
     QString upperName;                       // the name as a report gives it
@@ -187,7 +195,11 @@ PropertyHead headOf(const VCardProperty& property)
             if (equalsNoCase(value, "QUOTED-PRINTABLE")) head.quotedPrintable = true;
             if (equalsNoCase(value, "B") || equalsNoCase(value, "BASE64")) head.binary = true;
         } else if (equalsNoCase(parameter.name, "CHARSET")) {
-            head.charset = value.toByteArray();
+            if (!isUtf8Name(value)) {
+                auto decoder = std::make_shared<QStringDecoder>(value.toByteArray().constData(),
+                                                                QStringDecoder::Flag::Stateless);
+                head.decoder = decoder->isValid() ? decoder : nullptr;
+            }
         } else if (equalsNoCase(parameter.name, "PREF")) {
             bool ok = false;
             const int rank = value.toInt(&ok);
@@ -257,11 +269,6 @@ QByteArray decodeQuotedPrintable(QByteArrayView encoded)
     return bytes;
 }
 
-bool isUtf8Name(QByteArrayView charset)
-{
-    return equalsNoCase(charset, "UTF-8") || equalsNoCase(charset, "UTF8");
-}
-
 // The value's text: quoted-printable decoded first, then its CHARSET when
 // the toolkit knows it; otherwise UTF-8 when the bytes are valid UTF-8,
 // else Windows-1252. A CR LF inside becomes one line feed.
@@ -272,14 +279,12 @@ QString decodeValue(QByteArrayView raw, const PropertyHead& head)
         decoded = decodeQuotedPrintable(raw);
         raw = decoded;
     }
-    if (!head.charset.isEmpty() && !isUtf8Name(head.charset)) {
-        QStringDecoder decoder(head.charset.constData(), QStringDecoder::Flag::Stateless);
-        if (decoder.isValid()) {
-            QString text = decoder.decode(raw);
-            if (!decoder.hasError()) {
-                if (text.contains(QLatin1Char('\r'))) text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-                return text;
-            }
+    if (head.decoder) {
+        head.decoder->resetState();
+        QString text = head.decoder->decode(raw);
+        if (!head.decoder->hasError()) {
+            if (text.contains(QLatin1Char('\r'))) text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+            return text;
         }
     }
     return decodeItem(raw);
