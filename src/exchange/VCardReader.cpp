@@ -196,8 +196,8 @@ PropertyHead headOf(const VCardProperty& property)
             if (equalsNoCase(value, "B") || equalsNoCase(value, "BASE64")) head.binary = true;
         } else if (equalsNoCase(parameter.name, "CHARSET")) {
             if (!isUtf8Name(value)) {
-                auto decoder = std::make_shared<QStringDecoder>(value.toByteArray().constData(),
-                                                                QStringDecoder::Flag::Stateless);
+                auto decoder =
+                    std::make_shared<QStringDecoder>(value.toByteArray().constData(), QStringDecoder::Flag::Stateless);
                 head.decoder = decoder->isValid() ? decoder : nullptr;
             }
         } else if (equalsNoCase(parameter.name, "PREF")) {
