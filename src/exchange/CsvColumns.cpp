@@ -3,7 +3,7 @@
 
 #include "CsvColumns.h"
 
-#include <QRegularExpression>
+#include <QHash>
 
 #include <utility>
 
@@ -138,18 +138,29 @@ constexpr std::pair<const char*, const char*> kPlaceholders[] = {
 
 CsvColumn csvColumnFor(const QString& header)
 {
+    // One look-up per header: a file may have hundreds of columns.
+    static const QHash<QString, CsvRole> roles = [] {
+        QHash<QString, CsvRole> byName;
+        for (const Header& known : kHeaders) byName.insert(QLatin1String(known.name), known.role);
+        return byName;
+    }();
     const QString name = header.trimmed().toLower();
-    for (const Header& known : kHeaders)
-        if (name == QLatin1String(known.name)) return {known.role, 0};
-    static const QRegularExpression numbered(
-        QStringLiteral("^(phone|e-mail|email|address|organization) (\\d+) - (.+)$"));
-    const QRegularExpressionMatch match = numbered.match(name);
-    if (match.hasMatch()) {
-        const QString kind = match.captured(1), field = match.captured(3).trimmed();
-        for (const GroupField& known : kGroupFields)
-            if (kind == QLatin1String(known.kind) && field == QLatin1String(known.field))
-                return {known.role, match.captured(2).toInt()};
-    }
+    const auto found = roles.constFind(name);
+    if (found != roles.constEnd()) return {*found, 0};
+
+    // "<kind> <number> - <field>", as in "phone 1 - value".
+    const qsizetype dash = name.indexOf(QLatin1String(" - "));
+    if (dash < 0) return {};
+    const QStringView head = QStringView(name).first(dash);
+    const QStringView field = QStringView(name).sliced(dash + 3).trimmed();
+    const qsizetype blank = head.lastIndexOf(QLatin1Char(' '));
+    if (blank < 0) return {};
+    bool ok = false;
+    const int number = head.sliced(blank + 1).toInt(&ok);
+    if (!ok || number < 0) return {};
+    const QStringView kind = head.first(blank);
+    for (const GroupField& known : kGroupFields)
+        if (kind == QLatin1String(known.kind) && field == QLatin1String(known.field)) return {known.role, number};
     return {};
 }
 
