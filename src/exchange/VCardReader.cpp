@@ -269,6 +269,21 @@ QByteArray decodeQuotedPrintable(QByteArrayView encoded)
     return bytes;
 }
 
+// A UTF-16 or UTF-32 charset can decode to half a surrogate pair, which is
+// no character and which no writer could give back; it becomes U+FFFD.
+QString withoutLoneSurrogates(QString text)
+{
+    if (QStringView(text).isValidUtf16()) return text;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        if (pair)
+            ++i;
+        else if (text[i].isSurrogate())
+            text[i] = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
 // The value's text: quoted-printable decoded first, then its CHARSET when
 // the toolkit knows it; otherwise UTF-8 when the bytes are valid UTF-8,
 // else Windows-1252. A CR LF inside becomes one line feed.
@@ -284,7 +299,7 @@ QString decodeValue(QByteArrayView raw, const PropertyHead& head)
         QString text = head.decoder->decode(raw);
         if (!head.decoder->hasError()) {
             if (text.contains(QLatin1Char('\r'))) text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-            return text;
+            return withoutLoneSurrogates(std::move(text));
         }
     }
     return decodeItem(raw);
