@@ -91,8 +91,8 @@ TEST(ExchangeRoundTrip, RandomCardsComeBackExactlyInEveryFormat)
 }
 
 // Reading and writing are linear: 100,000 cards in well under a second
-// each way on a developer's machine. The limit is loose, to fail only on
-// something far worse than linear, under sanitizers too.
+// each way on a developer's machine, a few seconds under the sanitizers. The
+// limit is loose, to fail only on something far worse than linear.
 TEST(ExchangeRoundTrip, HundredThousandCardsEachWay)
 {
     constexpr int kMany = 100000;
@@ -110,8 +110,8 @@ TEST(ExchangeRoundTrip, HundredThousandCardsEachWay)
         std::cout << nameOf(format) << ": " << kMany << " cards (" << bytes.size() / 1024 << " KiB) written in "
                   << writeMs << " ms, read in " << readMs << " ms" << std::endl;
         ASSERT_EQ(result.cards.size(), cards.size());
-        EXPECT_LT(writeMs, 10000);
-        EXPECT_LT(readMs, 10000);
+        EXPECT_LT(writeMs, 30000);
+        EXPECT_LT(readMs, 30000);
     }
 }
 
