@@ -333,10 +333,8 @@ void RowReader::addGroups(ContactData& contact)
         QString type = group.type;
         const int preference = preferenceOf(type);
         const QString lowerType = type.toLower();
-        if (group.values.empty()) {
-            if (!group.type.isEmpty()) contact.extras.push_back({group.order, QStringLiteral("Type"), group.type});
-            continue;
-        }
+        // A type with no value to go with it says nothing about the contact.
+        if (group.values.empty()) continue;
         if (kind == 0) {
             // Several numbers of one type stand in one cell, split by " ::: ".
             for (const QString& number : group.values.front().second.split(QStringLiteral(" ::: "))) {
