@@ -19,7 +19,7 @@ KESTRIX_PACKAGES=(
   xvfb xauth xdotool x11-utils
   dpkg-dev desktop-file-utils appstream
   clang-format lintian
-  python3 syncthing
+  python3 python3-vobject syncthing
 )
 
 as_root() {

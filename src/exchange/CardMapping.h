@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#pragma once
+
+#include "ContactData.h"
+#include "storage/CardRecord.h"
+
+#include <QLatin1String>
+#include <QString>
+
+#include <vector>
+
+namespace kestrix {
+
+// The editor's caption of each box, as CSV headers and reports name them.
+QLatin1String fieldCaption(Field field);
+
+// A contact fitted to the card's boxes, with what the fitting changed.
+struct MappedCard {
+    CardRecord card;             // field 14 left empty
+    std::vector<QString> issues; // why the card is not taken whole
+    bool empty = false;          // no box holds anything: not worth a card
+};
+
+// The one set of rules for both readers: the full name, else the name parts,
+// as the contact; the preferred (else the first) of each kind of phone,
+// e-mail and address in their boxes; everything else, and the parts of the
+// chosen address that have no box, as "Label: value" memo lines after the
+// note, in file order. A double quote, which the card file cannot hold,
+// becomes U+201D and is reported.
+MappedCard mapContact(const ContactData& contact);
+
+// The name parts joined with single blanks, leaving out empty ones.
+QString joinedName(const QStringList& parts);
+
+// The UID a card is exported with: the same from one export to the next as
+// long as its number and contact stay the same, so a phone importing twice
+// can tell. A bare UUID, without the "urn:uuid:" of vCard 4.0.
+QString exportUid(const CardRecord& card);
+
+} // namespace kestrix

@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#include "ExchangeFormat.h"
+
+#include "CsvReader.h"
+#include "VCardReader.h"
+
+namespace kestrix {
+
+std::optional<ExchangeFormat> formatFromFileName(QStringView fileName)
+{
+    if (fileName.endsWith(QLatin1String(".vcf"), Qt::CaseInsensitive)
+        || fileName.endsWith(QLatin1String(".vcard"), Qt::CaseInsensitive))
+        return ExchangeFormat::VCard4;
+    if (fileName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) return ExchangeFormat::Csv;
+    return std::nullopt;
+}
+
+std::optional<ExchangeFormat> formatFromWord(QStringView word)
+{
+    if (word.compare(QLatin1String("vcard4"), Qt::CaseInsensitive) == 0) return ExchangeFormat::VCard4;
+    if (word.compare(QLatin1String("vcard3"), Qt::CaseInsensitive) == 0) return ExchangeFormat::VCard3;
+    if (word.compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0) return ExchangeFormat::Csv;
+    return std::nullopt;
+}
+
+ContentDetection detectContent(QByteArrayView bytes)
+{
+    if (const std::optional<ContentKind> version = leadingVCardVersion(bytes)) return {*version, QString()};
+    if (csvSeparatorOf(bytes)) return {ContentKind::Csv, QString()};
+    if (bytes.trimmed().isEmpty()) return {ContentKind::NotContacts, QStringLiteral("the file is empty")};
+    if (bytes.first(std::min<qsizetype>(bytes.size(), 4096)).contains('\0'))
+        return {ContentKind::NotContacts, QStringLiteral("the file is not text")};
+    return {ContentKind::NotContacts,
+            QStringLiteral("the file holds neither vCards (BEGIN:VCARD) nor a CSV header row naming contact columns")};
+}
+
+} // namespace kestrix
