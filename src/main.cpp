@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Kestrix developers
 
+#include "commandline/CommandLine.h"
+#include "commandline/Commands.h"
 #include "editor/Form4.h"
 #include "platform/QtPlatform.h"
 #include "platform/SvgIcon.h"
@@ -8,17 +10,40 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char* argv[])
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const kestrix::CommandRequest request = kestrix::readCommandLine(arguments);
+    // The card files live in the working directory.
+    kestrix::Module1 module(QStringLiteral("."));
+
+    if (request.action != kestrix::CommandRequest::Action::OpenWindow) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Kestrix"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(KESTRIX_VERSION));
+        return kestrix::runCommand(request, module, stdout, stderr);
+    }
+    QString noDisplay;
+    if (!kestrix::hasDisplay(arguments, noDisplay)) {
+        std::fprintf(stderr,
+                     "kestrix: %s.\nkestrix: start it on a desktop, or give it a virtual display (xvfb-run kestrix);\n"
+                     "kestrix: without a window, kestrix --export FILE and kestrix --import FILE move cards out and "
+                     "in (kestrix --help).\n",
+                     noDisplay.toLocal8Bit().constData());
+        return kestrix::kFailed;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrix"));
+    QApplication::setApplicationVersion(QStringLiteral(KESTRIX_VERSION));
     // Lets the desktop find the menu entry, and with it the icon, for our windows.
     // No display name: Qt would append it to every window caption.
     QGuiApplication::setDesktopFileName(QStringLiteral(KESTRIX_APP_ID));
     QApplication::setWindowIcon(kestrix::applicationIcon());
 
-    // The card files live in the working directory.
-    kestrix::Module1 module(QStringLiteral("."));
     kestrix::QtPlatform platform;
     kestrix::Form4 editor(module, platform);
     editor.show();

@@ -1,0 +1,138 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#include "CommandLine.h"
+
+#include <QCommandLineParser>
+
+#include <algorithm>
+#include <array>
+
+namespace kestrix {
+
+namespace {
+
+// The toolkit's own window options: those that take a value, and those that
+// do not. They may be written with one dash or two.
+constexpr std::array kWindowOptionsWithValue = {"platform", "platformpluginpath", "platformtheme", "plugin",
+                                                 "qwindowgeometry", "qwindowicon", "qwindowtitle", "display",
+                                                 "geometry", "style", "stylesheet", "session", "title",
+                                                 "name", "fn", "font", "bg", "background", "fg", "foreground",
+                                                 "btn", "button", "visual", "ncols", "cmap", "inputstyle", "im"};
+constexpr std::array kWindowOptionsAlone = {"reverse", "nograb", "dograb", "sync", "widgetcount", "testability"};
+
+QString optionName(const QString& argument)
+{
+    QString name = argument;
+    while (name.startsWith(QLatin1Char('-'))) name.remove(0, 1);
+    return name.section(QLatin1Char('='), 0, 0);
+}
+
+bool isOneOf(const QString& name, const auto& options)
+{
+    return std::any_of(options.begin(), options.end(),
+                       [&](const char* option) { return name == QLatin1String(option); });
+}
+
+// The arguments without the window's own options.
+QStringList withoutWindowOptions(const QStringList& arguments)
+{
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (i == 0 || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
+            kept << argument;
+            continue;
+        }
+        const QString name = optionName(argument);
+        if (isOneOf(name, kWindowOptionsAlone)) continue;
+        if (isOneOf(name, kWindowOptionsWithValue)) {
+            if (!argument.contains(QLatin1Char('='))) ++i; // its value follows
+            continue;
+        }
+        kept << argument;
+    }
+    return kept;
+}
+
+} // namespace
+
+CommandRequest readCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Kestrix keeps business contacts on cards, in the files kest1.dat and kestrec.rec of the\n"
+                       "folder it is started in. Without an option it opens its window; the options below work\n"
+                       "without one, over SSH or in a script."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version."));
+    const QCommandLineOption exportCards(
+        QStringLiteral("export"),
+        QStringLiteral("Write every card to FILE: vCard 4.0 for .vcf or .vcard, CSV for .csv, or as --format "
+                       "says; \"-\" writes to standard output."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption importCards(
+        QStringLiteral("import"),
+        QStringLiteral("Add the contacts in FILE (vCard 2.1, 3.0 or 4.0, or CSV, told apart by their content) as "
+                       "new cards, each with a fresh number."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption format(QStringLiteral("format"),
+                                    QStringLiteral("The format for --export or --import: vcard4, vcard3 or csv."),
+                                    QStringLiteral("FORMAT"));
+    const QCommandLineOption merge(
+        QStringLiteral("merge-conflicts"),
+        QStringLiteral("Merge the conflict copies a sync program kept beside the card files, then end."));
+    parser.addOptions({help, version, exportCards, importCards, format, merge});
+
+    CommandRequest request;
+    const auto mistake = [&](const QString& what) {
+        request.action = CommandRequest::Action::Mistake;
+        request.text = what;
+        return request;
+    };
+    if (!parser.parse(withoutWindowOptions(arguments))) return mistake(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return mistake(QStringLiteral("Unexpected argument \"%1\".").arg(parser.positionalArguments().first()));
+
+    const int actions = int(parser.isSet(help)) + int(parser.isSet(version)) + int(parser.isSet(exportCards))
+        + int(parser.isSet(importCards)) + int(parser.isSet(merge));
+    if (actions > 1) return mistake(QStringLiteral("Give one of --help, --version, --export, --import and --merge-conflicts."));
+    if (parser.isSet(format)) {
+        if (!parser.isSet(exportCards) && !parser.isSet(importCards))
+            return mistake(QStringLiteral("--format goes with --export or --import."));
+        request.format = formatFromWord(parser.value(format));
+        if (!request.format)
+            return mistake(QStringLiteral("Unknown format \"%1\": give vcard4, vcard3 or csv.").arg(parser.value(format)));
+    }
+    if (parser.isSet(help)) {
+        request.action = CommandRequest::Action::ShowHelp;
+        // Made before the program knows its own name.
+        request.text = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("kestrix"));
+    } else if (parser.isSet(version)) {
+        request.action = CommandRequest::Action::ShowVersion;
+    } else if (parser.isSet(exportCards)) {
+        request.action = CommandRequest::Action::Export;
+        request.file = parser.value(exportCards);
+    } else if (parser.isSet(importCards)) {
+        request.action = CommandRequest::Action::Import;
+        request.file = parser.value(importCards);
+    } else if (parser.isSet(merge)) {
+        request.action = CommandRequest::Action::MergeConflicts;
+    }
+    return request;
+}
+
+bool hasDisplay(const QStringList& arguments, QString& why)
+{
+    // A platform named outright (offscreen, a virtual display) is the user's choice.
+    const bool platformNamed = std::any_of(arguments.begin(), arguments.end(), [](const QString& argument) {
+        return argument.startsWith(QLatin1Char('-')) && optionName(argument) == QLatin1String("platform");
+    });
+    if (platformNamed || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) return true;
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) return true;
+    why = QStringLiteral("no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)");
+    return false;
+}
+
+} // namespace kestrix

@@ -1,0 +1,160 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#include "Commands.h"
+
+#include "storage/Module1.h"
+#include "transfer/CardTransfer.h"
+
+#include <QCoreApplication>
+
+#include <cerrno>
+
+namespace kestrix {
+
+namespace {
+
+void say(std::FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fputc('\n', stream);
+}
+
+void complain(std::FILE* err, const QString& text)
+{
+    say(err, QStringLiteral("kestrix: ") + text);
+}
+
+QString why(const FileStatus& status)
+{
+    return QStringLiteral("%1: %2").arg(status.file(), status.reason());
+}
+
+QString cards(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("1 card") : QStringLiteral("%1 cards").arg(count);
+}
+
+// What the storage noticed on the way, for a terminal.
+bool tellNotices(Module1& module, std::FILE* out, std::FILE* err)
+{
+    bool whole = true;
+    for (const Module1::Notice& notice : module.takeNotices()) {
+        switch (notice.kind) {
+        case Module1::Notice::Kind::WithoutLock:
+            complain(err, QStringLiteral("%1 is on a file system that cannot lock files; two programs changing these "
+                                         "cards at the same moment could undo each other's change")
+                              .arg(notice.where));
+            break;
+        case Module1::Notice::Kind::OtherNames:
+            complain(err, QStringLiteral("%1 has %2 other name(s) (hard links), which still hold the cards as they "
+                                         "were; use a symbolic link instead")
+                              .arg(notice.where)
+                              .arg(notice.count));
+            break;
+        case Module1::Notice::Kind::Merged:
+            say(out, QStringLiteral("%1 merged from %2").arg(cards(notice.count), notice.where));
+            break;
+        case Module1::Notice::Kind::CounterMerged:
+            say(out, QStringLiteral("counter set to %1 from another computer's copy").arg(notice.where));
+            break;
+        case Module1::Notice::Kind::CopyNotMerged:
+            complain(err, QStringLiteral("not merged, left where it is: %1: %2").arg(notice.where, notice.reason));
+            whole = false;
+            break;
+        }
+    }
+    return whole;
+}
+
+FileStatus writeToStandardOutput(QByteArrayView bytes)
+{
+    if (std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.size()), stdout) != static_cast<size_t>(bytes.size()))
+        return FileStatus::fromErrno(QStringLiteral("standard output"), errno);
+    return FileStatus::success();
+}
+
+int exportTo(const CommandRequest& request, Module1& module, std::FILE* out, std::FILE* err)
+{
+    const bool toStandardOutput = request.file == QLatin1String("-");
+    if (FileStatus refused = refuseCardFiles(module, request.file); !toStandardOutput && !refused.ok()) {
+        complain(err, QStringLiteral("nothing exported: %1").arg(why(refused)));
+        return kFailed;
+    }
+    const std::optional<ExchangeFormat> format =
+        toStandardOutput ? request.format.value_or(ExchangeFormat::VCard4) : exportFormatFor(request.file, request.format);
+    if (!format) {
+        complain(err, QStringLiteral("cannot tell the format from the name \"%1\": give --format vcard4, vcard3 or csv")
+                          .arg(request.file));
+        return kMisused;
+    }
+    ExportOutcome outcome = toStandardOutput ? exportCards(module, *format, writeToStandardOutput)
+                                             : exportCardsToFile(module, request.file, *format);
+    if (toStandardOutput && outcome.status.ok() && std::fflush(stdout) != 0)
+        outcome.status = FileStatus::fromErrno(QStringLiteral("standard output"), errno);
+    if (!outcome.status.ok()) {
+        complain(err, QStringLiteral("nothing exported: %1").arg(why(outcome.status)));
+        return kFailed;
+    }
+    // The cards themselves may be going to standard output.
+    say(toStandardOutput ? err : out, QStringLiteral("%1 exported").arg(cards(outcome.cards)));
+    return kSucceeded;
+}
+
+int importFrom(const CommandRequest& request, Module1& module, std::FILE* out, std::FILE* err)
+{
+    // As the window starts: a missing card file is created, and the last
+    // card's number is where numbering goes on when the counter holds none.
+    (void)module.ScanCards(true, [](const StoredCard&) { return Module1::ScanStep::Next; });
+    (void)module.CloseAllFiles();
+    const ImportOutcome outcome = importContactsFile(module, request.file, request.format);
+    const bool noticesWhole = tellNotices(module, out, err);
+    if (!outcome.status.ok()) {
+        complain(err, QStringLiteral("nothing imported: %1").arg(why(outcome.status)));
+        return kFailed;
+    }
+    if (!outcome.read.recognised) {
+        complain(err, QStringLiteral("nothing imported: %1 holds no contacts: %2").arg(request.file, outcome.read.reason));
+        return kFailed;
+    }
+    for (const ImportIssue& issue : outcome.read.issues) complain(err, describeIssue(issue));
+    say(out, QStringLiteral("%1 imported").arg(cards(outcome.imported)));
+    return outcome.whole() && noticesWhole ? kSucceeded : kFailed;
+}
+
+} // namespace
+
+int runCommand(const CommandRequest& request, Module1& module, std::FILE* out, std::FILE* err)
+{
+    switch (request.action) {
+    case CommandRequest::Action::ShowHelp:
+        std::fputs(request.text.toLocal8Bit().constData(), out);
+        return kSucceeded;
+    case CommandRequest::Action::ShowVersion:
+        say(out, QStringLiteral("kestrix %1").arg(QCoreApplication::applicationVersion()));
+        return kSucceeded;
+    case CommandRequest::Action::Mistake:
+        complain(err, request.text);
+        complain(err, QStringLiteral("kestrix --help tells what it takes"));
+        return kMisused;
+    case CommandRequest::Action::Export:
+        return exportTo(request, module, out, err);
+    case CommandRequest::Action::Import:
+        return importFrom(request, module, out, err);
+    case CommandRequest::Action::MergeConflicts: {
+        const FileStatus status = module.MergeConflictCopies();
+        (void)module.CloseAllFiles();
+        const bool whole = tellNotices(module, out, err);
+        if (!status.ok()) {
+            complain(err, QStringLiteral("nothing merged: %1").arg(why(status)));
+            return kFailed;
+        }
+        return whole ? kSucceeded : kFailed;
+    }
+    case CommandRequest::Action::OpenWindow:
+        break;
+    }
+    return kMisused;
+}
+
+} // namespace kestrix

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#pragma once
+
+#include "exchange/ExchangeFormat.h"
+#include "exchange/ImportReport.h"
+#include "storage/FileStatus.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace kestrix {
+
+class Module1;
+
+// Moving cards between the card file and the files other programs read and
+// write. Nothing here talks to the user: each step says how it went, and the
+// command line or the editor's menu tells it.
+
+struct ExportOutcome {
+    FileStatus status = FileStatus::success();
+    qsizetype cards = 0;
+};
+
+// Writes every card of the card file to `path` in `format`, whole or not at
+// all: a copy beside it, renamed into place. A path that is one of the card
+// files, or leads to one, is refused (see refuseCardFiles).
+ExportOutcome exportCardsToFile(Module1& module, const QString& path, ExchangeFormat format);
+
+// Success, or why `path` may not be written: it is, or leads to, the card,
+// counter or scratch file.
+FileStatus refuseCardFiles(Module1& module, const QString& path);
+
+// The same, handed to `write` a stretch at a time (for standard output).
+ExportOutcome exportCards(Module1& module, ExchangeFormat format,
+                          const std::function<FileStatus(QByteArrayView)>& write);
+
+// The format a file's name asks for, or else the one given; nothing when
+// neither tells.
+std::optional<ExchangeFormat> exportFormatFor(const QString& path, std::optional<ExchangeFormat> given);
+
+// Reads the contacts in `path`: vCards or CSV, told apart by their content
+// unless `format` says which. `status` tells why the file could not be read.
+ImportResult readContactsFile(const QString& path, std::optional<ExchangeFormat> format, FileStatus& status);
+
+struct ImportOutcome {
+    FileStatus status = FileStatus::success(); // the file could not be read, or the cards not stored
+    ImportResult read;                         // what the file held; its cards now carry their numbers
+    qsizetype imported = 0;
+    // Whether every card went in whole.
+    bool whole() const { return status.ok() && read.recognised && read.issues.empty(); }
+};
+
+// readContactsFile, then every card it found added as a new card, each with
+// a freshly issued number, as one change (Module1::AddCards).
+ImportOutcome importContactsFile(Module1& module, const QString& path, std::optional<ExchangeFormat> format);
+
+} // namespace kestrix
