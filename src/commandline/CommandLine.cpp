@@ -14,11 +14,33 @@ namespace {
 
 // The toolkit's own window options: those that take a value, and those that
 // do not. They may be written with one dash or two.
-constexpr std::array kWindowOptionsWithValue = {"platform", "platformpluginpath", "platformtheme", "plugin",
-                                                 "qwindowgeometry", "qwindowicon", "qwindowtitle", "display",
-                                                 "geometry", "style", "stylesheet", "session", "title",
-                                                 "name", "fn", "font", "bg", "background", "fg", "foreground",
-                                                 "btn", "button", "visual", "ncols", "cmap", "inputstyle", "im"};
+constexpr std::array kWindowOptionsWithValue = {"platform",
+                                                "platformpluginpath",
+                                                "platformtheme",
+                                                "plugin",
+                                                "qwindowgeometry",
+                                                "qwindowicon",
+                                                "qwindowtitle",
+                                                "display",
+                                                "geometry",
+                                                "style",
+                                                "stylesheet",
+                                                "session",
+                                                "title",
+                                                "name",
+                                                "fn",
+                                                "font",
+                                                "bg",
+                                                "background",
+                                                "fg",
+                                                "foreground",
+                                                "btn",
+                                                "button",
+                                                "visual",
+                                                "ncols",
+                                                "cmap",
+                                                "inputstyle",
+                                                "im"};
 constexpr std::array kWindowOptionsAlone = {"reverse", "nograb", "dograb", "sync", "widgetcount", "testability"};
 
 QString optionName(const QString& argument)
@@ -97,13 +119,15 @@ CommandRequest readCommandLine(const QStringList& arguments)
 
     const int actions = int(parser.isSet(help)) + int(parser.isSet(version)) + int(parser.isSet(exportCards))
         + int(parser.isSet(importCards)) + int(parser.isSet(merge));
-    if (actions > 1) return mistake(QStringLiteral("Give one of --help, --version, --export, --import and --merge-conflicts."));
+    if (actions > 1)
+        return mistake(QStringLiteral("Give one of --help, --version, --export, --import and --merge-conflicts."));
     if (parser.isSet(format)) {
         if (!parser.isSet(exportCards) && !parser.isSet(importCards))
             return mistake(QStringLiteral("--format goes with --export or --import."));
         request.format = formatFromWord(parser.value(format));
         if (!request.format)
-            return mistake(QStringLiteral("Unknown format \"%1\": give vcard4, vcard3 or csv.").arg(parser.value(format)));
+            return mistake(
+                QStringLiteral("Unknown format \"%1\": give vcard4, vcard3 or csv.").arg(parser.value(format)));
     }
     if (parser.isSet(help)) {
         request.action = CommandRequest::Action::ShowHelp;

@@ -42,15 +42,17 @@ bool tellNotices(Module1& module, std::FILE* out, std::FILE* err)
     for (const Module1::Notice& notice : module.takeNotices()) {
         switch (notice.kind) {
         case Module1::Notice::Kind::WithoutLock:
-            complain(err, QStringLiteral("%1 is on a file system that cannot lock files; two programs changing these "
-                                         "cards at the same moment could undo each other's change")
-                              .arg(notice.where));
+            complain(err,
+                     QStringLiteral("%1 is on a file system that cannot lock files; two programs changing these "
+                                    "cards at the same moment could undo each other's change")
+                         .arg(notice.where));
             break;
         case Module1::Notice::Kind::OtherNames:
-            complain(err, QStringLiteral("%1 has %2 other name(s) (hard links), which still hold the cards as they "
-                                         "were; use a symbolic link instead")
-                              .arg(notice.where)
-                              .arg(notice.count));
+            complain(err,
+                     QStringLiteral("%1 has %2 other name(s) (hard links), which still hold the cards as they "
+                                    "were; use a symbolic link instead")
+                         .arg(notice.where)
+                         .arg(notice.count));
             break;
         case Module1::Notice::Kind::Merged:
             say(out, QStringLiteral("%1 merged from %2").arg(cards(notice.count), notice.where));
@@ -81,11 +83,12 @@ int exportTo(const CommandRequest& request, Module1& module, std::FILE* out, std
         complain(err, QStringLiteral("nothing exported: %1").arg(why(refused)));
         return kFailed;
     }
-    const std::optional<ExchangeFormat> format =
-        toStandardOutput ? request.format.value_or(ExchangeFormat::VCard4) : exportFormatFor(request.file, request.format);
+    const std::optional<ExchangeFormat> format = toStandardOutput ? request.format.value_or(ExchangeFormat::VCard4)
+                                                                  : exportFormatFor(request.file, request.format);
     if (!format) {
-        complain(err, QStringLiteral("cannot tell the format from the name \"%1\": give --format vcard4, vcard3 or csv")
-                          .arg(request.file));
+        complain(err,
+                 QStringLiteral("cannot tell the format from the name \"%1\": give --format vcard4, vcard3 or csv")
+                     .arg(request.file));
         return kMisused;
     }
     ExportOutcome outcome = toStandardOutput ? exportCards(module, *format, writeToStandardOutput)
@@ -114,7 +117,8 @@ int importFrom(const CommandRequest& request, Module1& module, std::FILE* out, s
         return kFailed;
     }
     if (!outcome.read.recognised) {
-        complain(err, QStringLiteral("nothing imported: %1 holds no contacts: %2").arg(request.file, outcome.read.reason));
+        complain(err,
+                 QStringLiteral("nothing imported: %1 holds no contacts: %2").arg(request.file, outcome.read.reason));
         return kFailed;
     }
     for (const ImportIssue& issue : outcome.read.issues) complain(err, describeIssue(issue));

@@ -26,6 +26,9 @@ Form4::Form4(Module1& module, Platform& platform, QWidget* parent)
 {
     buildControls();
     connectButtons();
+    offerCardMenuInTextBoxes();
+    // Files of contacts dropped on the window come in as new cards.
+    setAcceptDrops(true);
     Form_Load();
 }
 

@@ -12,6 +12,7 @@
 
 class QFrame;
 class QLabel;
+class QMenu;
 class QLineEdit;
 class QPlainTextEdit;
 class QToolButton;
@@ -59,6 +60,14 @@ public:
     void Command6_Click(); // About
     void Command7_Click(); // Edit
 
+    // The window's menu (right mouse button, the Menu key, Shift+F10), and
+    // cards dropped on it: cards in and out of the card file.
+    void ImportCards_Click();
+    void ExportCards_Click();
+    void CopyCard_Click();
+    // Adds the contacts of each file as new cards, and tells how it went.
+    void Form_DragDrop(const QStringList& files);
+
     QFrame* Frame1 = nullptr;
     QFrame* Frame2 = nullptr;
     QFrame* Frame3 = nullptr;
@@ -75,6 +84,11 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -91,6 +105,9 @@ private:
     void reportSave(const FileStatus& status);
     // Tells what the storage noticed on the way, once a run each.
     void tellNotices();
+    // The menu's three entries, added to `menu`.
+    void addCardMenuTo(QMenu& menu);
+    void offerCardMenuInTextBoxes();
 
     Module1& module_;
     Platform& platform_;

@@ -3,8 +3,11 @@
 
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 
+#include <memory>
 #include <optional>
 
 class QWidget;
@@ -39,6 +42,26 @@ public:
     // Ends the program: every window and every file is closed, and no further
     // handler runs.
     virtual void endProgram() = 0;
+
+    // The desktop's file dialogs. `filters` as the toolkit writes them
+    // ("vCard (*.vcf *.vcard)"); the first is chosen at first. Both return
+    // the file chosen, or the empty text when the user cancelled; saving also
+    // tells which filter was chosen. Without a desktop, nothing is chosen.
+    virtual QString chooseFileToOpen(QWidget* owner, const QString& caption, const QStringList& filters);
+    virtual QString chooseFileToSave(QWidget* owner, const QString& caption, const QString& suggested,
+                                     const QStringList& filters, QString& chosenFilter);
+
+    // Puts a card on the clipboard, as plain text and as a vCard.
+    virtual void copyToClipboard(const QString& text, const QByteArray& vCard);
+
+    // How far a long piece of work has come, in steps; shown only once the
+    // work takes long enough to need it, and closed when it is destroyed.
+    class Progress {
+    public:
+        virtual ~Progress() = default;
+        virtual void reach(int step) = 0;
+    };
+    virtual std::unique_ptr<Progress> showProgress(QWidget* owner, const QString& text, int steps);
 };
 
 } // namespace kestrix

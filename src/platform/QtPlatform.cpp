@@ -3,13 +3,18 @@
 
 #include "QtPlatform.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QStyle>
 #include <QUrl>
 
@@ -83,6 +88,54 @@ void QtPlatform::endProgram()
 {
     // Leaving the event loop ends main(), which closes every window and file.
     QCoreApplication::quit();
+}
+
+QString QtPlatform::chooseFileToOpen(QWidget* owner, const QString& caption, const QStringList& filters)
+{
+    return QFileDialog::getOpenFileName(owner, caption, QDir::homePath(), filters.join(QStringLiteral(";;")));
+}
+
+QString QtPlatform::chooseFileToSave(QWidget* owner, const QString& caption, const QString& suggested,
+                                     const QStringList& filters, QString& chosenFilter)
+{
+    chosenFilter = filters.value(0);
+    return QFileDialog::getSaveFileName(owner, caption, suggested, filters.join(QStringLiteral(";;")), &chosenFilter);
+}
+
+void QtPlatform::copyToClipboard(const QString& text, const QByteArray& vCard)
+{
+    auto* data = new QMimeData;
+    data->setText(text);
+    // The name RFC 6350 registers, and the one older programs look for.
+    data->setData(QStringLiteral("text/vcard"), vCard);
+    data->setData(QStringLiteral("text/x-vcard"), vCard);
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+
+namespace {
+
+class ProgressDialog final : public Platform::Progress {
+public:
+    ProgressDialog(QWidget* owner, const QString& text, int steps) : dialog_(text, QString(), 0, steps, owner)
+    {
+        dialog_.setWindowTitle(Platform::kApplicationTitle);
+        dialog_.setWindowModality(Qt::WindowModal);
+        dialog_.setCancelButton(nullptr);
+        // About half a second of work before the bar is worth showing.
+        dialog_.setMinimumDuration(500);
+        dialog_.setValue(0);
+    }
+    void reach(int step) override { dialog_.setValue(step); }
+
+private:
+    QProgressDialog dialog_;
+};
+
+} // namespace
+
+std::unique_ptr<Platform::Progress> QtPlatform::showProgress(QWidget* owner, const QString& text, int steps)
+{
+    return std::make_unique<ProgressDialog>(owner, text, steps);
 }
 
 } // namespace kestrix

@@ -15,6 +15,11 @@ public:
     QString openAddress(const QString& address, const QString& workingDirectory) override;
     QString programDirectory() const override;
     void endProgram() override;
+    QString chooseFileToOpen(QWidget* owner, const QString& caption, const QStringList& filters) override;
+    QString chooseFileToSave(QWidget* owner, const QString& caption, const QString& suggested,
+                             const QStringList& filters, QString& chosenFilter) override;
+    void copyToClipboard(const QString& text, const QByteArray& vCard) override;
+    std::unique_ptr<Progress> showProgress(QWidget* owner, const QString& text, int steps) override;
 };
 
 } // namespace kestrix

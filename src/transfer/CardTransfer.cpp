@@ -34,7 +34,8 @@ bool isCardFile(Module1& module, const QFileInfo& target, const QString& name)
 {
     posix::FileLocation location;
     if (!posix::followLinks(module.directory(), name, location).ok()) return false;
-    struct stat mine {}, theirs {};
+    struct stat mine {
+    }, theirs{};
     const QByteArray targetPath = QFile::encodeName(target.absoluteFilePath());
     if (::stat(targetPath.constData(), &mine) == 0 && ::stat(location.path.constData(), &theirs) == 0)
         return mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
@@ -128,7 +129,8 @@ ImportResult readContactsFile(const QString& path, std::optional<ExchangeFormat>
             if (got < 0) status = FileStatus::fromErrno(source.fileName(), errno);
             if (got <= 0) break;
             if (bytes.size() + got > kLargestContactsFile)
-                status = FileStatus::failure(source.fileName(), QStringLiteral("it is larger than any file of contacts"));
+                status =
+                    FileStatus::failure(source.fileName(), QStringLiteral("it is larger than any file of contacts"));
             bytes.append(buffer.constData(), got);
         }
         status.orFirstFailure(posix::closeFile(fd, source.fileName()));

@@ -27,4 +27,56 @@ QString ScriptedPlatform::openAddress(const QString& address, const QString& wor
     return openAddressError;
 }
 
+QString ScriptedPlatform::nextFileChosen(const QString& caption)
+{
+    EXPECT_FALSE(filesChosen.empty()) << "a file dialog nobody answers: " << caption.toStdString();
+    if (filesChosen.empty()) return {};
+    const QString chosen = filesChosen.front();
+    filesChosen.pop_front();
+    return chosen;
+}
+
+QString ScriptedPlatform::chooseFileToOpen(QWidget*, const QString& caption, const QStringList& filters)
+{
+    dialogsShown.push_back(QStringList{caption} + filters);
+    return nextFileChosen(caption);
+}
+
+QString ScriptedPlatform::chooseFileToSave(QWidget*, const QString& caption, const QString& suggested,
+                                           const QStringList& filters, QString& chosenFilter)
+{
+    dialogsShown.push_back(QStringList{caption, suggested} + filters);
+    chosenFilter = filters.value(0);
+    if (!filtersChosen.empty()) {
+        chosenFilter = filtersChosen.front();
+        filtersChosen.pop_front();
+    }
+    return nextFileChosen(caption);
+}
+
+namespace {
+
+class RecordedProgress final : public Platform::Progress {
+public:
+    explicit RecordedProgress(std::vector<int>& steps) : steps_(steps) {}
+    ~RecordedProgress() override { steps_.push_back(-1); }
+    void reach(int step) override { steps_.push_back(step); }
+
+private:
+    std::vector<int>& steps_;
+};
+
+} // namespace
+
+void ScriptedPlatform::copyToClipboard(const QString& text, const QByteArray& vCard)
+{
+    clipboardText = text;
+    clipboardVCard = vCard;
+}
+
+std::unique_ptr<Platform::Progress> ScriptedPlatform::showProgress(QWidget*, const QString&, int)
+{
+    return std::make_unique<RecordedProgress>(progressSteps);
+}
+
 } // namespace kestrix::testing

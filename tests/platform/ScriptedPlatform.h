@@ -26,6 +26,11 @@ public:
     QString openAddress(const QString& address, const QString& workingDirectory) override;
     QString programDirectory() const override { return programDirectoryPath; }
     void endProgram() override { ++endProgramCalls; }
+    QString chooseFileToOpen(QWidget* owner, const QString& caption, const QStringList& filters) override;
+    QString chooseFileToSave(QWidget* owner, const QString& caption, const QString& suggested,
+                             const QStringList& filters, QString& chosenFilter) override;
+    void copyToClipboard(const QString& text, const QByteArray& vCard) override;
+    std::unique_ptr<Progress> showProgress(QWidget* owner, const QString& text, int steps) override;
 
     // Answers for Yes/No questions, in order. A question with no answer left
     // fails the test.
@@ -40,6 +45,22 @@ public:
     QString openAddressError;
     QString programDirectoryPath = QStringLiteral("/opt/kestrix/bin");
     int endProgramCalls = 0;
+
+    // Files the file dialogs choose, in order; the empty text cancels. For
+    // saving, the filter chosen too (the first filter when empty).
+    std::deque<QString> filesChosen;
+    std::deque<QString> filtersChosen;
+    // What each dialog offered: its caption and filters.
+    std::vector<QStringList> dialogsShown;
+
+    QString clipboardText;
+    QByteArray clipboardVCard;
+
+    // The steps every progress shown reached, in order; -1 when it closed.
+    std::vector<int> progressSteps;
+
+private:
+    QString nextFileChosen(const QString& caption);
 };
 
 } // namespace kestrix::testing
