@@ -106,24 +106,29 @@ int exportTo(const CommandRequest& request, Module1& module, std::FILE* out, std
 
 int importFrom(const CommandRequest& request, Module1& module, std::FILE* out, std::FILE* err)
 {
+    FileStatus read = FileStatus::success();
+    ImportResult result = readContactsFile(request.file, request.format, read);
+    if (!read.ok()) {
+        complain(err, QStringLiteral("nothing imported: %1").arg(why(read)));
+        return kFailed;
+    }
+    if (!result.recognised) {
+        complain(err, QStringLiteral("nothing imported: %1 holds no contacts: %2").arg(request.file, result.reason));
+        return kFailed;
+    }
     // As the window starts: a missing card file is created, and the last
     // card's number is where numbering goes on when the counter holds none.
     (void)module.ScanCards(true, [](const StoredCard&) { return Module1::ScanStep::Next; });
     (void)module.CloseAllFiles();
-    const ImportOutcome outcome = importContactsFile(module, request.file, request.format);
+    const FileStatus stored = module.AddCards(result.cards);
     const bool noticesWhole = tellNotices(module, out, err);
-    if (!outcome.status.ok()) {
-        complain(err, QStringLiteral("nothing imported: %1").arg(why(outcome.status)));
+    if (!stored.ok()) {
+        complain(err, QStringLiteral("nothing imported: %1").arg(why(stored)));
         return kFailed;
     }
-    if (!outcome.read.recognised) {
-        complain(err,
-                 QStringLiteral("nothing imported: %1 holds no contacts: %2").arg(request.file, outcome.read.reason));
-        return kFailed;
-    }
-    for (const ImportIssue& issue : outcome.read.issues) complain(err, describeIssue(issue));
-    say(out, QStringLiteral("%1 imported").arg(cards(outcome.imported)));
-    return outcome.whole() && noticesWhole ? kSucceeded : kFailed;
+    for (const ImportIssue& issue : result.issues) complain(err, describeIssue(issue));
+    say(out, QStringLiteral("%1 imported").arg(cards(static_cast<qsizetype>(result.cards.size()))));
+    return result.issues.empty() && noticesWhole ? kSucceeded : kFailed;
 }
 
 } // namespace

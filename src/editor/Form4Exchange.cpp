@@ -178,9 +178,9 @@ void Form4::ExportCards_Click()
     QStringList filters;
     for (const ExportChoice& choice : kExportChoices) filters << choice.filter;
     QString filter;
-    QString file = platform_.chooseFileToSave(this, QStringLiteral("Export cards"),
-                                              QDir::home().filePath(QStringLiteral("kestrix-cards.vcf")), filters,
-                                              filter);
+    QString file =
+        platform_.chooseFileToSave(this, QStringLiteral("Export cards"),
+                                   QDir::home().filePath(QStringLiteral("kestrix-cards.vcf")), filters, filter);
     if (file.isEmpty()) return;
     const auto chosen = std::find_if(kExportChoices.begin(), kExportChoices.end(),
                                      [&](const ExportChoice& choice) { return choice.filter == filter; });
@@ -192,9 +192,9 @@ void Form4::ExportCards_Click()
         const BusyCursor busy;
         outcome = exportCardsToFile(module_, file, choice.format);
     }
-    platform_.showMessage(this,
-                          outcome.status.ok() ? exportedMessage(outcome.cards, file) : notExportedMessage(outcome.status),
-                          MessageButtons::Ok);
+    platform_.showMessage(
+        this, outcome.status.ok() ? exportedMessage(outcome.cards, file) : notExportedMessage(outcome.status),
+        MessageButtons::Ok);
 }
 
 // Works on a locked card too: its boxes take no selection to copy from.

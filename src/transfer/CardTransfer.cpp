@@ -140,14 +140,4 @@ ImportResult readContactsFile(const QString& path, std::optional<ExchangeFormat>
     return *format == ExchangeFormat::Csv ? readCsv(bytes) : readVCards(bytes);
 }
 
-ImportOutcome importContactsFile(Module1& module, const QString& path, std::optional<ExchangeFormat> format)
-{
-    ImportOutcome outcome;
-    outcome.read = readContactsFile(path, format, outcome.status);
-    if (!outcome.status.ok() || !outcome.read.recognised) return outcome;
-    outcome.status = module.AddCards(outcome.read.cards);
-    if (outcome.status.ok()) outcome.imported = static_cast<qsizetype>(outcome.read.cards.size());
-    return outcome;
-}
-
 } // namespace kestrix

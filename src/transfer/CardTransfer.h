@@ -46,18 +46,7 @@ std::optional<ExchangeFormat> exportFormatFor(const QString& path, std::optional
 
 // Reads the contacts in `path`: vCards or CSV, told apart by their content
 // unless `format` says which. `status` tells why the file could not be read.
+// Its cards go in with Module1::AddCards.
 ImportResult readContactsFile(const QString& path, std::optional<ExchangeFormat> format, FileStatus& status);
-
-struct ImportOutcome {
-    FileStatus status = FileStatus::success(); // the file could not be read, or the cards not stored
-    ImportResult read;                         // what the file held; its cards now carry their numbers
-    qsizetype imported = 0;
-    // Whether every card went in whole.
-    bool whole() const { return status.ok() && read.recognised && read.issues.empty(); }
-};
-
-// readContactsFile, then every card it found added as a new card, each with
-// a freshly issued number, as one change (Module1::AddCards).
-ImportOutcome importContactsFile(Module1& module, const QString& path, std::optional<ExchangeFormat> format);
 
 } // namespace kestrix

@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+// The program from a terminal or a script, without a display: what it says,
+// what it writes, and its exit status.
+#include "storage/CardLine.h"
+#include "support/CardFiles.h"
+#include "support/TempFolder.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+namespace kestrix::testing {
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// The program run in `folder`, as over SSH: no display of any kind.
+Outcome kestrix(const TempFolder& folder, const QStringList& arguments)
+{
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(QLatin1String(name));
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(folder.path());
+    program.start(QStringLiteral(KESTRIX_PROGRAM), arguments);
+    EXPECT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "it crashed or aborted";
+    return {program.exitCode(), QString::fromLocal8Bit(program.readAllStandardOutput()),
+            QString::fromLocal8Bit(program.readAllStandardError())};
+}
+
+const QByteArray kContacts = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna Nowak\r\nEND:VCARD\r\n"
+                             "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Photo Person\r\nPHOTO:data:image/png;base64,QUJD\r\nEND:VCARD\r\n";
+
+TEST(CommandLine, RunsWithoutADisplayAndSaysHowItWent)
+{
+    TempFolder folder;
+    Outcome run = kestrix(folder, {});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("no display"))) << run.err.toStdString();
+    EXPECT_FALSE(folder.exists(QStringLiteral("kest1.dat")));
+
+    run = kestrix(folder, {QStringLiteral("--help")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("--export <FILE>")) && run.out.contains(QStringLiteral("--import")));
+    run = kestrix(folder, {QStringLiteral("--version")});
+    EXPECT_EQ(run.out.trimmed(), QStringLiteral("kestrix " KESTRIX_VERSION));
+    EXPECT_EQ(kestrix(folder, {QStringLiteral("--exprot"), QStringLiteral("x.vcf")}).status, 2);
+    EXPECT_EQ(kestrix(folder, {QStringLiteral("--export"), QStringLiteral("cards.txt")}).status, 2);
+
+    // Nothing that is not contacts goes in, and nothing is written.
+    folder.write(QStringLiteral("notes.txt"), "Call Anna on Monday.\n");
+    run = kestrix(folder, {QStringLiteral("--import"), QStringLiteral("notes.txt")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("holds no contacts"))) << run.err.toStdString();
+    EXPECT_EQ(kestrix(folder, {QStringLiteral("--import"), QStringLiteral("missing.vcf")}).status, 1);
+    EXPECT_FALSE(folder.exists(QStringLiteral("kest1.dat")));
+    EXPECT_FALSE(folder.exists(QStringLiteral("kestrec.rec")));
+
+    // A card not taken whole is named, and the status says so.
+    folder.write(QStringLiteral("contacts.vcf"), kContacts);
+    run = kestrix(folder, {QStringLiteral("--import"), QStringLiteral("contacts.vcf")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, QStringLiteral("2 cards imported\n"));
+    EXPECT_TRUE(run.err.startsWith(QStringLiteral("kestrix: card 2 (Photo Person): "))) << run.err.toStdString();
+    EXPECT_EQ(scanCards(folder.read(QStringLiteral("kest1.dat"))).size(), 2u);
+
+    run = kestrix(folder, {QStringLiteral("--export"), QStringLiteral("-"), QStringLiteral("--format"),
+                           QStringLiteral("csv")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.count(QLatin1Char('\n')), 3) << run.out.toStdString();
+    EXPECT_EQ(run.err, QStringLiteral("2 cards exported\n"));
+    run = kestrix(folder, {QStringLiteral("--export"), QStringLiteral("kest1.dat"), QStringLiteral("--format"),
+                           QStringLiteral("vcard4")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("it is Kestrix's own kest1.dat"))) << run.err.toStdString();
+
+    folder.write(QStringLiteral("kest1.sync-conflict-20261207-105153-BRXC5PR.dat"),
+                 cardLine(makeCard(QStringLiteral("Cy"), QStringLiteral("3"))));
+    run = kestrix(folder, {QStringLiteral("--merge-conflicts")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, QStringLiteral("1 card merged from kest1.sync-conflict-20261207-105153-BRXC5PR.dat\n"));
+}
+
+} // namespace
+} // namespace kestrix::testing
