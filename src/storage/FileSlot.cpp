@@ -40,6 +40,7 @@ FileSlot::~FileSlot()
 FileStatus FileSlot::openForReading(const QString& directory, const QString& name)
 {
     (void)close();
+    replacedOnClose_ = false;
     posix::FileVersion version;
     const FileStatus opened = posix::openForReading(directory, name, fd_, &version);
     if (!opened.ok()) return opened;
@@ -53,6 +54,7 @@ FileStatus FileSlot::openForReading(const QString& directory, const QString& nam
 FileStatus FileSlot::openForWriting(const QString& directory, const QString& name, Durability durability, Links links)
 {
     (void)close();
+    replacedOnClose_ = false;
     auto writer = std::make_unique<AtomicFile>(directory, name, durability, links);
     const FileStatus opened = writer->open();
     if (!opened.ok()) return opened;
@@ -68,6 +70,7 @@ FileStatus FileSlot::openForWriting(const QString& directory, const QString& nam
 FileStatus FileSlot::openForAppending(const QString& directory, const QString& name)
 {
     (void)close();
+    replacedOnClose_ = false;
     auto writer = std::make_unique<AtomicFile>(directory, name, Durability::Durable, Links::Follow);
     FileStatus status = writer->open();
     if (!status.ok()) return status;
@@ -119,6 +122,7 @@ FileStatus FileSlot::close()
     case Mode::Write:
     case Mode::Append:
         status = writer_->close();
+        replacedOnClose_ = writer_->committed();
         writer_.reset();
         break;
     case Mode::Read:

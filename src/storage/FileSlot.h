@@ -48,6 +48,10 @@ public:
     // the slot open for appending starts with; nothing when there was none.
     const std::optional<posix::FileVersion>& version() const { return version_; }
 
+    // Whether the last file written or appended to here was put in place when
+    // the slot closed, even if a later step (syncing its folder) failed.
+    bool replacedOnClose() const { return replacedOnClose_; }
+
     // How many other names the file being replaced has (see AtomicFile).
     nlink_t otherNamesOfTarget() const { return writer_ ? writer_->otherNames() : 0; }
 
@@ -68,6 +72,7 @@ private:
     int fd_ = -1;
     bool endsMidLine_ = false;
     std::optional<posix::FileVersion> version_;
+    bool replacedOnClose_ = false;
     std::unique_ptr<ItemReader> reader_;
     std::unique_ptr<AtomicFile> writer_;
 };

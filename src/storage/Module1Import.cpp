@@ -64,17 +64,25 @@ FileStatus Module1::AddCards(std::vector<CardRecord>& cards)
         card[indexOf(Field::RecordNumber)] = number;
         lines += cardLine(card);
     }
+    // The counter goes back to what it was where the cards are not stored.
+    const auto restoreCounter = [&] {
+        (void)CloseAllFiles();
+        AtomicFile counter(directory_, kCounterFile, Durability::Durable, Links::Follow);
+        FileStatus restored = counter.open();
+        restored.orFirstFailure(counter.write(counterBefore));
+        restored.orFirstFailure(counter.close());
+    };
     // The counter first: a number it has passed is never issued again, even
-    // if the cards cannot be stored after all.
-    if (status = WriteCounter(number); !status.ok()) return status;
+    // if the cards cannot be stored after all. Should it be in place but not
+    // safe on the disk, it goes back too.
+    if (status = WriteCounter(number); !status.ok()) {
+        restoreCounter();
+        return status;
+    }
     status = appendLines(lines);
-    if (status.ok()) return status;
-    // The cards are not stored: the counter goes back to what it was.
-    (void)CloseAllFiles();
-    AtomicFile counter(directory_, kCounterFile, Durability::Durable, Links::Follow);
-    FileStatus restored = counter.open();
-    restored.orFirstFailure(counter.write(counterBefore));
-    restored.orFirstFailure(counter.close());
+    // Once the cards are in the file, whatever failed after, the numbers
+    // they carry stay issued.
+    if (!status.ok() && !slot1_.replacedOnClose()) restoreCounter();
     return status;
 }
 

@@ -36,8 +36,9 @@ Outcome kestrix(const TempFolder& folder, const QStringList& arguments)
             QString::fromLocal8Bit(program.readAllStandardError())};
 }
 
-const QByteArray kContacts = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna Nowak\r\nEND:VCARD\r\n"
-                             "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Photo Person\r\nPHOTO:data:image/png;base64,QUJD\r\nEND:VCARD\r\n";
+const QByteArray kContacts =
+    "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna Nowak\r\nEND:VCARD\r\n"
+    "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Photo Person\r\nPHOTO:data:image/png;base64,QUJD\r\nEND:VCARD\r\n";
 
 TEST(CommandLine, RunsWithoutADisplayAndSaysHowItWent)
 {
@@ -72,13 +73,14 @@ TEST(CommandLine, RunsWithoutADisplayAndSaysHowItWent)
     EXPECT_TRUE(run.err.startsWith(QStringLiteral("kestrix: card 2 (Photo Person): "))) << run.err.toStdString();
     EXPECT_EQ(scanCards(folder.read(QStringLiteral("kest1.dat"))).size(), 2u);
 
-    run = kestrix(folder, {QStringLiteral("--export"), QStringLiteral("-"), QStringLiteral("--format"),
-                           QStringLiteral("csv")});
+    run = kestrix(folder,
+                  {QStringLiteral("--export"), QStringLiteral("-"), QStringLiteral("--format"), QStringLiteral("csv")});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.count(QLatin1Char('\n')), 3) << run.out.toStdString();
     EXPECT_EQ(run.err, QStringLiteral("2 cards exported\n"));
-    run = kestrix(folder, {QStringLiteral("--export"), QStringLiteral("kest1.dat"), QStringLiteral("--format"),
-                           QStringLiteral("vcard4")});
+    run = kestrix(folder,
+                  {QStringLiteral("--export"), QStringLiteral("kest1.dat"), QStringLiteral("--format"),
+                   QStringLiteral("vcard4")});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.err.contains(QStringLiteral("it is Kestrix's own kest1.dat"))) << run.err.toStdString();
 

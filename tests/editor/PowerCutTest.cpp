@@ -95,6 +95,11 @@ TEST_F(PowerCut, EveryChangeIsBeforeOrAfterAndDurableOnceTold)
     showCard(card("Dee", "5"));
     checkEveryCut("Save into a new card file", [&] { press(form->Command1); });
 
+    // Contacts from another program, added as new cards with fresh numbers.
+    platform.shown.clear();
+    folder.write(QStringLiteral("contacts.vcf"), "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Fay\r\nEND:VCARD\r\n");
+    checkEveryCut("import", [&] { form->Form_DragDrop({folder.pathOf(QStringLiteral("contacts.vcf"))}); });
+
     // Another computer's copy beside the card file, merged in as the window opens.
     platform.shown.clear();
     folder.write(QStringLiteral("kest1.sync-conflict-20261207-105153-BRXC5PR.dat"),

@@ -3,7 +3,7 @@
 
 // Runs one storage operation the way the editor's buttons do, for the crash
 // test to kill at a random moment:
-//   kestrix_crash_child DIR append|replace|delete|counter
+//   kestrix_crash_child DIR append|replace|delete|counter|import
 // Writes "r" to standard output as it starts, and "done <microseconds>" once
 // finished.
 #include "storage/Module1.h"
@@ -51,6 +51,11 @@ bool run(Module1& module, const char* operation)
         return module.ReplaceCard(editedCard(QStringLiteral("5000"))).ok();
     }
     if (!std::strcmp(operation, "delete")) return module.RewriteWithoutContact(kContact).ok();
+    if (!std::strcmp(operation, "import")) {
+        std::vector<CardRecord> cards;
+        for (int i = 0; i < 50; ++i) cards.push_back(editedCard({}));
+        return module.AddCards(cards).ok();
+    }
     if (!std::strcmp(operation, "counter")) {
         if (!module.ReadCounter().ok()) return false;
         const bool written = module.WriteCounter(nextRecordNumber(module.RecordNumber).value_or(QString())).ok();

@@ -75,7 +75,7 @@ TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
 
     TempFolder folder;
     int kills = 0;
-    for (const QString operation : {"append", "replace", "delete", "counter"}) {
+    for (const QString operation : {"append", "replace", "delete", "counter", "import"}) {
         // Kill moments spread over the whole run, as long as the slowest of
         // a few complete runs.
         qint64 duration = 0;
@@ -85,7 +85,7 @@ TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
         }
         const Files after = readBack(folder);
         ASSERT_NE(after.cards.isEmpty() && after.counter == original.counter, true);
-        int before = 0, done = 0;
+        int before = 0, done = 0, skipped = 0;
         std::uniform_int_distribution<qint64> delay(0, duration + duration / 4);
         for (int k = 0; k < kKillsPerOperation; ++k) {
             lay(folder, original);
@@ -100,12 +100,17 @@ TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
             const Files now = readBack(folder);
             const bool isBefore = now.cards == original.cards && now.counter == original.counter;
             const bool isAfter = now.cards == after.cards && now.counter == after.counter;
-            ASSERT_TRUE(isBefore || isAfter) << operation.toStdString() << ", kill " << k << ", seed " << seed;
-            (isBefore ? before : done) += 1;
+            // An import steps the counter before it stores the cards: killed in
+            // between, numbers are skipped, never issued twice.
+            const bool numbersSkipped =
+                operation == QStringLiteral("import") && now.cards == original.cards && now.counter == after.counter;
+            ASSERT_TRUE(isBefore || isAfter || numbersSkipped)
+                << operation.toStdString() << ", kill " << k << ", seed " << seed;
+            (isBefore ? before : isAfter ? done : skipped) += 1;
         }
         std::cout << operation.toStdString() << ": " << kKillsPerOperation << " kills, " << before
-                  << " left the files as before, " << done << " as after; the slowest complete run took " << duration
-                  << " us" << std::endl;
+                  << " left the files as before, " << done << " as after, " << skipped
+                  << " with numbers skipped; the slowest complete run took " << duration << " us" << std::endl;
     }
     EXPECT_GE(kills, 200);
 }

@@ -3,12 +3,12 @@
 
 // Cards out of one card file and into another, through files of other
 // programs' formats: what comes in is what went out.
+#include "transfer/CardTransfer.h"
 #include "storage/CardLine.h"
 #include "storage/Module1.h"
 #include "support/CardFiles.h"
 #include "support/CardGenerator.h"
 #include "support/TempFolder.h"
-#include "transfer/CardTransfer.h"
 
 #include <gtest/gtest.h>
 
@@ -39,9 +39,9 @@ TEST(CardTransfer, ExportedCardsImportIntoAnEmptyFolderExactly)
     from.write(QStringLiteral("kest1.dat"), stored);
     Module1 source(from.path());
 
-    for (const auto& [format, name] : {std::pair{ExchangeFormat::VCard4, "cards.vcf"},
-                                       std::pair{ExchangeFormat::VCard3, "cards.vcard"},
-                                       std::pair{ExchangeFormat::Csv, "cards.csv"}}) {
+    for (const auto& [format, name] :
+         {std::pair{ExchangeFormat::VCard4, "cards.vcf"}, std::pair{ExchangeFormat::VCard3, "cards.vcard"},
+          std::pair{ExchangeFormat::Csv, "cards.csv"}}) {
         SCOPED_TRACE(::testing::Message() << name << ", seed " << seed);
         TempFolder to;
         const QString file = to.pathOf(QLatin1String(name));
@@ -50,7 +50,8 @@ TEST(CardTransfer, ExportedCardsImportIntoAnEmptyFolderExactly)
         ASSERT_EQ(exported.cards, kCards);
 
         FileStatus read = FileStatus::success();
-        ImportResult result = readContactsFile(file, format == ExchangeFormat::VCard3 ? std::optional(format) : std::nullopt, read);
+        ImportResult result =
+            readContactsFile(file, format == ExchangeFormat::VCard3 ? std::optional(format) : std::nullopt, read);
         ASSERT_TRUE(read.ok() && result.recognised) << result.reason.toStdString();
         EXPECT_TRUE(result.issues.empty()) << describeIssue(result.issues.front()).toStdString();
         Module1 target(to.path());
