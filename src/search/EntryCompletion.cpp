@@ -6,6 +6,7 @@
 #include "CompletionModel.h"
 #include "EntryComboBox.h"
 #include "EntryListWidth.h"
+#include "OfferDelegate.h"
 #include "SearchListModel.h"
 
 #include <QAbstractProxyModel>
@@ -45,6 +46,7 @@ EntryCompletion::EntryCompletion(EntryComboBox* combo, SearchListModel* entries)
     popup->setUniformItemSizes(true);
     popup->setLayoutMode(QListView::Batched);
     popup->setBatchSize(5000);
+    popup->setItemDelegate(new OfferDelegate(popup));
     popup->setAccessibleName(QStringLiteral("Matching entries"));
     // Where the toolkit would pass a click outside the popup on by itself,
     // this class does it instead, so it happens once on every platform.
@@ -70,8 +72,8 @@ void EntryCompletion::update(const QString& text)
         hide();
         return;
     }
-    // As wide as the longest entries; the completer keeps it on the screen.
-    const int width = std::max(combo_->width(), entryListWidth(*entries_, *completer_->popup()));
+    // As wide as the longest offers; the completer keeps it on the screen.
+    const int width = std::max(combo_->width(), offerListWidth(*entries_, *completer_->popup()));
     completer_->complete(QRect(0, 0, width, combo_->height()));
     placeClearOfTheWindow();
 }

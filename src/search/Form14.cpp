@@ -87,7 +87,7 @@ void Form14::Combo1_GotFocus()
 
     CompactEntries entries;
     const FileStatus scanned = module_.ScanCards(false, [&](const StoredCard& card) {
-        entries.append(module_.RecordNumber, card.raw(Field::CCNAME));
+        entries.append(module_.RecordNumber, card.raw(Field::CCNAME), card.raw(Field::CNAME));
         return Module1::ScanStep::Next;
     });
     // The card file is left open in slot 1; whoever needs it next closes it first.

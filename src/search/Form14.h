@@ -22,7 +22,7 @@ class SearchListModel;
 
 // The search window: a drop-down list of every stored card as "number, two
 // blanks, contact name", with a completion popup that finds entries by any
-// part of them. SELECT hands the card whose entry equals the combo box's text
+// part of them or of their card's company. SELECT hands the card whose entry equals the combo box's text
 // to the editor and closes the window.
 //
 // The window deletes itself when it closes (SELECT, or its close button).
