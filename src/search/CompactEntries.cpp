@@ -13,8 +13,9 @@ namespace kestrix {
 
 namespace {
 
-// A company's length takes at most this many bytes, seven bits each.
-constexpr qsizetype kLengthBytes = 10;
+// A company's length takes at most this many bytes, seven bits each; and
+// sixteen bytes of room after it, for a reader of sixteen bytes at a time.
+constexpr qsizetype kLengthBytes = 10 + 16;
 
 bool beyondLatin1(QStringView text)
 {
@@ -126,33 +127,13 @@ void CompactEntries::finish(qsizetype entryBytes, bool wideEntry, qsizetype comp
     char* to = units_.data() + used_ + entryBytes + companyBytes;
     for (int i = count - 1; i >= 0; --i) *to++ = static_cast<char>(groups[i] | (i > 0 ? 0x80 : 0));
 
-    starts_.append(used_ | (wideEntry ? kWide : 0) | (wideCompany ? kWideCompany : 0));
+    const qsizetype card = starts_.size();
+    while (qsizetype(spanStarts_.size()) < used_ / kSpan) spanStarts_.push_back(card);
+    starts_.append(quint32(used_ & kOffset) | (wideEntry ? kWide : 0) | (wideCompany ? kWideCompany : 0));
     used_ += entryBytes + companyBytes + count;
-}
-
-CompactEntries::Card CompactEntries::card(qsizetype i) const
-{
-    const qint64 start = starts_[i];
-    const qint64 begin = start & ~kFlags;
-    const qint64 end = i + 1 < starts_.size() ? starts_[i + 1] & ~kFlags : used_;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(units_.constData());
-    // The company's length, read back from the card's end.
-    const unsigned char* at = bytes + end;
-    quint64 companyBytes = 0;
-    int shift = 0;
-    unsigned char group = 0;
-    do {
-        group = *--at;
-        companyBytes |= quint64(group & 0x7F) << shift;
-        shift += 7;
-    } while (group & 0x80 && shift < 64);
-    const char* const company = reinterpret_cast<const char*>(at) - companyBytes;
-    const char* const entry = units_.constData() + begin;
-    const bool wideEntry = (start & kWide) != 0;
-    const bool wideCompany = (start & kWideCompany) != 0;
-    const qsizetype entryBytes = company - entry;
-    return {{entry, wideEntry ? entryBytes / 2 : entryBytes, wideEntry},
-            {company, qsizetype(wideCompany ? companyBytes / 2 : companyBytes), wideCompany}};
+    // Read, never used, by whoever reads the last card's texts sixteen
+    // bytes at a time; the next card writes over them.
+    std::memset(units_.data() + used_, 0, 16);
 }
 
 namespace {

@@ -10,17 +10,21 @@
 #include <QStringView>
 #include <QtEndian>
 
+#include <algorithm>
+#include <vector>
+
 namespace kestrix {
 
 // The search list's entries ("number, two blanks, contact name"), each with
 // its card's company, in one buffer instead of string objects, so a million
 // of them cost little more than their characters: one byte each when all of
 // an entry's (or a company's) characters lie below U+0100, else two, plus
-// nine bytes per card for where it starts and how long its company is.
+// five bytes per card for where it starts and how long its company is.
 class CompactEntries {
 public:
     // One entry's characters as stored: Latin-1 bytes, or UTF-16 units in the
-    // machine's byte order.
+    // machine's byte order. At least sixteen bytes follow the last
+    // character of every text in the store, to read sixteen at a time.
     struct Units {
         const char* data = nullptr;
         qsizetype size = 0;
@@ -63,19 +67,59 @@ private:
     // are written, the company's last.
     void finish(qsizetype entryBytes, bool wideEntry, qsizetype companyBytes, bool wideCompany);
 
-    // Each card's first byte in `units_`, with kWide set for an entry in
-    // UTF-16 and kWideCompany for such a company. A card is its entry's
-    // bytes, its company's, and then the company's length in bytes, seven
-    // bits a byte, the lowest last; it ends where the next card begins, the
-    // last at `used_`. Beyond `used_`, `units_` is room for more, not yet
-    // touched.
-    static constexpr qint64 kWide = qint64(1) << 62;
-    static constexpr qint64 kWideCompany = qint64(1) << 61;
-    static constexpr qint64 kFlags = kWide | kWideCompany;
+    // Where card `i` begins in `units_`.
+    qint64 startOf(qsizetype i) const;
+
+    // Each card's first byte in `units_`, less a whole number of spans of
+    // kSpan bytes, with kWide set for an entry in UTF-16 and kWideCompany for
+    // such a company; `spanStarts_` holds the first card of each span after
+    // the first (more than once where a card crosses several). A card is its
+    // entry's bytes, its company's, and then the company's length in bytes,
+    // seven bits a byte, the lowest last; it ends where the next card
+    // begins, the last at `used_`. Beyond `used_`, `units_` is room for
+    // more, not yet touched.
+    static constexpr quint32 kWide = 1u << 31;
+    static constexpr quint32 kWideCompany = 1u << 30;
+    static constexpr quint32 kOffset = kWideCompany - 1;
+    static constexpr qint64 kSpan = qint64(kOffset) + 1;
+    QList<quint32> starts_;
+    std::vector<qsizetype> spanStarts_;
     QByteArray units_;
     qsizetype used_ = 0;
-    QList<qint64> starts_;
     QString decoded_; // reused for the items that need decoding
 };
+
+inline qint64 CompactEntries::startOf(qsizetype i) const
+{
+    const qint64 offset = starts_[i] & kOffset;
+    if (spanStarts_.empty()) return offset; // all cards in the first span: the usual case
+    const auto spans = std::upper_bound(spanStarts_.begin(), spanStarts_.end(), i) - spanStarts_.begin();
+    return spans * kSpan + offset;
+}
+
+inline CompactEntries::Card CompactEntries::card(qsizetype i) const
+{
+    const quint32 start = starts_[i];
+    const qint64 begin = startOf(i);
+    const qint64 end = i + 1 < starts_.size() ? startOf(i + 1) : used_;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(units_.constData());
+    // The company's length, read back from the card's end.
+    const unsigned char* at = bytes + end;
+    quint64 companyBytes = 0;
+    int shift = 0;
+    unsigned char group = 0;
+    do {
+        group = *--at;
+        companyBytes |= quint64(group & 0x7F) << shift;
+        shift += 7;
+    } while (group & 0x80 && shift < 64);
+    const char* const company = reinterpret_cast<const char*>(at) - companyBytes;
+    const char* const entry = units_.constData() + begin;
+    const bool wideEntry = (start & kWide) != 0;
+    const bool wideCompany = (start & kWideCompany) != 0;
+    const qsizetype entryBytes = company - entry;
+    return {{entry, wideEntry ? entryBytes / 2 : entryBytes, wideEntry},
+            {company, qsizetype(wideCompany ? companyBytes / 2 : companyBytes), wideCompany}};
+}
 
 } // namespace kestrix

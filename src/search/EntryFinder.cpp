@@ -6,50 +6,68 @@
 #include "SearchFold.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace kestrix {
 
 namespace {
 
+// Sixteen bytes of a text looked at at once: bit k stands for byte k.
+struct Sixteen {
+    unsigned beyondAscii; // bytes from 0x80 up
+    unsigned ascii;       // ASCII bytes that, or-ed with a case bit, equal a character
+};
+
+#if defined(__SSE2__)
+Sixteen lookAt(const unsigned char* at, unsigned char caseBit, unsigned char character)
+{
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const auto beyondAscii = unsigned(_mm_movemask_epi8(bytes));
+    const __m128i folded = _mm_or_si128(bytes, _mm_set1_epi8(char(caseBit)));
+    const auto equal = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(folded, _mm_set1_epi8(char(character)))));
+    return {beyondAscii, equal & ~beyondAscii};
+}
+#else
+// The same eight bytes at a time, where the processor has no such
+// instructions the compiler may use.
 constexpr quint64 kEveryByte = 0x0101010101010101ULL;
 constexpr quint64 kHighBits = 0x8080808080808080ULL;
 
-// A text kept a byte a character. Eight bytes of plain ASCII are looked at
-// in one go: most of them cannot begin a match.
+// A bit for each byte whose high bit is set, byte k's as bit k.
+unsigned highBitsOf(quint64 eight)
+{
+    return unsigned((((eight & kHighBits) >> 7) * 0x0102040810204080ULL) >> 56);
+}
+
+Sixteen lookAt(const unsigned char* at, unsigned char caseBit, unsigned char character)
+{
+    Sixteen sixteen{0, 0};
+    for (int half = 0; half < 2; ++half) {
+        quint64 eight = 0;
+        std::memcpy(&eight, at + 8 * half, sizeof eight);
+        const quint64 differs = ((eight & ~kHighBits) | caseBit * kEveryByte) ^ character * kEveryByte;
+        const quint64 zero = ~(((differs & ~kHighBits) + ~kHighBits) | differs) & kHighBits;
+        const unsigned beyondAscii = highBitsOf(eight);
+        sixteen.beyondAscii |= beyondAscii << (8 * half);
+        sixteen.ascii |= (highBitsOf(zero) & ~beyondAscii) << (8 * half);
+    }
+    return sixteen;
+}
+#endif
+
+// A text kept a byte a character.
 struct Latin1Text {
     const unsigned char* bytes;
     qsizetype size;
     const SearchFold& fold;
-    const std::array<bool, 256>& mayBegin;
-    // (the first folded character | 0x20) in every byte, when it is ASCII:
-    // an ASCII byte folds to it only where byte | 0x20 equals it.
-    quint64 asciiFirst;
-    bool firstIsAscii;
 
     std::u32string_view at(qsizetype i) const { return fold.of(bytes[i]); }
     bool inWord(qsizetype i) const { return fold.inWord(bytes[i]); }
-
-    bool eightMayHoldABeginning(qsizetype i) const
-    {
-        quint64 eight = 0;
-        std::memcpy(&eight, bytes + i, sizeof eight);
-        if ((eight & kHighBits) != 0) return true;
-        if (!firstIsAscii) return false;
-        const quint64 differs = (eight | 0x20 * kEveryByte) ^ asciiFirst;
-        return ((differs - kEveryByte) & ~differs & kHighBits) != 0; // a byte of it is zero
-    }
-
-    // The first unit from `i` on where a match may begin, or `size`.
-    qsizetype nextBeginning(qsizetype i) const
-    {
-        for (;;) {
-            while (i + 8 <= size && !eightMayHoldABeginning(i)) i += 8;
-            for (const qsizetype stop = std::min(size, i + 8); i < stop; ++i)
-                if (mayBegin[bytes[i]]) return i;
-            if (i >= size) return size;
-        }
-    }
 };
 
 // A text kept in UTF-16 units.
@@ -87,27 +105,76 @@ bool followsAt(const Text& text, const std::u32string& folded, qsizetype i, std:
 
 } // namespace
 
-EntryFinder::EntryFinder(QStringView text) : folded_(SearchFold::fold(std::u16string_view(text.utf16(), text.size())))
+EntryFinder::EntryFinder(QStringView text)
+    : latin1_(&SearchFold::latin1()), folded_(SearchFold::fold(std::u16string_view(text.utf16(), text.size())))
 {
     if (folded_.empty()) return;
-    const SearchFold& latin1 = SearchFold::latin1();
+    const char32_t first = folded_.front();
+    const SearchFold& latin1 = *latin1_;
     for (int byte = 0; byte < 256; ++byte)
-        mayBegin_[byte] = latin1.of(char16_t(byte)).find(folded_.front()) != std::u32string_view::npos;
+        mayBegin_[byte] = latin1.of(char16_t(byte)).find(first) != std::u32string_view::npos;
+    // ASCII bytes fold to the first character where, with a letter's case
+    // bit set, they equal it; no ASCII byte folds to a character beyond.
+    const bool letter = (first >= 'a' && first <= 'z');
+    asciiCase_ = letter ? 0x20 : 0;
+    asciiFirst_ = first < 0x80 ? static_cast<unsigned char>(first) : 0x80; // no ASCII byte
+    firstInWord_ = first < 0x80 && latin1.inWord(char16_t(first));
 }
 
 template <typename Text>
-EntryFinder::Found EntryFinder::search(const Text& text, Found already) const
+bool EntryFinder::beginsAt(const Text& text, qsizetype i, Found& found) const
 {
+    const std::u32string_view characters = text.at(i);
+    for (std::size_t j = 0; j < characters.size(); ++j) {
+        if (characters[j] != folded_.front()) continue;
+        const bool wordStart = j == 0 && (i == 0 || (text.inWord(i) && !text.inWord(i - 1)));
+        // Once found inside a word, only a word start can tell more.
+        if (found != Found::Nowhere && !wordStart) continue;
+        if (!followsAt(text, folded_, i, j)) continue;
+        if (wordStart) return true;
+        found = Found::InsideAWord;
+    }
+    return false;
+}
+
+EntryFinder::Found EntryFinder::searchUtf16(CompactEntries::Units units, Found already) const
+{
+    const Utf16Text text{units, units.size, SearchFold::all(), folded_.front()};
     Found found = already;
-    const char32_t first = folded_.front();
-    for (qsizetype i = text.nextBeginning(0); i < text.size; i = text.nextBeginning(i + 1)) {
-        const std::u32string_view characters = text.at(i);
-        for (std::size_t j = 0; j < characters.size(); ++j) {
-            if (characters[j] != first) continue;
-            const bool wordStart = j == 0 && (i == 0 || (text.inWord(i) && !text.inWord(i - 1)));
-            // Once found inside a word, only a word start can tell more.
+    for (qsizetype i = text.nextBeginning(0); i < text.size; i = text.nextBeginning(i + 1))
+        if (beginsAt(text, i, found)) return Found::AtAWordStart;
+    return found;
+}
+
+// Sixteen bytes at a time: where the text may begin is found for all
+// sixteen at once, for ASCII bytes (each one folded character) by comparing
+// them all, for the others by a look-up each; most sixteen hold no
+// beginning.
+EntryFinder::Found EntryFinder::searchLatin1(CompactEntries::Units units, Found already) const
+{
+    const Latin1Text text{reinterpret_cast<const unsigned char*>(units.data), units.size, *latin1_};
+    Found found = already;
+    for (qsizetype i = 0; i < text.size; i += 16) {
+        // Sixteen bytes are read even where fewer are left: the store keeps
+        // sixteen bytes after each text (CompactEntries).
+        const Sixteen sixteen = lookAt(text.bytes + i, asciiCase_, asciiFirst_);
+        const qsizetype count = std::min<qsizetype>(16, text.size - i);
+        const unsigned counted = (1u << count) - 1;
+        unsigned other = 0;
+        for (unsigned left = sixteen.beyondAscii & counted; left != 0; left &= left - 1)
+            if (mayBegin_[text.bytes[i + std::countr_zero(left)]]) other |= left & -left;
+        for (unsigned left = (sixteen.ascii & counted) | other; left != 0; left &= left - 1) {
+            const qsizetype k = i + std::countr_zero(left);
+            if (((left & -left) & other) != 0) {
+                if (beginsAt(text, k, found)) return Found::AtAWordStart;
+                continue;
+            }
+            // An ASCII byte that folds to the first character: a word starts
+            // there where that character is part of words and the byte
+            // before is not.
+            const bool wordStart = k == 0 || (firstInWord_ && !text.inWord(k - 1));
             if (found != Found::Nowhere && !wordStart) continue;
-            if (!followsAt(text, folded_, i, j)) continue;
+            if (!followsAt(text, folded_, k, 0)) continue;
             if (wordStart) return Found::AtAWordStart;
             found = Found::InsideAWord;
         }
@@ -118,12 +185,7 @@ EntryFinder::Found EntryFinder::search(const Text& text, Found already) const
 EntryFinder::Found EntryFinder::foundIn(CompactEntries::Units text, Found already) const
 {
     if (folded_.empty()) return Found::AtAWordStart;
-    if (text.wide) return search(Utf16Text{text, text.size, SearchFold::all(), folded_.front()}, already);
-    const char32_t first = folded_.front();
-    const bool firstIsAscii = first < 0x80;
-    return search(Latin1Text{reinterpret_cast<const unsigned char*>(text.data), text.size, SearchFold::latin1(),
-                             mayBegin_, firstIsAscii ? (first | 0x20) * kEveryByte : 0, firstIsAscii},
-                  already);
+    return text.wide ? searchUtf16(text, already) : searchLatin1(text, already);
 }
 
 EntryFinder::Found EntryFinder::foundIn(const CompactEntries::Card& card) const

@@ -12,6 +12,8 @@
 
 namespace kestrix {
 
+class SearchFold;
+
 // Finds a text anywhere in an entry or a company, ignoring letter case and
 // accents (SearchFold): "priya" in "13457  Priya Natarajan", "134" in
 // "20134  Ann Lee", "bjork" in "Björklund". Reads the text as stored, without
@@ -34,13 +36,23 @@ public:
     bool narrows(const EntryFinder& shorter) const { return folded_.find(shorter.folded_) != std::u32string::npos; }
 
 private:
+    Found searchLatin1(CompactEntries::Units text, Found already) const;
+    Found searchUtf16(CompactEntries::Units text, Found already) const;
+    // Whether the text, found at unit `i`, begins a word there; `found`
+    // tells whether it was found inside a word so far.
     template <typename Text>
-    Found search(const Text& text, Found already) const;
+    bool beginsAt(const Text& text, qsizetype i, Found& found) const;
 
+    const SearchFold* latin1_;
     std::u32string folded_;
     // For each byte of an entry kept a byte a character: whether its folded
     // characters hold the first one of the text, where a match may begin.
     std::array<bool, 256> mayBegin_{};
+    // An ASCII byte folds to the first character where, or-ed with
+    // asciiCase_, it equals asciiFirst_.
+    unsigned char asciiCase_ = 0;
+    unsigned char asciiFirst_ = 0;
+    bool firstInWord_ = false; // whether an ASCII first character is part of words
 };
 
 } // namespace kestrix

@@ -16,7 +16,7 @@
 namespace kestrix::testing {
 namespace {
 
-// Texts of up to a dozen letters, in one byte a character or, with Σ, € and the
+// Texts of up to forty letters, in one byte a character or, with Σ, € and the
 // like, two; many alike, so that searches hit often. Letters with accents
 // come precomposed and as a letter and a combining accent; the blank and
 // the hyphen part words. Plain ASCII comes thrice as often, so that runs of
@@ -28,7 +28,7 @@ QString randomText(std::mt19937& random)
         (QString("é É \u0301 ß ẞ Σ σ ς ÿ Ÿ € ø Ø æ Œ ł ı ﬁ Å") + ascii + ascii + ascii).split(QLatin1Char(' '))
         << QStringLiteral(" ");
     QString text;
-    for (int k = static_cast<int>(random() % 13); k > 0; --k) text += alphabet[random() % alphabet.size()];
+    for (int k = static_cast<int>(random() % 40); k > 0; --k) text += alphabet[random() % alphabet.size()];
     return text;
 }
 
@@ -36,7 +36,7 @@ std::unique_ptr<SearchListModel> randomList(QStringList& texts, QStringList& com
 {
     std::mt19937 random(5);
     CompactEntries entries;
-    for (int i = 0; i < 3000; ++i) {
+    for (int i = 0; i < 1500; ++i) {
         texts << randomText(random);
         companies << (random() % 3 == 0 ? QString() : randomText(random));
         entries.append(texts.back(), companies.back());
