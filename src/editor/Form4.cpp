@@ -3,7 +3,6 @@
 
 #include "Form4.h"
 
-#include "LockedCardPalette.h"
 #include "MemoText.h"
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
@@ -117,11 +116,9 @@ void Form4::Form_Load()
     }
 }
 
-// A new palette, as when the desktop switches theme, brings new colours for
-// the locked card too.
 void Form4::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::PaletteChange && Frame3) Frame3->setPalette(lockedCardPalette(palette()));
+    if (event->type() == QEvent::PaletteChange && Frame3) applyPanelColours();
     QWidget::changeEvent(event);
 }
 
