@@ -8,13 +8,14 @@
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
 #include "platform/PushButton.h"
-#include "platform/SvgIcon.h"
 #include "platform/Twips.h"
 #include "platform/WindowPlacement.h"
 #include "storage/Module1.h"
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -41,8 +42,9 @@ void Form14::buildControls()
     setWindowTitle(QStringLiteral("NAME / COMPANY"));
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
-    // A window without an icon of its own would show the program's.
-    setWindowIcon(emptyIcon());
+    // No icon: without one of its own, a window would show the editor's,
+    // which owns it.
+    setWindowIcon(QIcon());
     // Closing the window unloads it; the next Search loads it afresh.
     setAttribute(Qt::WA_DeleteOnClose);
     centerOnFirstShow(this);
@@ -70,6 +72,34 @@ void Form14::buildControls()
     Combo1->setAccessibleName(Label1->text().trimmed());
 
     setTabOrder(Combo1, Command1);
+    applyArrowColour();
+}
+
+// The toolkit's style draws the drop-down arrow in the window's text colour,
+// though it stands on a button: in a dark palette whose buttons stay light it
+// would vanish. The arrow takes the buttons' text colour.
+void Form14::applyArrowColour()
+{
+    QPalette arrow;
+    arrow.setColor(QPalette::WindowText, palette().color(QPalette::ButtonText));
+    Combo1->setPalette(arrow);
+}
+
+void Form14::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange && Combo1) applyArrowColour();
+    QWidget::changeEvent(event);
+}
+
+// Escape closes the window as its close button does. While the completion
+// popup or the drop-down is open, Escape closes that instead.
+void Form14::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void Form14::Form_Load()

@@ -25,7 +25,8 @@ class SearchListModel;
 // part of them or of their card's company. SELECT hands the card whose entry equals the combo box's text
 // to the editor and closes the window.
 //
-// The window deletes itself when it closes (SELECT, or its close button).
+// The window deletes itself when it closes (SELECT, Escape, or its close
+// button).
 class Form14 : public QWidget {
     Q_OBJECT
 
@@ -49,11 +50,14 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildControls();
     void Form_Load();
     void noteFocusChange(QWidget* now);
+    void applyArrowColour();
     static FileStatus withoutMissingFile(const FileStatus& scanned);
 
     Module1& module_;
