@@ -72,23 +72,6 @@ void Form14::buildControls()
     Combo1->setAccessibleName(Label1->text().trimmed());
 
     setTabOrder(Combo1, Command1);
-    applyArrowColour();
-}
-
-// The toolkit's style draws the drop-down arrow in the window's text colour,
-// though it stands on a button: in a dark palette whose buttons stay light it
-// would vanish. The arrow takes the buttons' text colour.
-void Form14::applyArrowColour()
-{
-    QPalette arrow;
-    arrow.setColor(QPalette::WindowText, palette().color(QPalette::ButtonText));
-    Combo1->setPalette(arrow);
-}
-
-void Form14::changeEvent(QEvent* event)
-{
-    if (event->type() == QEvent::PaletteChange && Combo1) applyArrowColour();
-    QWidget::changeEvent(event);
 }
 
 // Escape closes the window as its close button does. While the completion

@@ -51,13 +51,11 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     void buildControls();
     void Form_Load();
     void noteFocusChange(QWidget* now);
-    void applyArrowColour();
     static FileStatus withoutMissingFile(const FileStatus& scanned);
 
     Module1& module_;

@@ -10,8 +10,6 @@
 
 namespace kestrix::testing {
 
-namespace {
-
 double relativeLuminance(const QColor& colour)
 {
     const auto linear = [](double channel) {
@@ -19,8 +17,6 @@ double relativeLuminance(const QColor& colour)
     };
     return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
 }
-
-} // namespace
 
 double contrastRatio(const QColor& a, const QColor& b)
 {

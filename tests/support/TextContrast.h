@@ -9,6 +9,10 @@
 
 namespace kestrix::testing {
 
+// The light a colour gives off as WCAG defines it, from 0 for black to 1 for
+// white.
+double relativeLuminance(const QColor& colour);
+
 // Contrast ratio of two colours as WCAG defines it, from 1 to 21.
 double contrastRatio(const QColor& a, const QColor& b);
 
