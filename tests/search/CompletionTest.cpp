@@ -173,6 +173,39 @@ TEST_F(SearchCompletion, SelectWithThePopupOpenLoadsTheTypedEntry)
     }
 }
 
+// Escape closes the popup or the drop-down while one is open, else the
+// window, from the box or from SELECT, as its close button does; the card in
+// the editor stays.
+TEST_F(SearchCompletion, EscapeClosesThePopupOrTheDropDownThenTheWindow)
+{
+    editor.setFieldText(Field::CCNAME, QStringLiteral("Kept Card"));
+    EXPECT_EQ(type("an"),
+              "10997  Zoe Angstrom|134  Ann Lee|2134  Bob Stone|997  Zoë Ångström|"
+              "13457  Priya Natarajan|5  Cy Priyam");
+    QTest::keyClick(popup(), Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !popup() && search->Combo1->hasFocus(); }));
+    search->Combo1->showPopup();
+    QAbstractItemView* dropDown = search->Combo1->view();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dropDown->isVisible(); }));
+    QTest::keyClick(dropDown, Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dropDown->isVisible() && search->Combo1->hasFocus(); }));
+    EXPECT_TRUE(search->isVisible());
+
+    QTest::keyClick(search->Combo1, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return search.isNull(); }));
+    EXPECT_EQ(editor.fieldText(Field::CCNAME).toStdString(), "Kept Card");
+
+    QApplication::setActiveWindow(&editor);
+    editor.Command5->click();
+    search = editor.findChild<Form14*>();
+    ASSERT_TRUE(search && QTest::qWaitFor([&] { return search->Combo1->hasFocus(); }));
+    QTest::keyClick(search->Combo1, Qt::Key_Tab);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return search->Command1->hasFocus(); }));
+    QTest::keyClick(search->Command1, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return search.isNull(); }));
+    EXPECT_EQ(editor.fieldText(Field::CCNAME).toStdString(), "Kept Card");
+}
+
 TEST_F(SearchCompletion, DropDownAndPopupAreWideEnoughForTheLongestEntry)
 {
     const QString longest = QStringLiteral("9  Maximiliane Wolkenstein-Trostburg von Hohenlohe");
