@@ -46,12 +46,13 @@ EntryCompletion::EntryCompletion(EntryComboBox* combo, SearchListModel* entries)
     popup->setUniformItemSizes(true);
     popup->setLayoutMode(QListView::Batched);
     popup->setBatchSize(5000);
-    popup->setItemDelegate(new OfferDelegate(popup));
     popup->setAccessibleName(QStringLiteral("Matching entries"));
     // Where the toolkit would pass a click outside the popup on by itself,
     // this class does it instead, so it happens once on every platform.
     popup->setAttribute(Qt::WA_NoMouseReplay);
     completer_->setPopup(popup);
+    // After setPopup, which gives the popup a delegate of the completer's.
+    popup->setItemDelegate(new OfferDelegate(popup));
     // After the completer's own filter, so this one sees the events first.
     popup->installEventFilter(this);
 

@@ -36,37 +36,6 @@ protected:
     ScriptedPlatform platform;
 };
 
-// A dark palette as desktops' dark themes set it: light text on dark grey,
-// disabled text dimmed towards the background.
-QPalette darkPalette()
-{
-    const QColor window(49, 54, 59), base(35, 38, 41), text(239, 240, 241), dimmed(110, 114, 118);
-    QPalette dark(text, window, window.lighter(130), window.darker(130), window.darker(115), text, Qt::white, base,
-                  window);
-    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        dark.setColor(QPalette::Disabled, role, dimmed);
-    dark.setColor(QPalette::Disabled, QPalette::Base, window);
-    return dark;
-}
-
-// A dark palette that leaves the buttons light, as one that sets only the
-// window's, the boxes' and the texts' colours does.
-QPalette darkPaletteWithLightButtons()
-{
-    QPalette dark = darkPalette();
-    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        dark.setColor(group, QPalette::Button, QColor(239, 239, 239));
-        dark.setColor(group, QPalette::ButtonText, Qt::black);
-    }
-    return dark;
-}
-
-// Puts the application's palette back however the test ends.
-struct PaletteRestorer {
-    const QPalette saved = QApplication::palette();
-    ~PaletteRestorer() { QApplication::setPalette(saved); }
-};
-
 // Where a text box draws its text, in the window's coordinates: inside its
 // frame, and for the memo without its scroll bar.
 QRect textArea(const QWidget* window, const QWidget* box)

@@ -10,6 +10,7 @@
 #include "storage/Module1.h"
 #include "support/CardFiles.h"
 #include "support/TempFolder.h"
+#include "support/TextContrast.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -206,22 +207,50 @@ TEST_F(SearchCompletion, EscapeClosesThePopupOrTheDropDownThenTheWindow)
     EXPECT_EQ(editor.fieldText(Field::CCNAME).toStdString(), "Kept Card");
 }
 
+// Each offer shows its company after the entry, in a colour plainly quieter
+// than the entry's and still readable (4.5:1), in a light and a dark palette.
+TEST_F(SearchCompletion, OffersShowTheirCompanyQuieterYetReadableInLightAndDarkPalettes)
+{
+    const PaletteRestorer restorer;
+    for (const auto& [name, palette] : {std::pair{"light", restorer.saved}, std::pair{"dark", darkPalette()}}) {
+        QApplication::setPalette(palette);
+        QApplication::processEvents();
+        search->Combo1->clearEditText();
+        ASSERT_EQ(type("tools"), "134  Ann Lee|5  Cy Priyam") << name;
+        QAbstractItemView* list = popup();
+        // The popup lays its rows out after it shows.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !list->visualRect(list->model()->index(0, 0)).isEmpty(); }));
+        const QImage shown = list->viewport()->grab().toImage();
+        const QRect row = list->visualRect(list->model()->index(0, 0));
+        const QFontMetrics metrics = list->fontMetrics();
+        const int entryEnd = row.left() + 4 + metrics.horizontalAdvance(QStringLiteral("134  Ann Lee"));
+        const int companyStart = entryEnd + metrics.horizontalAdvance(QStringLiteral("  "));
+        const QRect entry(row.left(), row.top(), entryEnd - row.left(), row.height());
+        const QRect company(companyStart, row.top(), metrics.horizontalAdvance(QStringLiteral("  Summit Tools")),
+                            row.height());
+        EXPECT_GE(textContrast(shown, company), 4.5) << name;
+        EXPECT_LT(textContrast(shown, company), 0.8 * textContrast(shown, entry)) << name;
+        QTest::keyClick(list, Qt::Key_Escape);
+    }
+}
+
+// The drop-down shows entries, the popup entries with their companies.
 TEST_F(SearchCompletion, DropDownAndPopupAreWideEnoughForTheLongestEntry)
 {
     const QString longest = QStringLiteral("9  Maximiliane Wolkenstein-Trostburg von Hohenlohe");
-    store({makeCard("Ann Lee", "134"), makeCard(longest.mid(3), "9")});
+    store({card("134", "Ann Lee", "Summit Tools"), card("9", longest.mid(3), "Hohenlohe Weinkellerei GmbH")});
     search->Combo1_GotFocus();
-    const auto textFits = [&](const QAbstractItemView* list) {
-        return list->viewport()->width() > list->fontMetrics().horizontalAdvance(longest);
+    const auto textFits = [&](const QAbstractItemView* list, const QString& text) {
+        return list->viewport()->width() > list->fontMetrics().horizontalAdvance(text);
     };
     ASSERT_NE(type("wolken"), "hidden");
-    EXPECT_TRUE(textFits(popup()));
+    EXPECT_TRUE(textFits(popup(), longest + QStringLiteral("    Hohenlohe Weinkellerei GmbH")));
     QTest::keyClick(popup(), Qt::Key_Escape);
 
     search->Combo1->showPopup();
     QAbstractItemView* dropDown = search->Combo1->view();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dropDown->isVisible(); }));
-    EXPECT_TRUE(textFits(dropDown));
+    EXPECT_TRUE(textFits(dropDown, longest));
     search->Combo1->hidePopup();
 }
 

@@ -53,4 +53,25 @@ double textContrast(const QImage& image, const QRect& area)
     return best;
 }
 
+QPalette darkPalette()
+{
+    const QColor window(49, 54, 59), base(35, 38, 41), text(239, 240, 241), dimmed(110, 114, 118);
+    QPalette dark(text, window, window.lighter(130), window.darker(130), window.darker(115), text, Qt::white, base,
+                  window);
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        dark.setColor(QPalette::Disabled, role, dimmed);
+    dark.setColor(QPalette::Disabled, QPalette::Base, window);
+    return dark;
+}
+
+QPalette darkPaletteWithLightButtons()
+{
+    QPalette dark = darkPalette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        dark.setColor(group, QPalette::Button, QColor(239, 239, 239));
+        dark.setColor(group, QPalette::ButtonText, Qt::black);
+    }
+    return dark;
+}
+
 } // namespace kestrix::testing
