@@ -53,26 +53,24 @@ QModelIndexList SearchListModel::match(const QModelIndex& start, int role, const
 
 SearchListModel::Found SearchListModel::rowsWith(const EntryFinder& finder, const std::vector<int>* among) const
 {
-    std::vector<int> first, rest;
-    const auto take = [&](int row, EntryFinder::Found found) {
-        if (found == EntryFinder::Found::AtAWordStart)
-            first.push_back(row);
-        else if (found == EntryFinder::Found::InsideAWord)
-            rest.push_back(row);
-    };
+    // What was found in each row looked at, read in the order the entries
+    // are stored, which is the order in memory: much faster than reading
+    // them in list order.
+    std::vector<EntryFinder::Found> found(among ? among->size() : order_.size());
     if (among) {
-        for (int row : *among) take(row, finder.foundIn(entries_.card(order_[size_t(row)])));
+        for (size_t k = 0; k < among->size(); ++k)
+            found[k] = finder.foundIn(entries_.card(order_[size_t((*among)[k])]));
     } else {
-        // Read in the order they are stored, which is the order in memory,
-        // and only then put in list order: much faster than reading them in
-        // list order.
-        std::vector<EntryFinder::Found> found(order_.size());
         for (qsizetype i = 0; i < entries_.size(); ++i) found[size_t(i)] = finder.foundIn(entries_.card(i));
-        for (size_t row = 0; row < order_.size(); ++row) take(int(row), found[order_[row]]);
     }
-    Found rows{std::move(first), 0};
+    const auto foundAt = [&](size_t k) { return among ? found[k] : found[order_[k]]; };
+    const auto rowAt = [&](size_t k) { return among ? (*among)[k] : int(k); };
+    Found rows;
+    for (size_t k = 0; k < found.size(); ++k)
+        if (foundAt(k) == EntryFinder::Found::AtAWordStart) rows.rows.push_back(rowAt(k));
     rows.atWordStarts = rows.rows.size();
-    rows.rows.insert(rows.rows.end(), rest.begin(), rest.end());
+    for (size_t k = 0; k < found.size(); ++k)
+        if (foundAt(k) == EntryFinder::Found::InsideAWord) rows.rows.push_back(rowAt(k));
     return rows;
 }
 
