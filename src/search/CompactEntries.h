@@ -57,6 +57,8 @@ public:
     Card card(qsizetype i) const;
     Units units(qsizetype i) const { return card(i).entry; }
     Units company(qsizetype i) const { return card(i).company; }
+    // How many bytes card `i` takes.
+    qint64 cardBytes(qsizetype i) const { return (i + 1 < starts_.size() ? startOf(i + 1) : used_) - startOf(i); }
     QString text(qsizetype i) const;
     QString companyText(qsizetype i) const;
 

@@ -21,6 +21,7 @@ namespace {
 struct Sixteen {
     unsigned beyondAscii; // bytes from 0x80 up
     unsigned ascii;       // ASCII bytes that, or-ed with a case bit, equal a character
+    unsigned words;       // ASCII letters and digits: ASCII's part of words
 };
 
 #if defined(__SSE2__)
@@ -30,7 +31,13 @@ Sixteen lookAt(const unsigned char* at, unsigned char caseBit, unsigned char cha
     const auto beyondAscii = unsigned(_mm_movemask_epi8(bytes));
     const __m128i folded = _mm_or_si128(bytes, _mm_set1_epi8(char(caseBit)));
     const auto equal = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(folded, _mm_set1_epi8(char(character)))));
-    return {beyondAscii, equal & ~beyondAscii};
+    // Bytes from 0x80 up compare as negative, so as in no range.
+    const auto within = [bytes](char low, char high) {
+        return _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(char(low - 1))),
+                             _mm_cmplt_epi8(bytes, _mm_set1_epi8(char(high + 1))));
+    };
+    const __m128i words = _mm_or_si128(within('0', '9'), _mm_or_si128(within('A', 'Z'), within('a', 'z')));
+    return {beyondAscii, equal & ~beyondAscii, unsigned(_mm_movemask_epi8(words))};
 }
 #else
 // The same eight bytes at a time, where the processor has no such
@@ -44,17 +51,30 @@ unsigned highBitsOf(quint64 eight)
     return unsigned((((eight & kHighBits) >> 7) * 0x0102040810204080ULL) >> 56);
 }
 
+// In each byte of `ascii` (all below 0x80), the high bit where the byte is at
+// least `low`.
+quint64 atLeast(quint64 ascii, unsigned low)
+{
+    return ((ascii | kHighBits) - low * kEveryByte) & kHighBits;
+}
+
 Sixteen lookAt(const unsigned char* at, unsigned char caseBit, unsigned char character)
 {
-    Sixteen sixteen{0, 0};
+    Sixteen sixteen{0, 0, 0};
     for (int half = 0; half < 2; ++half) {
         quint64 eight = 0;
         std::memcpy(&eight, at + 8 * half, sizeof eight);
-        const quint64 differs = ((eight & ~kHighBits) | caseBit * kEveryByte) ^ character * kEveryByte;
+        const quint64 ascii = eight & ~kHighBits;
+        const quint64 differs = (ascii | caseBit * kEveryByte) ^ character * kEveryByte;
         const quint64 zero = ~(((differs & ~kHighBits) + ~kHighBits) | differs) & kHighBits;
+        const auto within = [ascii](unsigned low, unsigned high) {
+            return atLeast(ascii, low) & ~atLeast(ascii, high + 1);
+        };
+        const quint64 words = within('0', '9') | within('A', 'Z') | within('a', 'z');
         const unsigned beyondAscii = highBitsOf(eight);
         sixteen.beyondAscii |= beyondAscii << (8 * half);
         sixteen.ascii |= (highBitsOf(zero) & ~beyondAscii) << (8 * half);
+        sixteen.words |= (highBitsOf(words) & ~beyondAscii) << (8 * half);
     }
     return sixteen;
 }
@@ -118,7 +138,6 @@ EntryFinder::EntryFinder(QStringView text)
     const bool letter = (first >= 'a' && first <= 'z');
     asciiCase_ = letter ? 0x20 : 0;
     asciiFirst_ = first < 0x80 ? static_cast<unsigned char>(first) : 0x80; // no ASCII byte
-    firstInWord_ = first < 0x80 && latin1.inWord(char16_t(first));
 }
 
 template <typename Text>
@@ -146,10 +165,10 @@ EntryFinder::Found EntryFinder::searchUtf16(CompactEntries::Units units, Found a
     return found;
 }
 
-// Sixteen bytes at a time: where the text may begin is found for all
-// sixteen at once, for ASCII bytes (each one folded character) by comparing
-// them all, for the others by a look-up each; most sixteen hold no
-// beginning.
+// Sixteen bytes at a time: where the text may begin, and where words begin,
+// are found for all sixteen at once, for ASCII bytes (each one folded
+// character) by comparing them all, for the others by a look-up each; most
+// sixteen hold no beginning.
 EntryFinder::Found EntryFinder::searchLatin1(CompactEntries::Units units, Found already) const
 {
     const Latin1Text text{reinterpret_cast<const unsigned char*>(units.data), units.size, *latin1_};
@@ -161,23 +180,26 @@ EntryFinder::Found EntryFinder::searchLatin1(CompactEntries::Units units, Found 
         const qsizetype count = std::min<qsizetype>(16, text.size - i);
         const unsigned counted = (1u << count) - 1;
         unsigned other = 0;
-        for (unsigned left = sixteen.beyondAscii & counted; left != 0; left &= left - 1)
-            if (mayBegin_[text.bytes[i + std::countr_zero(left)]]) other |= left & -left;
-        for (unsigned left = (sixteen.ascii & counted) | other; left != 0; left &= left - 1) {
-            const qsizetype k = i + std::countr_zero(left);
-            if (((left & -left) & other) != 0) {
-                if (beginsAt(text, k, found)) return Found::AtAWordStart;
-                continue;
-            }
-            // An ASCII byte that folds to the first character: a word starts
-            // there where that character is part of words and the byte
-            // before is not.
-            const bool wordStart = k == 0 || (firstInWord_ && !text.inWord(k - 1));
-            if (found != Found::Nowhere && !wordStart) continue;
-            if (!followsAt(text, folded_, k, 0)) continue;
-            if (wordStart) return Found::AtAWordStart;
-            found = Found::InsideAWord;
+        unsigned words = sixteen.words;
+        for (unsigned left = sixteen.beyondAscii & counted; left != 0; left &= left - 1) {
+            const unsigned char byte = text.bytes[i + std::countr_zero(left)];
+            if (mayBegin_[byte]) other |= left & -left;
+            if (text.fold.inWord(byte)) words |= left & -left;
         }
+        const unsigned ascii = sixteen.ascii & counted;
+        if ((ascii | other) == 0) continue;
+        // A byte's predecessor is the one below it; the text's start counts
+        // as a word's.
+        const unsigned before = words << 1 | (i > 0 && text.inWord(i - 1) ? 1u : 0u);
+        const unsigned starts = (words & ~before) | (i == 0 ? 1u : 0u);
+        // A text of one character is there wherever it may begin.
+        const bool oneCharacter = folded_.size() == 1;
+        for (unsigned left = ascii & starts; left != 0; left &= left - 1)
+            if (oneCharacter || followsAt(text, folded_, i + std::countr_zero(left), 0)) return Found::AtAWordStart;
+        for (unsigned left = other; left != 0; left &= left - 1)
+            if (beginsAt(text, i + std::countr_zero(left), found)) return Found::AtAWordStart;
+        for (unsigned left = ascii & ~starts; found == Found::Nowhere && left != 0; left &= left - 1)
+            if (oneCharacter || followsAt(text, folded_, i + std::countr_zero(left), 0)) found = Found::InsideAWord;
     }
     return found;
 }

@@ -52,7 +52,6 @@ private:
     // asciiCase_, it equals asciiFirst_.
     unsigned char asciiCase_ = 0;
     unsigned char asciiFirst_ = 0;
-    bool firstInWord_ = false; // whether an ASCII first character is part of words
 };
 
 } // namespace kestrix

@@ -83,7 +83,7 @@ std::vector<qsizetype> SearchListModel::heaviest(const WeightOf& weightOf) const
     std::vector<Candidate> heaviest;
     const auto heavier = [](const Candidate& a, const Candidate& b) { return a.first > b.first; };
     for (qsizetype i = 0; i < entries_.size(); ++i) {
-        const qsizetype weight = weightOf(entries_.card(i));
+        const qsizetype weight = weightOf(i);
         if (heaviest.size() == count && weight <= heaviest.front().first) continue;
         if (heaviest.size() == count) {
             std::pop_heap(heaviest.begin(), heaviest.end(), heavier);
@@ -111,7 +111,7 @@ const QStringList& SearchListModel::longestEntries() const
 {
     if (longest_) return *longest_;
     longest_.emplace();
-    for (qsizetype i : heaviest([](const CompactEntries::Card& card) { return weightOf(card.entry); }))
+    for (qsizetype i : heaviest([this](qsizetype i) { return weightOf(entries_.units(i)); }))
         longest_->append(entries_.text(i));
     return *longest_;
 }
@@ -120,8 +120,10 @@ const QList<SearchListModel::Offer>& SearchListModel::longestOffers() const
 {
     if (longestOffers_) return *longestOffers_;
     longestOffers_.emplace();
-    const auto both = [](const CompactEntries::Card& card) { return weightOf(card.entry) + weightOf(card.company); };
-    for (qsizetype i : heaviest(both)) longestOffers_->append({entries_.text(i), entries_.companyText(i)});
+    // A card's bytes are its entry's and its company's, two for a character
+    // beyond U+00FF, and a byte or two more for the company's length.
+    for (qsizetype i : heaviest([this](qsizetype i) { return entries_.cardBytes(i); }))
+        longestOffers_->append({entries_.text(i), entries_.companyText(i)});
     return *longestOffers_;
 }
 
