@@ -115,8 +115,8 @@ void CompactEntries::append(QStringView entry, QStringView company)
 
 void CompactEntries::finish(qsizetype entryBytes, bool wideEntry, qsizetype companyBytes, bool wideCompany)
 {
-    // The length's groups of seven bits, the highest first, each but the
-    // lowest marked as followed by another.
+    // The length's groups of seven bits, the highest first; read back from
+    // the card's end, a byte with its high bit set has another before it.
     auto length = static_cast<quint64>(companyBytes);
     unsigned char groups[kLengthBytes];
     int count = 0;
@@ -125,7 +125,7 @@ void CompactEntries::finish(qsizetype entryBytes, bool wideEntry, qsizetype comp
         length >>= 7;
     } while (length != 0);
     char* to = units_.data() + used_ + entryBytes + companyBytes;
-    for (int i = count - 1; i >= 0; --i) *to++ = static_cast<char>(groups[i] | (i > 0 ? 0x80 : 0));
+    for (int i = count - 1; i >= 0; --i) *to++ = static_cast<char>(groups[i] | (i < count - 1 ? 0x80 : 0));
 
     const qsizetype card = starts_.size();
     while (qsizetype(spanStarts_.size()) < used_ / kSpan) spanStarts_.push_back(card);
