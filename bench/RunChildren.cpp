@@ -6,7 +6,6 @@
 #include "BenchPlatform.h"
 
 #include "editor/Form4.h"
-#include "platform/SvgIcon.h"
 #include "search/Form14.h"
 #include "storage/Module1.h"
 
@@ -53,7 +52,6 @@ int scanPeak(const QString& dir)
 int startUp(int argc, char** argv, const QString& dir)
 {
     QApplication app(argc, argv);
-    QApplication::setWindowIcon(applicationIcon());
     Module1 module(dir);
     BenchPlatform platform;
     Form4 form(module, platform);

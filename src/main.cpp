@@ -5,7 +5,6 @@
 #include "commandline/Commands.h"
 #include "editor/Form4.h"
 #include "platform/QtPlatform.h"
-#include "platform/SvgIcon.h"
 #include "storage/Module1.h"
 
 #include <QApplication>
@@ -42,7 +41,8 @@ int main(int argc, char* argv[])
     // Lets the desktop find the menu entry, and with it the icon, for our windows.
     // No display name: Qt would append it to every window caption.
     QGuiApplication::setDesktopFileName(QStringLiteral(KESTRIX_APP_ID));
-    QApplication::setWindowIcon(kestrix::applicationIcon());
+    // The editor and the about window carry the program's icon; no icon is
+    // set for the program as a whole, so the search window can show none.
 
     kestrix::QtPlatform platform;
     kestrix::Form4 editor(module, platform);

@@ -4,7 +4,6 @@
 #include "Form4.h"
 
 #include "EditorMessages.h"
-#include "LockedCardPalette.h"
 #include "MemoText.h"
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
@@ -131,11 +130,9 @@ void Form4::tellNotices()
         platform_.showMessage(this, noticeMessage(notice), MessageButtons::Ok);
 }
 
-// A new palette, as when the desktop switches theme, brings new colours for
-// the locked card too.
 void Form4::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::PaletteChange && Frame3) Frame3->setPalette(lockedCardPalette(palette()));
+    if (event->type() == QEvent::PaletteChange && Frame3) applyPanelColours();
     QWidget::changeEvent(event);
 }
 

@@ -97,6 +97,9 @@ private:
     void addButton(const ButtonPlacement& placement);
     void buildEditingPanel();
     void buildButtonPanel();
+    // The colours the panels take from the window's palette; set again
+    // whenever the palette changes, as when the desktop switches theme.
+    void applyPanelColours();
     void setTabOrder();
     void connectButtons();
     void Form_Load();

@@ -106,7 +106,14 @@ void Form4::buildControls()
     buildButtonPanel();
     buildEditingPanel();
     addButton(kButtons.back());
+    applyPanelColours();
     setTabOrder();
+}
+
+void Form4::applyPanelColours()
+{
+    fillWith(Frame2, palette().color(QPalette::Dark));
+    Frame3->setPalette(lockedCardPalette(palette()));
 }
 
 void Form4::buildButtonPanel()
@@ -114,7 +121,6 @@ void Form4::buildButtonPanel()
     Frame1 = makePanel(this, "Frame1", twipsRect(4560, 240, 1575, 6255));
     fillWith(Frame1, Qt::black);
     Frame2 = makePanel(Frame1, "Frame2", twipsRect(120, 120, 1335, 6015));
-    fillWith(Frame2, palette().color(QPalette::Dark));
     Frame1->setAccessibleName(QStringLiteral("Commands"));
 
     for (std::size_t i = 0; i + 1 < kButtons.size(); ++i) addButton(kButtons[i]);
@@ -140,7 +146,6 @@ void Form4::buildEditingPanel()
     Frame3 = makePanel(this, "Frame3", twipsRect(120, 120, 4335, 6255));
     Frame3->setFrameStyle(QFrame::Box | QFrame::Sunken);
     Frame3->setAccessibleName(QStringLiteral("Card"));
-    Frame3->setPalette(lockedCardPalette(palette()));
 
     for (int i = 0; i < kFieldCount; ++i) {
         const FieldPlacement& placement = kFields[i];

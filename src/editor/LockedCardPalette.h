@@ -10,9 +10,14 @@ namespace kestrix {
 // The palette of the card panel, given the window's. While the panel is
 // locked (disabled) its fields and labels keep the window's normal text
 // colour, so a locked card reads as well as one being edited; the boxes take
-// the window's background instead of their own, and that, not faded text, is
-// what shows the lock. Only the disabled colours are set: everything else
-// still follows the window.
+// the window's background instead of their own (lockedBackground), and
+// that, not faded text, is what shows the lock. Only the disabled colours
+// are set: everything else still follows the window.
 QPalette lockedCardPalette(const QPalette& window);
+
+// The background of a locked box: the window's, or in a dark palette, where
+// the window's lies close to the open boxes', a shade plainly apart from
+// theirs.
+QColor lockedBackground(const QPalette& window);
 
 } // namespace kestrix

@@ -63,11 +63,4 @@ QIcon applicationIcon()
     return svgIcon(QStringLiteral(":/icons/kestrix.svg"));
 }
 
-QIcon emptyIcon()
-{
-    QPixmap clear(16, 16);
-    clear.fill(Qt::transparent);
-    return QIcon(clear);
-}
-
 } // namespace kestrix

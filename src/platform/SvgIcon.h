@@ -14,8 +14,4 @@ QIcon svgIcon(const QString& resourcePath);
 // The program's own icon.
 QIcon applicationIcon();
 
-// An icon that shows nothing, for a window meant to carry none: the toolkit
-// gives a window without an icon of its own the program's.
-QIcon emptyIcon();
-
 } // namespace kestrix

@@ -27,11 +27,17 @@ void CompletionModel::setText(QStringView text)
     // A text that holds the last one (a letter typed on) is looked for only
     // among the entries found last time.
     const bool narrowing = !finder_.isEmpty() && finder.narrows(finder_);
-    std::vector<int> rows;
-    if (!finder.isEmpty()) rows = entries_->rowsWith(finder, narrowing ? &rows_ : nullptr);
+    SearchListModel::Found found;
+    if (narrowing) {
+        const std::vector<int> among = inListOrder();
+        found = entries_->rowsWith(finder, &among);
+    } else if (!finder.isEmpty()) {
+        found = entries_->rowsWith(finder);
+    }
     beginResetModel();
     finder_ = std::move(finder);
-    rows_ = std::move(rows);
+    rows_ = std::move(found.rows);
+    atWordStarts_ = found.atWordStarts;
     endResetModel();
 }
 
@@ -39,6 +45,15 @@ void CompletionModel::forget()
 {
     finder_ = EntryFinder();
     rows_.clear();
+    atWordStarts_ = 0;
+}
+
+std::vector<int> CompletionModel::inListOrder() const
+{
+    std::vector<int> rows(rows_.size());
+    const auto split = rows_.begin() + static_cast<std::ptrdiff_t>(atWordStarts_);
+    std::merge(rows_.begin(), split, split, rows_.end(), rows.begin());
+    return rows;
 }
 
 int CompletionModel::rowCount(const QModelIndex& parent) const
@@ -70,9 +85,22 @@ QModelIndex CompletionModel::mapToSource(const QModelIndex& proxyIndex) const
 
 QModelIndex CompletionModel::mapFromSource(const QModelIndex& sourceIndex) const
 {
-    const auto found = std::lower_bound(rows_.begin(), rows_.end(), sourceIndex.row());
-    if (!sourceIndex.isValid() || found == rows_.end() || *found != sourceIndex.row()) return {};
-    return index(static_cast<int>(found - rows_.begin()));
+    if (!sourceIndex.isValid()) return {};
+    const auto split = rows_.begin() + static_cast<std::ptrdiff_t>(atWordStarts_);
+    for (const auto& [begin, end] : {std::pair{rows_.begin(), split}, std::pair{split, rows_.end()}}) {
+        const auto found = std::lower_bound(begin, end, sourceIndex.row());
+        if (found != end && *found == sourceIndex.row()) return index(static_cast<int>(found - rows_.begin()));
+    }
+    return {};
+}
+
+QVariant CompletionModel::data(const QModelIndex& proxyIndex, int role) const
+{
+    if (role != Qt::AccessibleTextRole) return QAbstractProxyModel::data(proxyIndex, role);
+    const QModelIndex row = mapToSource(proxyIndex);
+    const QString company = row.data(SearchListModel::CompanyRole).toString();
+    const QString entry = row.data().toString();
+    return company.isEmpty() ? entry : entry + QStringLiteral(", ") + company;
 }
 
 } // namespace kestrix

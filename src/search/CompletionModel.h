@@ -13,9 +13,11 @@ namespace kestrix {
 
 class SearchListModel;
 
-// The completion popup's list: the search list's entries that hold the typed
-// text anywhere, ignoring letter case, in list order. A row maps to its row
-// in the search list, so choosing it chooses that entry.
+// The completion popup's list: the search list's entries whose entry or
+// company holds the typed text anywhere, ignoring letter case and accents.
+// Those where a word (or the number) starts with it come first, the rest
+// after, each in list order. A row maps to its row in the search list, so
+// choosing it chooses that entry.
 class CompletionModel : public QAbstractProxyModel {
     Q_OBJECT
 
@@ -31,13 +33,19 @@ public:
     QModelIndex parent(const QModelIndex& child) const override;
     QModelIndex mapToSource(const QModelIndex& proxyIndex) const override;
     QModelIndex mapFromSource(const QModelIndex& sourceIndex) const override;
+    // A screen reader hears the company after the entry.
+    QVariant data(const QModelIndex& proxyIndex, int role = Qt::DisplayRole) const override;
 
 private:
     void forget();
+    // The rows found last, in list order.
+    std::vector<int> inListOrder() const;
 
     SearchListModel* entries_;
     EntryFinder finder_;
-    std::vector<int> rows_; // rows of entries_, ascending
+    // Rows of entries_: the first `atWordStarts` ascending, the rest too.
+    std::vector<int> rows_;
+    std::size_t atWordStarts_ = 0;
 };
 
 } // namespace kestrix

@@ -6,6 +6,7 @@
 #include "CompletionModel.h"
 #include "EntryComboBox.h"
 #include "EntryListWidth.h"
+#include "OfferDelegate.h"
 #include "SearchListModel.h"
 
 #include <QAbstractProxyModel>
@@ -50,6 +51,8 @@ EntryCompletion::EntryCompletion(EntryComboBox* combo, SearchListModel* entries)
     // this class does it instead, so it happens once on every platform.
     popup->setAttribute(Qt::WA_NoMouseReplay);
     completer_->setPopup(popup);
+    // After setPopup, which gives the popup a delegate of the completer's.
+    popup->setItemDelegate(new OfferDelegate(popup));
     // After the completer's own filter, so this one sees the events first.
     popup->installEventFilter(this);
 
@@ -70,8 +73,8 @@ void EntryCompletion::update(const QString& text)
         hide();
         return;
     }
-    // As wide as the longest entries; the completer keeps it on the screen.
-    const int width = std::max(combo_->width(), entryListWidth(*entries_, *completer_->popup()));
+    // As wide as the longest offers; the completer keeps it on the screen.
+    const int width = std::max(combo_->width(), offerListWidth(*entries_, *completer_->popup()));
     completer_->complete(QRect(0, 0, width, combo_->height()));
     placeClearOfTheWindow();
 }

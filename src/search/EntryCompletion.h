@@ -16,10 +16,12 @@ class CompletionModel;
 class EntryComboBox;
 class SearchListModel;
 
-// While the user types in the combo box's text part, a popup lists the
-// entries that hold the typed text anywhere, ignoring letter case, in list
-// order. Choosing one there chooses it in the combo box; the typed text is
-// never changed otherwise, so a near miss stays a near miss.
+// While the user types in the combo box's text part, a popup offers the
+// entries whose entry or company holds the typed text anywhere, ignoring
+// letter case and accents, those where a word starts with it first
+// (CompletionModel), each with its company. Choosing one there chooses it in
+// the combo box; the typed text is never changed otherwise, so a near miss
+// stays a near miss.
 //
 // The popup opens above the box, or below the window where the screen has no
 // room above, so it never covers the window's own controls: a click meant for

@@ -3,6 +3,7 @@
 
 #include "EntryListWidth.h"
 
+#include "OfferDelegate.h"
 #include "SearchListModel.h"
 
 #include <QAbstractItemView>
@@ -12,16 +13,33 @@
 
 namespace kestrix {
 
-int entryListWidth(const SearchListModel& entries, const QAbstractItemView& list)
+namespace {
+
+int withMargins(int textWidth, const QAbstractItemView& list)
 {
-    int textWidth = 0;
-    for (const QString& entry : entries.longestEntries())
-        textWidth = std::max(textWidth, list.fontMetrics().horizontalAdvance(entry));
     const QStyle* style = list.style();
     // The item's text margin on each side, the list's frame, and a scroll bar.
     const int itemMargin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &list) + 1;
     return textWidth + 2 * itemMargin + 2 * list.frameWidth()
         + style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &list);
+}
+
+} // namespace
+
+int entryListWidth(const SearchListModel& entries, const QAbstractItemView& list)
+{
+    int textWidth = 0;
+    for (const QString& entry : entries.longestEntries())
+        textWidth = std::max(textWidth, list.fontMetrics().horizontalAdvance(entry));
+    return withMargins(textWidth, list);
+}
+
+int offerListWidth(const SearchListModel& entries, const QAbstractItemView& list)
+{
+    int textWidth = 0;
+    for (const SearchListModel::Offer& offer : entries.longestOffers())
+        textWidth = std::max(textWidth, offerTextWidth(list.fontMetrics(), offer.entry, offer.company));
+    return withMargins(textWidth, list);
 }
 
 } // namespace kestrix

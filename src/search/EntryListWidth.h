@@ -14,4 +14,8 @@ class SearchListModel;
 // (SearchListModel::longestEntries).
 int entryListWidth(const SearchListModel& entries, const QAbstractItemView& list);
 
+// How wide `list` must be to show whole offers, each entry with its company
+// (OfferDelegate); measures a sample the same way.
+int offerListWidth(const SearchListModel& entries, const QAbstractItemView& list);
+
 } // namespace kestrix

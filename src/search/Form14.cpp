@@ -8,13 +8,14 @@
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
 #include "platform/PushButton.h"
-#include "platform/SvgIcon.h"
 #include "platform/Twips.h"
 #include "platform/WindowPlacement.h"
 #include "storage/Module1.h"
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -41,8 +42,9 @@ void Form14::buildControls()
     setWindowTitle(QStringLiteral("NAME / COMPANY"));
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
-    // A window without an icon of its own would show the program's.
-    setWindowIcon(emptyIcon());
+    // No icon: without one of its own, a window would show the editor's,
+    // which owns it.
+    setWindowIcon(QIcon());
     // Closing the window unloads it; the next Search loads it afresh.
     setAttribute(Qt::WA_DeleteOnClose);
     centerOnFirstShow(this);
@@ -72,6 +74,17 @@ void Form14::buildControls()
     setTabOrder(Combo1, Command1);
 }
 
+// Escape closes the window as its close button does. While the completion
+// popup or the drop-down is open, Escape closes that instead.
+void Form14::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void Form14::Form_Load()
 {
     Combo1->clearEditText();
@@ -87,7 +100,7 @@ void Form14::Combo1_GotFocus()
 
     CompactEntries entries;
     const FileStatus scanned = module_.ScanCards(false, [&](const StoredCard& card) {
-        entries.append(module_.RecordNumber, card.raw(Field::CCNAME));
+        entries.append(module_.RecordNumber, card.raw(Field::CCNAME), card.raw(Field::CNAME));
         return Module1::ScanStep::Next;
     });
     // The card file is left open in slot 1; whoever needs it next closes it first.

@@ -22,10 +22,11 @@ class SearchListModel;
 
 // The search window: a drop-down list of every stored card as "number, two
 // blanks, contact name", with a completion popup that finds entries by any
-// part of them. SELECT hands the card whose entry equals the combo box's text
+// part of them or of their card's company. SELECT hands the card whose entry equals the combo box's text
 // to the editor and closes the window.
 //
-// The window deletes itself when it closes (SELECT, or its close button).
+// The window deletes itself when it closes (SELECT, Escape, or its close
+// button).
 class Form14 : public QWidget {
     Q_OBJECT
 
@@ -49,6 +50,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void buildControls();

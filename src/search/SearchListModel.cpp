@@ -25,8 +25,10 @@ QVariant SearchListModel::data(const QModelIndex& index, int role) const
 {
     // The combo box asks for its current row's text even when it has none.
     const bool listed = index.isValid() && index.row() < rowCount();
-    if (!listed || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
-    return entry(index.row());
+    if (!listed) return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole) return entry(index.row());
+    if (role == CompanyRole) return entries_.companyText(order_[static_cast<size_t>(index.row())]);
+    return {};
 }
 
 QModelIndexList SearchListModel::match(const QModelIndex& start, int role, const QVariant& value, int hits,
@@ -49,45 +51,80 @@ QModelIndexList SearchListModel::match(const QModelIndex& start, int role, const
     return found;
 }
 
-std::vector<int> SearchListModel::rowsWith(const EntryFinder& finder, const std::vector<int>* among) const
+SearchListModel::Found SearchListModel::rowsWith(const EntryFinder& finder, const std::vector<int>* among) const
 {
-    std::vector<int> rows;
+    // What was found in each row looked at, read in the order the entries
+    // are stored, which is the order in memory: much faster than reading
+    // them in list order.
+    std::vector<EntryFinder::Found> found(among ? among->size() : order_.size());
     if (among) {
-        for (int row : *among)
-            if (finder.foundIn(entries_.units(order_[size_t(row)]))) rows.push_back(row);
-        return rows;
+        for (size_t k = 0; k < among->size(); ++k)
+            found[k] = finder.foundIn(entries_.card(order_[size_t((*among)[k])]));
+    } else {
+        for (qsizetype i = 0; i < entries_.size(); ++i) found[size_t(i)] = finder.foundIn(entries_.card(i));
     }
-    // Read in the order they are stored, which is the order in memory, and
-    // only then put in list order: much faster than reading them in list order.
-    std::vector<bool> found(order_.size());
-    for (qsizetype i = 0; i < entries_.size(); ++i) found[size_t(i)] = finder.foundIn(entries_.units(i));
-    for (size_t row = 0; row < order_.size(); ++row)
-        if (found[order_[row]]) rows.push_back(int(row));
+    const auto foundAt = [&](size_t k) { return among ? found[k] : found[order_[k]]; };
+    const auto rowAt = [&](size_t k) { return among ? (*among)[k] : int(k); };
+    Found rows;
+    for (size_t k = 0; k < found.size(); ++k)
+        if (foundAt(k) == EntryFinder::Found::AtAWordStart) rows.rows.push_back(rowAt(k));
+    rows.atWordStarts = rows.rows.size();
+    for (size_t k = 0; k < found.size(); ++k)
+        if (foundAt(k) == EntryFinder::Found::InsideAWord) rows.rows.push_back(rowAt(k));
     return rows;
 }
+
+template <typename WeightOf>
+std::vector<qsizetype> SearchListModel::heaviest(const WeightOf& weightOf) const
+{
+    constexpr size_t count = 64;
+    // The heaviest so far, lightest first: a heap.
+    using Candidate = std::pair<qsizetype, qsizetype>; // weight, index
+    std::vector<Candidate> heaviest;
+    const auto heavier = [](const Candidate& a, const Candidate& b) { return a.first > b.first; };
+    for (qsizetype i = 0; i < entries_.size(); ++i) {
+        const qsizetype weight = weightOf(i);
+        if (heaviest.size() == count && weight <= heaviest.front().first) continue;
+        if (heaviest.size() == count) {
+            std::pop_heap(heaviest.begin(), heaviest.end(), heavier);
+            heaviest.pop_back();
+        }
+        heaviest.emplace_back(weight, i);
+        std::push_heap(heaviest.begin(), heaviest.end(), heavier);
+    }
+    std::vector<qsizetype> indices;
+    for (const Candidate& candidate : heaviest) indices.push_back(candidate.second);
+    return indices;
+}
+
+namespace {
+
+// A character beyond U+00FF (a CJK one, say) counts as two.
+qsizetype weightOf(CompactEntries::Units text)
+{
+    return text.wide ? 2 * text.size : text.size;
+}
+
+} // namespace
 
 const QStringList& SearchListModel::longestEntries() const
 {
     if (longest_) return *longest_;
-    constexpr size_t count = 64;
-    // The longest so far, shortest first: a heap.
-    using Candidate = std::pair<qsizetype, qsizetype>; // weight, index
-    std::vector<Candidate> longest;
-    const auto longer = [](const Candidate& a, const Candidate& b) { return a.first > b.first; };
-    for (qsizetype i = 0; i < entries_.size(); ++i) {
-        const CompactEntries::Units entry = entries_.units(i);
-        const qsizetype weight = entry.wide ? 2 * entry.size : entry.size;
-        if (longest.size() == count && weight <= longest.front().first) continue;
-        if (longest.size() == count) {
-            std::pop_heap(longest.begin(), longest.end(), longer);
-            longest.pop_back();
-        }
-        longest.emplace_back(weight, i);
-        std::push_heap(longest.begin(), longest.end(), longer);
-    }
     longest_.emplace();
-    for (const Candidate& candidate : longest) longest_->append(entries_.text(candidate.second));
+    for (qsizetype i : heaviest([this](qsizetype i) { return weightOf(entries_.units(i)); }))
+        longest_->append(entries_.text(i));
     return *longest_;
+}
+
+const QList<SearchListModel::Offer>& SearchListModel::longestOffers() const
+{
+    if (longestOffers_) return *longestOffers_;
+    longestOffers_.emplace();
+    // A card's bytes are its entry's and its company's, two for a character
+    // beyond U+00FF, and a byte or two more for the company's length.
+    for (qsizetype i : heaviest([this](qsizetype i) { return entries_.cardBytes(i); }))
+        longestOffers_->append({entries_.text(i), entries_.companyText(i)});
+    return *longestOffers_;
 }
 
 void SearchListModel::clear()
@@ -102,6 +139,7 @@ void SearchListModel::setEntries(CompactEntries entries)
     entries_ = std::move(entries);
     order_ = std::move(order);
     longest_.reset();
+    longestOffers_.reset();
     endResetModel();
 }
 

@@ -4,6 +4,7 @@
 // The editor window as it opens: layout, lock, and the number in "Record".
 #include "editor/Form4.h"
 #include "platform/ScriptedPlatform.h"
+#include "search/Form14.h"
 #include "storage/CardLine.h"
 #include "storage/Module1.h"
 #include "support/CardFiles.h"
@@ -14,11 +15,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStyleOptionComboBox>
 #include <QStyleOptionToolButton>
 #include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace kestrix::testing {
 namespace {
@@ -30,25 +34,6 @@ protected:
     TempFolder folder;
     Module1 module{folder.path()};
     ScriptedPlatform platform;
-};
-
-// A dark palette as desktops' dark themes set it: light text on dark grey,
-// disabled text dimmed towards the background.
-QPalette darkPalette()
-{
-    const QColor window(49, 54, 59), base(35, 38, 41), text(239, 240, 241), dimmed(110, 114, 118);
-    QPalette dark(text, window, window.lighter(130), window.darker(130), window.darker(115), text, Qt::white, base,
-                  window);
-    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        dark.setColor(QPalette::Disabled, role, dimmed);
-    dark.setColor(QPalette::Disabled, QPalette::Base, window);
-    return dark;
-}
-
-// Puts the application's palette back however the test ends.
-struct PaletteRestorer {
-    const QPalette saved = QApplication::palette();
-    ~PaletteRestorer() { QApplication::setPalette(saved); }
 };
 
 // Where a text box draws its text, in the window's coordinates: inside its
@@ -133,8 +118,11 @@ TEST_F(Form4Startup, LockedFieldsTakeNoTyping)
 
 // A locked card is what the user reads most: its fields and labels keep the
 // palette's text colours, measured on the pixels drawn, and the lock shows in
-// the boxes' background. The palette changes from light to dark while the
-// window is open, as when the desktop switches theme.
+// the boxes' background, plainly: their brightness differs by a twenty-fifth
+// of white's at least. The palette changes while the windows are open, as
+// when the desktop switches theme: the button panel's colour follows it, and
+// the search window's drop-down arrow stands out from its button as WCAG
+// asks of controls (3:1).
 TEST_F(Form4Startup, LockedCardIsReadableInLightAndDarkPalettes)
 {
     const PaletteRestorer restorer;
@@ -143,8 +131,13 @@ TEST_F(Form4Startup, LockedCardIsReadableInLightAndDarkPalettes)
     for (int i = 0; i < kFieldCount; ++i) form->setFieldText(static_cast<Field>(i), card[i]);
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->Command5->click();
+    auto* search = form->findChild<Form14*>();
+    ASSERT_NE(search, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(search));
 
-    for (const auto& [name, palette] : {std::pair{"light", restorer.saved}, std::pair{"dark", darkPalette()}}) {
+    for (const auto& [name, palette] : {std::pair{"light", restorer.saved}, std::pair{"dark", darkPalette()},
+                                        std::pair{"dark, light buttons", darkPaletteWithLightButtons()}}) {
         QApplication::setPalette(palette);
         QApplication::processEvents(); // widgets learn of the new palette through posted events
         form->unlockEditor();
@@ -159,8 +152,21 @@ TEST_F(Form4Startup, LockedCardIsReadableInLightAndDarkPalettes)
             const QRect caption = QRect(label->mapTo(form.get(), QPoint()), label->size()).adjusted(1, 1, -1, -1);
             EXPECT_GE(textContrast(locked, box), 4.5) << name << " Text" << k;
             EXPECT_GE(textContrast(locked, caption), 4.5) << name << " Label" << k;
-            EXPECT_NE(backgroundOf(locked, box), backgroundOf(unlocked, box)) << name << " Text" << k;
+            const double lockShows =
+                std::abs(relativeLuminance(backgroundOf(locked, box)) - relativeLuminance(backgroundOf(unlocked, box)));
+            EXPECT_GE(lockShows, 0.04) << name << " Text" << k;
         }
+        const QRect panel(form->Frame2->mapTo(form.get(), QPoint()), form->Frame2->size());
+        EXPECT_EQ(backgroundOf(locked, panel).rgb(), palette.color(QPalette::Dark).rgb()) << name;
+
+        QStyleOptionComboBox box;
+        box.initFrom(search->Combo1);
+        box.editable = true;
+        const QRect arrow = search->Combo1->style()->subControlRect(QStyle::CC_ComboBox, &box, QStyle::SC_ComboBoxArrow,
+                                                                    search->Combo1);
+        const QImage combo = search->Combo1->grab().toImage();
+        // Inside the button's frame, which the focus colours.
+        EXPECT_GE(textContrast(combo, arrow.adjusted(3, 3, -3, -3)), 3.0) << name;
     }
 }
 

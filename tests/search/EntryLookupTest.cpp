@@ -2,59 +2,115 @@
 // Copyright (C) 2026 The Kestrix developers
 
 // The two ways the search list is looked up without making every entry a
-// string, against the toolkit's own string searches: the completion's
-// search for a text anywhere in an entry, and the combo box's search for
-// its exact text.
+// string, against plain string searches: the completion's search for a text
+// anywhere in an entry or its company, ignoring case and accents, and the
+// combo box's search for its exact text.
 #include "search/SearchListModel.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 
 namespace kestrix::testing {
 namespace {
 
-// Entries of a few letters, in one byte a character or, with Σ and €, two;
-// many alike, so that searches hit often.
-std::unique_ptr<SearchListModel> randomList(QStringList& texts)
+// Texts of up to forty letters, in one byte a character or, with Σ, € and the
+// like, two; many alike, so that searches hit often. Letters with accents
+// come precomposed and as a letter and a combining accent; the blank and
+// the hyphen part words. Plain ASCII comes thrice as often, so that runs of
+// eight ASCII characters are common too.
+QString randomText(std::mt19937& random)
 {
-    const QString alphabet = QStringLiteral("aAbBéÉßẞ1 2ΣσςÿŸ€");
+    const QString ascii = QStringLiteral(" a A b B 1 - 2 e o i");
+    static const QStringList alphabet =
+        (QString("é É \u0301 ß ẞ Σ σ ς ÿ Ÿ € ø Ø æ Œ ł ı ﬁ Å") + ascii + ascii + ascii).split(QLatin1Char(' '))
+        << QStringLiteral(" ");
+    QString text;
+    for (int k = static_cast<int>(random() % 40); k > 0; --k) text += alphabet[random() % alphabet.size()];
+    return text;
+}
+
+std::unique_ptr<SearchListModel> randomList(QStringList& texts, QStringList& companies)
+{
     std::mt19937 random(5);
     CompactEntries entries;
-    for (int i = 0; i < 3000; ++i) {
-        QString entry;
-        for (int k = static_cast<int>(random() % 6); k > 0; --k)
-            entry += alphabet[static_cast<qsizetype>(random() % alphabet.size())];
-        entries.append(entry);
-        texts << entry;
+    for (int i = 0; i < 1500; ++i) {
+        texts << randomText(random);
+        companies << (random() % 3 == 0 ? QString() : randomText(random));
+        entries.append(texts.back(), companies.back());
     }
     auto model = std::make_unique<SearchListModel>();
     model->setEntries(std::move(entries));
     return model;
 }
 
-TEST(EntryLookup, RowsHoldingATextAgreeWithTheToolkitsCaseInsensitiveSearch)
+// The search form of a whole text, by whole-string operations: decomposed,
+// accents dropped, case folded, and the letters without a decomposition
+// spelt out.
+QString folded(const QString& text)
 {
-    QStringList texts;
-    const auto list = randomList(texts);
+    QString kept;
+    for (const QChar c : text.normalized(QString::NormalizationForm_KD))
+        if (c.category() != QChar::Mark_NonSpacing || c.script() != QChar::Script_Inherited) kept += c;
+    QString result = kept.toCaseFolded();
+    const std::pair<const char16_t*, const char16_t*> spellings[] = {
+        {u"ß", u"ss"}, {u"æ", u"ae"}, {u"œ", u"oe"}, {u"ø", u"o"}, {u"ł", u"l"}, {u"đ", u"d"},
+        {u"ð", u"d"},  {u"þ", u"th"}, {u"ħ", u"h"},  {u"ı", u"i"}, {u"ŧ", u"t"}};
+    for (const auto& [letter, spelling] : spellings)
+        result.replace(QString::fromUtf16(letter), QString::fromUtf16(spelling));
+    return result;
+}
+
+// Whether a word of `text` (a run of letters, digits and accents) starts
+// with `wanted`, `text`'s start counting as a word's.
+bool aWordStartsWith(const QString& text, const QString& wanted)
+{
+    const auto inWord = [](QChar c) { return c.isLetterOrNumber() || c.isMark(); };
+    for (qsizetype k = 0; k < text.size(); ++k) {
+        const bool wordStart = k == 0 || (inWord(text[k]) && !inWord(text[k - 1]));
+        if (wordStart && !folded(text[k]).isEmpty() && folded(text.mid(k)).startsWith(folded(wanted))) return true;
+    }
+    return false;
+}
+
+TEST(EntryLookup, RowsHoldingATextAgreeWithFoldedStringSearches)
+{
+    QStringList texts, companies;
+    const auto list = randomList(texts, companies);
     const SearchListModel& model = *list;
-    for (const QString& wanted : QStringList{"b", "bé", "Béa", "ss", "ß", "ẞ1", "σ", "ΣΣ", "ÿ", "€ ", "2 a"}) {
-        std::vector<int> expected;
-        for (int row = 0; row < model.rowCount(); ++row)
-            if (model.entry(row).contains(wanted, Qt::CaseInsensitive)) expected.push_back(row);
+    for (const QString& wanted :
+         QStringList{"b", "bé", "Béa", "ss", "ß", "ẞ1", "σ",  "ΣΣ", "ÿ",  "€ ", "2 a", "ae",
+                     "æ", "o",  "fi",  "e",  "l", "I",  "oe", " b", "-a", "A-", "ŒØ",  "é\u0301"}) {
+        std::vector<int> first, rest;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const QString entry = model.entry(row);
+            const QString company = model.data(model.index(row), SearchListModel::CompanyRole).toString();
+            if (aWordStartsWith(entry, wanted) || aWordStartsWith(company, wanted))
+                first.push_back(row);
+            else if (folded(entry).contains(folded(wanted)) || folded(company).contains(folded(wanted)))
+                rest.push_back(row);
+        }
+        std::vector<int> expected = first;
+        expected.insert(expected.end(), rest.begin(), rest.end());
+
         const EntryFinder finder(wanted);
-        EXPECT_EQ(model.rowsWith(finder), expected) << wanted.toStdString();
-        // A longer text is looked for among the rows a shorter one found.
-        const std::vector<int> shorterRows = model.rowsWith(EntryFinder(wanted.chopped(1)));
-        EXPECT_EQ(model.rowsWith(finder, &shorterRows), expected) << wanted.toStdString();
+        const SearchListModel::Found found = model.rowsWith(finder);
+        EXPECT_EQ(found.rows, expected) << wanted.toStdString();
+        EXPECT_EQ(found.atWordStarts, first.size()) << wanted.toStdString();
+        // A longer text is looked for among the rows a shorter one found,
+        // taken in list order.
+        std::vector<int> shorterRows = model.rowsWith(EntryFinder(wanted.chopped(1))).rows;
+        std::sort(shorterRows.begin(), shorterRows.end());
+        EXPECT_EQ(model.rowsWith(finder, &shorterRows).rows, expected) << wanted.toStdString();
     }
 }
 
 TEST(EntryLookup, ExactSearchFindsAnEntrysFirstRowAndNoNearMiss)
 {
-    QStringList texts;
-    const auto list = randomList(texts);
+    QStringList texts, companies;
+    const auto list = randomList(texts, companies);
     const SearchListModel& model = *list;
     const Qt::MatchFlags exact = Qt::MatchFixedString | Qt::MatchCaseSensitive;
     for (const QString& text : std::as_const(texts)) {

@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -80,6 +81,24 @@ TEST_F(SearchWindow, ListsEveryCardSortedAsTextIgnoringCase)
     search->Combo1_GotFocus();
     EXPECT_EQ(entries(), "");
     EXPECT_FALSE(folder.exists(kCards));
+}
+
+// The search window carries no icon of its own, nor its owner's: on X it has
+// no _NET_WM_ICON, which window managers would draw, while the editor has.
+TEST_F(SearchWindow, CarriesNoIconThoughTheEditorDoes)
+{
+    ASSERT_TRUE(pressSearch());
+    EXPECT_TRUE(search->windowIcon().isNull());
+    EXPECT_FALSE(editor.windowIcon().isNull());
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
+    const auto iconProperty = [](const QWidget& window) {
+        QProcess xprop;
+        xprop.start(QStringLiteral("xprop"),
+                    {QStringLiteral("-id"), QString::number(window.winId()), QStringLiteral("_NET_WM_ICON")});
+        return xprop.waitForFinished(5000) ? QString::fromLatin1(xprop.readAllStandardOutput()) : QString();
+    };
+    EXPECT_TRUE(iconProperty(*search).contains(QLatin1String("not found"))) << iconProperty(*search).toStdString();
+    EXPECT_TRUE(iconProperty(editor).contains(QLatin1String("_NET_WM_ICON(CARDINAL)")));
 }
 
 TEST_F(SearchWindow, RefillsWhenTheFocusComesFromAnotherControlOrWindow)

@@ -4,11 +4,14 @@
 // The search list as the combo box sees it, built from stored bytes the way
 // the list fill builds it, against entries built the plain way: each contact
 // decoded to a string, "number, two blanks, contact", sorted by the toolkit's
-// case-insensitive comparison with the exact text breaking ties. SELECT's
+// case-insensitive comparison with the exact text breaking ties; each with its
+// card's company, decoded the same way. SELECT's
 // comparison on the stored bytes must find each plain entry, and only it.
 #include "search/SearchListModel.h"
 #include "search/SearchEntries.h"
 #include "storage/TextEncoding.h"
+
+#include <QHash>
 
 #include <gtest/gtest.h>
 
@@ -56,13 +59,21 @@ TEST(SearchListModel, RowsFromStoredBytesEqualTheDecodedEntriesSorted)
     std::mt19937 random(11);
     CompactEntries compact;
     QStringList expected;
+    QHash<QString, QStringList> companies; // by entry, the companies of its cards
+    const auto randomItem = [&](int pieceCount) {
+        QByteArray item;
+        for (int n = pieceCount; n > 0; --n) item += pieces[random() % pieces.size()];
+        return item;
+    };
     for (int card = 0; card < 2000; ++card) {
-        QByteArray contact;
-        for (int n = static_cast<int>(random() % 10); n > 0; --n) contact += pieces[random() % pieces.size()];
+        const QByteArray contact = randomItem(static_cast<int>(random() % 10));
+        // Now and then a company far longer than most.
+        const QByteArray company = randomItem(static_cast<int>(random() % 20 == 0 ? random() % 5000 : random() % 10));
         const QString& number = numbers[static_cast<qsizetype>(random() % numbers.size())];
-        compact.append(number, contact);
+        compact.append(number, contact, company);
         const QString entry = searchEntry(number, decodeItem(contact));
         expected << entry;
+        companies[entry] << decodeItem(company);
         ASSERT_TRUE(entryEquals(entry, number, contact)) << card;
         ASSERT_FALSE(entryEquals(entry + QLatin1Char(' '), number, contact)) << card;
         ASSERT_FALSE(entryEquals(QString(entry).replace(number.size() + 1, 1, QLatin1Char('_')), number, contact));
@@ -79,6 +90,8 @@ TEST(SearchListModel, RowsFromStoredBytesEqualTheDecodedEntriesSorted)
         const QModelIndex index = model.index(row);
         ASSERT_EQ(model.data(index, Qt::DisplayRole).toString(), expected[row]) << row;
         ASSERT_EQ(model.data(index, Qt::EditRole).toString(), expected[row]) << row;
+        ASSERT_TRUE(companies[expected[row]].contains(model.data(index, SearchListModel::CompanyRole).toString()))
+            << row;
     }
     EXPECT_FALSE(model.data(QModelIndex()).isValid());
     model.clear();

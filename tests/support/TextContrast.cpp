@@ -10,8 +10,6 @@
 
 namespace kestrix::testing {
 
-namespace {
-
 double relativeLuminance(const QColor& colour)
 {
     const auto linear = [](double channel) {
@@ -19,8 +17,6 @@ double relativeLuminance(const QColor& colour)
     };
     return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
 }
-
-} // namespace
 
 double contrastRatio(const QColor& a, const QColor& b)
 {
@@ -55,6 +51,27 @@ double textContrast(const QImage& image, const QRect& area)
         for (int x = inside.left(); x <= inside.right(); ++x)
             best = std::max(best, contrastRatio(background, QColor::fromRgb(image.pixel(x, y))));
     return best;
+}
+
+QPalette darkPalette()
+{
+    const QColor window(49, 54, 59), base(35, 38, 41), text(239, 240, 241), dimmed(110, 114, 118);
+    QPalette dark(text, window, window.lighter(130), window.darker(130), window.darker(115), text, Qt::white, base,
+                  window);
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        dark.setColor(QPalette::Disabled, role, dimmed);
+    dark.setColor(QPalette::Disabled, QPalette::Base, window);
+    return dark;
+}
+
+QPalette darkPaletteWithLightButtons()
+{
+    QPalette dark = darkPalette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        dark.setColor(group, QPalette::Button, QColor(239, 239, 239));
+        dark.setColor(group, QPalette::ButtonText, Qt::black);
+    }
+    return dark;
 }
 
 } // namespace kestrix::testing
