@@ -6,7 +6,9 @@
 #include "EntryOrder.h"
 
 #include <algorithm>
+#include <future>
 #include <ranges>
+#include <thread>
 
 namespace kestrix {
 
@@ -53,24 +55,52 @@ QModelIndexList SearchListModel::match(const QModelIndex& start, int role, const
 
 SearchListModel::Found SearchListModel::rowsWith(const EntryFinder& finder, const std::vector<int>* among) const
 {
-    // What was found in each row looked at, read in the order the entries
-    // are stored, which is the order in memory: much faster than reading
-    // them in list order.
-    std::vector<EntryFinder::Found> found(among ? among->size() : order_.size());
-    if (among) {
-        for (size_t k = 0; k < among->size(); ++k)
-            found[k] = finder.foundIn(entries_.card(order_[size_t((*among)[k])]));
-    } else {
-        for (qsizetype i = 0; i < entries_.size(); ++i) found[size_t(i)] = finder.foundIn(entries_.card(i));
-    }
-    const auto foundAt = [&](size_t k) { return among ? found[k] : found[order_[k]]; };
+    using Seen = EntryFinder::Found;
+    const size_t rowCount = among ? among->size() : order_.size();
     const auto rowAt = [&](size_t k) { return among ? (*among)[k] : int(k); };
+    const auto storedAt = [&](size_t k) { return static_cast<size_t>(order_[static_cast<size_t>(rowAt(k))]); };
+    // Where many entries are looked at, what was found is kept by the order
+    // the entries are stored in, which is the order in memory, and they are
+    // read in that order: much faster than in list order. A few are looked
+    // up where they are.
+    const bool many = rowCount > static_cast<size_t>(entries_.size()) / 16;
+    constexpr auto kToLook = static_cast<Seen>(0xfe);
+    std::vector<Seen> found(many ? static_cast<size_t>(entries_.size()) : rowCount, Seen::Nowhere);
+    if (many && among)
+        for (size_t k = 0; k < rowCount; ++k) found[storedAt(k)] = kToLook;
+    const auto look = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) {
+            if (!many)
+                found[i] = finder.foundIn(entries_.card(qsizetype(storedAt(i))));
+            else if (!among || found[i] == kToLook)
+                found[i] = finder.foundIn(entries_.card(qsizetype(i)));
+        }
+    };
+    // With many entries to look at, the processor's cores share them, each a
+    // stretch of its own.
+    constexpr size_t kWorthSharing = 10000;
+    const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
+    if (rowCount < kWorthSharing || cores == 1) {
+        look(0, found.size());
+    } else {
+        std::vector<std::future<void>> others;
+        const size_t stretch = (found.size() + cores - 1) / cores;
+        for (size_t from = stretch; from < found.size(); from += stretch)
+            others.push_back(std::async(std::launch::async, look, from, std::min(found.size(), from + stretch)));
+        look(0, std::min(found.size(), stretch));
+        for (std::future<void>& other : others) other.get();
+    }
+
+    // Then the rows in list order: where a word starts with the text, then
+    // the rest.
+    const auto foundAt = [&](size_t k) { return found[many ? storedAt(k) : k]; };
     Found rows;
-    for (size_t k = 0; k < found.size(); ++k)
-        if (foundAt(k) == EntryFinder::Found::AtAWordStart) rows.rows.push_back(rowAt(k));
+    rows.rows.reserve(rowCount);
+    for (size_t k = 0; k < rowCount; ++k)
+        if (foundAt(k) == Seen::AtAWordStart) rows.rows.push_back(rowAt(k));
     rows.atWordStarts = rows.rows.size();
-    for (size_t k = 0; k < found.size(); ++k)
-        if (foundAt(k) == EntryFinder::Found::InsideAWord) rows.rows.push_back(rowAt(k));
+    for (size_t k = 0; k < rowCount; ++k)
+        if (foundAt(k) == Seen::InsideAWord) rows.rows.push_back(rowAt(k));
     return rows;
 }
 

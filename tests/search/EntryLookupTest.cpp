@@ -7,6 +7,8 @@
 // combo box's search for its exact text.
 #include "search/SearchListModel.h"
 
+#include <QHash>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -32,14 +34,15 @@ QString randomText(std::mt19937& random)
     return text;
 }
 
-std::unique_ptr<SearchListModel> randomList(QStringList& texts, QStringList& companies)
+// 1,500 random entries, each `copies` times over.
+std::unique_ptr<SearchListModel> randomList(QStringList& texts, QStringList& companies, int copies = 1)
 {
     std::mt19937 random(5);
     CompactEntries entries;
     for (int i = 0; i < 1500; ++i) {
         texts << randomText(random);
         companies << (random() % 3 == 0 ? QString() : randomText(random));
-        entries.append(texts.back(), companies.back());
+        for (int copy = 0; copy < copies; ++copy) entries.append(texts.back(), companies.back());
     }
     auto model = std::make_unique<SearchListModel>();
     model->setEntries(std::move(entries));
@@ -80,6 +83,13 @@ TEST(EntryLookup, RowsHoldingATextAgreeWithFoldedStringSearches)
     QStringList texts, companies;
     const auto list = randomList(texts, companies);
     const SearchListModel& model = *list;
+    // The same entries ten times over: enough that the processor's cores
+    // share the looking, each a stretch of the list.
+    QStringList moreTexts, moreCompanies;
+    const auto longList = randomList(moreTexts, moreCompanies, 10);
+    const auto offer = [](const SearchListModel& in, int row) {
+        return in.entry(row) + QChar(0) + in.data(in.index(row), SearchListModel::CompanyRole).toString();
+    };
     for (const QString& wanted :
          QStringList{"b", "bé", "Béa", "ss", "ß", "ẞ1", "σ",  "ΣΣ", "ÿ",  "€ ", "2 a", "ae",
                      "æ", "o",  "fi",  "e",  "l", "I",  "oe", " b", "-a", "A-", "ŒØ",  "é\u0301"}) {
@@ -104,6 +114,19 @@ TEST(EntryLookup, RowsHoldingATextAgreeWithFoldedStringSearches)
         std::vector<int> shorterRows = model.rowsWith(EntryFinder(wanted.chopped(1))).rows;
         std::sort(shorterRows.begin(), shorterRows.end());
         EXPECT_EQ(model.rowsWith(finder, &shorterRows).rows, expected) << wanted.toStdString();
+
+        // Each offer of the long list found as in the short one, in the same order.
+        QHash<QString, int> kind; // 2 at a word start, 1 inside a word
+        for (size_t k = 0; k < found.rows.size(); ++k) kind[offer(model, found.rows[k])] = k < first.size() ? 2 : 1;
+        std::vector<int> longExpected;
+        for (const int wantedKind : {2, 1})
+            for (int row = 0; row < longList->rowCount(); ++row)
+                if (kind.value(offer(*longList, row)) == wantedKind) longExpected.push_back(row);
+        const SearchListModel::Found longFound = longList->rowsWith(finder);
+        EXPECT_EQ(longFound.rows, longExpected) << wanted.toStdString() << ", long list";
+        std::vector<int> longShorter = longList->rowsWith(EntryFinder(wanted.chopped(1))).rows;
+        std::sort(longShorter.begin(), longShorter.end());
+        EXPECT_EQ(longList->rowsWith(finder, &longShorter).rows, longExpected) << wanted.toStdString() << ", long list";
     }
 }
 
