@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -164,8 +166,92 @@ FileStatus AtomicFile::write(QByteArrayView data)
     if (fd_ < 0 || committed_)
         return status_ = FileStatus::failure(name_, QStringLiteral("the file is not open for writing"));
     pending_.append(data);
+    written_ += data.size();
     if (pending_.size() >= kFlushThreshold) return flush();
     return FileStatus::success();
+}
+
+namespace {
+
+// Errors that say this way of copying is not had here: the other file
+// system, the kernel or the kind of file cannot do it.
+bool cannotCopyThisWay(int error)
+{
+    return error == EOPNOTSUPP || error == ENOTTY || error == EXDEV || error == EINVAL || error == ENOSYS
+        || error == EBADF || error == ETXTBSY;
+}
+
+} // namespace
+
+bool AtomicFile::shareBlocks(int source, qint64 length)
+{
+    if (written_ != 0) return false;
+    for (;;) {
+        if (sys::ioctl(fd_, FICLONE, source) == 0) break;
+        if (errno == EINTR) continue;
+        if (!cannotCopyThisWay(errno)) status_ = FileStatus::fromErrno(name_, errno);
+        return false;
+    }
+    // The blocks are there; the file's position is still at its start.
+    if (sys::lseek(fd_, static_cast<off_t>(length), SEEK_SET) < 0) status_ = FileStatus::fromErrno(name_, errno);
+    return true;
+}
+
+// Copies what it can; leaves `offset` and `length` at what is left.
+bool AtomicFile::copyInKernel(int source, qint64& offset, qint64& length)
+{
+    while (length > 0) {
+        off_t from = static_cast<off_t>(offset);
+        const ssize_t copied = sys::copy_file_range(source, &from, fd_, nullptr, static_cast<size_t>(length), 0);
+        if (copied > 0) {
+            offset += copied;
+            length -= copied;
+            continue;
+        }
+        if (copied < 0 && errno == EINTR) continue;
+        if (copied < 0 && cannotCopyThisWay(errno)) return false; // read and written, then
+        status_ = copied == 0 ? FileStatus::failure(name_, QStringLiteral("the file it is copied from became shorter"))
+                              : FileStatus::fromErrno(name_, errno);
+        return true;
+    }
+    return true;
+}
+
+FileStatus AtomicFile::copyFrom(int source, qint64 offset, qint64 length, bool whole)
+{
+    if (!status_.ok()) return status_;
+    if (fd_ < 0 || committed_)
+        return status_ = FileStatus::failure(name_, QStringLiteral("the file is not open for writing"));
+    if (length <= 0 || !flush().ok()) return status_;
+    const qint64 total = length;
+    if (!whole || !shareBlocks(source, length)) {
+        if (status_.ok() && !copyInKernel(source, offset, length)) {
+            QByteArray buffer(std::min<qint64>(length, kFlushThreshold), Qt::Uninitialized);
+            while (length > 0 && status_.ok()) {
+                const ssize_t got =
+                    sys::pread(source, buffer.data(), static_cast<size_t>(std::min<qint64>(length, buffer.size())),
+                               static_cast<off_t>(offset));
+                if (got < 0 && errno == EINTR) continue;
+                if (got <= 0) {
+                    status_ = got < 0
+                        ? FileStatus::fromErrno(name_, errno)
+                        : FileStatus::failure(name_, QStringLiteral("the file it is copied from became shorter"));
+                    break;
+                }
+                status_ = posix::writeAll(fd_, QByteArrayView(buffer.constData(), got), name_);
+                offset += got;
+                length -= got;
+            }
+        }
+    }
+    written_ += total;
+    return status_;
+}
+
+int AtomicFile::contentSoFar(qint64& length)
+{
+    length = written_;
+    return fd_ >= 0 && !committed_ && flush().ok() ? fd_ : -1;
 }
 
 FileStatus AtomicFile::flush()

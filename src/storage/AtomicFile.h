@@ -42,6 +42,14 @@ public:
     FileStatus open();
     // Buffered; the first failure sticks and is reported again by commit().
     FileStatus write(QByteArrayView data);
+    // Adds `length` bytes of the file open as `source`, from `offset` on,
+    // copied inside the kernel where it can be: as shared blocks where the
+    // file system can share them and the `whole` of `source` makes the whole
+    // new file so far, else by the kernel's copy, else read and written.
+    FileStatus copyFrom(int source, qint64 offset, qint64 length, bool whole = false);
+    // The new content so far, for copyFrom into another file; flushed first.
+    // -1 when it cannot be had.
+    int contentSoFar(qint64& length);
     // Puts the new content in place. The descriptor stays open until close().
     FileStatus commit();
     FileStatus close();
@@ -55,6 +63,8 @@ private:
     FileStatus mayReplace(const struct stat& info);
     FileStatus keepOwner();
     FileStatus flush();
+    bool shareBlocks(int source, qint64 length);
+    bool copyInKernel(int source, qint64& offset, qint64& length);
     void discard();
 
     QString directory_;
@@ -66,6 +76,7 @@ private:
     int fd_ = -1;
     int folderFd_ = -1; // the target's folder, synced after the rename
     QByteArray pending_;
+    qint64 written_ = 0; // bytes in the new file, pending ones included
     FileStatus status_ = FileStatus::success();
     bool committed_ = false;
     // The replaced file's owner and group, for the new file to keep.

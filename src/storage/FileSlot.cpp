@@ -15,19 +15,18 @@ namespace kestrix {
 
 namespace {
 
-// Copies what is left to read of `fd` into `to`; `last` becomes the last byte
-// copied, if any.
-FileStatus copyInto(int fd, AtomicFile& to, const QString& name, char& last)
+// The last byte of the first `size` of `fd`, or a line feed for none.
+FileStatus lastByteOf(int fd, qint64 size, const QString& name, char& last)
 {
-    QByteArray buffer(256 * 1024, Qt::Uninitialized);
-    for (;;) {
-        const ssize_t got = sys::read(fd, buffer.data(), static_cast<size_t>(buffer.size()));
+    last = '\n';
+    while (size > 0) {
+        const ssize_t got = sys::pread(fd, &last, 1, static_cast<off_t>(size - 1));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return FileStatus::fromErrno(name, errno);
-        if (got == 0) return FileStatus::success();
-        last = buffer.at(static_cast<qsizetype>(got) - 1);
-        if (FileStatus wrote = to.write(QByteArrayView(buffer.constData(), got)); !wrote.ok()) return wrote;
+        if (got == 0) return FileStatus::failure(name, QStringLiteral("it became shorter while it was read"));
+        break;
     }
+    return FileStatus::success();
 }
 
 } // namespace
@@ -79,7 +78,9 @@ FileStatus FileSlot::openForAppending(const QString& directory, const QString& n
     posix::FileVersion version;
     const FileStatus opened = posix::openForReading(directory, name, fd, &version);
     if (opened.ok()) {
-        status = copyInto(fd, *writer, name, last);
+        // The old content is copied inside the kernel, or its blocks shared.
+        status = writer->copyFrom(fd, 0, version.size, true);
+        if (status.ok()) status = lastByteOf(fd, version.size, name, last);
         (void)posix::closeFile(fd, name);
     } else if (!opened.isMissing()) {
         status = opened;
@@ -91,6 +92,21 @@ FileStatus FileSlot::openForAppending(const QString& directory, const QString& n
     endsMidLine_ = last != '\r' && last != '\n';
     if (opened.ok()) version_ = version;
     return status;
+}
+
+FileStatus FileSlot::copyRange(int source, qint64 offset, qint64 length)
+{
+    if (mode_ == Mode::Write || mode_ == Mode::Append) return writer_->copyFrom(source, offset, length);
+    return FileStatus::success();
+}
+
+FileStatus FileSlot::copyWrittenTo(AtomicFile& target)
+{
+    if (mode_ != Mode::Write && mode_ != Mode::Append) return FileStatus::success();
+    qint64 length = 0;
+    const int content = writer_->contentSoFar(length);
+    if (content < 0) return writer_->write({}); // says why
+    return target.copyFrom(content, 0, length, true);
 }
 
 FileStatus FileSlot::write(QByteArrayView bytes)

@@ -57,6 +57,15 @@ public:
 
     // Writing to a slot with no file open for writing writes nothing.
     FileStatus write(QByteArrayView bytes);
+    // Writes `length` bytes of the file open as `source`, from `offset` on,
+    // copied inside the kernel where it can be (AtomicFile::copyFrom).
+    FileStatus copyRange(int source, qint64 offset, qint64 length);
+    // Adds all written here so far to `target`, sharing its blocks where the
+    // file system can.
+    FileStatus copyWrittenTo(AtomicFile& target);
+
+    // The descriptor of the file open for reading, for copying stretches of it.
+    int descriptor() const { return mode_ == Mode::Read ? fd_ : -1; }
     FileStatus commitNow();
     // Finishes what was written (replace, or sync the appended lines) and closes.
     FileStatus close();

@@ -33,6 +33,7 @@ ItemReader::ItemReader(int fd, QString fileName, qsizetype bufferSize)
 
 bool ItemReader::fill()
 {
+    bufferStart_ += end_;
     pos_ = end_ = 0;
     while (!exhausted_) {
         const ssize_t got = sys::read(fd_, buffer_.get(), static_cast<std::size_t>(bufferSize_));

@@ -41,6 +41,9 @@ public:
     QByteArrayView window();
     void consume(qsizetype count) { pos_ += count; }
 
+    // Where in the data the next byte to take lies.
+    qint64 position() const { return bufferStart_ + pos_; }
+
     // Success, or the read error that ended the stream early.
     const FileStatus& status() const { return status_; }
 
@@ -66,6 +69,7 @@ private:
     qsizetype bufferSize_;
     qsizetype pos_ = 0;
     qsizetype end_ = 0;
+    qint64 bufferStart_ = 0; // where in the data the buffer's first byte lies
     bool exhausted_ = false;
     ItemEnd lastItemEnd_ = ItemEnd::Separator;
     FileStatus status_ = FileStatus::success();

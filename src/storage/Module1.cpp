@@ -217,19 +217,20 @@ FileStatus Module1::CheckCardFileReplaceable()
 
 FileStatus Module1::RewriteWithoutContact(const QString& contact)
 {
-    return rewrite([&](const StoredCard& card) { return card.fieldEquals(Field::CCNAME, contact); }, {});
+    const ItemMatcher matcher(contact);
+    return rewrite([&](const StoredCard& card) { return matcher.matches(card.raw(Field::CCNAME)); }, {});
 }
 
 FileStatus Module1::ReplaceCard(const CardRecord& card)
 {
     if (firstFieldWithDoubleQuote(card).has_value())
         return FileStatus::failure(kCardFile, QStringLiteral("a double quote cannot be stored"));
-    const QString& number = card[indexOf(Field::RecordNumber)];
-    const QString& contact = card[indexOf(Field::CCNAME)];
+    const ItemMatcher number(card[indexOf(Field::RecordNumber)]);
+    const ItemMatcher contact(card[indexOf(Field::CCNAME)]);
     return rewrite(
         [&](const StoredCard& stored) {
-            return stored.itemCount() == kFieldCount && stored.fieldEquals(Field::CCNAME, contact)
-                && stored.fieldEquals(Field::RecordNumber, number);
+            return stored.itemCount() == kFieldCount && contact.matches(stored.raw(Field::CCNAME))
+                && number.matches(stored.raw(Field::RecordNumber));
         },
         cardLine(card));
 }
@@ -243,24 +244,57 @@ FileStatus Module1::rewrite(const CardTest& drop, QByteArrayView appendedLine)
     (void)CloseAllFiles();
     const FileStatus scratch = slot2_.openForWriting(directory_, kScratchFile, Durability::Scratch, Links::Replace);
     if (!scratch.ok()) return scratch;
-    // The kept cards go to the scratch file and, in the same pass, to the
-    // card file's replacement; nothing is read back from the scratch file,
-    // which another program could swap in the meantime.
+    // The kept cards go to the scratch file and from there, through the
+    // descriptor this change made it with, to the card file's replacement:
+    // nothing is read back by the scratch file's name, which another program
+    // could swap in the meantime.
     AtomicFile replacement(directory_, kCardFile, Durability::Durable, Links::Follow);
     FileStatus status = replacement.open();
     status.orFirstFailure(OpenCardFileForReading(true));
 
+    // Kept cards that stand in the file as they are stored go on in runs,
+    // each run one stretch copied inside the kernel; a hand-edited card is
+    // written in the stored form.
     StoredCard card;
     QByteArray line;
+    ItemReader* reader = slot1_.reader();
+    const int source = slot1_.descriptor();
+    qint64 runBegin = 0, runEnd = 0;
+    const auto copyRun = [&] {
+        const FileStatus copied =
+            runEnd > runBegin ? slot2_.copyRange(source, runBegin, runEnd - runBegin) : FileStatus::success();
+        runBegin = runEnd = 0;
+        return copied;
+    };
     while (status.ok() && !AtEndOfCards()) {
+        const qint64 begin = reader->position();
         if (!ReadCard(card)) break;
-        if (drop(card)) continue;
+        const qint64 end = reader->position();
+        if (drop(card)) {
+            status = copyRun();
+            continue;
+        }
+        const bool goesOn = card.isStoredForm() && runEnd > runBegin && begin == runEnd;
+        if (goesOn) {
+            runEnd = end;
+            continue;
+        }
+        status = copyRun();
+        if (card.isStoredForm()) {
+            runBegin = begin;
+            runEnd = end;
+            continue;
+        }
         line.resize(0);
         card.appendLineTo(line);
-        status = slot2_.write(line);
-        status.orFirstFailure(replacement.write(line));
+        status.orFirstFailure(slot2_.write(line));
     }
+    if (status.ok()) status = copyRun();
     status.orFirstFailure(cardReadStatus());
+    // The card file's replacement takes the scratch file's content: its
+    // blocks shared where the file system can, so a change needs room for
+    // one copy of the cards, not two.
+    if (status.ok()) status = slot2_.copyWrittenTo(replacement);
     // A scratch file that is incomplete, or an older one, must never stand
     // for the cards; the replacement is discarded with it.
     if (!status.ok()) {

@@ -29,6 +29,10 @@ public:
 
     // How many of the 14 items the file held for this card.
     int itemCount() const { return count_; }
+    // Whether the card stood in the file in the stored form exactly (every
+    // item quoted, commas between, CR LF at the end): its line in the file is
+    // the line appendLineTo writes.
+    bool isStoredForm() const { return storedForm_; }
 
     QByteArrayView raw(Field field) const;
     QString text(Field field) const;

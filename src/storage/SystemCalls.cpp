@@ -3,6 +3,8 @@
 
 #include "SystemCalls.h"
 
+#include <sys/ioctl.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -38,6 +40,18 @@ ssize_t write(int fd, const void* data, size_t count)
 int ftruncate(int fd, off_t length)
 {
     return ::ftruncate(fd, length);
+}
+off_t lseek(int fd, off_t offset, int whence)
+{
+    return ::lseek(fd, offset, whence);
+}
+ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outOffset, size_t length, unsigned flags)
+{
+    return ::copy_file_range(in, inOffset, out, outOffset, length, flags);
+}
+int ioctl(int fd, unsigned long request, int source)
+{
+    return ::ioctl(fd, request, source);
 }
 int fsync(int fd)
 {

@@ -20,6 +20,10 @@ ssize_t read(int fd, void* buffer, size_t count);
 ssize_t pread(int fd, void* buffer, size_t count, off_t offset);
 ssize_t write(int fd, const void* data, size_t count);
 int ftruncate(int fd, off_t length);
+off_t lseek(int fd, off_t offset, int whence);
+ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outOffset, size_t length, unsigned flags);
+// Only for FICLONE: makes `fd` share all of `source`'s blocks.
+int ioctl(int fd, unsigned long request, int source);
 int fsync(int fd);
 int fstat(int fd, struct stat* info);
 int stat(const char* path, struct stat* info);

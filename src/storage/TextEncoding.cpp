@@ -3,6 +3,8 @@
 
 #include "TextEncoding.h"
 
+#include <QUtf8StringView>
+
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -68,6 +70,18 @@ bool itemEquals(QByteArrayView bytes, QStringView text)
 {
     if (decodesToItself(bytes)) return QLatin1String(bytes.data(), bytes.size()) == text;
     return decodeItem(bytes) == text;
+}
+
+ItemMatcher::ItemMatcher(QString text) : text_(std::move(text)), stored_(encodeField(text_)) {}
+
+bool ItemMatcher::matches(QByteArrayView bytes) const
+{
+    if (bytes == QByteArrayView(stored_)) return true;
+    // Valid UTF-8 without a line feed decodes to the text only when its bytes
+    // are the text's stored bytes: a line break stored as a lone LF, or an
+    // older file's 8-bit code page, is what decoding is left for.
+    if (!bytes.contains('\n') && QUtf8StringView(bytes.data(), bytes.size()).isValidUtf8()) return false;
+    return itemEquals(bytes, text_);
 }
 
 void decodeItemInto(QByteArrayView bytes, QString& text)

@@ -24,6 +24,19 @@ bool decodesToItself(QByteArrayView bytes);
 // already its text.
 bool itemEquals(QByteArrayView bytes, QStringView text);
 
+// Whether stored items hold one given text, told by their bytes wherever
+// bytes can tell: a rewrite compares every card's contact this way without
+// decoding the cards that cannot match.
+class ItemMatcher {
+public:
+    explicit ItemMatcher(QString text);
+    bool matches(QByteArrayView bytes) const;
+
+private:
+    QString text_;
+    QByteArray stored_; // the text as Kestrix stores it
+};
+
 // decodeItem into `text`, reusing its storage: a scan assigns every card's
 // number this way without an allocation per card.
 void decodeItemInto(QByteArrayView bytes, QString& text);

@@ -7,6 +7,7 @@
 #include "storage/SystemCalls.h"
 #include "support/SystemCallFaults.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include <map>
 #include <optional>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace kestrix::testing {
@@ -90,10 +92,10 @@ bool recorded(int fd)
 
 const char* nameOf(Call call)
 {
-    static const char* const names[] = {"open",      "mkostemp", "close",   "read",    "pread",   "write",
-                                        "ftruncate", "fsync",    "fstat",   "stat",    "lstat",   "access",
-                                        "faccessat", "fchmod",   "fchown",  "fcntl",   "rename",  "unlink",
-                                        "readlink",  "flock",    "opendir", "readdir", "closedir"};
+    static const char* const names[] = {
+        "open",  "mkostemp", "close",  "read",     "pread", "write",   "ftruncate", "lseek",   "copy_file_range",
+        "ioctl", "fsync",    "fstat",  "stat",     "lstat", "access",  "faccessat", "fchmod",  "fchown",
+        "fcntl", "rename",   "unlink", "readlink", "flock", "opendir", "readdir",   "closedir"};
     return names[static_cast<int>(call)];
 }
 
@@ -215,6 +217,45 @@ int ftruncate(int fd, off_t length)
     const int result = ::ftruncate(fd, length);
     if (result == 0 && testing::recorded(fd))
         gRecorder.steps.push_back({DiskStep::Truncate, {}, {}, testing::inodeOf(fd), length, {}});
+    return result;
+}
+
+off_t lseek(int fd, off_t offset, int whence)
+{
+    if (!allowed(Call::Lseek)) return -1;
+    return ::lseek(fd, offset, whence);
+}
+
+// A copy inside the kernel is, for a power cut, a write of the bytes copied.
+ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outOffset, size_t length, unsigned flags)
+{
+    if (!allowed(Call::CopyFileRange)) return -1;
+    const off_t from = inOffset ? *inOffset : ::lseek(in, 0, SEEK_CUR);
+    const off_t to = outOffset ? *outOffset : ::lseek(out, 0, SEEK_CUR);
+    const ssize_t copied = ::copy_file_range(in, inOffset, out, outOffset, length, flags);
+    if (copied > 0 && testing::recorded(out)) {
+        QByteArray data(copied, Qt::Uninitialized);
+        const ssize_t read = ::pread(in, data.data(), static_cast<size_t>(copied), from);
+        data.resize(std::max<ssize_t>(read, 0));
+        gRecorder.steps.push_back({DiskStep::Write, {}, {}, testing::inodeOf(out), to, data});
+    }
+    return copied;
+}
+
+// Sharing blocks (FICLONE) is, for a power cut, the source's content written
+// over the file's.
+int ioctl(int fd, unsigned long request, int source)
+{
+    if (!allowed(Call::Ioctl)) return -1;
+    const int result = ::ioctl(fd, request, source);
+    if (result == 0 && testing::recorded(fd)) {
+        struct stat info {};
+        ::fstat(source, &info);
+        QByteArray data(info.st_size, Qt::Uninitialized);
+        data.resize(std::max<ssize_t>(::pread(source, data.data(), static_cast<size_t>(data.size()), 0), 0));
+        gRecorder.steps.push_back({DiskStep::Truncate, {}, {}, testing::inodeOf(fd), 0, {}});
+        gRecorder.steps.push_back({DiskStep::Write, {}, {}, testing::inodeOf(fd), 0, data});
+    }
     return result;
 }
 
