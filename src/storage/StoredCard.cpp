@@ -58,8 +58,9 @@ bool StoredCard::readWholeLine(ItemReader& reader)
     at += 2;
 
     const qsizetype length = at - start;
-    bytes_.resize(length);
-    std::memcpy(bytes_.data(), start, static_cast<size_t>(length));
+    // Read where it lies in the reader's buffer: a copy of every card line
+    // would cost a scan as much as reading the file.
+    line_ = QByteArrayView(start, length);
     begins_ = begins;
     ends_ = ends;
     count_ = kFieldCount;
@@ -72,7 +73,8 @@ bool StoredCard::readWholeLine(ItemReader& reader)
 QByteArrayView StoredCard::raw(Field field) const
 {
     const int i = indexOf(field);
-    return QByteArrayView(bytes_.constData() + begins_[i], ends_[i] - begins_[i]);
+    const char* const data = storedForm_ ? line_.data() : bytes_.constData();
+    return QByteArrayView(data + begins_[i], ends_[i] - begins_[i]);
 }
 
 QString StoredCard::text(Field field) const
@@ -106,7 +108,7 @@ QByteArray StoredCard::completion() const
 void StoredCard::appendLineTo(QByteArray& out) const
 {
     if (storedForm_) {
-        out.append(bytes_);
+        out.append(line_);
         return;
     }
     for (int i = 0; i < kFieldCount; ++i) {

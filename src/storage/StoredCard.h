@@ -19,7 +19,9 @@ namespace kestrix {
 // are decoded only when asked for, and a card that is only passed on (as in a
 // rewrite) is written back byte for byte.
 //
-// Reuse one StoredCard across a scan: its storage is kept between cards.
+// Reuse one StoredCard across a scan: its storage is kept between cards. A
+// card in the stored form is read where it lies in the reader's buffer, so
+// its fields are there only until the reader reads on.
 class StoredCard {
 public:
     // Reads the next card's 14 items. A card cut short by the end of the file
@@ -56,8 +58,10 @@ private:
     bool readWholeLine(ItemReader& reader);
 
     // The line as read when it had the stored form exactly (every item
-    // quoted, commas between, CR LF at the end); otherwise the items one after
-    // another. Item i lies between begins_[i] and ends_[i].
+    // quoted, commas between, CR LF at the end), where it lies in the
+    // reader's buffer; otherwise the items one after another, copied. Item i
+    // lies between begins_[i] and ends_[i] of the one or the other.
+    QByteArrayView line_;
     QByteArray bytes_;
     std::array<qsizetype, kFieldCount> begins_{};
     std::array<qsizetype, kFieldCount> ends_{};
