@@ -20,6 +20,7 @@ KESTRIX_PACKAGES=(
   dpkg-dev desktop-file-utils appstream
   clang-format lintian
   python3 python3-vobject syncthing
+  btrfs-progs
 )
 
 as_root() {

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QScopeGuard>
 
 #include <algorithm>
@@ -20,6 +21,9 @@
 #include <fcntl.h>
 #include <functional>
 #include <iostream>
+#include <linux/fiemap.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -55,6 +59,47 @@ protected:
 
     QByteArray before;
 };
+
+// Where a file's bytes lie on the disk, as far as sharing goes.
+struct Extents {
+    quint64 firstBlock = 0; // physical byte address of the first extent
+    quint64 bytes = 0;
+    quint64 sharedBytes = 0; // in extents another file also holds
+    bool read = false;
+};
+
+Extents extentsOf(const QString& path)
+{
+    Extents extents;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return extents;
+    constexpr int kMost = 1024;
+    std::vector<char> buffer(sizeof(fiemap) + kMost * sizeof(fiemap_extent));
+    auto* map = reinterpret_cast<fiemap*>(buffer.data());
+    map->fm_length = FIEMAP_MAX_OFFSET;
+    map->fm_flags = FIEMAP_FLAG_SYNC;
+    map->fm_extent_count = kMost;
+    if (::ioctl(fd, FS_IOC_FIEMAP, map) == 0 && map->fm_mapped_extents > 0) {
+        extents.read = true;
+        extents.firstBlock = map->fm_extents[0].fe_physical;
+        for (quint32 i = 0; i < map->fm_mapped_extents; ++i) {
+            extents.bytes += map->fm_extents[i].fe_length;
+            if (map->fm_extents[i].fe_flags & FIEMAP_EXTENT_SHARED) extents.sharedBytes += map->fm_extents[i].fe_length;
+        }
+    }
+    ::close(fd);
+    return extents;
+}
+
+// Runs a program without its output; true when it succeeded.
+bool runQuietly(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
 
 // Something other than a file, standing where a file belongs.
 struct NotAFile {
@@ -409,6 +454,55 @@ TEST_F(Form4DiskTrouble, TinyFileSystemRunsFull)
         }
         EXPECT_EQ(mountPoint.read(QStringLiteral("kest1.dat")), cards);
     }
+}
+
+// Where the file system shares blocks between files, a new card file shares
+// the old one's blocks (and a rewrite's, the scratch file's), whichever call
+// of the kernel shares them, so a change needs room for one copy of the cards
+// at most. Loop-mounting a Btrfs image needs root and mkfs.btrfs.
+TEST_F(Form4DiskTrouble, ChangesShareBlocksWhereTheFileSystemCan)
+{
+    TempFolder place;
+    const QString image = place.pathOf(QStringLiteral("btrfs.img"));
+    place.makeFolder(QStringLiteral("disk"));
+    const QString disk = place.pathOf(QStringLiteral("disk"));
+    QFile imageFile(image);
+    ASSERT_TRUE(imageFile.open(QIODevice::WriteOnly) && imageFile.resize(256 * 1024 * 1024));
+    imageFile.close();
+    if (::geteuid() != 0 || !runQuietly(QStringLiteral("mkfs.btrfs"), {QStringLiteral("-q"), image})
+        || !runQuietly(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"), image, disk}))
+        GTEST_SKIP() << "cannot mount a Btrfs image here (needs root and mkfs.btrfs)";
+    const auto unmount = qScopeGuard([&] { runQuietly(QStringLiteral("umount"), {disk}); });
+
+    QByteArray cards;
+    for (int i = 0; cards.size() < 2 * 1024 * 1024; ++i)
+        cards += cardLine(makeCard(QStringLiteral("C%1").arg(i), QString::number(i)));
+    cards += cardLine(card("Ann", "a"));
+    QFile cardFile(disk + QStringLiteral("/kest1.dat"));
+    ASSERT_TRUE(cardFile.open(QIODevice::WriteOnly) && cardFile.write(cards) == cards.size());
+    cardFile.close();
+    const Extents stored = extentsOf(cardFile.fileName());
+    ASSERT_TRUE(stored.read);
+
+    Module1 diskModule(disk);
+    Form4 editor(diskModule, platform);
+    const auto typeCard = [&editor](const CardRecord& typed) {
+        for (int i = 0; i < kFieldCount; ++i) editor.setFieldText(static_cast<Field>(i), typed[i]);
+        editor.unlockEditor();
+    };
+    typeCard(card("New", "new"));
+    press(editor.Command1);
+    ASSERT_EQ(platform.shown.back().text, QStringLiteral("record saved"));
+    // The new card file lies where the old one lay: nothing was copied.
+    EXPECT_EQ(extentsOf(cardFile.fileName()).firstBlock, stored.firstBlock);
+
+    typeCard(card("Ann", "a"));
+    press(editor.Command2);
+    ASSERT_EQ(platform.shown.back().text, QStringLiteral("record deleted"));
+    const Extents rewritten = extentsOf(cardFile.fileName());
+    EXPECT_GE(rewritten.bytes, quint64(cards.size()) - 4096);
+    EXPECT_EQ(rewritten.sharedBytes, rewritten.bytes) << "the new card file is a copy of the scratch file";
+    EXPECT_EQ(extentsOf(disk + QStringLiteral("/temp.dat")).sharedBytes, rewritten.bytes);
 }
 
 } // namespace
