@@ -43,7 +43,7 @@ SharedBlocksDisk::SharedBlocksDisk(const QString& dataDir)
     image.close();
     QDir().mkpath(mountPoint_);
     mounted_ = run(QStringLiteral("mkfs.btrfs"), {QStringLiteral("-q"), QStringLiteral("-f"), image_})
-               && run(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"), image_, mountPoint_});
+        && run(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"), image_, mountPoint_});
     if (!mounted_) QFile::remove(image_);
 }
 
