@@ -7,6 +7,7 @@
 #include "exchange/CardExchange.h"
 #include "support/CardGenerator.h"
 #include "support/TempFolder.h"
+#include "support/TimeLimit.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -40,11 +41,12 @@ TEST(ExchangePeer, VobjectReadsOurVCardsAndWeReadItsVCards)
 
     QProcess peer;
     peer.setProcessChannelMode(QProcess::MergedChannels);
+    tieToThisProcess(peer);
     peer.start(QStringLiteral(KESTRIX_PYTHON3),
                {QStringLiteral(KESTRIX_VOBJECT_PEER), folder.pathOf(QStringLiteral("cards.json")),
                 folder.pathOf(QStringLiteral("export4.vcf")), folder.pathOf(QStringLiteral("export3.vcf")),
                 folder.pathOf(QStringLiteral("written.vcf"))});
-    ASSERT_TRUE(peer.waitForFinished(120000)) << "the peer did not run: " << peer.errorString().toStdString();
+    ASSERT_TRUE(finishes(peer, std::chrono::minutes(2)));
     const std::string said = peer.readAll().toStdString();
     std::cout << said;
     ASSERT_EQ(peer.exitStatus(), QProcess::NormalExit);
