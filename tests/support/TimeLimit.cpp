@@ -21,6 +21,17 @@ using Clock = std::chrono::steady_clock;
 const Clock::time_point gStart = Clock::now();
 std::optional<std::chrono::milliseconds> gLimit;
 
+// The running test's name, for the watch to read without Google Test's
+// lock, which the hanging test may hold.
+char gRunning[400] = "(no test yet)";
+
+class RunningTest final : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo& test) override
+    {
+        std::snprintf(gRunning, sizeof gRunning, "%s.%s", test.test_suite_name(), test.name());
+    }
+};
+
 } // namespace
 
 void enforceTimeLimit(int& argc, char** argv)
@@ -29,20 +40,20 @@ void enforceTimeLimit(int& argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const QByteArray argument(argv[i]);
         if (!argument.startsWith(option)) continue;
-        if (const int seconds = argument.mid(option.size()).toInt(); seconds > 0) gLimit = std::chrono::seconds(seconds);
+        if (const int seconds = argument.mid(option.size()).toInt(); seconds > 0)
+            gLimit = std::chrono::seconds(seconds);
         std::copy(argv + i + 1, argv + argc + 1, argv + i);
         --argc;
         break;
     }
     if (!gLimit) return;
+    ::testing::UnitTest::GetInstance()->listeners().Append(new RunningTest);
     std::thread([allowed = *gLimit] {
         std::this_thread::sleep_until(gStart + allowed * 9 / 10);
-        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
         char message[512];
         const int length = std::snprintf(
             message, sizeof message,
-            "\n%s.%s did not end within its time limit of %lld s (tests/CMakeLists.txt): stopped after %lld s\n",
-            test ? test->test_suite_name() : "a test", test ? test->name() : "(between tests)",
+            "\n%s did not end within its time limit of %lld s (tests/CMakeLists.txt): stopped after %lld s\n", gRunning,
             static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(allowed).count()),
             static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(allowed * 9 / 10).count()));
         // Straight to the descriptor: the main thread may hang holding a stream's lock.
@@ -74,8 +85,8 @@ void tieToThisProcess(QProcess& child)
             << (given < longest.count() ? ", all that the test's time limit left" : "") << "; killed";
     }
     if (child.error() == QProcess::FailedToStart)
-        return ::testing::AssertionFailure() << child.program().toStdString()
-                                             << " did not start: " << child.errorString().toStdString();
+        return ::testing::AssertionFailure()
+            << child.program().toStdString() << " did not start: " << child.errorString().toStdString();
     return ::testing::AssertionSuccess();
 }
 
