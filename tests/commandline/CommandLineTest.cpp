@@ -5,8 +5,8 @@
 // what it writes, and its exit status.
 #include "storage/CardLine.h"
 #include "support/CardFiles.h"
+#include "support/Limits.h"
 #include "support/TempFolder.h"
-#include "support/TimeLimit.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -30,7 +30,7 @@ Outcome kestrix(const TempFolder& folder, const QStringList& arguments)
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(QLatin1String(name));
     program.setProcessEnvironment(environment);
     program.setWorkingDirectory(folder.path());
-    tieToThisProcess(program);
+    limitChild(program);
     program.start(QStringLiteral(KESTRIX_PROGRAM), arguments);
     EXPECT_TRUE(finishes(program, std::chrono::seconds(30)));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "it crashed or aborted";

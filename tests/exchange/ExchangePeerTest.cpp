@@ -6,8 +6,8 @@
 // they came from, and Kestrix must read what it writes from the same cards.
 #include "exchange/CardExchange.h"
 #include "support/CardGenerator.h"
+#include "support/Limits.h"
 #include "support/TempFolder.h"
-#include "support/TimeLimit.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -41,7 +41,7 @@ TEST(ExchangePeer, VobjectReadsOurVCardsAndWeReadItsVCards)
 
     QProcess peer;
     peer.setProcessChannelMode(QProcess::MergedChannels);
-    tieToThisProcess(peer);
+    limitChild(peer);
     peer.start(QStringLiteral(KESTRIX_PYTHON3),
                {QStringLiteral(KESTRIX_VOBJECT_PEER), folder.pathOf(QStringLiteral("cards.json")),
                 folder.pathOf(QStringLiteral("export4.vcf")), folder.pathOf(QStringLiteral("export3.vcf")),

@@ -10,8 +10,8 @@
 #include "storage/CardLine.h"
 #include "support/CardFiles.h"
 #include "support/CardGenerator.h"
+#include "support/Limits.h"
 #include "support/TempFolder.h"
-#include "support/TimeLimit.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -60,7 +60,7 @@ TEST(ConcurrentWindows, FourWindowsAtOnceLoseNoCardAndIssueNoNumberTwice)
     for (int id = 1; id <= kWindows; ++id) {
         auto window = std::make_unique<QProcess>();
         window->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        tieToThisProcess(*window);
+        limitChild(*window);
         const QString where = id % 2 ? folder.path() : folder.pathOf(QStringLiteral("linked"));
         window->start(childProgram(),
                       {where, QString::number(seed), QString::number(id), QString::number(kOperationsEach)});

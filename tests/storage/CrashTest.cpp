@@ -8,8 +8,8 @@
 #include "storage/CardLine.h"
 #include "support/CardFiles.h"
 #include "support/CardGenerator.h"
+#include "support/Limits.h"
 #include "support/TempFolder.h"
-#include "support/TimeLimit.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -55,7 +55,7 @@ Files readBack(const TempFolder& folder)
 void runToEnd(const TempFolder& folder, const QString& operation, qint64& micros)
 {
     QProcess child;
-    tieToThisProcess(child);
+    limitChild(child);
     child.start(childProgram(), {folder.path(), operation});
     ASSERT_TRUE(finishes(child, std::chrono::minutes(1))) << operation.toStdString();
     ASSERT_EQ(child.exitCode(), 0) << operation.toStdString();
@@ -93,7 +93,7 @@ TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
         for (int k = 0; k < kKillsPerOperation; ++k) {
             lay(folder, original);
             QProcess child;
-            tieToThisProcess(child);
+            limitChild(child);
             child.start(childProgram(), {folder.path(), operation});
             ASSERT_TRUE(child.waitForReadyRead(waitMs(std::chrono::seconds(10))));
             QThread::usleep(static_cast<unsigned long>(delay(random)));

@@ -25,8 +25,10 @@ void enforceTimeLimit(int& argc, char** argv);
 int waitMs(std::chrono::milliseconds longest);
 
 // Makes `child`, once started, die with this process: a test stopped at its
-// limit, or crashed, leaves nothing running that holds its output open.
-void tieToThisProcess(QProcess& child);
+// limit, or crashed, leaves nothing running that holds its output open. Its
+// memory is capped at 1 GiB, twelve times what any child takes, so several
+// children running away at once cannot take the machine's memory either.
+void limitChild(QProcess& child);
 
 // Waits for `child` to end, as long as waitMs(longest) allows; a child still
 // running then is killed, and the failure says how long it was given.

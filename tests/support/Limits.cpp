@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Kestrix developers
 
-#include "support/TimeLimit.h"
+#include "support/Limits.h"
 
 #include <algorithm>
 #include <csignal>
@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <optional>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
@@ -69,9 +70,17 @@ int waitMs(std::chrono::milliseconds longest)
     return static_cast<int>(std::clamp(left, std::chrono::milliseconds(0), longest).count());
 }
 
-void tieToThisProcess(QProcess& child)
+void limitChild(QProcess& child)
 {
-    child.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    child.setChildProcessModifier([] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+#if !defined(__SANITIZE_ADDRESS__) // (the sanitizers' runs cap resident memory instead)
+        rlimit limit{};
+        ::getrlimit(RLIMIT_AS, &limit);
+        limit.rlim_cur = std::min<rlim_t>(limit.rlim_cur, rlim_t(1) << 30);
+        ::setrlimit(RLIMIT_AS, &limit);
+#endif
+    });
 }
 
 ::testing::AssertionResult finishes(QProcess& child, std::chrono::milliseconds longest)
