@@ -14,7 +14,6 @@
 
 #include "editor/Form4.h"
 #include "search/Form14.h"
-#include "search/SearchEntries.h"
 #include "storage/Module1.h"
 #include "transfer/CardTransfer.h"
 
@@ -275,7 +274,8 @@ const std::vector<Operation>& operations()
              withSearchWindow(
                  state, cards, 1,
                  [cards](Form14& window) {
-                     window.Combo1->setEditText(searchEntry(QString::number(cards), generatedContact(cards)));
+                     window.Combo1->setEditText(QString::number(cards) + QStringLiteral("  ")
+                                                + generatedContact(cards));
                  },
                  [](Form14& window) { window.Command1_Click(); });
          }},

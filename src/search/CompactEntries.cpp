@@ -101,18 +101,6 @@ void CompactEntries::append(const QString& recordNumber, QByteArrayView storedCo
     finish(entryBytes, wideEntry, companyBytes, wideCompany);
 }
 
-void CompactEntries::append(QStringView entry, QStringView company)
-{
-    const bool wideEntry = beyondLatin1(entry);
-    const bool wideCompany = beyondLatin1(company);
-    const qsizetype entryBytes = bytesOf({entry}, wideEntry);
-    const qsizetype companyBytes = bytesOf({company}, wideCompany);
-    char* const to = room(entryBytes + companyBytes + kLengthBytes);
-    put(to, {entry}, wideEntry);
-    put(to + entryBytes, {company}, wideCompany);
-    finish(entryBytes, wideEntry, companyBytes, wideCompany);
-}
-
 void CompactEntries::finish(qsizetype entryBytes, bool wideEntry, qsizetype companyBytes, bool wideCompany)
 {
     // The length's groups of seven bits, the highest first; read back from

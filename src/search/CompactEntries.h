@@ -45,9 +45,6 @@ public:
     // buffer; only other items are decoded into a string first.
     void append(const QString& recordNumber, QByteArrayView storedContact, QByteArrayView storedCompany = {});
 
-    // Adds an entry and its company given as text.
-    void append(QStringView entry, QStringView company = {});
-
     struct Card {
         Units entry;
         Units company;

@@ -14,6 +14,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -122,6 +123,11 @@ TEST_F(KeyboardAndScreenReader, ReturnEnterAndSpacePressTheFocusedButton)
             QTest::keyClick(button, Qt::Key_Return);
             QTest::keyClick(button, Qt::Key_Enter, Qt::KeypadModifier);
             QTest::keyClick(button, Qt::Key_Space);
+            // A key held down repeats its press; the button is pressed once.
+            for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+                QKeyEvent repeated(QEvent::KeyPress, key, Qt::NoModifier, QStringLiteral("\r"), true);
+                QApplication::sendEvent(button, &repeated);
+            }
             EXPECT_EQ(presses, (std::map<std::string, int>{{name(button), 3}}));
         }
         presses.clear();

@@ -5,6 +5,7 @@
 // what it writes, and its exit status.
 #include "storage/CardLine.h"
 #include "support/CardFiles.h"
+#include "support/Limits.h"
 #include "support/TempFolder.h"
 
 #include <QProcess>
@@ -29,8 +30,9 @@ Outcome kestrix(const TempFolder& folder, const QStringList& arguments)
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(QLatin1String(name));
     program.setProcessEnvironment(environment);
     program.setWorkingDirectory(folder.path());
+    limitChild(program);
     program.start(QStringLiteral(KESTRIX_PROGRAM), arguments);
-    EXPECT_TRUE(program.waitForFinished(30000));
+    EXPECT_TRUE(finishes(program, std::chrono::seconds(30)));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "it crashed or aborted";
     return {program.exitCode(), QString::fromLocal8Bit(program.readAllStandardOutput()),
             QString::fromLocal8Bit(program.readAllStandardError())};

@@ -5,6 +5,7 @@
 #include "EditorTest.h"
 
 #include <QApplication>
+#include <QClipboard>
 
 namespace kestrix::testing {
 namespace {
@@ -113,14 +114,17 @@ TEST_F(Form4AddEditExit, TypingInTheMemoChangesOnlyWhatWasTyped)
     EXPECT_EQ(editor.fieldText(Field::MEMO), QStringLiteral("Z\nW"));
 
     // Every line break typed is one, Shift or not; a no-break space or a line
-    // separator that comes as a character is kept as that character.
+    // separator that comes as a character, typed or pasted, is kept as that
+    // character.
     QTest::keyClick(memo, Qt::Key_Return, Qt::ShiftModifier);
     QTest::keyClick(memo, Qt::Key_Enter, Qt::ShiftModifier | Qt::KeypadModifier);
     for (const QString& typed :
          {QStringLiteral("V"), QStringLiteral("\u00a0"), QStringLiteral("\u2028"), QStringLiteral("U")})
         QTest::sendKeyEvent(QTest::Click, memo, Qt::Key_unknown, typed, Qt::NoModifier);
-    EXPECT_EQ(editor.fieldText(Field::MEMO), QStringLiteral("Z\nW\n\nV\u00a0\u2028U"));
-    EXPECT_TRUE(cardLine(editor.card()).contains("W\r\n\r\nV\xc2\xa0\xe2\x80\xa8U"));
+    QGuiApplication::clipboard()->setText(QStringLiteral("\u2028T\u00a0"));
+    QTest::keyClick(memo, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(editor.fieldText(Field::MEMO), QStringLiteral("Z\nW\n\nV\u00a0\u2028U\u2028T\u00a0"));
+    EXPECT_TRUE(cardLine(editor.card()).contains("W\r\n\r\nV\xc2\xa0\xe2\x80\xa8U\xe2\x80\xa8T\xc2\xa0"));
 }
 
 TEST_F(Form4AddEditExit, AddWhileAnotherWindowHoldsTheLockIssuesNothing)

@@ -66,30 +66,42 @@ TEST_F(Form4SaveDelete, YesReplacesTheCardAskedAboutAndKeepsItsNamesakes)
 
 TEST_F(Form4SaveDelete, NoToEveryMatchAppendsADuplicate)
 {
-    storeCards({card("Ann", "2"), card("Bob", "2"), card("Cy", "3")});
+    // Last, a card cut short inside its third field: it holds no number, and
+    // the number read before it is no second match.
+    storeCards({card("Ann", "2"), card("Cy", "3"), card("Bob", "2")});
+    folder.write(QStringLiteral("kest1.dat"), cardFile() + "\"Eve\",\"Eve\",\"x");
     Form4& editor = open();
     showCard(card("Dee", "2"));
     platform.answers = {MessageAnswer::No, MessageAnswer::No};
     press(editor.Command1);
     EXPECT_EQ(shownTexts(), QStringList({kUpdate, kUpdate, "record saved"}));
-    EXPECT_EQ(storedCards(), QStringList({"Ann/2", "Bob/2", "Cy/3", "Dee/2"}));
-    EXPECT_EQ(module.RecordNumber, QStringLiteral("3"));
+    EXPECT_EQ(storedCards(), QStringList({"Ann/2", "Cy/3", "Bob/2", "Eve/", "Dee/2"}));
+    EXPECT_EQ(module.RecordNumber, QStringLiteral("2"));
 }
 
 TEST_F(Form4SaveDelete, DoubleQuoteIsRefusedByNameAndNothingIsWritten)
 {
     storeCards({card("Ann", "1")});
     Form4& editor = open();
-    showCard(card("Ann", "1"));
-    editor.setFieldText(Field::CCNAME, QStringLiteral("Ann \"the boss\""));
-    editor.unlockEditor();
-    press(editor.Command1);
-    ASSERT_EQ(platform.shown.size(), 1u);
-    EXPECT_TRUE(platform.shown[0].text.contains(QStringLiteral("CONTACT NAME")));
-    EXPECT_TRUE(platform.shown[0].text.contains(QStringLiteral("double quotes cannot be stored")));
-    EXPECT_EQ(cardFile(), cardLine(card("Ann", "1")));
-    EXPECT_FALSE(editor.isLocked());
-    EXPECT_EQ(editor.fieldText(Field::CCNAME), QStringLiteral("Ann \"the boss\""));
+    const char* const captions[kFieldCount] = {"COMPANY NAME", "CONTACT NAME", "ADDRESS", "ADDRESS 2", "CITY",
+                                               "ST",           "ZIP",          "PHONE",   "PHONE 2",   "CELL",
+                                               "FAX",          "eMAIL",        "MEMO",    "Record"};
+    for (int i = 0; i < kFieldCount; ++i) {
+        const auto field = static_cast<Field>(i);
+        platform.shown.clear();
+        showCard(card("Ann", "1"));
+        editor.setFieldText(field, editor.fieldText(field) + QStringLiteral(" \"the boss\""));
+        editor.unlockEditor();
+        press(editor.Command1);
+        ASSERT_EQ(platform.shown.size(), 1u) << captions[i];
+        EXPECT_TRUE(platform.shown[0].text.startsWith(
+            QStringLiteral("The card was not saved: the field %1 holds").arg(QLatin1String(captions[i]))))
+            << platform.shown[0].text.toStdString();
+        EXPECT_TRUE(platform.shown[0].text.contains(QStringLiteral("double quotes cannot be stored")));
+        EXPECT_EQ(cardFile(), cardLine(card("Ann", "1")));
+        EXPECT_FALSE(editor.isLocked());
+        EXPECT_TRUE(editor.fieldText(field).endsWith(QStringLiteral("\"the boss\""))) << captions[i];
+    }
 }
 
 TEST_F(Form4SaveDelete, FailedWritesLeaveFileAndEditorAsTheyWere)
@@ -132,12 +144,16 @@ TEST_F(Form4SaveDelete, DeleteRemovesEveryCardOfTheExactContact)
     storeCards({card("A", "1"), card("B", "2"), card("A", "3")});
     Form4& editor = open();
     showCard(card("a", "3"));
+    // The message comes while the card is still shown; OK clears it.
+    QStringList shownWithTheMessage;
+    platform.whileShown = [&] { shownWithTheMessage << editor.fieldText(Field::CCNAME); };
     press(editor.Command2);
     EXPECT_EQ(storedCards(), QStringList({"A/1", "B/2", "A/3"}));
 
     editor.setFieldText(Field::CCNAME, QStringLiteral("A"));
     press(editor.Command2);
     EXPECT_EQ(shownTexts(), QStringList({"record deleted", "record deleted"}));
+    EXPECT_EQ(shownWithTheMessage, QStringList({"a", "A"}));
     EXPECT_EQ(storedCards(), QStringList({"B/2"}));
     for (int i = 0; i < kFieldCount - 1; ++i) EXPECT_EQ(editor.fieldText(static_cast<Field>(i)), QString()) << i;
     EXPECT_EQ(editor.fieldText(Field::RecordNumber), QStringLiteral("3"));

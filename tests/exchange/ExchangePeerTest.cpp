@@ -6,6 +6,7 @@
 // they came from, and Kestrix must read what it writes from the same cards.
 #include "exchange/CardExchange.h"
 #include "support/CardGenerator.h"
+#include "support/Limits.h"
 #include "support/TempFolder.h"
 
 #include <QJsonArray>
@@ -40,11 +41,12 @@ TEST(ExchangePeer, VobjectReadsOurVCardsAndWeReadItsVCards)
 
     QProcess peer;
     peer.setProcessChannelMode(QProcess::MergedChannels);
+    limitChild(peer);
     peer.start(QStringLiteral(KESTRIX_PYTHON3),
                {QStringLiteral(KESTRIX_VOBJECT_PEER), folder.pathOf(QStringLiteral("cards.json")),
                 folder.pathOf(QStringLiteral("export4.vcf")), folder.pathOf(QStringLiteral("export3.vcf")),
                 folder.pathOf(QStringLiteral("written.vcf"))});
-    ASSERT_TRUE(peer.waitForFinished(120000)) << "the peer did not run: " << peer.errorString().toStdString();
+    ASSERT_TRUE(finishes(peer, std::chrono::minutes(2)));
     const std::string said = peer.readAll().toStdString();
     std::cout << said;
     ASSERT_EQ(peer.exitStatus(), QProcess::NormalExit);

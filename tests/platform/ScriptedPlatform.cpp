@@ -11,6 +11,7 @@ MessageAnswer ScriptedPlatform::showMessage(QWidget*, const QString& text, Messa
                                             const std::optional<QString>& title)
 {
     shown.push_back({text, buttons, title});
+    if (whileShown) whileShown();
     if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
     if (answers.empty()) {
         ADD_FAILURE() << "Unexpected question: " << text.toStdString();

@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -36,6 +37,8 @@ public:
     // fails the test.
     std::deque<MessageAnswer> answers;
     std::vector<ShownMessage> shown;
+    // Runs while each message box is up, before it is answered.
+    std::function<void()> whileShown;
 
     struct OpenRequest {
         QString address;

@@ -40,9 +40,12 @@ std::unique_ptr<SearchListModel> randomList(QStringList& texts, QStringList& com
     std::mt19937 random(5);
     CompactEntries entries;
     for (int i = 0; i < 1500; ++i) {
-        texts << randomText(random);
+        // As the list fill adds a card: its number, its contact's and its company's stored bytes.
+        const QString number = random() % 4 == 0 ? QString() : QString::number(random() % 200);
+        const QString contact = randomText(random);
         companies << (random() % 3 == 0 ? QString() : randomText(random));
-        for (int copy = 0; copy < copies; ++copy) entries.append(texts.back(), companies.back());
+        texts << number + QStringLiteral("  ") + contact;
+        for (int copy = 0; copy < copies; ++copy) entries.append(number, contact.toUtf8(), companies.back().toUtf8());
     }
     auto model = std::make_unique<SearchListModel>();
     model->setEntries(std::move(entries));

@@ -115,6 +115,9 @@ TEST_F(SearchWindow, RefillsWhenTheFocusComesFromAnotherControlOrWindow)
     ASSERT_TRUE(QTest::qWaitFor([&] { return search->Combo1->hasFocus(); }));
     EXPECT_EQ(entries(), "1  Ann|2  Bob");
     EXPECT_EQ(search->Combo1->currentText(), QString());
+    // No entry is current after a refill: the first Down takes the first.
+    QTest::keyClick(search->Combo1, Qt::Key_Down);
+    EXPECT_EQ(search->Combo1->currentText(), QStringLiteral("1  Ann"));
 
     // Search pressed again brings back the same window, refilled.
     store({makeCard("Cy", "3")});

@@ -71,7 +71,7 @@ TEST(SearchListModel, RowsFromStoredBytesEqualTheDecodedEntriesSorted)
         const QByteArray company = randomItem(static_cast<int>(random() % 20 == 0 ? random() % 5000 : random() % 10));
         const QString& number = numbers[static_cast<qsizetype>(random() % numbers.size())];
         compact.append(number, contact, company);
-        const QString entry = searchEntry(number, decodeItem(contact));
+        const QString entry = number + QStringLiteral("  ") + decodeItem(contact);
         expected << entry;
         companies[entry] << decodeItem(company);
         ASSERT_TRUE(entryEquals(entry, number, contact)) << card;
@@ -96,6 +96,35 @@ TEST(SearchListModel, RowsFromStoredBytesEqualTheDecodedEntriesSorted)
     EXPECT_FALSE(model.data(QModelIndex()).isValid());
     model.clear();
     EXPECT_EQ(model.rowCount(), 0);
+}
+
+// The fast sort must order exactly as the toolkit's case-insensitive
+// comparison with the exact text breaking ties, including past the first
+// eight characters and for letters outside ASCII.
+TEST(SearchListModel, SortAgreesWithTheToolkitsCaseInsensitiveOrder)
+{
+    const QString alphabet = QStringLiteral("aAbBzZéÉöÖ12 _ßΣσ");
+    std::mt19937 random(7);
+    CompactEntries compact;
+    QStringList expected;
+    for (int i = 0; i < 3000; ++i) {
+        QString number = QStringLiteral("1234567");
+        number.truncate(static_cast<qsizetype>(random() % 8)); // long shared beginnings
+        QString contact;
+        for (int k = static_cast<int>(random() % 12); k > 0; --k)
+            contact += alphabet[static_cast<qsizetype>(random() % alphabet.size())];
+        compact.append(number, contact.toUtf8());
+        expected << number + QStringLiteral("  ") + contact;
+    }
+    std::stable_sort(expected.begin(), expected.end(), [](const QString& a, const QString& b) {
+        const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+        return folded != 0 ? folded < 0 : a < b;
+    });
+    SearchListModel model;
+    model.setEntries(std::move(compact));
+    QStringList sorted;
+    for (int row = 0; row < model.rowCount(); ++row) sorted << model.entry(row);
+    EXPECT_EQ(sorted, expected);
 }
 
 } // namespace

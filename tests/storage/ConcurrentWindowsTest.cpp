@@ -9,6 +9,8 @@
 // told were stored, each once, and no number was issued twice.
 #include "storage/CardLine.h"
 #include "support/CardFiles.h"
+#include "support/CardGenerator.h"
+#include "support/Limits.h"
 #include "support/TempFolder.h"
 
 #include <QCoreApplication>
@@ -42,10 +44,8 @@ QString key(const QStringList& fields)
 
 TEST(ConcurrentWindows, FourWindowsAtOnceLoseNoCardAndIssueNoNumberTwice)
 {
-    const unsigned seed = qEnvironmentVariableIsSet("KESTRIX_WINDOWS_SEED")
-        ? qEnvironmentVariableIntValue("KESTRIX_WINDOWS_SEED")
-        : static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count());
-    std::cout << "concurrent windows seed: " << seed << " (set KESTRIX_WINDOWS_SEED to repeat)" << std::endl;
+    const unsigned seed = seedFrom("KESTRIX_WINDOWS_SEED", "concurrent windows");
+    SCOPED_TRACE(::testing::Message() << "KESTRIX_WINDOWS_SEED=" << seed << " repeats this run");
 
     TempFolder folder;
     QByteArray before;
@@ -60,6 +60,7 @@ TEST(ConcurrentWindows, FourWindowsAtOnceLoseNoCardAndIssueNoNumberTwice)
     for (int id = 1; id <= kWindows; ++id) {
         auto window = std::make_unique<QProcess>();
         window->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        limitChild(*window);
         const QString where = id % 2 ? folder.path() : folder.pathOf(QStringLiteral("linked"));
         window->start(childProgram(),
                       {where, QString::number(seed), QString::number(id), QString::number(kOperationsEach)});
@@ -72,7 +73,7 @@ TEST(ConcurrentWindows, FourWindowsAtOnceLoseNoCardAndIssueNoNumberTwice)
     int operations = 0, failed = 0, unaskedUpdates = 0;
     qint64 longestWait = 0;
     for (auto& window : windows) {
-        ASSERT_TRUE(window->waitForFinished(600000));
+        ASSERT_TRUE(finishes(*window, std::chrono::minutes(10)));
         ASSERT_EQ(window->exitStatus(), QProcess::NormalExit);
         ASSERT_EQ(window->exitCode(), 0);
         for (const QByteArray& line : window->readAllStandardOutput().split('\n')) {

@@ -7,6 +7,8 @@
 // back.
 #include "storage/CardLine.h"
 #include "support/CardFiles.h"
+#include "support/CardGenerator.h"
+#include "support/Limits.h"
 #include "support/TempFolder.h"
 
 #include <QCoreApplication>
@@ -49,23 +51,22 @@ Files readBack(const TempFolder& folder)
     return {folder.read(QStringLiteral("kest1.dat")), folder.read(QStringLiteral("kestrec.rec"))};
 }
 
-// Runs the operation to its end; returns how long it took, in microseconds.
-qint64 runToEnd(const TempFolder& folder, const QString& operation)
+// Runs the operation to its end; `micros` takes how long it took.
+void runToEnd(const TempFolder& folder, const QString& operation, qint64& micros)
 {
     QProcess child;
+    limitChild(child);
     child.start(childProgram(), {folder.path(), operation});
-    EXPECT_TRUE(child.waitForFinished(60000));
-    EXPECT_EQ(child.exitCode(), 0) << operation.toStdString();
+    ASSERT_TRUE(finishes(child, std::chrono::minutes(1))) << operation.toStdString();
+    ASSERT_EQ(child.exitCode(), 0) << operation.toStdString();
     const QByteArray out = child.readAllStandardOutput();
-    return out.mid(out.indexOf("done ") + 5).trimmed().toLongLong();
+    micros = out.mid(out.indexOf("done ") + 5).trimmed().toLongLong();
 }
 
 TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
 {
-    const unsigned seed = qEnvironmentVariableIsSet("KESTRIX_CRASH_SEED")
-        ? qEnvironmentVariableIntValue("KESTRIX_CRASH_SEED")
-        : static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count());
-    std::cout << "crash test seed: " << seed << " (set KESTRIX_CRASH_SEED to repeat)" << std::endl;
+    const unsigned seed = seedFrom("KESTRIX_CRASH_SEED", "crash test");
+    SCOPED_TRACE(::testing::Message() << "KESTRIX_CRASH_SEED=" << seed << " repeats this run");
     std::mt19937 random(seed);
 
     Files original;
@@ -81,7 +82,9 @@ TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
         qint64 duration = 0;
         for (int run = 0; run < 3; ++run) {
             lay(folder, original);
-            duration = std::max(duration, runToEnd(folder, operation));
+            qint64 micros = 0;
+            ASSERT_NO_FATAL_FAILURE(runToEnd(folder, operation, micros));
+            duration = std::max(duration, micros);
         }
         const Files after = readBack(folder);
         ASSERT_NE(after.cards.isEmpty() && after.counter == original.counter, true);
@@ -90,11 +93,12 @@ TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
         for (int k = 0; k < kKillsPerOperation; ++k) {
             lay(folder, original);
             QProcess child;
+            limitChild(child);
             child.start(childProgram(), {folder.path(), operation});
-            ASSERT_TRUE(child.waitForReadyRead(10000));
+            ASSERT_TRUE(child.waitForReadyRead(waitMs(std::chrono::seconds(10))));
             QThread::usleep(static_cast<unsigned long>(delay(random)));
             child.kill();
-            ASSERT_TRUE(child.waitForFinished(10000));
+            ASSERT_TRUE(finishes(child, std::chrono::seconds(10)));
             ++kills;
 
             const Files now = readBack(folder);
@@ -104,8 +108,7 @@ TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
             // between, numbers are skipped, never issued twice.
             const bool numbersSkipped =
                 operation == QStringLiteral("import") && now.cards == original.cards && now.counter == after.counter;
-            ASSERT_TRUE(isBefore || isAfter || numbersSkipped)
-                << operation.toStdString() << ", kill " << k << ", seed " << seed;
+            ASSERT_TRUE(isBefore || isAfter || numbersSkipped) << operation.toStdString() << ", kill " << k;
             (isBefore ? before : isAfter ? done : skipped) += 1;
         }
         std::cout << operation.toStdString() << ": " << kKillsPerOperation << " kills, " << before

@@ -445,6 +445,19 @@ TEST_F(Module1Test, ChangesGoThroughLinksToTheUsersFilesButNeverThroughTheScratc
     const FileStatus looped = module.AppendCard(makeCard(QStringLiteral("Cy"), QStringLiteral("3")));
     EXPECT_FALSE(looped.ok());
     EXPECT_EQ(looped.file(), kCards);
+
+    // As many links in a row as the kernel follows, 40, lead to the cards; one more is refused.
+    folder.makeFolder(QStringLiteral("chain"));
+    folder.write(QStringLiteral("chain/0"), QByteArray());
+    for (int i = 1; i <= 40; ++i)
+        ASSERT_TRUE(QFile::link(QString::number(i - 1), folder.pathOf(QStringLiteral("chain/%1").arg(i))));
+    for (const int links : {40, 41}) {
+        ASSERT_TRUE(QFile::remove(folder.pathOf(kCards)));
+        ASSERT_TRUE(QFile::link(folder.pathOf(QStringLiteral("chain/%1").arg(links - 1)), folder.pathOf(kCards)));
+        const FileStatus appended = module.AppendCard(makeCard(QStringLiteral("Dee"), QString::number(links)));
+        EXPECT_EQ(appended.ok(), links == 40) << links << " links: " << appended.describe().toStdString();
+    }
+    EXPECT_EQ(folder.read(QStringLiteral("chain/0")), lines({{"Dee", "40"}}));
 }
 
 // A change killed before its rename leaves its copy behind. The next change

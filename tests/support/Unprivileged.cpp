@@ -7,10 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <grp.h>
 #include <iostream>
 #include <pwd.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +39,10 @@ void runUnprivileged(const QString& folder, const std::function<void()>& body, c
             std::perror("cannot become nobody");
             ::_exit(2);
         }
+        // Only the thread that forked lives on here, without the time limit's
+        // watch: when the test is stopped, this goes with it. Set after the
+        // change of user, which clears it.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         body();
         std::cout.flush();
         std::fflush(nullptr);
