@@ -5,7 +5,7 @@
 
 #include "EntryCompletion.h"
 #include "EntryListWidth.h"
-#include "SearchListModel.h"
+#include "entries/SearchListModel.h"
 
 #include <QLineEdit>
 #include <QListView>

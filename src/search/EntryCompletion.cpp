@@ -3,10 +3,10 @@
 
 #include "EntryCompletion.h"
 
-#include "CompletionModel.h"
 #include "EntryListWidth.h"
 #include "OfferDelegate.h"
-#include "SearchListModel.h"
+#include "entries/CompletionModel.h"
+#include "entries/SearchListModel.h"
 
 #include <QAbstractProxyModel>
 #include <QComboBox>
