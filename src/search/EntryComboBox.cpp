@@ -5,7 +5,7 @@
 
 #include "EntryCompletion.h"
 #include "EntryListWidth.h"
-#include "SearchListModel.h"
+#include "entries/SearchListModel.h"
 
 #include <QLineEdit>
 #include <QListView>
@@ -34,6 +34,7 @@ EntryComboBox::EntryComboBox(SearchListModel* entries, QWidget* parent) : QCombo
     // An entry holds a whole contact name, which has no length limit.
     lineEdit()->setMaxLength(std::numeric_limits<int>::max());
     completion_ = new EntryCompletion(this, entries);
+    connect(completion_, &EntryCompletion::offerPicked, this, &EntryComboBox::choose);
     connect(this, &QComboBox::activated, this, &EntryComboBox::showFromStart);
 }
 

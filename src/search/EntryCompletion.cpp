@@ -3,13 +3,13 @@
 
 #include "EntryCompletion.h"
 
-#include "CompletionModel.h"
-#include "EntryComboBox.h"
 #include "EntryListWidth.h"
 #include "OfferDelegate.h"
-#include "SearchListModel.h"
+#include "entries/CompletionModel.h"
+#include "entries/SearchListModel.h"
 
 #include <QAbstractProxyModel>
+#include <QComboBox>
 #include <QCompleter>
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -22,7 +22,7 @@
 
 namespace kestrix {
 
-EntryCompletion::EntryCompletion(EntryComboBox* combo, SearchListModel* entries)
+EntryCompletion::EntryCompletion(QComboBox* combo, SearchListModel* entries)
     : QObject(combo),
       combo_(combo),
       entries_(entries),
@@ -136,7 +136,7 @@ void EntryCompletion::choose(const QModelIndex& index)
     // The completer hands over a row of its own model, which wraps ours.
     const auto* listed = qobject_cast<const QAbstractProxyModel*>(completer_->completionModel());
     const QModelIndex row = matches_->mapToSource(listed ? listed->mapToSource(index) : index);
-    if (row.isValid()) combo_->choose(row.row());
+    if (row.isValid()) emit offerPicked(row.row());
 }
 
 } // namespace kestrix

@@ -5,6 +5,7 @@
 
 #include <QObject>
 
+class QComboBox;
 class QCompleter;
 class QModelIndex;
 class QMouseEvent;
@@ -13,15 +14,14 @@ class QPointF;
 namespace kestrix {
 
 class CompletionModel;
-class EntryComboBox;
 class SearchListModel;
 
 // While the user types in the combo box's text part, a popup offers the
 // entries whose entry or company holds the typed text anywhere, ignoring
 // letter case and accents, those where a word starts with it first
-// (CompletionModel), each with its company. Choosing one there chooses it in
-// the combo box; the typed text is never changed otherwise, so a near miss
-// stays a near miss.
+// (CompletionModel), each with its company. Choosing one there says which
+// entry by offerPicked, and the box that owns this chooses it; the typed text
+// is never changed otherwise, so a near miss stays a near miss.
 //
 // The popup opens above the box, or below the window where the screen has no
 // room above, so it never covers the window's own controls: a click meant for
@@ -31,9 +31,13 @@ class EntryCompletion : public QObject {
     Q_OBJECT
 
 public:
-    EntryCompletion(EntryComboBox* combo, SearchListModel* entries);
+    EntryCompletion(QComboBox* combo, SearchListModel* entries);
 
     void hide();
+
+signals:
+    // The user picked the offer of this row of the entries.
+    void offerPicked(int row);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -44,7 +48,7 @@ private:
     void placeClearOfTheWindow();
     void passClickOn(const QPointF& globalPosition, const QMouseEvent& press);
 
-    EntryComboBox* combo_;
+    QComboBox* combo_;
     SearchListModel* entries_;
     CompletionModel* matches_;
     QCompleter* completer_;

@@ -4,7 +4,7 @@
 #include "EntryListWidth.h"
 
 #include "OfferDelegate.h"
-#include "SearchListModel.h"
+#include "entries/SearchListModel.h"
 
 #include <QAbstractItemView>
 #include <QStyle>

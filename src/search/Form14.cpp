@@ -3,8 +3,8 @@
 
 #include "Form14.h"
 
-#include "SearchEntries.h"
-#include "SearchListModel.h"
+#include "entries/SearchEntries.h"
+#include "entries/SearchListModel.h"
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
 #include "platform/PushButton.h"

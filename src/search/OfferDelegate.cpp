@@ -3,7 +3,7 @@
 
 #include "OfferDelegate.h"
 
-#include "SearchListModel.h"
+#include "entries/SearchListModel.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -7,8 +7,8 @@
 // case-insensitive comparison with the exact text breaking ties; each with its
 // card's company, decoded the same way. SELECT's
 // comparison on the stored bytes must find each plain entry, and only it.
-#include "search/SearchListModel.h"
-#include "search/SearchEntries.h"
+#include "entries/SearchListModel.h"
+#include "entries/SearchEntries.h"
 #include "storage/TextEncoding.h"
 
 #include <QHash>

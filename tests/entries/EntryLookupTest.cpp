@@ -5,7 +5,7 @@
 // string, against plain string searches: the completion's search for a text
 // anywhere in an entry or its company, ignoring case and accents, and the
 // combo box's search for its exact text.
-#include "search/SearchListModel.h"
+#include "entries/SearchListModel.h"
 
 #include <QHash>
 
