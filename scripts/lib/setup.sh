@@ -30,7 +30,7 @@ as_root() {
 install_missing_packages() {
   local missing=() pkg
   for pkg in "${KESTRIX_PACKAGES[@]}" "$@"; do
-    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep 'install ok installed' >/dev/null || missing+=("$pkg")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "Installing missing packages: ${missing[*]}"
