@@ -730,5 +730,33 @@ TEST_F(Module1Test, CounterIsOnTheDiskAtOnceAndStaysOpen)
     EXPECT_EQ(status.file(), kCounter);
 }
 
+// Bytes written to a slot that holds no file for writing go nowhere; the
+// caller must hear so, or it would report them stored.
+TEST_F(Module1Test, ASlotNotOpenForWritingSaysSoOnWriteAndCommit)
+{
+    folder.write(kCards, lines({{"Ann", "1"}}));
+    FileSlot slot;
+    const auto said = [](const FileStatus& status) { return status.describe().toStdString(); };
+    EXPECT_EQ(said(slot.write("x")), ": the file is not open for writing") << "never opened";
+    EXPECT_FALSE(slot.commitNow().ok()) << "never opened";
+
+    ASSERT_TRUE(slot.openForReading(folder.path(), kCards).ok());
+    EXPECT_EQ(said(slot.write("x")), "kest1.dat: the file is not open for writing") << "read";
+    EXPECT_EQ(said(slot.commitNow()), "kest1.dat: the file is not open for writing") << "read";
+
+    // Appended lines go in place when the slot closes, not before.
+    ASSERT_TRUE(slot.openForAppending(folder.path(), kCards).ok());
+    ASSERT_TRUE(slot.write("\r\n").ok());
+    EXPECT_EQ(said(slot.commitNow()), "kest1.dat: the file is not open for writing") << "append";
+
+    ASSERT_TRUE(slot.openForWriting(folder.path(), kCounter, Durability::Durable, Links::Follow).ok());
+    ASSERT_TRUE(slot.write("\"2\"\r\n").ok());
+    ASSERT_TRUE(slot.close().ok());
+    EXPECT_EQ(said(slot.write("\"3\"\r\n")), "kestrec.rec: the file is not open for writing") << "closed";
+    EXPECT_EQ(said(slot.commitNow()), "kestrec.rec: the file is not open for writing") << "closed";
+    EXPECT_EQ(folder.read(kCounter), QByteArray("\"2\"\r\n"));
+    EXPECT_EQ(folder.read(kCards), lines({{"Ann", "1"}}) + "\r\n");
+}
+
 } // namespace
 } // namespace kestrix::testing
