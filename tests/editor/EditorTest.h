@@ -54,10 +54,7 @@ protected:
         return cards;
     }
 
-    void showCard(const CardRecord& card)
-    {
-        for (int i = 0; i < kFieldCount; ++i) form->setFieldText(static_cast<Field>(i), card[i]);
-    }
+    void showCard(const CardRecord& card) { form->showCard(card); }
 
     QStringList shownTexts() const
     {

@@ -53,7 +53,10 @@ TEST_F(Form4Startup, WithoutCardFileCreatesItAndShowsOne)
     EXPECT_TRUE(folder.exists(QStringLiteral("kest1.dat")));
     EXPECT_EQ(folder.read(QStringLiteral("kest1.dat")), QByteArray());
     EXPECT_EQ(form->fieldText(Field::RecordNumber), QStringLiteral("1"));
-    for (int i = 0; i < kFieldCount - 1; ++i) EXPECT_EQ(form->fieldText(static_cast<Field>(i)), QString()) << i;
+    for (Field field : kAllFields) {
+        if (field == Field::RecordNumber) continue;
+        EXPECT_EQ(form->fieldText(field), QString()) << indexOf(field);
+    }
     EXPECT_TRUE(form->isLocked());
     EXPECT_TRUE(platform.shown.empty());
     EXPECT_EQ(module.slot1().mode(), FileSlot::Mode::Closed);
@@ -128,7 +131,7 @@ TEST_F(Form4Startup, LockedCardIsReadableInLightAndDarkPalettes)
     const PaletteRestorer restorer;
     auto form = open();
     const CardRecord card = makeCard(QStringLiteral("Anna Novak"), QStringLiteral("12"));
-    for (int i = 0; i < kFieldCount; ++i) form->setFieldText(static_cast<Field>(i), card[i]);
+    form->showCard(card);
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     form->Command5->click();
