@@ -65,8 +65,9 @@ QString layCardFile(int cards)
 
 void startUpScan(Module1& module)
 {
-    (void)module.ScanCards(true, [](const StoredCard&) { return Module1::ScanStep::Next; });
-    (void)module.CloseAllFiles();
+    (void)module.ScanCards(
+        true, [](const StoredCard&, const QString&) { return Module1::ScanStep::Next; },
+        Module1::AfterScan::CloseFiles);
 }
 
 // One timed press of a button of a freshly loaded editor; `prepare` runs

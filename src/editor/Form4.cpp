@@ -111,8 +111,9 @@ void Form4::Form_Load()
     // Cards another computer stored while apart, in the copy a sync program
     // kept beside the card file, come in before the cards are first read.
     const FileStatus merged = module_.MergeConflictCopies();
-    const FileStatus status = module_.ScanCards(true, [](const StoredCard&) { return Module1::ScanStep::Next; });
-    (void)module_.CloseAllFiles();
+    const FileStatus status = module_.ScanCards(
+        true, [](const StoredCard&, const QString&) { return Module1::ScanStep::Next; },
+        Module1::AfterScan::CloseFiles);
 
     clearDataFields();
     setFieldText(Field::RecordNumber, module_.RecordNumber.isEmpty() ? QStringLiteral("1") : module_.RecordNumber);
@@ -151,11 +152,11 @@ void Form4::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
 }
 
-// Closing the window by its caption bar ends the program just as Exit does.
+// Closing the window by its caption bar ends the program just as Exit does;
+// the program's end closes the files.
 void Form4::closeEvent(QCloseEvent* event)
 {
     lockEditor();
-    (void)module_.CloseAllFiles();
     platform_.endProgram();
     event->accept();
 }

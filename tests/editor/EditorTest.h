@@ -8,6 +8,7 @@
 #include "storage/CardLine.h"
 #include "storage/Module1.h"
 #include "support/CardFiles.h"
+#include "support/Module1Access.h"
 #include "support/TempFolder.h"
 
 #include <QTest>

@@ -8,6 +8,7 @@
 #include "storage/CardLine.h"
 #include "storage/Module1.h"
 #include "support/CardFiles.h"
+#include "support/Module1Access.h"
 #include "support/TempFolder.h"
 #include "support/TextContrast.h"
 
@@ -59,7 +60,7 @@ TEST_F(Form4Startup, WithoutCardFileCreatesItAndShowsOne)
     }
     EXPECT_TRUE(form->isLocked());
     EXPECT_TRUE(platform.shown.empty());
-    EXPECT_EQ(module.slot1().mode(), FileSlot::Mode::Closed);
+    EXPECT_EQ(Module1Access::slot1(module), FileSlot::Mode::Closed);
 }
 
 TEST_F(Form4Startup, ShowsTheLastCardsNumber)
@@ -261,7 +262,7 @@ TEST_F(Form4Startup, ClosingTheWindowEndsTheProgramLikeExit)
     form->close();
     EXPECT_EQ(platform.endProgramCalls, 1);
     EXPECT_TRUE(form->isLocked());
-    EXPECT_EQ(module.slot2().mode(), FileSlot::Mode::Closed);
+    EXPECT_EQ(folder.read(QStringLiteral("kestrec.rec")), QByteArray("\"5\"\r\n"));
 }
 
 } // namespace

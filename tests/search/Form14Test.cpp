@@ -9,6 +9,7 @@
 #include "storage/CardLine.h"
 #include "storage/Module1.h"
 #include "support/CardFiles.h"
+#include "support/Module1Access.h"
 #include "support/TempFolder.h"
 
 #include <QAbstractItemView>
@@ -73,7 +74,7 @@ TEST_F(SearchWindow, ListsEveryCardSortedAsTextIgnoringCase)
     EXPECT_EQ(entries(), "10  Ann|2  Bob|3  alice|3  Bob|3  bob");
     EXPECT_EQ(search->Combo1->currentText(), QString());
     // The fill is a scan: the card file stays open, RecordNumber ends on the last card.
-    EXPECT_EQ(module.slot1().mode(), FileSlot::Mode::Read);
+    EXPECT_EQ(Module1Access::slot1(module), FileSlot::Mode::Read);
     EXPECT_EQ(module.RecordNumber, QStringLiteral("3"));
 
     // Without a card file the list is empty, and no file is created.
@@ -171,7 +172,7 @@ TEST_F(SearchWindow, SelectLoadsTheCardWhoseEntryMatchesExactlyAndCloses)
     EXPECT_TRUE(editor.isLocked());
     // The rest of the file is still read: RecordNumber holds the last card's number.
     EXPECT_EQ(module.RecordNumber, QStringLiteral("3"));
-    EXPECT_EQ(module.slot1().mode(), FileSlot::Mode::Read);
+    EXPECT_EQ(Module1Access::slot1(module), FileSlot::Mode::Read);
     EXPECT_TRUE(QTest::qWaitFor([&] { return search.isNull(); }));
 }
 
