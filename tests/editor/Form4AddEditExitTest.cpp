@@ -2,7 +2,7 @@
 // Copyright (C) 2026 The Kestrix developers
 
 // Add issues numbers from the counter file; Edit unlocks; Exit ends.
-#include "EditorTest.h"
+#include "support/WindowTest.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -10,7 +10,7 @@
 namespace kestrix::testing {
 namespace {
 
-class Form4AddEditExit : public EditorTest {
+class Form4AddEditExit : public WindowTest {
 protected:
     QByteArray counterFile() const { return folder.read(QStringLiteral("kestrec.rec")); }
 };

@@ -3,7 +3,7 @@
 
 // Save appends a card or, after asking, replaces the stored cards of its
 // contact; Delete removes every card of the contact shown.
-#include "EditorTest.h"
+#include "support/WindowTest.h"
 
 #include "support/FileSizeLimit.h"
 
@@ -14,7 +14,7 @@ namespace {
 
 const QString kUpdate = QStringLiteral("Do You wish to update?");
 
-class Form4SaveDelete : public EditorTest {};
+class Form4SaveDelete : public WindowTest {};
 
 TEST_F(Form4SaveDelete, NewNumberIsAppendedAndLocked)
 {

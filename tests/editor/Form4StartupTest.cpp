@@ -2,15 +2,12 @@
 // Copyright (C) 2026 The Kestrix developers
 
 // The editor window as it opens: layout, lock, and the number in "Record".
-#include "editor/Form4.h"
-#include "platform/ScriptedPlatform.h"
 #include "search/Form14.h"
 #include "storage/CardLine.h"
-#include "storage/Module1.h"
 #include "support/CardFiles.h"
 #include "support/Module1Access.h"
-#include "support/TempFolder.h"
 #include "support/TextContrast.h"
+#include "support/WindowTest.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -28,14 +25,7 @@
 namespace kestrix::testing {
 namespace {
 
-class Form4Startup : public ::testing::Test {
-protected:
-    std::unique_ptr<Form4> open() { return std::make_unique<Form4>(module, platform); }
-
-    TempFolder folder;
-    Module1 module{folder.path()};
-    ScriptedPlatform platform;
-};
+class Form4Startup : public WindowTest {};
 
 // Where a text box draws its text, in the window's coordinates: inside its
 // frame, and for the memo without its scroll bar.
@@ -50,7 +40,7 @@ QRect textArea(const QWidget* window, const QWidget* box)
 
 TEST_F(Form4Startup, WithoutCardFileCreatesItAndShowsOne)
 {
-    auto form = open();
+    open();
     EXPECT_TRUE(folder.exists(QStringLiteral("kest1.dat")));
     EXPECT_EQ(folder.read(QStringLiteral("kest1.dat")), QByteArray());
     EXPECT_EQ(form->fieldText(Field::RecordNumber), QStringLiteral("1"));
@@ -68,11 +58,11 @@ TEST_F(Form4Startup, ShowsTheLastCardsNumber)
     folder.write(QStringLiteral("kest1.dat"),
                  cardLine(makeCard(QStringLiteral("Ann"), QStringLiteral("12")))
                      + cardLine(makeCard(QStringLiteral("Bob"), QStringLiteral("7"))));
-    EXPECT_EQ(open()->fieldText(Field::RecordNumber), QStringLiteral("7"));
+    EXPECT_EQ(open().fieldText(Field::RecordNumber), QStringLiteral("7"));
 
     folder.write(QStringLiteral("kest1.dat"), QByteArray("\r\n"));
     module.RecordNumber.clear();
-    EXPECT_EQ(open()->fieldText(Field::RecordNumber), QStringLiteral("1"));
+    EXPECT_EQ(open().fieldText(Field::RecordNumber), QStringLiteral("1"));
 }
 
 // Another computer stored a card while the two were apart; the sync program
@@ -85,7 +75,7 @@ TEST_F(Form4Startup, AnotherComputersCopyIsMergedAtStartAndTold)
     const QString copy = QStringLiteral("kest1 (conflicted copy 2026-12-07 105153).dat");
     folder.write(QStringLiteral("kest1.dat"), ann);
     folder.write(copy, ann + bob);
-    auto form = open();
+    open();
     EXPECT_EQ(folder.read(QStringLiteral("kest1.dat")), ann + bob);
     EXPECT_FALSE(folder.exists(copy));
     EXPECT_EQ(form->fieldText(Field::RecordNumber), QStringLiteral("13"));
@@ -97,7 +87,7 @@ TEST_F(Form4Startup, AnotherComputersCopyIsMergedAtStartAndTold)
 TEST_F(Form4Startup, UnreadableCardFileIsReportedOnceAndTheWindowStillOpens)
 {
     folder.makeFolder(QStringLiteral("kest1.dat"));
-    auto form = open();
+    open();
     ASSERT_EQ(platform.shown.size(), 1u);
     const ShownMessage& message = platform.shown.front();
     EXPECT_EQ(message.buttons, MessageButtons::Ok);
@@ -109,7 +99,7 @@ TEST_F(Form4Startup, UnreadableCardFileIsReportedOnceAndTheWindowStillOpens)
 
 TEST_F(Form4Startup, LockedFieldsTakeNoTyping)
 {
-    auto form = open();
+    open();
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     auto* company = qobject_cast<QLineEdit*>(form->Text(1));
@@ -130,7 +120,7 @@ TEST_F(Form4Startup, LockedFieldsTakeNoTyping)
 TEST_F(Form4Startup, LockedCardIsReadableInLightAndDarkPalettes)
 {
     const PaletteRestorer restorer;
-    auto form = open();
+    open();
     const CardRecord card = makeCard(QStringLiteral("Anna Novak"), QStringLiteral("12"));
     form->showCard(card);
     form->show();
@@ -176,7 +166,7 @@ TEST_F(Form4Startup, LockedCardIsReadableInLightAndDarkPalettes)
 
 TEST_F(Form4Startup, LayoutMatchesTheDesign)
 {
-    auto form = open();
+    open();
     EXPECT_EQ(form->windowTitle(), QStringLiteral("KESTRIX"));
     EXPECT_EQ(form->size(), QSize(416, 435));
     EXPECT_EQ(form->minimumSize(), form->maximumSize());
@@ -215,7 +205,7 @@ TEST_F(Form4Startup, LayoutMatchesTheDesign)
 // its end in view without scrolling.
 TEST_F(Form4Startup, RecordBoxShowsAFiveDigitNumberWhole)
 {
-    auto form = open();
+    open();
     form->setFieldText(Field::RecordNumber, QStringLiteral("20000"));
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -227,7 +217,7 @@ TEST_F(Form4Startup, RecordBoxShowsAFiveDigitNumberWhole)
 
 TEST_F(Form4Startup, TabOrderAndFirstFocus)
 {
-    auto form = open();
+    open();
     form->show();
     QApplication::setActiveWindow(form.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
@@ -254,7 +244,7 @@ TEST_F(Form4Startup, TabOrderAndFirstFocus)
 
 TEST_F(Form4Startup, ClosingTheWindowEndsTheProgramLikeExit)
 {
-    auto form = open();
+    open();
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     ASSERT_TRUE(module.WriteCounter(QStringLiteral("5")).ok());
