@@ -62,6 +62,8 @@ protected:
     Form4& editor = open();
 };
 
+// The one check of the editor's 21 tab stops: from the first focus, Search,
+// around to it again, unlocked so that the fields take the focus.
 TEST_F(KeyboardAndScreenReader, EditorTabOrderAndNames)
 {
     editor.unlockEditor();
