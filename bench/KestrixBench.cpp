@@ -65,13 +65,9 @@ QString layCardFile(int cards)
 
 void startUpScan(Module1& module)
 {
-    (void)module.ScanCards(true, [](const StoredCard&) { return Module1::ScanStep::Next; });
-    (void)module.CloseAllFiles();
-}
-
-void showCard(Form4& form, const CardRecord& card)
-{
-    for (int i = 0; i < kFieldCount; ++i) form.setFieldText(static_cast<Field>(i), card[i]);
+    (void)module.ScanCards(
+        true, [](const StoredCard&, const QString&) { return Module1::ScanStep::Next; },
+        Module1::AfterScan::CloseFiles);
 }
 
 // One timed press of a button of a freshly loaded editor; `prepare` runs
@@ -250,19 +246,19 @@ const std::vector<Operation>& operations()
         {"Save, append path", "floor: copy + fsync",
          [](benchmark::State& state, int cards) {
              pressOnce(state, cards, &Form4::Command1, [](Form4& form, int repetition) {
-                 showCard(form, generatedCard(1));
+                 form.showCard(generatedCard(1));
                  form.setFieldText(Field::RecordNumber, QStringLiteral("new %1").arg(repetition));
              });
          }},
         {"Save, replace path", "floor: copy + fsync",
          [](benchmark::State& state, int cards) {
              pressOnce(state, cards, &Form4::Command1,
-                       [cards](Form4& form, int) { showCard(form, generatedCard(cards / 2 + 1)); });
+                       [cards](Form4& form, int) { form.showCard(generatedCard(cards / 2 + 1)); });
          }},
         {"Delete", "floor: copy + fsync",
          [](benchmark::State& state, int cards) {
              pressOnce(state, cards, &Form4::Command2,
-                       [cards](Form4& form, int) { showCard(form, generatedCard(cards / 3 + 1)); });
+                       [cards](Form4& form, int) { form.showCard(generatedCard(cards / 3 + 1)); });
          }},
         {"search list fill", "floor: memchr line ends",
          [](benchmark::State& state, int cards) {

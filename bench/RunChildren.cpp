@@ -40,7 +40,7 @@ int scanPeak(const QString& dir)
 {
     Module1 module(dir);
     long cards = 0;
-    (void)module.ScanCards(true, [&cards](const StoredCard&) {
+    (void)module.ScanCards(true, [&cards](const StoredCard&, const QString&) {
         ++cards;
         return Module1::ScanStep::Next;
     });

@@ -41,7 +41,7 @@ QByteArray readAndPassOn(int fd, qsizetype bufferSize)
     while (!reader.atEnd()) {
         if (!card.readFrom(reader)) break;
         if (card.itemCount() < 1 || card.itemCount() > kFieldCount) std::abort();
-        for (int i = 0; i < kFieldCount; ++i) (void)card.text(static_cast<Field>(i));
+        for (Field field : kAllFields) (void)card.text(field);
         card.appendLineTo(out);
     }
     if (!reader.status().ok()) std::abort();

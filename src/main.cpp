@@ -47,5 +47,8 @@ int main(int argc, char* argv[])
     kestrix::QtPlatform platform;
     kestrix::Form4 editor(module, platform);
     editor.show();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    // Exit and the window's close box end the event loop; the files close here.
+    (void)module.CloseAllFiles();
+    return code;
 }

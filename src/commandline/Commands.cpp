@@ -118,8 +118,9 @@ int importFrom(const CommandRequest& request, Module1& module, std::FILE* out, s
     }
     // As the window starts: a missing card file is created, and the last
     // card's number is where numbering goes on when the counter holds none.
-    (void)module.ScanCards(true, [](const StoredCard&) { return Module1::ScanStep::Next; });
-    (void)module.CloseAllFiles();
+    (void)module.ScanCards(
+        true, [](const StoredCard&, const QString&) { return Module1::ScanStep::Next; },
+        Module1::AfterScan::CloseFiles);
     const FileStatus stored = module.AddCards(result.cards);
     const bool noticesWhole = tellNotices(module, out, err);
     if (!stored.ok()) {
@@ -152,7 +153,6 @@ int runCommand(const CommandRequest& request, Module1& module, std::FILE* out, s
         return importFrom(request, module, out, err);
     case CommandRequest::Action::MergeConflicts: {
         const FileStatus status = module.MergeConflictCopies();
-        (void)module.CloseAllFiles();
         const bool whole = tellNotices(module, out, err);
         if (!status.ok()) {
             complain(err, QStringLiteral("nothing merged: %1").arg(why(status)));

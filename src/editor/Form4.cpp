@@ -34,7 +34,7 @@ Form4::Form4(Module1& module, Platform& platform, QWidget* parent)
 QWidget* Form4::Text(int k) const
 {
     const int i = k - 1;
-    if (static_cast<Field>(i) == Field::MEMO) return memo_;
+    if (i == indexOf(Field::MEMO)) return memo_;
     return lineEdits_.at(i);
 }
 
@@ -59,8 +59,13 @@ void Form4::setFieldText(Field field, const QString& text)
 CardRecord Form4::card() const
 {
     CardRecord card;
-    for (int i = 0; i < kFieldCount; ++i) card[i] = fieldText(static_cast<Field>(i));
+    for (Field field : kAllFields) card[indexOf(field)] = fieldText(field);
     return card;
+}
+
+void Form4::showCard(const CardRecord& card)
+{
+    for (Field field : kAllFields) setFieldText(field, card[indexOf(field)]);
 }
 
 QString Form4::fieldCaption(Field field) const
@@ -70,7 +75,8 @@ QString Form4::fieldCaption(Field field) const
 
 void Form4::clearDataFields()
 {
-    for (int i = 0; i < kFieldCount - 1; ++i) setFieldText(static_cast<Field>(i), QString());
+    for (Field field : kAllFields)
+        if (field != Field::RecordNumber) setFieldText(field, QString());
 }
 
 bool Form4::isLocked() const
@@ -105,8 +111,9 @@ void Form4::Form_Load()
     // Cards another computer stored while apart, in the copy a sync program
     // kept beside the card file, come in before the cards are first read.
     const FileStatus merged = module_.MergeConflictCopies();
-    const FileStatus status = module_.ScanCards(true, [](const StoredCard&) { return Module1::ScanStep::Next; });
-    (void)module_.CloseAllFiles();
+    const FileStatus status = module_.ScanCards(
+        true, [](const StoredCard&, const QString&) { return Module1::ScanStep::Next; },
+        Module1::AfterScan::CloseFiles);
 
     clearDataFields();
     setFieldText(Field::RecordNumber, module_.RecordNumber.isEmpty() ? QStringLiteral("1") : module_.RecordNumber);
@@ -145,11 +152,11 @@ void Form4::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
 }
 
-// Closing the window by its caption bar ends the program just as Exit does.
+// Closing the window by its caption bar ends the program just as Exit does;
+// the program's end closes the files.
 void Form4::closeEvent(QCloseEvent* event)
 {
     lockEditor();
-    (void)module_.CloseAllFiles();
     platform_.endProgram();
     event->accept();
 }

@@ -43,6 +43,8 @@ public:
     void setFieldText(Field field, const QString& text);
     // Texts of Text1 to Text14 in field order.
     CardRecord card() const;
+    // Puts `card` into Text1 to Text14, as loading it does.
+    void showCard(const CardRecord& card);
 
     // The caption of field's label, as the user sees it ("CONTACT NAME").
     QString fieldCaption(Field field) const;

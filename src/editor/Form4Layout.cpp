@@ -151,7 +151,7 @@ void Form4::buildEditingPanel()
         const FieldPlacement& placement = kFields[i];
         const QString number = QString::number(i + 1);
         QWidget* box = nullptr;
-        if (static_cast<Field>(i) == Field::MEMO) {
+        if (i == indexOf(Field::MEMO)) {
             memo_ = new QPlainTextEdit(Frame3);
             memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             memo_->setTabChangesFocus(true);

@@ -24,12 +24,17 @@ void Form4::Command1_Click()
     const BusyCursor busy;
     const QString number = fieldText(Field::RecordNumber);
     bool update = false;
-    const FileStatus scanned = module_.ScanCards(false, [&](const StoredCard& stored) {
-        if (stored.itemCount() != kFieldCount || module_.RecordNumber != number) return Module1::ScanStep::Next;
-        update = platform_.showMessage(this, QStringLiteral("Do You wish to update?"), MessageButtons::YesNo)
-            == MessageAnswer::Yes;
-        return update ? Module1::ScanStep::Stop : Module1::ScanStep::Next;
-    });
+    // Both ways on, the store closes what it needs first; a failed scan
+    // leaves no card file open behind the message.
+    const FileStatus scanned = module_.ScanCards(
+        false,
+        [&](const StoredCard& stored, const QString& storedNumber) {
+            if (stored.itemCount() != kFieldCount || storedNumber != number) return Module1::ScanStep::Next;
+            update = platform_.showMessage(this, QStringLiteral("Do You wish to update?"), MessageButtons::YesNo)
+                == MessageAnswer::Yes;
+            return update ? Module1::ScanStep::Stop : Module1::ScanStep::Next;
+        },
+        Module1::AfterScan::CloseFiles);
     if (update) {
         reportSave(module_.ReplaceCard(card()));
         return;
@@ -38,7 +43,6 @@ void Form4::Command1_Click()
     // already stored, and adding it blindly could double a card. A missing
     // file holds no cards.
     if (!scanned.ok() && !scanned.isMissing()) {
-        (void)module_.CloseAllFiles();
         platform_.showMessage(this, cardNotSavedMessage(scanned), MessageButtons::Ok);
         return;
     }

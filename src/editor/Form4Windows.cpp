@@ -26,11 +26,7 @@ void Form4::Command5_Click()
     lockEditor();
     if (!search_) {
         search_ = new Form14(
-            module_, platform_,
-            [this](const CardRecord& card) {
-                for (int i = 0; i < kFieldCount; ++i) setFieldText(static_cast<Field>(i), card[i]);
-            },
-            this);
+            module_, platform_, [this](const CardRecord& card) { showCard(card); }, this);
     }
     showAndActivate(search_);
 }

@@ -32,9 +32,9 @@ void appendQuoted(QByteArray& out, QByteArrayView text)
 void appendCsvHeader(QByteArray& out)
 {
     out.append("\xEF\xBB\xBF");
-    for (int i = 0; i < kFieldCount; ++i) {
-        if (i > 0) out.append(',');
-        const QLatin1String caption = fieldCaption(static_cast<Field>(i));
+    for (Field field : kAllFields) {
+        if (field != kAllFields.front()) out.append(',');
+        const QLatin1String caption = fieldCaption(field);
         appendQuoted(out, QByteArrayView(caption.data(), caption.size()));
     }
     out.append("\r\n");

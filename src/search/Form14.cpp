@@ -99,8 +99,8 @@ void Form14::Combo1_GotFocus()
     Combo1->clearEditText();
 
     CompactEntries entries;
-    const FileStatus scanned = module_.ScanCards(false, [&](const StoredCard& card) {
-        entries.append(module_.RecordNumber, card.raw(Field::CCNAME), card.raw(Field::CNAME));
+    const FileStatus scanned = module_.ScanCards(false, [&](const StoredCard& card, const QString& number) {
+        entries.append(number, card.raw(Field::CCNAME), card.raw(Field::CNAME));
         return Module1::ScanStep::Next;
     });
     // The card file is left open in slot 1; whoever needs it next closes it first.
@@ -137,13 +137,9 @@ void Form14::Command1_Click()
     bool loaded = false;
     // Read to the end even after a match, so RecordNumber ends up holding the
     // last card's number as after every other scan; only the first match loads.
-    const FileStatus scanned = module_.ScanCards(false, [&](const StoredCard& card) {
-        if (loaded || !entryEquals(wanted, module_.RecordNumber, card.raw(Field::CCNAME)))
-            return Module1::ScanStep::Next;
-        CardRecord record;
-        for (int i = 0; i < kFieldCount - 1; ++i) record[i] = card.text(static_cast<Field>(i));
-        record[indexOf(Field::RecordNumber)] = module_.RecordNumber;
-        loadCard_(record);
+    const FileStatus scanned = module_.ScanCards(false, [&](const StoredCard& card, const QString& number) {
+        if (loaded || !entryEquals(wanted, number, card.raw(Field::CCNAME))) return Module1::ScanStep::Next;
+        loadCard_(card.record(number));
         loaded = true;
         close();
         return Module1::ScanStep::Next;

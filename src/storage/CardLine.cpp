@@ -39,8 +39,8 @@ QByteArray counterLine(const QString& number)
 
 std::optional<Field> firstFieldWithDoubleQuote(const CardRecord& card)
 {
-    for (int i = 0; i < kFieldCount; ++i)
-        if (card[i].contains(QLatin1Char('"'))) return static_cast<Field>(i);
+    for (Field field : kAllFields)
+        if (card[indexOf(field)].contains(QLatin1Char('"'))) return field;
     return std::nullopt;
 }
 

@@ -35,6 +35,13 @@ constexpr int indexOf(Field field)
     return static_cast<int>(field);
 }
 
+// Every field in field order, for walking a card: for (Field field : kAllFields).
+inline constexpr std::array<Field, kFieldCount> kAllFields = [] {
+    std::array<Field, kFieldCount> fields{};
+    for (int i = 0; i < kFieldCount; ++i) fields[i] = static_cast<Field>(i);
+    return fields;
+}();
+
 // One card as the user sees it: 14 texts in field order.
 using CardRecord = std::array<QString, kFieldCount>;
 

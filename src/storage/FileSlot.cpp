@@ -112,13 +112,19 @@ FileStatus FileSlot::copyWrittenTo(AtomicFile& target)
 FileStatus FileSlot::write(QByteArrayView bytes)
 {
     if (mode_ == Mode::Write || mode_ == Mode::Append) return writer_->write(bytes);
-    return FileStatus::success();
+    return notOpenForWriting();
 }
 
 FileStatus FileSlot::commitNow()
 {
-    if (mode_ != Mode::Write) return FileStatus::success();
+    if (mode_ != Mode::Write) return notOpenForWriting();
     return writer_->commit();
+}
+
+// Bytes that went nowhere must not pass for stored ones.
+FileStatus FileSlot::notOpenForWriting() const
+{
+    return FileStatus::failure(name_, QStringLiteral("the file is not open for writing"));
 }
 
 void FileSlot::closeDiscarding()

@@ -55,7 +55,8 @@ public:
     // How many other names the file being replaced has (see AtomicFile).
     nlink_t otherNamesOfTarget() const { return writer_ ? writer_->otherNames() : 0; }
 
-    // Writing to a slot with no file open for writing writes nothing.
+    // Writing to a slot with no file open for writing writes nothing, and
+    // says so.
     FileStatus write(QByteArrayView bytes);
     // Writes `length` bytes of the file open as `source`, from `offset` on,
     // copied inside the kernel where it can be (AtomicFile::copyFrom).
@@ -66,6 +67,8 @@ public:
 
     // The descriptor of the file open for reading, for copying stretches of it.
     int descriptor() const { return mode_ == Mode::Read ? fd_ : -1; }
+    // Puts what was written in place now; a failure for a slot not open for
+    // writing (appended lines go in place on close).
     FileStatus commitNow();
     // Finishes what was written (replace, or sync the appended lines) and closes.
     FileStatus close();
@@ -76,6 +79,8 @@ public:
     ItemReader* reader() { return reader_.get(); }
 
 private:
+    FileStatus notOpenForWriting() const;
+
     Mode mode_ = Mode::Closed;
     QString name_;
     int fd_ = -1;

@@ -54,7 +54,7 @@ bool Module1::ReadCard(StoredCard& card)
     return true;
 }
 
-FileStatus Module1::ScanCards(bool createIfMissing, const CardVisitor& visit)
+FileStatus Module1::ScanCards(bool createIfMissing, const CardVisitor& visit, AfterScan after)
 {
     (void)CloseAllFiles();
     FileStatus status = OpenCardFileForReading(createIfMissing);
@@ -63,7 +63,7 @@ FileStatus Module1::ScanCards(bool createIfMissing, const CardVisitor& visit)
     bool stopped = false;
     while (!AtEndOfCards() && ReadCard(card)) {
         any = true;
-        if (visit(card) == ScanStep::Stop) {
+        if (visit(card, RecordNumber) == ScanStep::Stop) {
             stopped = true;
             break;
         }
@@ -71,6 +71,7 @@ FileStatus Module1::ScanCards(bool createIfMissing, const CardVisitor& visit)
     status.orFirstFailure(cardReadStatus());
     if (status.ok() && !stopped && slot1_.version())
         knownEnd_ = KnownEnd{*slot1_.version(), any ? card.completion() : QByteArray()};
+    if (after == AfterScan::CloseFiles) (void)CloseAllFiles();
     return status;
 }
 
@@ -337,13 +338,15 @@ FileStatus Module1::ReadCounter(bool* heldANumber)
 FileStatus Module1::LargestRecordNumber(std::optional<double>& largest)
 {
     largest.reset();
-    const FileStatus scanned = ScanCards(false, [&](const StoredCard& card) {
-        if (card.itemCount() != kFieldCount) return ScanStep::Next;
-        if (const std::optional<double> number = numberFromText(RecordNumber))
-            largest = largest ? std::max(*largest, *number) : *number;
-        return ScanStep::Next;
-    });
-    (void)CloseAllFiles();
+    const FileStatus scanned = ScanCards(
+        false,
+        [&](const StoredCard& card, const QString& recordNumber) {
+            if (card.itemCount() != kFieldCount) return ScanStep::Next;
+            if (const std::optional<double> number = numberFromText(recordNumber))
+                largest = largest ? std::max(*largest, *number) : *number;
+            return ScanStep::Next;
+        },
+        AfterScan::CloseFiles);
     return scanned.isMissing() ? FileStatus::success() : scanned;
 }
 

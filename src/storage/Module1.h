@@ -20,6 +20,10 @@
 
 namespace kestrix {
 
+namespace testing {
+struct Module1Access;
+}
+
 // The state every window shares, created once by main() and handed to the
 // windows: the last record number read or issued, and the two file slots
 // (slot 1 for the card file, slot 2 for the scratch and counter files).
@@ -39,18 +43,10 @@ public:
     // or "1" after the card file had to be created. Empty at start.
     QString RecordNumber;
 
+    // Closes both slots, putting in place what was written to them. Every
+    // operation closes what it needs first, and the program's end closes the
+    // rest, so no window calls this.
     FileStatus CloseAllFiles();
-
-    // Opens the card file in slot 1 for reading. A missing file is created
-    // empty when `createIfMissing` is set (RecordNumber then becomes "1").
-    // On failure slot 1 stays empty, so a scan reads no card.
-    FileStatus OpenCardFileForReading(bool createIfMissing);
-
-    // True when no card is left in slot 1, or nothing readable is open there.
-    bool AtEndOfCards();
-
-    // Reads the next card into `card` and its record number into RecordNumber.
-    bool ReadCard(StoredCard& card);
 
     // Adds one card line to the end of the card file, whole or not at all. A
     // last card cut short is completed first (see StoredCard::completion), so
@@ -96,20 +92,22 @@ public:
     // first, without writing anything.
     FileStatus CheckCardFileReplaceable();
 
-    // Success, or the read error that cut the last scan of slot 1 short.
-    FileStatus cardReadStatus();
-
     // What a scan's caller asks after each card: the next one, or no more.
     enum class ScanStep { Next, Stop };
-    using CardVisitor = std::function<ScanStep(const StoredCard& card)>;
+    // Each card comes with its record number: its field 14, or for a card
+    // cut short before it, the number RecordNumber still holds.
+    using CardVisitor = std::function<ScanStep(const StoredCard& card, const QString& recordNumber)>;
+    // What a scan leaves open when it ends: the card file in slot 1, as the
+    // search window's scans leave it, or no file at all.
+    enum class AfterScan { LeaveCardFileOpen, CloseFiles };
 
     // A scan, the one way every window reads the cards: CloseAllFiles,
     // OpenCardFileForReading, then every card in file order is read (its
     // number into RecordNumber) and handed to `visit`, until the file ends or
-    // `visit` says Stop. The card file is left open in slot 1. Returns the
-    // open's status (Missing for a missing file not created) or the read error
-    // that cut the scan short.
-    FileStatus ScanCards(bool createIfMissing, const CardVisitor& visit);
+    // `visit` says Stop. Returns the open's status (Missing for a missing file
+    // not created) or the read error that cut the scan short.
+    FileStatus ScanCards(bool createIfMissing, const CardVisitor& visit,
+                         AfterScan after = AfterScan::LeaveCardFileOpen);
 
     // While it lives, this process holds the folder's change lock (see
     // ChangeLock). The operations that change the card file take it for
@@ -142,8 +140,8 @@ public:
     // change, and the counter takes the largest number of all; then the
     // copies are removed, so the engine carries the merge to the other
     // computers. A merge never removes a card. Every change does this first,
-    // under its lock; this is for the start and for the command line. The
-    // notices say what was merged.
+    // under its lock; this is for the start and for the command line, and
+    // leaves no file open. The notices say what was merged.
     FileStatus MergeConflictCopies();
 
     // What the user should hear beside how a change went:
@@ -166,10 +164,24 @@ public:
     std::vector<Notice> takeNotices();
 
     const QString& directory() const { return directory_; }
-    const FileSlot& slot1() const { return slot1_; }
-    const FileSlot& slot2() const { return slot2_; }
 
 private:
+    // The steps of a scan, which only the operations take.
+
+    // Opens the card file in slot 1 for reading. A missing file is created
+    // empty when `createIfMissing` is set (RecordNumber then becomes "1").
+    // On failure slot 1 stays empty, so a scan reads no card.
+    FileStatus OpenCardFileForReading(bool createIfMissing);
+    // True when no card is left in slot 1, or nothing readable is open there.
+    bool AtEndOfCards();
+    // Reads the next card into `card` and its record number into RecordNumber.
+    bool ReadCard(StoredCard& card);
+    // Success, or the read error that cut the last scan of slot 1 short.
+    FileStatus cardReadStatus();
+
+    // The tests look at what the slots hold between operations.
+    friend struct testing::Module1Access;
+
     using CardTest = std::function<bool(const StoredCard& card)>;
     FileStatus rewrite(const CardTest& drop, QByteArrayView appendedLine);
     FileStatus appendLines(QByteArrayView lines);

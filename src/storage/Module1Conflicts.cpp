@@ -97,13 +97,15 @@ FileStatus Module1::mergeCardCopies(const QByteArray& folder, std::vector<QByteA
     std::sort(copies.begin(), copies.end());
     CardKeys stored;
     QByteArray line;
-    const FileStatus scanned = ScanCards(false, [&](const StoredCard& card) {
-        line.resize(0);
-        card.appendLineTo(line);
-        stored.insert(keyOf(line));
-        return ScanStep::Next;
-    });
-    (void)CloseAllFiles();
+    const FileStatus scanned = ScanCards(
+        false,
+        [&](const StoredCard& card, const QString&) {
+            line.resize(0);
+            card.appendLineTo(line);
+            stored.insert(keyOf(line));
+            return ScanStep::Next;
+        },
+        AfterScan::CloseFiles);
     if (!scanned.ok() && !scanned.isMissing()) return scanned;
 
     QByteArray added;
@@ -227,7 +229,9 @@ FileStatus Module1::MergeConflictCopies()
     }
     if (!found) return FileStatus::success();
     const ChangeGuard change = lockForChange();
-    return change.status();
+    FileStatus status = change.status();
+    // A merged counter is left open for writing; nothing here needs it open.
+    return status.orFirstFailure(CloseAllFiles());
 }
 
 } // namespace kestrix

@@ -105,15 +105,22 @@ QByteArray StoredCard::completion() const
     return bytes;
 }
 
+CardRecord StoredCard::record(const QString& number) const
+{
+    CardRecord card;
+    for (Field field : kAllFields) card[indexOf(field)] = field == Field::RecordNumber ? number : text(field);
+    return card;
+}
+
 void StoredCard::appendLineTo(QByteArray& out) const
 {
     if (storedForm_) {
         out.append(line_);
         return;
     }
-    for (int i = 0; i < kFieldCount; ++i) {
-        if (i > 0) out.append(',');
-        const QByteArrayView item = raw(static_cast<Field>(i));
+    for (Field field : kAllFields) {
+        if (field != kAllFields.front()) out.append(',');
+        const QByteArrayView item = raw(field);
         // Only an unquoted item of a hand-edited file can hold a double quote;
         // it stays unquoted, as it was, so the quote cannot end it early.
         const bool quoted = !item.contains('"');

@@ -38,6 +38,9 @@ public:
 
     QByteArrayView raw(Field field) const;
     QString text(Field field) const;
+    // The card as the user sees it: fields 1 to 13 decoded, and `number`, the
+    // record number a scan hands over with the card, as field 14.
+    CardRecord record(const QString& number) const;
 
     // Whether field's text is `text`. Cheaper than comparing text(field),
     // which decodes the item.

@@ -45,14 +45,6 @@ bool isCardFile(Module1& module, const QFileInfo& target, const QString& name)
         && target.fileName() == card.fileName();
 }
 
-CardRecord decoded(const StoredCard& card, const QString& number)
-{
-    CardRecord record;
-    for (int i = 0; i < kFieldCount - 1; ++i) record[i] = card.text(static_cast<Field>(i));
-    record[indexOf(Field::RecordNumber)] = number;
-    return record;
-}
-
 } // namespace
 
 std::optional<ExchangeFormat> exportFormatFor(const QString& path, std::optional<ExchangeFormat> given)
@@ -69,16 +61,18 @@ ExportOutcome exportCards(Module1& module, ExchangeFormat format,
     QByteArray out;
     writer.begin(out);
     FileStatus written = FileStatus::success();
-    const FileStatus scanned = module.ScanCards(false, [&](const StoredCard& card) {
-        writer.append(decoded(card, module.RecordNumber), out);
-        ++outcome.cards;
-        if (out.size() >= kStretch) {
-            written = write(out);
-            out.resize(0);
-        }
-        return written.ok() ? Module1::ScanStep::Next : Module1::ScanStep::Stop;
-    });
-    (void)module.CloseAllFiles();
+    const FileStatus scanned = module.ScanCards(
+        false,
+        [&](const StoredCard& card, const QString& number) {
+            writer.append(card.record(number), out);
+            ++outcome.cards;
+            if (out.size() >= kStretch) {
+                written = write(out);
+                out.resize(0);
+            }
+            return written.ok() ? Module1::ScanStep::Next : Module1::ScanStep::Stop;
+        },
+        Module1::AfterScan::CloseFiles);
     if (written.ok() && !out.isEmpty()) written = write(out);
     // A missing card file holds no cards.
     outcome.status = scanned.isMissing() ? written : FileStatus(scanned).orFirstFailure(written);

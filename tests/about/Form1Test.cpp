@@ -5,10 +5,7 @@
 // donation question and what each answer does, and BACK.
 #include "about/Form1.h"
 #include "about/DonateAddress.h"
-#include "editor/Form4.h"
-#include "platform/ScriptedPlatform.h"
-#include "storage/Module1.h"
-#include "support/TempFolder.h"
+#include "support/WindowTest.h"
 
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -21,7 +18,7 @@
 namespace kestrix::testing {
 namespace {
 
-class AboutWindow : public ::testing::Test {
+class AboutWindow : public WindowTest {
 protected:
     Form1* pressAbout()
     {
@@ -31,10 +28,7 @@ protected:
         return about;
     }
 
-    TempFolder folder;
-    Module1 module{folder.path()};
-    ScriptedPlatform platform;
-    Form4 editor{module, platform};
+    Form4& editor = open();
     QPointer<Form1> about;
 };
 

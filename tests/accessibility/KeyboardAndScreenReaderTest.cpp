@@ -5,11 +5,8 @@
 // the Tab key with what a screen reader announces for each, and the keys that
 // press a button.
 #include "about/Form1.h"
-#include "editor/Form4.h"
-#include "platform/ScriptedPlatform.h"
 #include "search/Form14.h"
-#include "storage/Module1.h"
-#include "support/TempFolder.h"
+#include "support/WindowTest.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -60,14 +57,13 @@ QStringList tabStops(QWidget* window)
     return stops;
 }
 
-class KeyboardAndScreenReader : public ::testing::Test {
+class KeyboardAndScreenReader : public WindowTest {
 protected:
-    TempFolder folder;
-    Module1 module{folder.path()};
-    ScriptedPlatform platform;
-    Form4 editor{module, platform};
+    Form4& editor = open();
 };
 
+// The one check of the editor's 21 tab stops: from the first focus, Search,
+// around to it again, unlocked so that the fields take the focus.
 TEST_F(KeyboardAndScreenReader, EditorTabOrderAndNames)
 {
     editor.unlockEditor();

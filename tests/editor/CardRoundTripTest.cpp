@@ -50,8 +50,7 @@ std::vector<StoredLine> randomCards(CardGenerator& generate)
         const int index = static_cast<int>(lines.size());
         const bool codePage = generate.below(10) == 0;
         StoredLine line;
-        for (int i = 0; i < kFieldCount; ++i)
-            line.card[i] = generate.field(static_cast<Field>(i) == Field::MEMO, codePage);
+        for (Field field : kAllFields) line.card[indexOf(field)] = generate.field(field == Field::MEMO, codePage);
         // Every run holds fields of the full length in a single-line box, in
         // the contact name (and so in the search list) and in the memo.
         if (index < 3) {

@@ -4,7 +4,7 @@
 // What the user sees when the disk is full or the wrong things stand where
 // the files belong: a message naming the file, the card file as it was, and
 // every typed field still on screen.
-#include "EditorTest.h"
+#include "support/WindowTest.h"
 
 #include "support/FileSizeLimit.h"
 #include "support/SystemCallFaults.h"
@@ -34,7 +34,7 @@
 namespace kestrix::testing {
 namespace {
 
-class Form4DiskTrouble : public EditorTest {
+class Form4DiskTrouble : public WindowTest {
 protected:
     void SetUp() override
     {
@@ -426,7 +426,7 @@ TEST_F(Form4DiskTrouble, TinyFileSystemRunsFull)
     {
         Form4 editor(tinyModule, platform);
         const CardRecord typed = makeCard(QStringLiteral("C1"), QStringLiteral("new"));
-        for (int i = 0; i < kFieldCount; ++i) editor.setFieldText(static_cast<Field>(i), typed[i]);
+        editor.showCard(typed);
         editor.unlockEditor();
         press(editor.Command2); // a rewrite needs room for two more copies
         // Fill what is left but less than one card line.
@@ -487,7 +487,7 @@ TEST_F(Form4DiskTrouble, ChangesShareBlocksWhereTheFileSystemCan)
     Module1 diskModule(disk);
     Form4 editor(diskModule, platform);
     const auto typeCard = [&editor](const CardRecord& typed) {
-        for (int i = 0; i < kFieldCount; ++i) editor.setFieldText(static_cast<Field>(i), typed[i]);
+        editor.showCard(typed);
         editor.unlockEditor();
     };
     typeCard(card("New", "new"));

@@ -4,7 +4,7 @@
 // Cards in and out from the window: its menu, reached by mouse and by keys,
 // imports, exports and copies; files dropped on it come in. None of it
 // changes the card on screen.
-#include "EditorTest.h"
+#include "support/WindowTest.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -21,7 +21,7 @@ const QByteArray kContacts = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna Nowak\r\nORG
                              "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Photo Person\r\n"
                              "PHOTO;ENCODING=b;TYPE=JPEG:QUJD\r\nEND:VCARD\r\n";
 
-class Form4Exchange : public EditorTest {
+class Form4Exchange : public WindowTest {
 protected:
     // The entries of the menu the keys or the mouse open, closed again.
     QStringList menuOpenedBy(const std::function<void()>& open)

@@ -3,7 +3,7 @@
 
 // Save appends a card or, after asking, replaces the stored cards of its
 // contact; Delete removes every card of the contact shown.
-#include "EditorTest.h"
+#include "support/WindowTest.h"
 
 #include "support/FileSizeLimit.h"
 
@@ -14,7 +14,7 @@ namespace {
 
 const QString kUpdate = QStringLiteral("Do You wish to update?");
 
-class Form4SaveDelete : public EditorTest {};
+class Form4SaveDelete : public WindowTest {};
 
 TEST_F(Form4SaveDelete, NewNumberIsAppendedAndLocked)
 {
@@ -86,8 +86,8 @@ TEST_F(Form4SaveDelete, DoubleQuoteIsRefusedByNameAndNothingIsWritten)
     const char* const captions[kFieldCount] = {"COMPANY NAME", "CONTACT NAME", "ADDRESS", "ADDRESS 2", "CITY",
                                                "ST",           "ZIP",          "PHONE",   "PHONE 2",   "CELL",
                                                "FAX",          "eMAIL",        "MEMO",    "Record"};
-    for (int i = 0; i < kFieldCount; ++i) {
-        const auto field = static_cast<Field>(i);
+    for (Field field : kAllFields) {
+        const int i = indexOf(field);
         platform.shown.clear();
         showCard(card("Ann", "1"));
         editor.setFieldText(field, editor.fieldText(field) + QStringLiteral(" \"the boss\""));
@@ -155,7 +155,10 @@ TEST_F(Form4SaveDelete, DeleteRemovesEveryCardOfTheExactContact)
     EXPECT_EQ(shownTexts(), QStringList({"record deleted", "record deleted"}));
     EXPECT_EQ(shownWithTheMessage, QStringList({"a", "A"}));
     EXPECT_EQ(storedCards(), QStringList({"B/2"}));
-    for (int i = 0; i < kFieldCount - 1; ++i) EXPECT_EQ(editor.fieldText(static_cast<Field>(i)), QString()) << i;
+    for (Field field : kAllFields) {
+        if (field == Field::RecordNumber) continue;
+        EXPECT_EQ(editor.fieldText(field), QString()) << indexOf(field);
+    }
     EXPECT_EQ(editor.fieldText(Field::RecordNumber), QStringLiteral("3"));
     EXPECT_TRUE(editor.isLocked());
     EXPECT_EQ(module.RecordNumber, QStringLiteral("3"));

@@ -7,7 +7,7 @@
 // where a read or write could see one. After each the files are exactly as
 // before or as after, the user heard which, naming the file and the reason,
 // and nothing typed was lost.
-#include "EditorTest.h"
+#include "support/WindowTest.h"
 
 #include "search/Form14.h"
 #include "support/SystemCallFaults.h"
@@ -41,12 +41,12 @@ struct Outcome {
 const QStringList kFiles = {"kest1.dat", "kestrec.rec", "temp.dat", ".kest1.dat.lock"};
 const QString kMemo = QStringLiteral("typed by hand");
 
-class HandlerUnderFaults : public EditorTest {
+class HandlerUnderFaults : public WindowTest {
 public:
-    using EditorTest::form;
-    using EditorTest::open;
-    using EditorTest::platform;
-    using EditorTest::press;
+    using WindowTest::form;
+    using WindowTest::open;
+    using WindowTest::platform;
+    using WindowTest::press;
 
     void lay(const QByteArray& counter, const QString& extraFile, const QByteArray& extraContent)
     {

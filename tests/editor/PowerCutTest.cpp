@@ -6,7 +6,7 @@
 // after every prefix of them is rebuilt. The card and counter files must be
 // as before or as after, never cut short; and once the handler has said the
 // change is made, as after.
-#include "EditorTest.h"
+#include "support/WindowTest.h"
 
 #include "support/PowerCut.h"
 #include "support/SystemCallFaults.h"
@@ -19,7 +19,7 @@
 namespace kestrix::testing {
 namespace {
 
-class PowerCut : public EditorTest {
+class PowerCut : public WindowTest {
 protected:
     // Runs `press` with the steps on the disk recorded, and checks every
     // state a power cut could leave.

@@ -153,10 +153,9 @@ std::vector<Sample> samples()
 std::string fieldsOf(const CardRecord& record)
 {
     std::string text;
-    for (int i = 0; i < kFieldCount; ++i)
-        if (!record[i].isEmpty())
-            text += "\n  " + std::string(fieldCaption(static_cast<Field>(i)).data()) + ": [" + record[i].toStdString()
-                + "]";
+    for (Field field : kAllFields)
+        if (const QString& value = record[indexOf(field)]; !value.isEmpty())
+            text += "\n  " + std::string(fieldCaption(field).data()) + ": [" + value.toStdString() + "]";
     return text;
 }
 

@@ -3,14 +3,11 @@
 
 // The search window's completion popup, as a user types a part of a name, a
 // company or a number, and the widths of the lists that show whole entries.
-#include "editor/Form4.h"
-#include "platform/ScriptedPlatform.h"
 #include "search/Form14.h"
 #include "storage/CardLine.h"
-#include "storage/Module1.h"
 #include "support/CardFiles.h"
-#include "support/TempFolder.h"
 #include "support/TextContrast.h"
+#include "support/WindowTest.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -25,21 +22,15 @@
 namespace kestrix::testing {
 namespace {
 
-class SearchCompletion : public ::testing::Test {
+class SearchCompletion : public WindowTest {
 protected:
     void SetUp() override
     {
-        store({card("13457", "Priya Natarajan", "Lakeside Bakery"), card("134", "Ann Lee", "Summit Tools"),
-               card("2134", "Bob Stone", "Annapurna Travel"), card("5", "Cy Priyam", "Granite Tools"),
-               card("997", "Zoë Ångström", "Björklund AB"), card("10997", "Zoe Angstrom", "Nordic Øresund"),
-               card("20", "Søren Łukasz", "Straße GmbH")});
-        editor.show();
-        QApplication::setActiveWindow(&editor);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return editor.isActiveWindow(); }));
-        editor.Command5->click();
-        search = editor.findChild<Form14*>();
-        ASSERT_TRUE(search);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return search->Combo1->hasFocus(); }));
+        storeCards({card("13457", "Priya Natarajan", "Lakeside Bakery"), card("134", "Ann Lee", "Summit Tools"),
+                    card("2134", "Bob Stone", "Annapurna Travel"), card("5", "Cy Priyam", "Granite Tools"),
+                    card("997", "Zoë Ångström", "Björklund AB"), card("10997", "Zoe Angstrom", "Nordic Øresund"),
+                    card("20", "Søren Łukasz", "Straße GmbH")});
+        ASSERT_TRUE(pressSearch());
     }
 
     static CardRecord card(const QString& number, const QString& contact, const QString& company)
@@ -47,13 +38,6 @@ protected:
         CardRecord card = makeCard(contact, number);
         card[indexOf(Field::CNAME)] = company;
         return card;
-    }
-
-    void store(const std::vector<CardRecord>& cards)
-    {
-        QByteArray bytes;
-        for (const CardRecord& card : cards) bytes += cardLine(card);
-        folder.write(QStringLiteral("kest1.dat"), bytes);
     }
 
     // Types `text` after what is there, as keys, "ë" as a keyboard with
@@ -73,11 +57,8 @@ protected:
 
     QAbstractItemView* popup() const { return qobject_cast<QAbstractItemView*>(QApplication::activePopupWidget()); }
 
-    TempFolder folder;
-    Module1 module{folder.path()};
-    ScriptedPlatform platform;
-    Form4 editor{module, platform};
-    QPointer<Form14> search;
+    // Loaded before the cards are written, as the window was first opened.
+    Form4& editor = open();
 };
 
 // Each text typed afresh, key by key: the offers are the entries whose
@@ -113,7 +94,7 @@ TEST_F(SearchCompletion, FindsEntriesByNumberNameOrCompanyWordStartsFirst)
 // and the text not cleared, however the popup closes.
 TEST_F(SearchCompletion, PickingPutsTheWholeEntryInShownFromItsStartAndSelectLoadsIt)
 {
-    store({makeCard("Dee", "7")});
+    storeCards({makeCard("Dee", "7")});
     EXPECT_EQ(type("na"), "13457  Priya Natarajan|2134  Bob Stone");
     QTest::keyClick(popup(), Qt::Key_Escape);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !popup() && search->Combo1->hasFocus(); }));
@@ -128,7 +109,7 @@ TEST_F(SearchCompletion, PickingPutsTheWholeEntryInShownFromItsStartAndSelectLoa
     EXPECT_EQ(search->Combo1->count(), 7);
 
     // The card file has changed since the list was filled: SELECT reads it afresh.
-    store({makeCard("Priya Natarajan", "13457")});
+    storeCards({makeCard("Priya Natarajan", "13457")});
     search->Command1->click();
     EXPECT_EQ(editor.fieldText(Field::CCNAME).toStdString(), "Priya Natarajan");
     EXPECT_TRUE(QTest::qWaitFor([&] { return search.isNull(); }));
@@ -140,8 +121,8 @@ TEST_F(SearchCompletion, PickingPutsTheWholeEntryInShownFromItsStartAndSelectLoa
 // the same, and the popup must never lie over SELECT to catch the click.
 TEST_F(SearchCompletion, SelectWithThePopupOpenLoadsTheTypedEntry)
 {
-    store({card("112", "Zoë Lee", "Hundred Ltd"), card("12", "Zoe Lee", "Plain Ltd"),
-           card("12", "Zoë Lee", "Twelve Ltd")});
+    storeCards({card("112", "Zoë Lee", "Hundred Ltd"), card("12", "Zoe Lee", "Plain Ltd"),
+                card("12", "Zoë Lee", "Twelve Ltd")});
     const auto pressSearch = [&] {
         QApplication::setActiveWindow(&editor);
         editor.Command5->click();
@@ -238,7 +219,7 @@ TEST_F(SearchCompletion, OffersShowTheirCompanyQuieterYetReadableInLightAndDarkP
 TEST_F(SearchCompletion, DropDownAndPopupAreWideEnoughForTheLongestEntry)
 {
     const QString longest = QStringLiteral("9  Maximiliane Wolkenstein-Trostburg von Hohenlohe");
-    store({card("134", "Ann Lee", "Summit Tools"), card("9", longest.mid(3), "Hohenlohe Weinkellerei GmbH")});
+    storeCards({card("134", "Ann Lee", "Summit Tools"), card("9", longest.mid(3), "Hohenlohe Weinkellerei GmbH")});
     search->Combo1_GotFocus();
     const auto textFits = [&](const QAbstractItemView* list, const QString& text) {
         return list->viewport()->width() > list->fontMetrics().horizontalAdvance(text);

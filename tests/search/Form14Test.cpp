@@ -4,12 +4,10 @@
 // The search window, opened from the editor's Search button: when its list
 // refills, how it is sorted, and which card SELECT loads.
 #include "search/Form14.h"
-#include "editor/Form4.h"
-#include "platform/ScriptedPlatform.h"
 #include "storage/CardLine.h"
-#include "storage/Module1.h"
 #include "support/CardFiles.h"
-#include "support/TempFolder.h"
+#include "support/Module1Access.h"
+#include "support/WindowTest.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -28,27 +26,8 @@ namespace {
 
 const QString kCards = QStringLiteral("kest1.dat");
 
-class SearchWindow : public ::testing::Test {
+class SearchWindow : public WindowTest {
 protected:
-    void store(const std::vector<CardRecord>& cards)
-    {
-        QByteArray bytes;
-        for (const CardRecord& card : cards) bytes += cardLine(card);
-        folder.write(kCards, bytes);
-    }
-
-    // Presses Search in the active editor and waits until the list has the focus.
-    Form14* pressSearch()
-    {
-        editor.show();
-        QApplication::setActiveWindow(&editor);
-        if (!QTest::qWaitFor([&] { return editor.isActiveWindow(); })) return nullptr;
-        editor.Command5->click();
-        search = editor.findChild<Form14*>();
-        if (!search || !QTest::qWaitFor([&] { return search->Combo1->hasFocus(); })) return nullptr;
-        return search;
-    }
-
     // The list's entries, joined by "|".
     std::string entries() const
     {
@@ -57,23 +36,20 @@ protected:
         return list.join(QLatin1Char('|')).toStdString();
     }
 
-    TempFolder folder;
-    Module1 module{folder.path()};
-    ScriptedPlatform platform;
-    Form4 editor{module, platform};
-    QPointer<Form14> search;
+    // Loaded before the test writes its cards, as the window was first opened.
+    Form4& editor = open();
 };
 
 TEST_F(SearchWindow, ListsEveryCardSortedAsTextIgnoringCase)
 {
-    store({makeCard("Bob", "2"), makeCard("Ann", "10"), makeCard("bob", "3"), makeCard("Bob", "3"),
-           makeCard("alice", "3")});
+    storeCards({makeCard("Bob", "2"), makeCard("Ann", "10"), makeCard("bob", "3"), makeCard("Bob", "3"),
+                makeCard("alice", "3")});
     ASSERT_TRUE(pressSearch());
     EXPECT_TRUE(editor.isLocked());
     EXPECT_EQ(entries(), "10  Ann|2  Bob|3  alice|3  Bob|3  bob");
     EXPECT_EQ(search->Combo1->currentText(), QString());
     // The fill is a scan: the card file stays open, RecordNumber ends on the last card.
-    EXPECT_EQ(module.slot1().mode(), FileSlot::Mode::Read);
+    EXPECT_EQ(Module1Access::slot1(module), FileSlot::Mode::Read);
     EXPECT_EQ(module.RecordNumber, QStringLiteral("3"));
 
     // Without a card file the list is empty, and no file is created.
@@ -103,10 +79,10 @@ TEST_F(SearchWindow, CarriesNoIconThoughTheEditorDoes)
 
 TEST_F(SearchWindow, RefillsWhenTheFocusComesFromAnotherControlOrWindow)
 {
-    store({makeCard("Ann", "1")});
+    storeCards({makeCard("Ann", "1")});
     ASSERT_TRUE(pressSearch());
     QTest::keyClicks(search->Combo1, QStringLiteral("1  A"));
-    store({makeCard("Ann", "1"), makeCard("Bob", "2")});
+    storeCards({makeCard("Ann", "1"), makeCard("Bob", "2")});
 
     QTest::keyClick(search->Combo1, Qt::Key_Tab);
     ASSERT_TRUE(QTest::qWaitFor([&] { return search->Command1->hasFocus(); }));
@@ -120,7 +96,7 @@ TEST_F(SearchWindow, RefillsWhenTheFocusComesFromAnotherControlOrWindow)
     EXPECT_EQ(search->Combo1->currentText(), QStringLiteral("1  Ann"));
 
     // Search pressed again brings back the same window, refilled.
-    store({makeCard("Cy", "3")});
+    storeCards({makeCard("Cy", "3")});
     const Form14* first = search;
     ASSERT_TRUE(pressSearch());
     EXPECT_EQ(search.data(), first);
@@ -129,9 +105,9 @@ TEST_F(SearchWindow, RefillsWhenTheFocusComesFromAnotherControlOrWindow)
 
 TEST_F(SearchWindow, KeepsThePickedEntryWhenTheFocusComesBackFromItsListOrAnotherProgram)
 {
-    store({makeCard("Ann", "1"), makeCard("Bob", "2")});
+    storeCards({makeCard("Ann", "1"), makeCard("Bob", "2")});
     ASSERT_TRUE(pressSearch());
-    store({makeCard("Cy", "3")});
+    storeCards({makeCard("Cy", "3")});
 
     search->Combo1->showPopup();
     QAbstractItemView* list = search->Combo1->view();
@@ -154,7 +130,7 @@ TEST_F(SearchWindow, KeepsThePickedEntryWhenTheFocusComesBackFromItsListOrAnothe
 TEST_F(SearchWindow, SelectLoadsTheCardWhoseEntryMatchesExactlyAndCloses)
 {
     const CardRecord bob = makeCard("Bob", "2");
-    store({makeCard("Ann", "1"), bob, makeCard("Cy", "3")});
+    storeCards({makeCard("Ann", "1"), bob, makeCard("Cy", "3")});
     ASSERT_TRUE(pressSearch());
 
     for (const char* nearMiss : {"2 Bob", "2  bob", "2  Bob ", "2"}) {
@@ -171,7 +147,7 @@ TEST_F(SearchWindow, SelectLoadsTheCardWhoseEntryMatchesExactlyAndCloses)
     EXPECT_TRUE(editor.isLocked());
     // The rest of the file is still read: RecordNumber holds the last card's number.
     EXPECT_EQ(module.RecordNumber, QStringLiteral("3"));
-    EXPECT_EQ(module.slot1().mode(), FileSlot::Mode::Read);
+    EXPECT_EQ(Module1Access::slot1(module), FileSlot::Mode::Read);
     EXPECT_TRUE(QTest::qWaitFor([&] { return search.isNull(); }));
 }
 
@@ -181,7 +157,7 @@ TEST_F(SearchWindow, OfTwoIdenticalEntriesTheFirstCardLoadsAndTheLockStaysAsItWa
     CardRecord second = makeCard("Dee", "5");
     first[indexOf(Field::CNAME)] = QStringLiteral("First Ltd");
     second[indexOf(Field::CNAME)] = QStringLiteral("Second Ltd");
-    store({first, second, makeCard("Eve", "6")});
+    storeCards({first, second, makeCard("Eve", "6")});
     ASSERT_TRUE(pressSearch());
     EXPECT_EQ(entries(), "5  Dee|5  Dee|6  Eve");
 

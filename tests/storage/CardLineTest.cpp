@@ -57,11 +57,14 @@ TEST(StoredCard, PassesCardsOnByteForByte)
     TempFolder folder;
     folder.write(QStringLiteral("kest1.dat"), old + handEdited + "\"Ann\",\"Bo\"");
     Module1 module(folder.path());
-    ASSERT_TRUE(module.OpenCardFileForReading(false).ok());
-
-    StoredCard card;
     QByteArray written;
-    while (!module.AtEndOfCards() && module.ReadCard(card)) card.appendLineTo(written);
+    ASSERT_TRUE(module
+                    .ScanCards(false,
+                               [&](const StoredCard& card, const QString&) {
+                                   card.appendLineTo(written);
+                                   return Module1::ScanStep::Next;
+                               })
+                    .ok());
     EXPECT_EQ(written,
               old
                   + "\"Acme\",5\" disk,\"x\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"4\"\r\n"

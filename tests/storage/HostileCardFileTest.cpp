@@ -52,14 +52,14 @@ Scan scan(const TempFolder& folder)
     module.RecordNumber = QStringLiteral("unchanged");
     const qint64 before = peakResidentBytes();
     Scan result;
-    EXPECT_TRUE(module.OpenCardFileForReading(false).ok());
-    StoredCard card;
-    while (!module.AtEndOfCards() && module.ReadCard(card)) {
+    const FileStatus scanned = module.ScanCards(false, [&](const StoredCard& card, const QString&) {
         std::vector<qsizetype> sizes;
-        for (int i = 0; i < card.itemCount(); ++i) sizes.push_back(card.raw(static_cast<Field>(i)).size());
+        for (Field field : kAllFields)
+            if (indexOf(field) < card.itemCount()) sizes.push_back(card.raw(field).size());
         result.itemSizes.push_back(sizes);
-    }
-    EXPECT_TRUE(module.cardReadStatus().ok());
+        return Module1::ScanStep::Next;
+    });
+    EXPECT_TRUE(scanned.ok()) << scanned.describe().toStdString();
     result.peakGrowth = peakResidentBytes() - before;
     result.recordNumber = module.RecordNumber;
     return result;

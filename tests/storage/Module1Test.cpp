@@ -7,6 +7,7 @@
 #include "storage/ConflictCopies.h"
 #include "support/CardFiles.h"
 #include "support/FileSizeLimit.h"
+#include "support/Module1Access.h"
 #include "support/SystemCallFaults.h"
 #include "support/TempFolder.h"
 #include "support/Unprivileged.h"
@@ -45,13 +46,19 @@ protected:
         return bytes;
     }
 
-    QString scanAll()
+    // The numbers a scan hands over with the cards, in file order.
+    QStringList scanAll(bool createIfMissing = false, FileStatus* status = nullptr)
     {
-        (void)module.CloseAllFiles();
-        EXPECT_TRUE(module.OpenCardFileForReading(false).ok());
-        StoredCard card;
-        while (!module.AtEndOfCards()) module.ReadCard(card);
-        return module.RecordNumber;
+        QStringList numbers;
+        const FileStatus scanned = module.ScanCards(createIfMissing, [&](const StoredCard&, const QString& number) {
+            numbers << number;
+            return Module1::ScanStep::Next;
+        });
+        if (status)
+            *status = scanned;
+        else
+            EXPECT_TRUE(scanned.ok()) << scanned.describe().toStdString();
+        return numbers;
     }
 
     static std::string octal(mode_t mode)
@@ -75,45 +82,63 @@ protected:
     Module1 module{folder.path()};
 };
 
-TEST_F(Module1Test, OpeningAMissingCardFile)
+TEST_F(Module1Test, ScanningAMissingCardFile)
 {
-    const FileStatus withoutCreation = module.OpenCardFileForReading(false);
+    FileStatus withoutCreation = FileStatus::success();
+    EXPECT_EQ(scanAll(false, &withoutCreation), QStringList());
     EXPECT_TRUE(withoutCreation.isMissing());
     EXPECT_FALSE(folder.exists(kCards));
-    EXPECT_TRUE(module.AtEndOfCards());
     EXPECT_EQ(module.RecordNumber, QString());
 
-    ASSERT_TRUE(module.OpenCardFileForReading(true).ok());
+    EXPECT_EQ(scanAll(true), QStringList());
     EXPECT_EQ(folder.read(kCards), QByteArray());
     EXPECT_EQ(module.RecordNumber, QStringLiteral("1"));
-    EXPECT_TRUE(module.AtEndOfCards());
 }
 
-TEST_F(Module1Test, ScanLeavesTheLastNumberAndAnEmptyFileLeavesItAlone)
+TEST_F(Module1Test, ScanHandsOverEachNumberAndLeavesTheLastInRecordNumber)
 {
-    folder.write(kCards, lines({{"Ann", "1"}, {"Bob", "2"}, {"Cy", "30"}}));
-    EXPECT_EQ(scanAll(), QStringLiteral("30"));
+    // A last card cut short before its number comes with the number before it.
+    folder.write(kCards, lines({{"Ann", "1"}, {"Bob", "2"}, {"Cy", "30"}}) + "\"Dee\",\"x\"");
+    EXPECT_EQ(scanAll(), QStringList({"1", "2", "30", "30"}));
+    EXPECT_EQ(module.RecordNumber, QStringLiteral("30"));
+    EXPECT_EQ(Module1Access::slot1(module), FileSlot::Mode::Read);
+    // An empty file leaves it alone.
     folder.write(kCards, QByteArray());
-    EXPECT_EQ(scanAll(), QStringLiteral("30"));
+    EXPECT_EQ(scanAll(), QStringList());
+    EXPECT_EQ(module.RecordNumber, QStringLiteral("30"));
+
+    // A scan that closes its files behind it still leaves the number.
+    folder.write(kCards, lines({{"Ann", "7"}}));
+    ASSERT_TRUE(module
+                    .ScanCards(
+                        false, [](const StoredCard&, const QString&) { return Module1::ScanStep::Next; },
+                        Module1::AfterScan::CloseFiles)
+                    .ok());
+    EXPECT_EQ(module.RecordNumber, QStringLiteral("7"));
+    EXPECT_EQ(Module1Access::slot1(module), FileSlot::Mode::Closed);
 }
 
 TEST_F(Module1Test, CardFileThatIsAFolderOrUnreachable)
 {
     folder.makeFolder(kCards);
-    const FileStatus status = module.OpenCardFileForReading(true);
+    FileStatus status = FileStatus::success();
+    EXPECT_EQ(scanAll(true, &status), QStringList());
     EXPECT_FALSE(status.ok());
     EXPECT_FALSE(status.isMissing());
     EXPECT_EQ(status.file(), kCards);
-    EXPECT_TRUE(module.AtEndOfCards());
     EXPECT_FALSE(module.AppendCard(makeCard(QStringLiteral("Ann"), QStringLiteral("1"))).ok());
     EXPECT_FALSE(module.RewriteWithoutContact(QStringLiteral("Ann")).ok());
 
     Module1 nowhere(folder.pathOf(QStringLiteral("gone")));
-    const FileStatus created = nowhere.OpenCardFileForReading(true);
+    bool visited = false;
+    const FileStatus created = nowhere.ScanCards(true, [&](const StoredCard&, const QString&) {
+        visited = true;
+        return Module1::ScanStep::Next;
+    });
     EXPECT_FALSE(created.ok());
     EXPECT_EQ(created.file(), kCards);
     EXPECT_EQ(nowhere.RecordNumber, QStringLiteral("1"));
-    EXPECT_TRUE(nowhere.AtEndOfCards());
+    EXPECT_FALSE(visited);
 }
 
 TEST_F(Module1Test, AppendAddsOneWholeLine)
@@ -123,7 +148,7 @@ TEST_F(Module1Test, AppendAddsOneWholeLine)
     ASSERT_TRUE(module.AppendCard(ann).ok());
     ASSERT_TRUE(module.AppendCard(bob).ok());
     EXPECT_EQ(folder.read(kCards), cardLine(ann) + cardLine(bob));
-    EXPECT_EQ(module.slot1().mode(), FileSlot::Mode::Closed);
+    EXPECT_EQ(Module1Access::slot1(module), FileSlot::Mode::Closed);
 
     CardRecord quoted = bob;
     quoted[indexOf(Field::PHONE)] = QStringLiteral("\"555\"");
@@ -209,8 +234,8 @@ TEST_F(Module1Test, RewriteDropsEveryCardOfTheContactAndKeepsTheRestInOrder)
     EXPECT_EQ(folder.read(kCards), kept);
     EXPECT_EQ(folder.read(kScratch), kept);
     EXPECT_EQ(module.RecordNumber, QStringLiteral("5"));
-    EXPECT_EQ(module.slot1().mode(), FileSlot::Mode::Closed);
-    EXPECT_EQ(module.slot2().mode(), FileSlot::Mode::Closed);
+    EXPECT_EQ(Module1Access::slot1(module), FileSlot::Mode::Closed);
+    EXPECT_EQ(Module1Access::slot2(module), FileSlot::Mode::Closed);
 
     ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("B")).ok());
     ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("a")).ok());
@@ -250,7 +275,7 @@ TEST_F(Module1Test, ModesAsAnOrdinaryUser)
             for (const QString& name : {kCards, kCounter, kScratch, QStringLiteral("victim")})
                 QFile::remove(folder.pathOf(name));
 
-            ASSERT_TRUE(module.OpenCardFileForReading(true).ok());
+            scanAll(true);
             EXPECT_EQ(modeOf(kCards), octal(fresh)) << "created empty at start";
             ASSERT_TRUE(module.ReadCounter().ok());
             EXPECT_EQ(modeOf(kCounter), octal(fresh)) << "created empty by Add";
@@ -418,7 +443,7 @@ TEST_F(Module1Test, ChangesGoThroughLinksToTheUsersFilesButNeverThroughTheScratc
     folder.write(QStringLiteral("other/victim"), "untouched");
 
     // The links dangle at first: the files they name are created.
-    ASSERT_TRUE(module.OpenCardFileForReading(true).ok());
+    scanAll(true);
     ASSERT_TRUE(module.ReadCounter().ok());
     ASSERT_TRUE(module.AppendCard(makeCard(QStringLiteral("Ann"), QStringLiteral("1"))).ok());
     ASSERT_TRUE(module.AppendCard(makeCard(QStringLiteral("Bob"), QStringLiteral("2"))).ok());
@@ -717,7 +742,7 @@ TEST_F(Module1Test, CounterIsOnTheDiskAtOnceAndStaysOpen)
 {
     folder.write(kCounter, "\"41\"\r\n");
     ASSERT_TRUE(module.WriteCounter(QStringLiteral("42")).ok());
-    EXPECT_EQ(module.slot2().mode(), FileSlot::Mode::Write);
+    EXPECT_EQ(Module1Access::slot2(module), FileSlot::Mode::Write);
     EXPECT_EQ(folder.read(kCounter), QByteArray("\"42\"\r\n"));
     ASSERT_TRUE(module.CloseAllFiles().ok());
     EXPECT_EQ(folder.read(kCounter), QByteArray("\"42\"\r\n"));
@@ -728,6 +753,34 @@ TEST_F(Module1Test, CounterIsOnTheDiskAtOnceAndStaysOpen)
     const FileStatus status = blocked.WriteCounter(QStringLiteral("43"));
     EXPECT_FALSE(status.ok());
     EXPECT_EQ(status.file(), kCounter);
+}
+
+// Bytes written to a slot that holds no file for writing go nowhere; the
+// caller must hear so, or it would report them stored.
+TEST_F(Module1Test, ASlotNotOpenForWritingSaysSoOnWriteAndCommit)
+{
+    folder.write(kCards, lines({{"Ann", "1"}}));
+    FileSlot slot;
+    const auto said = [](const FileStatus& status) { return status.describe().toStdString(); };
+    EXPECT_EQ(said(slot.write("x")), ": the file is not open for writing") << "never opened";
+    EXPECT_FALSE(slot.commitNow().ok()) << "never opened";
+
+    ASSERT_TRUE(slot.openForReading(folder.path(), kCards).ok());
+    EXPECT_EQ(said(slot.write("x")), "kest1.dat: the file is not open for writing") << "read";
+    EXPECT_EQ(said(slot.commitNow()), "kest1.dat: the file is not open for writing") << "read";
+
+    // Appended lines go in place when the slot closes, not before.
+    ASSERT_TRUE(slot.openForAppending(folder.path(), kCards).ok());
+    ASSERT_TRUE(slot.write("\r\n").ok());
+    EXPECT_EQ(said(slot.commitNow()), "kest1.dat: the file is not open for writing") << "append";
+
+    ASSERT_TRUE(slot.openForWriting(folder.path(), kCounter, Durability::Durable, Links::Follow).ok());
+    ASSERT_TRUE(slot.write("\"2\"\r\n").ok());
+    ASSERT_TRUE(slot.close().ok());
+    EXPECT_EQ(said(slot.write("\"3\"\r\n")), "kestrec.rec: the file is not open for writing") << "closed";
+    EXPECT_EQ(said(slot.commitNow()), "kestrec.rec: the file is not open for writing") << "closed";
+    EXPECT_EQ(folder.read(kCounter), QByteArray("\"2\"\r\n"));
+    EXPECT_EQ(folder.read(kCards), lines({{"Ann", "1"}}) + "\r\n");
 }
 
 } // namespace

@@ -34,18 +34,16 @@ std::vector<ScannedCard> scanCards(const QByteArray& bytes)
     TempFolder folder;
     folder.write(QStringLiteral("kest1.dat"), bytes);
     Module1 module(folder.path());
-    EXPECT_TRUE(module.OpenCardFileForReading(false).ok());
     std::vector<ScannedCard> cards;
-    StoredCard card;
-    while (!module.AtEndOfCards()) {
-        if (!module.ReadCard(card)) break;
-        ScannedCard scanned;
-        for (int i = 0; i < kFieldCount; ++i) scanned.fields << card.text(static_cast<Field>(i));
-        scanned.itemCount = card.itemCount();
-        scanned.recordNumberAfter = module.RecordNumber;
-        cards.push_back(scanned);
-    }
-    EXPECT_TRUE(module.cardReadStatus().ok());
+    const FileStatus scanned = module.ScanCards(false, [&](const StoredCard& card, const QString& number) {
+        ScannedCard read;
+        for (Field field : kAllFields) read.fields << card.text(field);
+        read.itemCount = card.itemCount();
+        read.recordNumberAfter = number;
+        cards.push_back(read);
+        return Module1::ScanStep::Next;
+    });
+    EXPECT_TRUE(scanned.ok()) << scanned.describe().toStdString();
     return cards;
 }
 

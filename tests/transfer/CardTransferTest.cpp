@@ -30,7 +30,7 @@ TEST(CardTransfer, ExportedCardsImportIntoAnEmptyFolderExactly)
     QByteArray stored;
     for (int i = 0; i < kCards; ++i) {
         CardRecord card;
-        for (int f = 0; f < kFieldCount; ++f) card[f] = generate.field(static_cast<Field>(f) == Field::MEMO, false);
+        for (Field field : kAllFields) card[indexOf(field)] = generate.field(field == Field::MEMO, false);
         card[indexOf(Field::CCNAME)] += QStringLiteral(" %1").arg(i); // no card without any text
         cards.push_back(card);
         stored += cardLine(card);

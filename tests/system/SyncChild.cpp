@@ -78,8 +78,8 @@ bool add(Module1& module, const QString& contact)
 
 bool list(Module1& module)
 {
-    const FileStatus scanned = module.ScanCards(false, [&](const StoredCard& card) {
-        std::printf("%s\t%s\n", qPrintable(card.text(Field::CCNAME)), qPrintable(module.RecordNumber));
+    const FileStatus scanned = module.ScanCards(false, [&](const StoredCard& card, const QString& number) {
+        std::printf("%s\t%s\n", qPrintable(card.text(Field::CCNAME)), qPrintable(number));
         return Module1::ScanStep::Next;
     });
     return !failed(scanned);

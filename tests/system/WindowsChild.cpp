@@ -126,9 +126,6 @@ int main(int argc, char** argv)
         card[indexOf(Field::RecordNumber)] = number;
         return card;
     };
-    auto show = [&](const CardRecord& card) {
-        for (int i = 0; i < kFieldCount; ++i) editor.setFieldText(static_cast<Field>(i), card[i]);
-    };
     auto pressAdd = [&]() -> std::optional<QString> {
         platform.reset();
         editor.Command4->click();
@@ -156,7 +153,7 @@ int main(int argc, char** argv)
             }
             const QString contact = QStringLiteral("P%1-%2").arg(id).arg(nextContact++);
             const CardRecord card = randomCard(contact, *number);
-            show(card);
+            editor.showCard(card);
             platform.reset();
             editor.Command1->click();
             if (platform.last == QStringLiteral("record saved"))
@@ -173,7 +170,7 @@ int main(int argc, char** argv)
             if (!contact) continue;
             const CardRecord& old = stored[*contact].back();
             const CardRecord edited = randomCard(*contact, old[indexOf(Field::RecordNumber)]);
-            show(edited);
+            editor.showCard(edited);
             platform.reset();
             editor.Command1->click();
             if (platform.last != QStringLiteral("record saved")) {

@@ -32,11 +32,11 @@ CardRecord editedCard(const QString& number)
 // Save's scan for the card's number; true when it is on file.
 bool scanFor(Module1& module, const QString& number)
 {
-    (void)module.CloseAllFiles();
-    (void)module.OpenCardFileForReading(false);
-    StoredCard card;
     bool found = false;
-    while (!module.AtEndOfCards() && module.ReadCard(card)) found = found || module.RecordNumber == number;
+    (void)module.ScanCards(false, [&](const StoredCard&, const QString& stored) {
+        found = found || stored == number;
+        return Module1::ScanStep::Next;
+    });
     return found;
 }
 

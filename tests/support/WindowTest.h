@@ -5,11 +5,16 @@
 
 #include "editor/Form4.h"
 #include "platform/ScriptedPlatform.h"
+#include "search/Form14.h"
 #include "storage/CardLine.h"
 #include "storage/Module1.h"
 #include "support/CardFiles.h"
+#include "support/Module1Access.h"
 #include "support/TempFolder.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QPointer>
 #include <QTest>
 #include <QToolButton>
 
@@ -25,13 +30,29 @@ inline CardRecord card(const char* contact, const char* number)
     return makeCard(QLatin1String(contact), QLatin1String(number));
 }
 
-// A real editor window in a fresh working directory, driven by its buttons.
-class EditorTest : public ::testing::Test {
+// A real editor window in a fresh working directory, with the scripted
+// platform standing in for the desktop: what every window's test starts
+// from, the search and about windows being opened from the editor.
+class WindowTest : public ::testing::Test {
 protected:
+    // A new editor, loaded from the folder as it is now; it replaces the last.
     Form4& open()
     {
         form = std::make_unique<Form4>(module, platform);
         return *form;
+    }
+
+    // Makes the editor the active window and presses Search: the search
+    // window once its list has the focus, or null.
+    Form14* pressSearch()
+    {
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        if (!QTest::qWaitFor([&] { return form->isActiveWindow(); })) return nullptr;
+        form->Command5->click();
+        search = form->findChild<Form14*>();
+        if (!search || !QTest::qWaitFor([&] { return search->Combo1->hasFocus(); })) return nullptr;
+        return search;
     }
 
     void press(QToolButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
@@ -54,10 +75,7 @@ protected:
         return cards;
     }
 
-    void showCard(const CardRecord& card)
-    {
-        for (int i = 0; i < kFieldCount; ++i) form->setFieldText(static_cast<Field>(i), card[i]);
-    }
+    void showCard(const CardRecord& card) { form->showCard(card); }
 
     QStringList shownTexts() const
     {
@@ -70,6 +88,7 @@ protected:
     Module1 module{folder.path()};
     ScriptedPlatform platform;
     std::unique_ptr<Form4> form;
+    QPointer<Form14> search;
 };
 
 } // namespace kestrix::testing
