@@ -56,6 +56,7 @@ Scan scan(const TempFolder& folder)
     StoredCard card;
     while (!module.AtEndOfCards() && module.ReadCard(card)) {
         std::vector<qsizetype> sizes;
+        sizes.reserve(static_cast<size_t>(card.itemCount()));
         for (int i = 0; i < card.itemCount(); ++i) sizes.push_back(card.raw(static_cast<Field>(i)).size());
         result.itemSizes.push_back(sizes);
     }
