@@ -130,7 +130,7 @@ double childStartUpMs(const char* program, const QString& dir)
     timer.start();
     child.start(QString::fromLocal8Bit(program), {QStringLiteral("--startup=") + dir});
     if (!child.waitForFinished(600000) || child.exitCode() != 0) return -1;
-    return timer.nsecsElapsed() / 1e6;
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
 double median(std::vector<double> values)
@@ -159,14 +159,14 @@ QString childMeasurements(const char* program, const QString& dataDir, const std
         rows += QStringLiteral("| scan peak memory above an empty file's (%1 KiB) | %2 | %3 MiB |\n")
                     .arg(emptyPeak)
                     .arg(QLocale::c().toString(cards))
-                    .arg((peak - emptyPeak) / 1024.0, 0, 'f', 1);
+                    .arg(static_cast<double>(peak - emptyPeak) / 1024.0, 0, 'f', 1);
     }
     for (int cards : sizes) {
         const long added = childSearchPeakAdded(program, cardsDir(dataDir, cards));
-        rows +=
-            QStringLiteral("| peak memory added by opening the search window | %1 | %2 |\n")
-                .arg(QLocale::c().toString(cards))
-                .arg(added < 0 ? QStringLiteral("failed") : QStringLiteral("%1 MiB").arg(added / 1024.0, 0, 'f', 1));
+        rows += QStringLiteral("| peak memory added by opening the search window | %1 | %2 |\n")
+                    .arg(QLocale::c().toString(cards))
+                    .arg(added < 0 ? QStringLiteral("failed")
+                                   : QStringLiteral("%1 MiB").arg(static_cast<double>(added) / 1024.0, 0, 'f', 1));
     }
     for (int cards : sizes) {
         if (cards > 100000) continue;

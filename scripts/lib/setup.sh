@@ -18,7 +18,7 @@ KESTRIX_PACKAGES=(
   fonts-dejavu-core
   xvfb xauth xdotool x11-utils
   dpkg-dev desktop-file-utils appstream
-  clang-format lintian
+  clang-format clang-tidy lintian
   python3 python3-vobject syncthing
   btrfs-progs
 )

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <future>
-#include <ranges>
 #include <thread>
 
 namespace kestrix {
@@ -45,8 +44,10 @@ QModelIndexList SearchListModel::match(const QModelIndex& start, int role, const
     const auto compareRow = [&](int row) { return compareEntries(entries_.units(order_[size_t(row)]), wantedUnits); };
     // The rows are in the order compareEntries gives: the text's own rows,
     // if any, stand together where the rows before it end.
-    const auto rows = std::views::iota(0, rowCount());
-    int row = int(std::ranges::partition_point(rows, [&](int r) { return compareRow(r) < 0; }) - rows.begin());
+    const auto firstNotBefore = std::partition_point(order_.begin(), order_.end(), [&](quint32 stored) {
+        return compareEntries(entries_.units(stored), wantedUnits) < 0;
+    });
+    int row = int(firstNotBefore - order_.begin());
     QModelIndexList found;
     for (; row < rowCount() && compareRow(row) == 0 && (hits < 0 || found.size() < hits); ++row)
         found.append(index(row));
@@ -123,6 +124,7 @@ std::vector<qsizetype> SearchListModel::heaviest(const WeightOf& weightOf) const
         std::push_heap(heaviest.begin(), heaviest.end(), heavier);
     }
     std::vector<qsizetype> indices;
+    indices.reserve(heaviest.size());
     for (const Candidate& candidate : heaviest) indices.push_back(candidate.second);
     return indices;
 }

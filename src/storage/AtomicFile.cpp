@@ -273,11 +273,8 @@ FileStatus AtomicFile::commit()
             status_ = owned;
         else if (const int error = modeFor(target_.path, mode); error != 0)
             status_ = FileStatus::fromErrno(name_, error);
-        else if (sys::fchmod(fd_, mode) != 0)
-            status_ = FileStatus::fromErrno(name_, errno);
-        else if (durability_ == Durability::Durable && sys::fsync(fd_) != 0)
-            status_ = FileStatus::fromErrno(name_, errno);
-        else if (sys::rename(tempPath_.constData(), target_.path.constData()) != 0)
+        else if (sys::fchmod(fd_, mode) != 0 || (durability_ == Durability::Durable && sys::fsync(fd_) != 0)
+                 || sys::rename(tempPath_.constData(), target_.path.constData()) != 0)
             status_ = FileStatus::fromErrno(name_, errno);
         else {
             committed_ = true;

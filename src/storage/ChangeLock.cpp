@@ -189,7 +189,7 @@ ChangeLock ChangeLock::take(const std::vector<Place>& places, std::chrono::milli
 }
 
 ChangeLock::ChangeLock(ChangeLock&& other) noexcept
-    : fds_(std::move(other.fds_)), status_(other.status_), withoutLock_(other.withoutLock_)
+    : fds_(std::move(other.fds_)), status_(std::move(other.status_)), withoutLock_(other.withoutLock_)
 {
     other.fds_.clear();
 }

@@ -56,7 +56,7 @@ bool isConflictCopyOf(QByteArrayView entry, QByteArrayView fileName)
     const QByteArrayView stem = dot > 0 ? fileName.first(dot) : fileName;
     const QByteArrayView extension = dot > 0 ? fileName.sliced(dot) : QByteArrayView();
     // Seafile also writes its note after the whole name.
-    if (entry.startsWith(fileName) && isConflictNote(entry.sliced(fileName.size())) && extension.size() > 0
+    if (entry.startsWith(fileName) && isConflictNote(entry.sliced(fileName.size())) && !extension.isEmpty()
         && entry.sliced(fileName.size()).startsWith(" (SFConflict "))
         return true;
     if (!entry.startsWith(stem) || !entry.endsWith(extension) || entry.size() <= stem.size() + extension.size())

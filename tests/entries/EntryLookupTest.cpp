@@ -30,7 +30,8 @@ QString randomText(std::mt19937& random)
         (QString("é É \u0301 ß ẞ Σ σ ς ÿ Ÿ € ø Ø æ Œ ł ı ﬁ Å") + ascii + ascii + ascii).split(QLatin1Char(' '))
         << QStringLiteral(" ");
     QString text;
-    for (int k = static_cast<int>(random() % 40); k > 0; --k) text += alphabet[random() % alphabet.size()];
+    for (int k = static_cast<int>(random() % 40); k > 0; --k)
+        text += alphabet[static_cast<qsizetype>(random() % alphabet.size())];
     return text;
 }
 

@@ -54,6 +54,7 @@ Scan scan(const TempFolder& folder)
     Scan result;
     const FileStatus scanned = module.ScanCards(false, [&](const StoredCard& card, const QString&) {
         std::vector<qsizetype> sizes;
+        sizes.reserve(static_cast<size_t>(card.itemCount()));
         for (Field field : kAllFields)
             if (indexOf(field) < card.itemCount()) sizes.push_back(card.raw(field).size());
         result.itemSizes.push_back(sizes);

@@ -53,6 +53,7 @@ bool run(Module1& module, const char* operation)
     if (!std::strcmp(operation, "delete")) return module.RewriteWithoutContact(kContact).ok();
     if (!std::strcmp(operation, "import")) {
         std::vector<CardRecord> cards;
+        cards.reserve(50);
         for (int i = 0; i < 50; ++i) cards.push_back(editedCard({}));
         return module.AddCards(cards).ok();
     }

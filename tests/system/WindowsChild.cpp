@@ -121,7 +121,8 @@ int main(int argc, char** argv)
         card[indexOf(Field::CCNAME)] = contact;
         card[indexOf(Field::PHONE)] = QString::number(below(1000000));
         QString memo;
-        for (int i = below(160); i > 0; --i) memo += below(20) == 0 ? QLatin1Char('\n') : QLatin1Char('a' + below(26));
+        for (int i = below(160); i > 0; --i)
+            memo += below(20) == 0 ? QLatin1Char('\n') : QLatin1Char(static_cast<char>('a' + below(26)));
         card[indexOf(Field::MEMO)] = memo;
         card[indexOf(Field::RecordNumber)] = number;
         return card;
