@@ -48,7 +48,12 @@ int main(int argc, char* argv[])
     kestrix::Form4 editor(module, platform);
     editor.show();
     const int code = QApplication::exec();
-    // Exit and the window's close box end the event loop; the files close here.
-    (void)module.CloseAllFiles();
+    // Exit and the window's close box end the event loop; the files close
+    // here. Every change was on the disk before it was reported, so a failure
+    // now loses nothing, but it is still told, where the terminal can show it.
+    if (const kestrix::FileStatus closed = module.CloseAllFiles(); !closed.ok()) {
+        std::fprintf(stderr, "kestrix: %s\n", qPrintable(closed.describe()));
+        return code == 0 ? 1 : code;
+    }
     return code;
 }
