@@ -4,6 +4,7 @@
 #include "AtomicFile.h"
 
 #include "SystemCalls.h"
+#include "UserAccess.h"
 
 #include <QFile>
 
@@ -78,15 +79,6 @@ FileStatus AtomicFile::checkTarget()
 
 namespace {
 
-bool inGroup(gid_t group)
-{
-    if (::getegid() == group) return true;
-    const int count = ::getgroups(0, nullptr);
-    std::vector<gid_t> groups(static_cast<size_t>(std::max(count, 0)));
-    const int got = ::getgroups(count, groups.data());
-    return std::find(groups.begin(), groups.begin() + std::max(got, 0), group) != groups.begin() + std::max(got, 0);
-}
-
 QString groupName(gid_t group)
 {
     if (const struct group* entry = ::getgrgid(group)) return QString::fromLocal8Bit(entry->gr_name);
@@ -122,7 +114,7 @@ FileStatus AtomicFile::mayReplace(const struct stat& info)
                                "file you saved could no longer be changed by them"));
         }
     }
-    if (inGroup(info.st_gid)) {
+    if (userInGroup(me, info.st_gid)) {
         keptGroup_ = info.st_gid;
     } else if (((info.st_mode >> 3) & 07) & ~(info.st_mode & 07)) {
         // The new file cannot have a group this user is not in; where that

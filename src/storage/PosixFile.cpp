@@ -40,41 +40,49 @@ FileVersion FileVersion::of(const struct stat& info)
     return {info.st_dev, info.st_ino, info.st_size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
 }
 
-FileStatus openRegularFile(const QString& directory, const QString& name, int flags, int& fd, FileVersion* version)
+FileStatus openRegularPath(const QByteArray& path, const QString& displayName, int flags, int& fd, FileVersion* version)
 {
     fd = -1;
-    // Non-blocking, so a named pipe in the file's place cannot hang the program.
-    const QByteArray path = pathOf(directory, name);
-    const int opened = sys::open(path.constData(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+    // Non-blocking, so a named pipe in the file's place cannot hang the
+    // program; never through a link, which the caller has resolved already.
+    const int opened = sys::open(path.constData(), flags | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0666);
     struct stat info {};
     if (opened < 0) {
         const int error = errno;
         // A socket cannot be opened at all, nor a device on some file systems:
         // what stands there says more than why the open failed.
-        if (error != ENOENT && sys::stat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode))
-            return FileStatus::notAFile(name, info.st_mode);
-        if (flags & O_CREAT) return creationFailure(name, folderOf(path), error);
-        if (error == ENOENT) return FileStatus::missing(name);
-        return FileStatus::fromErrno(name, error);
+        if (error != ENOENT && sys::lstat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode))
+            return FileStatus::notAFile(displayName, info.st_mode);
+        if (flags & O_CREAT) return creationFailure(displayName, folderOf(path), error);
+        if (error == ENOENT) return FileStatus::missing(displayName);
+        return FileStatus::fromErrno(displayName, error);
     }
     if (sys::fstat(opened, &info) != 0) {
         const int error = errno;
         sys::close(opened);
-        return FileStatus::fromErrno(name, error);
+        return FileStatus::fromErrno(displayName, error);
     }
     if (!S_ISREG(info.st_mode)) {
         sys::close(opened);
-        return FileStatus::notAFile(name, info.st_mode);
+        return FileStatus::notAFile(displayName, info.st_mode);
     }
     const int status = sys::fcntl(opened, F_GETFL);
     if (status < 0 || sys::fcntl(opened, F_SETFL, status & ~O_NONBLOCK) != 0) {
         const int error = errno;
         sys::close(opened);
-        return FileStatus::fromErrno(name, error);
+        return FileStatus::fromErrno(displayName, error);
     }
     fd = opened;
     if (version) *version = FileVersion::of(info);
     return FileStatus::success();
+}
+
+FileStatus openRegularFile(const QString& directory, const QString& name, int flags, int& fd, FileVersion* version)
+{
+    fd = -1;
+    FileLocation location;
+    if (FileStatus found = followLinks(directory, name, location); !found.ok()) return found;
+    return openRegularPath(location.path, name, flags, fd, version);
 }
 
 FileStatus openForReading(const QString& directory, const QString& name, int& fd, FileVersion* version)
@@ -84,10 +92,61 @@ FileStatus openForReading(const QString& directory, const QString& name, int& fd
 
 FileStatus creationFailure(const QString& name, const QByteArray& folder, int error)
 {
-    if (error == ENOENT) return FileStatus::failure(name, QStringLiteral("its folder no longer exists"));
+    if (error == ENOENT) return FileStatus::failure(name, QStringLiteral("its folder does not exist"));
     if (error == EACCES || error == EPERM || error == EROFS)
         return FileStatus::folderFailure(QDir(QFile::decodeName(folder)).absolutePath(), error);
     return FileStatus::fromErrno(name, error);
+}
+
+namespace {
+
+// The length of the UTF-8 sequence at the start of `bytes`, or 0 when none
+// starts there: overlong forms, surrogates and values beyond U+10FFFF are
+// not UTF-8.
+qsizetype utf8SequenceLength(QByteArrayView bytes)
+{
+    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    qsizetype length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the allowed range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length || byte(1) < low || byte(1) > high) return 0;
+    for (qsizetype i = 2; i < length; ++i)
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+    return length;
+}
+
+} // namespace
+
+QString displayNameOf(QByteArrayView path)
+{
+    QString name;
+    name.reserve(path.size());
+    while (!path.isEmpty()) {
+        const qsizetype length = utf8SequenceLength(path);
+        if (length == 0) {
+            const QString hex = QString::number(static_cast<unsigned char>(path[0]), 16).toUpper();
+            name += QStringLiteral("\\x") + hex.rightJustified(2, QLatin1Char('0'));
+            path = path.sliced(1);
+            continue;
+        }
+        name += QString::fromUtf8(path.first(length));
+        path = path.sliced(length);
+    }
+    return name;
 }
 
 QByteArray folderOf(const QByteArray& path)
@@ -104,9 +163,6 @@ QByteArray baseNameOf(const QByteArray& path)
 }
 
 namespace {
-
-// The same limit the kernel puts on a path's links.
-constexpr int kMaxLinkHops = 40;
 
 const QByteArray kCopyMark = QByteArrayLiteral(".kestrix-");
 constexpr qsizetype kCopyRandomLength = 6; // what mkostemp puts for XXXXXX
@@ -158,25 +214,6 @@ FileStatus removeCopy(const QByteArray& path, const QString& fileName)
     return FileStatus::success();
 }
 
-FileStatus followLinks(const QString& directory, const QString& name, FileLocation& location)
-{
-    QByteArray path = pathOf(directory, name);
-    QByteArray target(PATH_MAX, Qt::Uninitialized);
-    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
-        const ssize_t length = sys::readlink(path.constData(), target.data(), static_cast<size_t>(target.size()));
-        if (length < 0) {
-            // Not a link, or nothing there yet: this is where the file lives.
-            if (errno != EINVAL && errno != ENOENT) return FileStatus::fromErrno(name, errno);
-            location = {folderOf(path), path};
-            return FileStatus::success();
-        }
-        if (length == target.size()) return FileStatus::fromErrno(name, ENAMETOOLONG);
-        const QByteArray next = target.left(length);
-        path = next.startsWith('/') ? next : folderOf(path) + '/' + next;
-    }
-    return FileStatus::fromErrno(name, ELOOP);
-}
-
 FileStatus createEmpty(const QString& directory, const QString& name)
 {
     FileLocation location;
@@ -196,7 +233,7 @@ FileStatus openFolder(const QByteArray& folder, const QString& fileName, int& fd
 {
     fd = sys::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) return FileStatus::success();
-    if (errno == ENOENT) return FileStatus::failure(fileName, QStringLiteral("its folder no longer exists"));
+    if (errno == ENOENT) return FileStatus::failure(fileName, QStringLiteral("its folder does not exist"));
     if (errno == EACCES) return FileStatus::folderFailure(QDir(QFile::decodeName(folder)).absolutePath(), errno);
     return FileStatus::fromErrno(fileName, errno);
 }

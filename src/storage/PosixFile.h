@@ -35,10 +35,16 @@ QByteArray pathOf(const QString& directory, const QString& name);
 // or a size limit surfaces as the error of the next write and is reported.
 FileStatus writeAll(int fd, QByteArrayView data, const QString& fileName);
 
-// Opens `name` with `flags` into `fd`, accepting only a regular file. A file
-// that does not exist gives a Missing status; a folder or device in its place
-// is a failure. `version`, when given, receives the version opened.
+// Opens `name` with `flags` into `fd`, accepting only a regular file, and
+// reaching it only through links followLinks follows. A file that does not
+// exist gives a Missing status; a folder or device in its place is a
+// failure. `version`, when given, receives the version opened.
 FileStatus openRegularFile(const QString& directory, const QString& name, int flags, int& fd,
+                           FileVersion* version = nullptr);
+
+// The same for the file at `path` itself: a link there is refused, not
+// followed. `displayName` names it in a failure.
+FileStatus openRegularPath(const QByteArray& path, const QString& displayName, int flags, int& fd,
                            FileVersion* version = nullptr);
 
 // Opens an existing regular file for reading into `fd`. A file that does not
@@ -57,10 +63,22 @@ struct FileLocation {
 };
 
 // The location of `name` inside `directory`, with symbolic links (chains
-// included) followed to the file they name. That file need not exist yet.
-// Users keep their cards in a synced folder and link to them; writing to the
-// link's target keeps the link a link.
+// included, and links among the folders a link names) followed to the file
+// they name. That file need not exist yet. Users keep their cards in a synced
+// folder and link to them; writing to the link's target keeps the link a
+// link. A link made by anyone but this user or root is followed only where
+// its maker may change the file it leads to (or, for a missing one, create
+// it): otherwise a link planted in a shared folder would have Kestrix read
+// or write a file of this user's for them. Such a link is refused, named.
 FileStatus followLinks(const QString& directory, const QString& name, FileLocation& location);
+// The same for `name` (which may hold folders) inside the folder `start`,
+// all bytes; `displayName` names it in a failure.
+FileStatus followLinks(const QByteArray& start, const QByteArray& name, const QString& displayName,
+                       FileLocation& location);
+
+// A file name for a message: its bytes as UTF-8, with any byte that is not
+// part of UTF-8 shown as \xNN, so no two names look alike.
+QString displayNameOf(QByteArrayView path);
 
 // The folder part and the name part of a path.
 QByteArray folderOf(const QByteArray& path);

@@ -266,7 +266,7 @@ TEST_F(Form4DiskTrouble, WorkingFolderRemovedWhileRunning)
     press(form->Command4);
     const QStringList texts = shownTexts();
     ASSERT_EQ(texts.size(), 3);
-    EXPECT_TRUE(texts[0].contains(QStringLiteral("\"kest1.dat\": its folder no longer exists")));
+    EXPECT_TRUE(texts[0].contains(QStringLiteral("\"kest1.dat\": its folder does not exist")));
     EXPECT_TRUE(texts[1].startsWith(QStringLiteral("The card was not deleted.")));
     EXPECT_TRUE(texts[2].contains(QStringLiteral("\"kestrec.rec\"")));
     EXPECT_FALSE(QFileInfo::exists(folder.path()));
