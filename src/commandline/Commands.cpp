@@ -64,6 +64,13 @@ bool tellNotices(Module1& module, std::FILE* out, std::FILE* err)
             complain(err, QStringLiteral("not merged, left where it is: %1: %2").arg(notice.where, notice.reason));
             whole = false;
             break;
+        case Module1::Notice::Kind::CopyNotRemoved:
+            complain(err,
+                     QStringLiteral("merged, but it could not be removed: %1: %2; remove it yourself, or its "
+                                    "cards come back at the next merge")
+                         .arg(notice.where, notice.reason));
+            whole = false;
+            break;
         }
     }
     return whole;

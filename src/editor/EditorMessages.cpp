@@ -96,6 +96,11 @@ QString noticeMessage(const Module1::Notice& notice)
             .arg(notice.where);
     case Module1::Notice::Kind::CopyNotMerged:
         return copiesNotMergedMessage(FileStatus::failure(notice.where, notice.reason));
+    case Module1::Notice::Kind::CopyNotRemoved:
+        return QStringLiteral("The cards of another computer's copy \"%1\" are in the card file now, but the copy "
+                              "could not be removed: %2.\n\nKestrix does not merge it again while it runs. Remove "
+                              "it yourself: merged again later, it would bring back the cards deleted since.")
+            .arg(notice.where, notice.reason);
     }
     return {};
 }

@@ -8,7 +8,6 @@
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
 #include "storage/Module1.h"
-#include "storage/RecordNumberRule.h"
 
 #include <cerrno>
 
@@ -25,27 +24,18 @@ void Form4::Command4_Click()
         // another window must not issue the same number in between.
         const Module1::ChangeGuard change = module_.lockForChange();
         status = change.status();
-        // Without the last number issued, the next one could be one issued before.
-        bool counterHeldANumber = false;
-        if (status.ok()) status = module_.ReadCounter(&counterHeldANumber);
-        const QString lastIssued = module_.RecordNumber;
-        // A counter file lost, or left behind when the cards were moved, says
-        // nothing; the last card's number is no guide either, since an update
-        // moves its card to the end. No number a card holds is issued again.
-        std::optional<double> largestStored;
-        if (status.ok() && !counterHeldANumber) status = module_.LargestRecordNumber(largestStored);
+        // Refused where the next number could not be told from the last one:
+        // two cards with one number, and an update of one deletes the other.
+        if (status.ok()) status = module_.NextRecordNumber(number);
         if (status.ok()) {
             clearDataFields();
-            // A number too large to count on is left as it stands.
-            if (const std::optional<QString> next = nextRecordNumber(lastIssued, largestStored))
-                setFieldText(Field::RecordNumber, *next);
+            setFieldText(Field::RecordNumber, number);
             unlockEditor();
-            number = fieldText(Field::RecordNumber);
             status.orFirstFailure(module_.WriteCounter(number));
         }
     }
     // Told with the lock let go: the other window need not wait on the answer.
-    if (number.isNull()) {
+    if (number.isEmpty()) {
         platform_.showMessage(this, numberNotIssuedMessage(status), MessageButtons::Ok);
         return;
     }

@@ -18,27 +18,29 @@ namespace kestrix {
 // cards or issue one number twice: whichever folder they were started in,
 // through whatever links they reach the file, as whichever user.
 //
-// It is held on the folders the files really lie in, after links. Every
-// process that changes a file locks the same folder, which, unlike the file,
-// is never replaced; and every user who may change the cards may open their
-// folder, whatever files other users left in it. Where the file system cannot
-// lock a folder (network file systems lock only files opened for writing), a
-// hidden lock file in it stands in, made so that everyone who may write the
-// folder may open it. The kernel lets go of a lock when its process ends, so
+// It is held on a hidden lock file in each folder the files really lie in,
+// after links (`.kest1.dat.lock`). The lock file is made so that exactly
+// those who may change the cards may open it: a user who may only read the
+// folder cannot hold the lock and block every change, as they could by
+// locking the folder itself. Network file systems lock it too, since it is
+// opened for writing. The kernel lets go of a lock when its process ends, so
 // a killed Kestrix blocks nobody.
 class ChangeLock {
 public:
-    // A folder to lock, and the name of its stand-in lock file.
+    // A folder to lock, the name of its lock file, and the file it guards
+    // (whose owner may hold the lock even in a folder with the sticky bit).
     struct Place {
         QByteArray folder;
         QString lockFileName;
+        QByteArray guardedFile;
     };
 
     // Takes the locks of `places`, in an order every process agrees on, waiting
     // for other processes to let go of them for at most `patience` in all. A
     // folder that is missing or on a read-only disk needs no lock, since no
     // change can happen there; on a file system without locks the change goes
-    // on without one, and withoutLock() says so.
+    // on without one, and withoutLock() says so. A lock held too long is told
+    // by who holds it, where the system says.
     static ChangeLock take(const std::vector<Place>& places, std::chrono::milliseconds patience);
 
     ChangeLock(ChangeLock&& other) noexcept;

@@ -37,14 +37,60 @@ bool isSyncthingMark(QByteArrayView mark)
     return true;
 }
 
-// A note in parentheses after the name: "(conflicted copy ...)" in whatever
-// letter case, with a user or computer name before it or not, or Seafile's
-// "(SFConflict ...)".
+// "2026-12-07": a date with dashes.
+bool isDashedDate(QByteArrayView text)
+{
+    return text.size() == 10 && isDigits(text, 4) && text[4] == '-' && isDigits(text.sliced(5), 2) && text[7] == '-'
+        && isDigits(text.sliced(8), 2);
+}
+
+// Nextcloud and ownCloud 2.5 on: "conflicted copy 2026-12-07 105153".
+bool isNextcloudNote(QByteArrayView note)
+{
+    const QByteArrayView prefix("conflicted copy ");
+    if (!note.startsWith(prefix)) return false;
+    const QByteArrayView stamp = note.sliced(prefix.size());
+    return stamp.size() == 17 && isDashedDate(stamp.first(10)) && stamp[10] == ' ' && isDigits(stamp.sliced(11), 6);
+}
+
+// Dropbox: "laptop's conflicted copy 2026-12-07", a count " (1)" after the
+// date when there are several on one day; the words in either letter case.
+bool isDropboxNote(QByteArrayView original)
+{
+    const QByteArray note = original.toByteArray().toLower();
+    for (const QByteArrayView marker :
+         {QByteArrayView("'s conflicted copy "), QByteArrayView("\xE2\x80\x99s conflicted copy ")}) {
+        const qsizetype at = note.indexOf(marker);
+        if (at <= 0) continue;
+        QByteArrayView rest = QByteArrayView(note).sliced(at + marker.size());
+        if (rest.size() < 10 || !isDashedDate(rest.first(10))) return false;
+        rest = rest.sliced(10);
+        if (rest.isEmpty()) return true;
+        if (!rest.startsWith(" (") || !rest.endsWith(")") || rest.size() < 4) return false;
+        return isDigits(rest.sliced(2), rest.size() - 3);
+    }
+    return false;
+}
+
+// Seafile: "SFConflict ann@example.com 2026-12-07-10-51-53".
+bool isSeafileNote(QByteArrayView note)
+{
+    const QByteArrayView prefix("SFConflict ");
+    if (!note.startsWith(prefix) || note.size() < prefix.size() + 21) return false;
+    const QByteArrayView stamp = note.last(19);
+    const QByteArrayView who = note.sliced(prefix.size(), note.size() - prefix.size() - 20);
+    return note[note.size() - 20] == ' ' && !who.isEmpty() && isDashedDate(stamp.first(10)) && stamp[10] == '-'
+        && isDigits(stamp.sliced(11), 2) && stamp[13] == '-' && isDigits(stamp.sliced(14), 2) && stamp[16] == '-'
+        && isDigits(stamp.sliced(17), 2);
+}
+
+// A note in parentheses after the name, exactly as one of the engines
+// writes it: a file someone named "kest1 (my notes).dat" is not a copy.
 bool isConflictNote(QByteArrayView mark)
 {
     if (!mark.startsWith(" (") || !mark.endsWith(")")) return false;
-    const QByteArray note = mark.sliced(2, mark.size() - 3).toByteArray();
-    return note.toLower().contains("conflicted copy") || note.startsWith("SFConflict ");
+    const QByteArrayView note = mark.sliced(2, mark.size() - 3);
+    return isNextcloudNote(note) || isDropboxNote(note) || isSeafileNote(note);
 }
 
 } // namespace
@@ -56,9 +102,11 @@ bool isConflictCopyOf(QByteArrayView entry, QByteArrayView fileName)
     const QByteArrayView stem = dot > 0 ? fileName.first(dot) : fileName;
     const QByteArrayView extension = dot > 0 ? fileName.sliced(dot) : QByteArrayView();
     // Seafile also writes its note after the whole name.
-    if (entry.startsWith(fileName) && isConflictNote(entry.sliced(fileName.size())) && !extension.isEmpty()
-        && entry.sliced(fileName.size()).startsWith(" (SFConflict "))
-        return true;
+    if (entry.startsWith(fileName) && entry.size() > fileName.size() + 3) {
+        const QByteArrayView after = entry.sliced(fileName.size());
+        if (after.startsWith(" (") && after.endsWith(")") && isSeafileNote(after.sliced(2, after.size() - 3)))
+            return true;
+    }
     if (!entry.startsWith(stem) || !entry.endsWith(extension) || entry.size() <= stem.size() + extension.size())
         return false;
     const QByteArrayView mark = entry.sliced(stem.size(), entry.size() - stem.size() - extension.size());

@@ -101,7 +101,8 @@ Module1::ChangeGuard Module1::lockForChange()
         if (FileStatus found = posix::followLinks(directory_, name, location); !found.ok())
             return ChangeGuard(nullptr, found);
         const QByteArray baseName = posix::baseNameOf(location.path);
-        places.push_back({location.folder, QLatin1Char('.') + QFile::decodeName(baseName) + QStringLiteral(".lock")});
+        places.push_back(
+            {location.folder, QLatin1Char('.') + QFile::decodeName(baseName) + QStringLiteral(".lock"), baseName});
         files.push_back({name, location.folder, baseName});
     }
     files.push_back({kScratchFile, QFile::encodeName(directory_), QFile::encodeName(kScratchFile)});
@@ -153,36 +154,45 @@ FileStatus Module1::appendLines(QByteArrayView lines)
     const ChangeGuard change = lockForChange();
     if (!change.status().ok()) return change.status();
     (void)CloseAllFiles();
-    FileStatus status = slot1_.openForAppending(directory_, kCardFile);
+    FileStatus status = beginAppending(slot1_);
+    if (status.ok()) status = slot1_.write(lines);
+    if (!status.ok()) {
+        slot1_.closeDiscarding();
+        return status;
+    }
+    return finishAppending(slot1_);
+}
+
+FileStatus Module1::beginAppending(FileSlot& slot)
+{
+    FileStatus status = slot.openForAppending(directory_, kCardFile);
     if (!status.ok()) return status;
     QByteArray bytes;
-    status = completionOfCopiedCards(bytes);
-    if (!status.ok()) {
-        slot1_.closeDiscarding();
-        return status;
-    }
+    status = completionOfCopiedCards(slot, bytes);
     // A last line without its line end (a hand edit, another program) must
     // not run into the new card; the line as it was stays byte for byte.
-    if (bytes.isEmpty() && slot1_.endsMidLine()) bytes = "\r\n";
-    bytes += lines;
-    status = slot1_.write(bytes);
-    if (!status.ok()) {
-        slot1_.closeDiscarding();
-        return status;
-    }
-    const nlink_t otherNames = slot1_.otherNamesOfTarget();
-    status = CloseAllFiles();
+    if (status.ok() && bytes.isEmpty() && slot.endsMidLine()) bytes = "\r\n";
+    if (status.ok() && !bytes.isEmpty()) status = slot.write(bytes);
+    if (!status.ok()) slot.closeDiscarding();
+    return status;
+}
+
+FileStatus Module1::finishAppending(FileSlot& slot)
+{
+    const nlink_t otherNames = slot.otherNamesOfTarget();
+    FileStatus status = slot.close();
+    if (&slot == &slot1_) status.orFirstFailure(CloseAllFiles());
     if (status.ok()) noteOtherNames(otherNames);
     return status;
 }
 
-// What completes the last card of the file slot 1 is appending to: known from
+// What completes the last card of the file `slot` is appending to: known from
 // the scan that read this very version of the file (Save scans just before it
 // appends), or else read from the file now.
-FileStatus Module1::completionOfCopiedCards(QByteArray& completion)
+FileStatus Module1::completionOfCopiedCards(const FileSlot& slot, QByteArray& completion)
 {
     completion.clear();
-    const std::optional<posix::FileVersion>& copied = slot1_.version();
+    const std::optional<posix::FileVersion>& copied = slot.version();
     if (!copied) return FileStatus::success(); // a new file
     if (knownEnd_ && knownEnd_->version == *copied) {
         completion = knownEnd_->completion;
@@ -313,7 +323,15 @@ FileStatus Module1::rewrite(const CardTest& drop, QByteArrayView appendedLine)
 
 FileStatus Module1::ReadCounter(bool* heldANumber)
 {
-    if (heldANumber) *heldANumber = false;
+    bool heldAnItem = false, plain = false;
+    const FileStatus status = readCounter(heldAnItem, plain);
+    if (heldANumber) *heldANumber = plain;
+    return status;
+}
+
+FileStatus Module1::readCounter(bool& heldAnItem, bool& heldANumber)
+{
+    heldAnItem = heldANumber = false;
     const ChangeGuard change = lockForChange();
     if (!change.status().ok()) return change.status();
     (void)slot2_.close();
@@ -330,9 +348,41 @@ FileStatus Module1::ReadCounter(bool* heldANumber)
         item.clear();
         if (!reader->readItem(item)) break;
         RecordNumber = decodeItem(item);
-        if (heldANumber) *heldANumber = true;
+        heldAnItem = true;
+        // The last item counts; a hand edit may have left letters there.
+        heldANumber = isPlainWholeNumber(RecordNumber);
     }
     return reader->status();
+}
+
+FileStatus Module1::NextRecordNumber(QString& next)
+{
+    next.clear();
+    const ChangeGuard change = lockForChange();
+    if (!change.status().ok()) return change.status();
+    // Without the last number issued, the next one could be one issued
+    // before. A counter file lost, or left behind when the cards were moved,
+    // says nothing; the last card's number is no guide either, since an
+    // update moves its card to the end. No number a card holds is issued
+    // again.
+    bool counterHeldAnItem = false, counterHeldANumber = false;
+    FileStatus status = readCounter(counterHeldAnItem, counterHeldANumber);
+    const QString lastIssued = RecordNumber;
+    std::optional<double> largestStored;
+    if (status.ok() && !counterHeldANumber) status = LargestRecordNumber(largestStored);
+    if (!status.ok()) return status;
+    if (const std::optional<QString> number = nextRecordNumber(lastIssued, largestStored)) {
+        next = *number;
+        return status;
+    }
+    // Named where the number stands: the counter, or a card.
+    const std::optional<double> last = numberFromText(lastIssued);
+    const bool cardsHoldIt = largestStored && last && *largestStored >= *last;
+    const QString number = cardsHoldIt ? textFromNumber(*largestStored) : lastIssued.trimmed();
+    return FileStatus::failure(!cardsHoldIt && counterHeldAnItem ? kCounterFile : kCardFile,
+                               QStringLiteral("it holds the number %1, too large to count on: the next number "
+                                              "would be written the same and issued twice")
+                                   .arg(number));
 }
 
 FileStatus Module1::LargestRecordNumber(std::optional<double>& largest)

@@ -53,10 +53,21 @@ public:
     // the new card stands on a line of its own and reads as itself.
     FileStatus AppendCard(const CardRecord& card);
 
-    // Adds `cards` as new cards, each with a freshly issued number, as Add
-    // issues them (written into field 14, in order), all as one change: one
-    // counter write and one new card file, holding the lock throughout.
-    // Should storing the cards fail, the counter is put back as it was.
+    // What a source of cards to add gives each time it is asked: a card, the
+    // end of its cards, or a stop (the user cancelled: nothing is stored).
+    enum class NextCard { Card, End, Stop };
+    using CardSource = std::function<NextCard(CardRecord& card)>;
+
+    // Adds the cards `next` gives as new cards, each with a freshly issued
+    // number, as Add issues them (written into field 14), all as one change:
+    // one counter write and one new card file, holding the lock throughout.
+    // The cards stream into the new file as they come, so memory does not
+    // grow with their number. Where they cannot all be stored (a stop, a
+    // failure, a number that can no longer be told from the one before),
+    // nothing is, and the counter stays as it was. `added` counts the cards
+    // stored.
+    FileStatus AddCards(const CardSource& next, qsizetype& added);
+    // The same for cards in hand; their numbers are written into them.
     FileStatus AddCards(std::vector<CardRecord>& cards);
 
     // Rewrites the card file without every card whose contact name equals
@@ -74,9 +85,18 @@ public:
 
     // Reads the counter file into RecordNumber (last item wins), creating it
     // empty when it does not exist; `heldANumber`, when given, tells whether
-    // it held an item. Issuing a number is one change: hold lockForChange()
-    // from here to WriteCounter, or two processes could read the same number.
+    // its last item is a plain whole number. Issuing a number is one change:
+    // hold lockForChange() from here to WriteCounter, or two processes could
+    // read the same number.
     FileStatus ReadCounter(bool* heldANumber = nullptr);
+
+    // The number Add issues next: one more than the last issued (ReadCounter),
+    // or, where the counter holds no plain whole number, one more than every
+    // number the counter or a card holds. A failure, naming the file the
+    // number came from, where that number can no longer be counted on: too
+    // large, or so large that one more reads the same and would be issued
+    // twice. Hold lockForChange() from here to WriteCounter.
+    FileStatus NextRecordNumber(QString& next);
 
     // The largest record number any card of the card file holds, by the rule
     // Add counts by; nothing when no card holds one it can count on. A scan:
@@ -152,9 +172,12 @@ public:
     // - Merged: `count` cards from the conflict copies named in `where` were
     //   added to the card file (0 when they held none it lacked).
     // - CounterMerged: the counter took the number `where` from a copy.
-    // - CopyNotMerged: the copy `where` was left where it is, for `reason`.
+    // - CopyNotMerged: the copy `where` was left where it is, for `reason`;
+    //   told once a run.
+    // - CopyNotRemoved: the copy `where` was merged but could not be removed,
+    //   for `reason`; it is not merged again while the program runs.
     struct Notice {
-        enum class Kind { WithoutLock, OtherNames, Merged, CounterMerged, CopyNotMerged };
+        enum class Kind { WithoutLock, OtherNames, Merged, CounterMerged, CopyNotMerged, CopyNotRemoved };
         Kind kind;
         QString where;
         qint64 count = 0;
@@ -178,6 +201,9 @@ private:
     bool ReadCard(StoredCard& card);
     // Success, or the read error that cut the last scan of slot 1 short.
     FileStatus cardReadStatus();
+    // ReadCounter, telling apart a counter without an item from one whose
+    // item is not a plain whole number.
+    FileStatus readCounter(bool& heldAnItem, bool& heldANumber);
 
     // The tests look at what the slots hold between operations.
     friend struct testing::Module1Access;
@@ -185,7 +211,13 @@ private:
     using CardTest = std::function<bool(const StoredCard& card)>;
     FileStatus rewrite(const CardTest& drop, QByteArrayView appendedLine);
     FileStatus appendLines(QByteArrayView lines);
-    FileStatus completionOfCopiedCards(QByteArray& completion);
+    // An append in steps, for lines that come a few at a time: `slot` is
+    // opened on a copy of the card file, the card file's last card completed
+    // where it was cut short; then lines are written to the slot, and its
+    // close puts the new file in place. The lock must be held throughout.
+    FileStatus beginAppending(FileSlot& slot);
+    FileStatus finishAppending(FileSlot& slot);
+    FileStatus completionOfCopiedCards(const FileSlot& slot, QByteArray& completion);
     void endChange();
     void noteOtherNames(nlink_t otherNames);
 
@@ -198,10 +230,15 @@ private:
     // Before a change, with the lock held: removes the copies killed changes
     // left, and merges the sync engines' conflict copies.
     FileStatus tidyFolders(const std::vector<PlacedFile>& files, bool withoutLock);
-    // The conflict copies of the card file (or the counter file) in `folder`,
-    // merged in; each merged copy is removed.
-    FileStatus mergeCardCopies(const QByteArray& folder, std::vector<QByteArray> copies);
-    FileStatus mergeCounterCopies(const QByteArray& folder, std::vector<QByteArray> copies);
+    // The conflict copies of the card file (or the counter file) that may be
+    // merged, merged in; each merged copy is removed.
+    struct ConflictCopy;
+    FileStatus mergeCardCopies(std::vector<ConflictCopy> copies);
+    FileStatus mergeCounterCopies(std::vector<ConflictCopy> copies);
+    // The copies named `names` in `folder` of `file`, less those that may not
+    // be merged: those are told, and left where they are.
+    std::vector<ConflictCopy> copiesToMerge(const PlacedFile& file, std::vector<QByteArray> names);
+    void removeMerged(const std::vector<ConflictCopy>& copies);
     void noteNotMerged(const FileStatus& status);
 
     // How the card file ended when a scan last read it to its end: which
@@ -220,6 +257,9 @@ private:
     std::vector<Notice> notices_;
     std::set<Notice::Kind> told_;
     std::set<QString> toldNotMerged_;
+    // Copies merged that could not be removed, by device and inode: merged
+    // again, they would bring back every card deleted since.
+    std::set<std::pair<dev_t, ino_t>> mergedButKept_;
     int changeDepth_ = 0;
 };
 

@@ -5,45 +5,76 @@
 // files lie in. Copies that killed changes left are removed, and the copies a
 // sync engine made when two computers changed the cards while apart are
 // merged in, so no card stored on either computer is lost.
+//
+// A folder may be shared, so a name that looks like a sync engine's copy may
+// have been put there by anyone: only a regular file that this user or the
+// cards' owner owns, of a size a copy of the cards could have, and that can
+// be removed once merged, is merged. Anything else is named and left alone.
 #include "Module1.h"
 
+#include "CardKeySet.h"
 #include "ConflictCopies.h"
 #include "ItemReader.h"
 #include "PosixFile.h"
 #include "RecordNumberRule.h"
+#include "SystemCalls.h"
 #include "TextEncoding.h"
+#include "UserAccess.h"
 
 #include <QFile>
-#include <QHash>
 
 #include <algorithm>
-#include <limits>
+#include <cerrno>
+#include <fcntl.h>
 #include <optional>
-#include <unordered_set>
+#include <unistd.h>
 
 namespace kestrix {
 
+// A copy found fit to merge, open for reading. Closed when it goes.
+struct Module1::ConflictCopy {
+    QByteArray path;
+    QString name;
+    int fd = -1;
+    dev_t device = 0;
+    ino_t inode = 0;
+
+    ConflictCopy() = default;
+    ConflictCopy(ConflictCopy&& other) noexcept { *this = std::move(other); }
+    ConflictCopy& operator=(ConflictCopy&& other) noexcept
+    {
+        std::swap(path, other.path);
+        std::swap(name, other.name);
+        std::swap(fd, other.fd);
+        device = other.device;
+        inode = other.inode;
+        return *this;
+    }
+    ~ConflictCopy() { (void)posix::closeFile(fd, name); }
+};
+
 namespace {
 
-// A card as a key, from all of its bytes as it would be stored: two hashes of
-// 64 bits each, so two different cards have the same key with a chance of
-// one in 2^128, and the cards of a big file need not be held in memory.
-struct CardKey {
-    size_t first;
-    size_t second;
-    friend bool operator==(const CardKey&, const CardKey&) = default;
-};
+constexpr qint64 kMiB = 1024 * 1024;
 
-struct CardKeyHash {
-    size_t operator()(const CardKey& key) const { return key.first; }
-};
-
-CardKey keyOf(QByteArrayView line)
+// A copy of the card file holds the cards both computers shared, and what
+// one of them added while apart: four times the card file and 64 MiB more
+// leaves room for a whole address book imported there, not for a disk image.
+qint64 largestCardCopy(qint64 cardFileSize)
 {
-    return {qHash(line, 0x6b657374), qHash(line, 0x72697821)};
+    return 4 * cardFileSize + 64 * kMiB;
 }
 
-using CardKeys = std::unordered_set<CardKey, CardKeyHash>;
+// A counter holds one number.
+constexpr qint64 kLargestCounterCopy = 64 * 1024;
+
+QString sizeText(qint64 bytes)
+{
+    if (bytes < 10'000) return QStringLiteral("%1 bytes").arg(bytes);
+    if (bytes < 10'000'000) return QStringLiteral("%1 kB").arg(bytes / 1000);
+    if (bytes < 10'000'000'000) return QStringLiteral("%1 MB").arg(bytes / 1'000'000);
+    return QStringLiteral("%1 GB").arg(bytes / 1'000'000'000);
+}
 
 // The folders' entries, each listed once.
 struct Listing {
@@ -57,7 +88,8 @@ FileStatus Module1::tidyFolders(const std::vector<PlacedFile>& files, bool witho
 {
     std::vector<Listing> listings;
     std::vector<QByteArray> cardCopies, counterCopies;
-    QByteArray cardFolder, counterFolder;
+    const PlacedFile* cardFile = nullptr;
+    const PlacedFile* counterFile = nullptr;
     for (const PlacedFile& file : files) {
         auto listed = std::find_if(listings.begin(), listings.end(),
                                    [&](const Listing& listing) { return listing.folder == file.folder; });
@@ -75,94 +107,176 @@ FileStatus Module1::tidyFolders(const std::vector<PlacedFile>& files, bool witho
             if (file.name == kCardFile && isConflictCopyOf(entry, file.baseName)) cardCopies.push_back(entry);
             if (file.name == kCounterFile && isConflictCopyOf(entry, file.baseName)) counterCopies.push_back(entry);
         }
-        if (file.name == kCardFile) cardFolder = file.folder;
-        if (file.name == kCounterFile) counterFolder = file.folder;
+        if (file.name == kCardFile) cardFile = &file;
+        if (file.name == kCounterFile) counterFile = &file;
     }
     // A copy that cannot be merged stays where it is, and the user's change
     // goes ahead: nothing is lost either way.
-    if (!cardCopies.empty()) noteNotMerged(mergeCardCopies(cardFolder, std::move(cardCopies)));
-    if (!counterCopies.empty()) noteNotMerged(mergeCounterCopies(counterFolder, std::move(counterCopies)));
+    if (cardFile && !cardCopies.empty())
+        noteNotMerged(mergeCardCopies(copiesToMerge(*cardFile, std::move(cardCopies))));
+    if (counterFile && !counterCopies.empty())
+        noteNotMerged(mergeCounterCopies(copiesToMerge(*counterFile, std::move(counterCopies))));
     return FileStatus::success();
 }
 
-// Told once a run for each file and reason, not at every change.
+// Told once a run for each file, not at every change.
 void Module1::noteNotMerged(const FileStatus& status)
 {
-    if (status.ok() || !toldNotMerged_.insert(status.describe()).second) return;
+    if (status.ok() || !toldNotMerged_.insert(status.file()).second) return;
     notices_.push_back({Notice::Kind::CopyNotMerged, status.file(), 0, status.reason()});
 }
 
-FileStatus Module1::mergeCardCopies(const QByteArray& folder, std::vector<QByteArray> copies)
+std::vector<Module1::ConflictCopy> Module1::copiesToMerge(const PlacedFile& file, std::vector<QByteArray> names)
 {
-    std::sort(copies.begin(), copies.end());
-    CardKeys stored;
-    QByteArray line;
-    const FileStatus scanned = ScanCards(
-        false,
-        [&](const StoredCard& card, const QString&) {
-            line.resize(0);
-            card.appendLineTo(line);
-            stored.insert(keyOf(line));
-            return ScanStep::Next;
-        },
-        AfterScan::CloseFiles);
-    if (!scanned.ok() && !scanned.isMissing()) return scanned;
-
-    QByteArray added;
-    qint64 count = 0;
-    QStringList merged;
-    for (const QByteArray& copy : copies) {
-        const QString name = QFile::decodeName(copy);
-        int fd = -1;
-        FileStatus status = posix::openForReading(QFile::decodeName(folder), name, fd);
-        QByteArray mine;
-        qint64 mineCount = 0;
-        CardKeys mineKeys;
-        if (status.ok()) {
-            ItemReader reader(fd, name);
-            StoredCard card;
-            while (!reader.atEnd() && card.readFrom(reader)) {
-                line.resize(0);
-                card.appendLineTo(line);
-                const CardKey key = keyOf(line);
-                if (stored.count(key) || !mineKeys.insert(key).second) continue;
-                mine += line;
-                ++mineCount;
-            }
-            status = reader.status();
-            (void)posix::closeFile(fd, name);
-        }
+    std::sort(names.begin(), names.end());
+    const uid_t me = ::geteuid();
+    struct stat original {
+    }, folder{};
+    const bool originalThere = sys::stat((file.folder + '/' + file.baseName).constData(), &original) == 0;
+    if (!originalThere && errno != ENOENT) {
+        noteNotMerged(FileStatus::fromErrno(file.name, errno));
+        return {};
+    }
+    if (sys::stat(file.folder.constData(), &folder) != 0) {
+        noteNotMerged(FileStatus::fromErrno(file.name, errno));
+        return {};
+    }
+    const qint64 bound =
+        file.name == kCardFile ? largestCardCopy(originalThere ? original.st_size : 0) : kLargestCounterCopy;
+    std::vector<ConflictCopy> copies;
+    for (const QByteArray& entry : names) {
+        ConflictCopy copy;
+        copy.path = file.folder + '/' + entry;
+        copy.name = posix::displayNameOf(entry);
+        // Never through a link, and nothing but a regular file.
+        FileStatus status = posix::openRegularPath(copy.path, copy.name, O_RDONLY, copy.fd);
+        struct stat info {};
+        if (status.ok() && sys::fstat(copy.fd, &info) != 0) status = FileStatus::fromErrno(copy.name, errno);
         if (!status.ok()) {
             noteNotMerged(status);
             continue;
         }
-        added += mine;
-        count += mineCount;
-        stored.insert(mineKeys.begin(), mineKeys.end());
-        merged << name;
+        copy.device = info.st_dev;
+        copy.inode = info.st_ino;
+        if (mergedButKept_.count({info.st_dev, info.st_ino})) continue; // told when it stayed
+        const bool ownersCopy = info.st_uid == me || (originalThere && info.st_uid == original.st_uid);
+        if (!ownersCopy) {
+            noteNotMerged(FileStatus::failure(
+                copy.name,
+                QStringLiteral("it belongs to %1, who owns neither %2 nor this run of Kestrix: another "
+                               "user may have put it there")
+                    .arg(userName(info.st_uid), file.name)));
+        } else if (info.st_size > bound) {
+            noteNotMerged(FileStatus::failure(
+                copy.name,
+                file.name == kCardFile
+                    ? QStringLiteral("it holds %1, far more than a copy of the card file (%2) could")
+                          .arg(sizeText(info.st_size), sizeText(originalThere ? original.st_size : 0))
+                    : QStringLiteral("it holds %1, far more than a copy of the counter could")
+                          .arg(sizeText(info.st_size))));
+        } else if (!userMayReplaceIn(me, folder, info.st_uid)) {
+            const bool sticky = (folder.st_mode & S_ISVTX) && userMayWrite(me, folder);
+            noteNotMerged(FileStatus::failure(
+                copy.name,
+                QStringLiteral("%1, so it could not be removed once merged, and its cards would come back "
+                               "after every change")
+                    .arg(sticky ? QStringLiteral("it belongs to %1 and its folder has the sticky bit")
+                                      .arg(userName(info.st_uid))
+                                : QStringLiteral("its folder may not be written"))));
+        } else {
+            copies.push_back(std::move(copy));
+        }
     }
-    if (merged.isEmpty()) return FileStatus::success();
-    if (!added.isEmpty()) {
-        if (FileStatus appended = appendLines(added); !appended.ok()) return appended;
+    return copies;
+}
+
+FileStatus Module1::mergeCardCopies(std::vector<ConflictCopy> copies)
+{
+    QByteArray line, scratch;
+    for (;;) {
+        if (copies.empty()) return FileStatus::success();
+        CardKeySet keys;
+        const FileStatus scanned = ScanCards(
+            false,
+            [&](const StoredCard& card, const QString&) {
+                line.resize(0);
+                card.appendLineTo(line);
+                keys.insert(CardKeySet::keyOf(line, scratch));
+                return ScanStep::Next;
+            },
+            AfterScan::CloseFiles);
+        if (!scanned.ok() && !scanned.isMissing()) return scanned;
+
+        // The new cards stream into the new card file; a copy that fails to
+        // read half way is left out, and the others merged without it.
+        FileSlot slot;
+        std::optional<size_t> unreadable;
+        FileStatus status = FileStatus::success();
+        qint64 added = 0;
+        for (size_t i = 0; i < copies.size() && status.ok() && !unreadable; ++i) {
+            if (sys::lseek(copies[i].fd, 0, SEEK_SET) < 0) {
+                status = FileStatus::fromErrno(copies[i].name, errno);
+                unreadable = i;
+                break;
+            }
+            ItemReader reader(copies[i].fd, copies[i].name);
+            StoredCard card;
+            while (status.ok() && !reader.atEnd() && card.readFrom(reader)) {
+                line.resize(0);
+                card.appendLineTo(line);
+                if (!keys.insert(CardKeySet::keyOf(line, scratch))) continue;
+                if (added++ == 0) status = beginAppending(slot);
+                if (status.ok()) status = slot.write(line);
+            }
+            if (status.ok() && !reader.status().ok()) {
+                status = reader.status();
+                unreadable = i;
+            }
+        }
+        if (unreadable) {
+            slot.closeDiscarding();
+            noteNotMerged(status);
+            copies.erase(copies.begin() + static_cast<std::ptrdiff_t>(*unreadable));
+            continue;
+        }
+        if (!status.ok()) {
+            slot.closeDiscarding();
+            return status;
+        }
+        // Only once the merged cards are on the disk: until then the copies hold them.
+        if (added > 0) {
+            if (status = finishAppending(slot); !status.ok()) return status;
+        }
+        QStringList names;
+        for (const ConflictCopy& copy : copies) names << copy.name;
+        notices_.push_back({Notice::Kind::Merged, names.join(QStringLiteral(", ")), added, {}});
+        removeMerged(copies);
+        return FileStatus::success();
     }
-    // Only once the merged cards are on the disk: until then the copies hold them.
-    FileStatus removed = FileStatus::success();
-    for (const QString& name : merged)
-        removed.orFirstFailure(posix::removeCopy(folder + '/' + QFile::encodeName(name), name));
-    notices_.push_back({Notice::Kind::Merged, merged.join(QStringLiteral(", ")), count, {}});
-    return removed;
+}
+
+void Module1::removeMerged(const std::vector<ConflictCopy>& copies)
+{
+    for (const ConflictCopy& copy : copies) {
+        // Only the file that was merged: a sync engine may have put a new
+        // copy under the same name meanwhile.
+        struct stat now {};
+        const bool there = sys::lstat(copy.path.constData(), &now) == 0;
+        if (there && (now.st_dev != copy.device || now.st_ino != copy.inode)) continue;
+        if ((!there && errno == ENOENT) || (there && (sys::unlink(copy.path.constData()) == 0 || errno == ENOENT)))
+            continue;
+        mergedButKept_.insert({copy.device, copy.inode});
+        const FileStatus why = FileStatus::fromErrno(copy.name, errno);
+        notices_.push_back({Notice::Kind::CopyNotRemoved, copy.name, 0, why.reason()});
+    }
 }
 
 namespace {
 
-// The counter's number, the last item of the file; nothing for a file
-// without one. `status` tells why a file could not be read.
-std::optional<QString> counterNumberIn(const QString& folder, const QString& name, FileStatus& status)
+// The counter's number, the last item read from `fd`; nothing for a file
+// without one.
+std::optional<QString> lastItemIn(int fd, const QString& name, FileStatus& status)
 {
-    int fd = -1;
-    status = posix::openForReading(folder, name, fd);
-    if (status.isMissing()) status = FileStatus::success();
-    if (fd < 0) return std::nullopt;
     ItemReader reader(fd, name);
     std::optional<QString> number;
     QByteArray item;
@@ -172,45 +286,56 @@ std::optional<QString> counterNumberIn(const QString& folder, const QString& nam
         number = decodeItem(item);
     }
     status = reader.status();
-    (void)posix::closeFile(fd, name);
     return number;
 }
 
 } // namespace
 
-FileStatus Module1::mergeCounterCopies(const QByteArray& folder, std::vector<QByteArray> copies)
+FileStatus Module1::mergeCounterCopies(std::vector<ConflictCopy> copies)
 {
-    std::sort(copies.begin(), copies.end());
-    FileStatus status = FileStatus::success();
-    const std::optional<QString> own = counterNumberIn(directory_, kCounterFile, status);
+    if (copies.empty()) return FileStatus::success();
+    int fd = -1;
+    FileStatus status = posix::openForReading(directory_, kCounterFile, fd);
+    std::optional<QString> own;
+    if (status.ok()) {
+        own = lastItemIn(fd, kCounterFile, status);
+        (void)posix::closeFile(fd, kCounterFile);
+    } else if (status.isMissing()) {
+        status = FileStatus::success();
+    }
     if (!status.ok()) return status;
-    // Without a number of its own, any number a copy holds is larger.
-    double largest = -std::numeric_limits<double>::infinity();
-    if (own) largest = numberFromText(*own).value_or(largest);
+    // A copy's number must pass the one issued here. Without one, Add
+    // numbers above every card: so must the copy's, or it would restart
+    // numbering among numbers in use.
+    std::optional<double> floor;
+    if (own && isPlainWholeNumber(*own)) {
+        floor = numberFromText(*own);
+    } else if (status = LargestRecordNumber(floor); !status.ok()) {
+        return status;
+    }
     std::optional<QString> larger;
-    QStringList merged;
-    for (const QByteArray& copy : copies) {
-        const QString name = QFile::decodeName(copy);
-        const std::optional<QString> theirs = counterNumberIn(QFile::decodeName(folder), name, status);
+    std::vector<ConflictCopy> merged;
+    for (ConflictCopy& copy : copies) {
+        const std::optional<QString> theirs = lastItemIn(copy.fd, copy.name, status);
         if (!status.ok()) {
             noteNotMerged(status);
             continue;
         }
-        merged << name;
-        const std::optional<double> value = theirs ? numberFromText(*theirs) : std::nullopt;
-        if (value && *value > largest) {
-            largest = *value;
-            larger = theirs;
+        // Only a plain whole number says which numbers were issued there.
+        const std::optional<double> value =
+            theirs && isPlainWholeNumber(*theirs) ? numberFromText(*theirs) : std::nullopt;
+        if (value && (!floor || *value > *floor)) {
+            floor = value;
+            larger = theirs->trimmed();
         }
+        merged.push_back(std::move(copy));
     }
     if (larger) {
         if (FileStatus written = WriteCounter(*larger); !written.ok()) return written;
         notices_.push_back({Notice::Kind::CounterMerged, *larger, 0, {}});
     }
-    FileStatus removed = FileStatus::success();
-    for (const QString& name : merged)
-        removed.orFirstFailure(posix::removeCopy(folder + '/' + QFile::encodeName(name), name));
-    return removed;
+    removeMerged(merged);
+    return FileStatus::success();
 }
 
 FileStatus Module1::MergeConflictCopies()

@@ -39,31 +39,65 @@ FileStatus readWhole(const QString& directory, const QString& name, QByteArray& 
 
 FileStatus Module1::AddCards(std::vector<CardRecord>& cards)
 {
-    for (const CardRecord& card : cards)
-        if (firstFieldWithDoubleQuote(card).has_value())
-            return FileStatus::failure(kCardFile, QStringLiteral("a double quote cannot be stored"));
-    if (cards.empty()) return FileStatus::success();
+    qsizetype added = 0;
+    size_t at = 0;
+    return AddCards(
+        [&](CardRecord& card) {
+            if (at > 0) cards[at - 1] = card; // with its number
+            if (at == cards.size()) return NextCard::End;
+            card = cards[at++];
+            return NextCard::Card;
+        },
+        added);
+}
+
+FileStatus Module1::AddCards(const CardSource& next, qsizetype& added)
+{
+    added = 0;
     const ChangeGuard change = lockForChange();
     if (!change.status().ok()) return change.status();
-
     QByteArray counterBefore;
     FileStatus status = readWhole(directory_, kCounterFile, counterBefore);
-    bool counterHeldANumber = false;
-    if (status.ok()) status = ReadCounter(&counterHeldANumber);
-    std::optional<double> largestStored;
-    const QString lastIssued = RecordNumber;
-    if (status.ok() && !counterHeldANumber) status = LargestRecordNumber(largestStored);
     if (!status.ok()) return status;
 
-    QString number = lastIssued;
-    QByteArray lines;
-    for (CardRecord& card : cards) {
-        const std::optional<QString> next = nextRecordNumber(number, std::exchange(largestStored, std::nullopt));
-        if (!next) return FileStatus::failure(kCounterFile, QStringLiteral("it holds a number too large to count on"));
-        number = *next;
+    // The cards go to a slot of their own: the window stays responsive while
+    // they come, and nothing another handler does may close it half written.
+    FileSlot slot;
+    const auto giveUp = [&](const FileStatus& why) {
+        slot.closeDiscarding();
+        added = 0;
+        return why;
+    };
+    QString number;
+    CardRecord card;
+    for (;;) {
+        const NextCard step = next(card);
+        if (step == NextCard::Stop)
+            return giveUp(FileStatus::failure(kCardFile, QStringLiteral("the import was stopped before its end")));
+        if (step == NextCard::End) break;
+        if (firstFieldWithDoubleQuote(card).has_value())
+            return giveUp(FileStatus::failure(kCardFile, QStringLiteral("a double quote cannot be stored")));
+        if (added == 0) {
+            // The first number as Add issues it; the file opened after, as
+            // the numbering reads the cards.
+            if (status = NextRecordNumber(number); !status.ok()) return giveUp(status);
+            (void)CloseAllFiles();
+            if (status = beginAppending(slot); !status.ok()) return giveUp(status);
+        } else if (const std::optional<QString> following = nextRecordNumber(number)) {
+            number = *following;
+        } else {
+            return giveUp(
+                FileStatus::failure(kCounterFile,
+                                    QStringLiteral("the number %1 is too large to count on: the next number would be "
+                                                   "written the same and issued twice")
+                                        .arg(number)));
+        }
         card[indexOf(Field::RecordNumber)] = number;
-        lines += cardLine(card);
+        if (status = slot.write(cardLine(card)); !status.ok()) return giveUp(status);
+        ++added;
     }
+    if (added == 0) return FileStatus::success();
+
     // The counter goes back to what it was where the cards are not stored.
     const auto restoreCounter = [&] {
         (void)CloseAllFiles();
@@ -77,12 +111,15 @@ FileStatus Module1::AddCards(std::vector<CardRecord>& cards)
     // safe on the disk, it goes back too.
     if (status = WriteCounter(number); !status.ok()) {
         restoreCounter();
-        return status;
+        return giveUp(status);
     }
-    status = appendLines(lines);
+    status = finishAppending(slot);
     // Once the cards are in the file, whatever failed after, the numbers
     // they carry stay issued.
-    if (!status.ok() && !slot1_.replacedOnClose()) restoreCounter();
+    if (!status.ok() && !slot.replacedOnClose()) {
+        restoreCounter();
+        added = 0;
+    }
     return status;
 }
 

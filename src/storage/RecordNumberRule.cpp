@@ -122,7 +122,20 @@ std::optional<QString> nextRecordNumber(QStringView text, std::optional<double> 
 {
     const std::optional<double> value = numberFromText(text);
     if (!value) return std::nullopt;
-    return textFromNumber(std::max(*value, atLeast.value_or(*value)) + 1.0);
+    const double base = std::max(*value, atLeast.value_or(*value));
+    QString next = textFromNumber(base + 1.0);
+    // Read back as the number it stands for: it must be past the base.
+    const std::optional<double> issued = numberFromText(next);
+    if (!issued || *issued <= base) return std::nullopt;
+    return next;
+}
+
+bool isPlainWholeNumber(QStringView text)
+{
+    const QStringView digits = text.trimmed();
+    return !digits.isEmpty() && std::all_of(digits.begin(), digits.end(), [](QChar c) {
+        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    });
 }
 
 } // namespace kestrix

@@ -23,7 +23,12 @@ std::optional<double> numberFromText(QStringView text);
 QString textFromNumber(double value);
 
 // The number after `text`, or after `atLeast` when that is larger; nothing
-// when `text` is too large to count on.
+// when that number cannot be counted on: too large for a double, or so large
+// (10^15 on) that one more is written the same, and would be issued twice.
 std::optional<QString> nextRecordNumber(QStringView text, std::optional<double> atLeast = std::nullopt);
+
+// Whether `text` is a plain whole number: digits only, blanks around them
+// allowed. Another computer's counter counts only when it is one.
+bool isPlainWholeNumber(QStringView text);
 
 } // namespace kestrix

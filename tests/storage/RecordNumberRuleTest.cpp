@@ -28,9 +28,8 @@ TEST(RecordNumberRule, NextNumberFromStoredText)
         {"3E", "4"},
         {"3E+", "4"},
         {"1E-400", "1"},
-        {"0.0001e310", "1E+306"},
+        {"0.0001e10", "1000001"},
         {"999999999999999", "1E+15"},
-        {"1E+15", "1E+15"},
         {"99999999999999", "100000000000000"},
         {"0.1", "1.1"},
         {"-0.5", "0.5"},
@@ -45,12 +44,16 @@ TEST(RecordNumberRule, NextNumberFromStoredText)
     EXPECT_EQ(textFromNumber(-0.0), QStringLiteral("0"));
 }
 
+// Too large for a double, or so large that one more is written the same:
+// either way the number would be issued twice.
 TEST(RecordNumberRule, TooLargeToCountOn)
 {
-    EXPECT_EQ(nextRecordNumber(QStringLiteral("1E400")), std::nullopt);
-    EXPECT_EQ(nextRecordNumber(QStringLiteral("-1E400")), std::nullopt);
-    EXPECT_EQ(nextRecordNumber(QStringLiteral("1") + QString(400, QLatin1Char('0'))), std::nullopt);
-    EXPECT_EQ(nextRecordNumber(QStringLiteral("1.7976931348623157E308")), QStringLiteral("1.79769313486232E+308"));
+    for (const QString& stored :
+         {QStringLiteral("1E400"), QStringLiteral("-1E400"), QStringLiteral("1") + QString(400, QLatin1Char('0')),
+          QStringLiteral("1E+15"), QStringLiteral("1.7976931348623157E308"), QStringLiteral("1E+308")})
+        EXPECT_EQ(nextRecordNumber(stored), std::nullopt) << stored.toStdString();
+    EXPECT_EQ(nextRecordNumber(QStringLiteral("5"), 1e15), std::nullopt);
+    EXPECT_EQ(nextRecordNumber(QStringLiteral("1E+15"), 3.0), std::nullopt);
 }
 
 } // namespace

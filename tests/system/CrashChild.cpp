@@ -7,7 +7,6 @@
 // Writes "r" to standard output as it starts, and "done <microseconds>" once
 // finished.
 #include "storage/Module1.h"
-#include "storage/RecordNumberRule.h"
 
 #include <chrono>
 #include <cstdio>
@@ -58,8 +57,9 @@ bool run(Module1& module, const char* operation)
         return module.AddCards(cards).ok();
     }
     if (!std::strcmp(operation, "counter")) {
-        if (!module.ReadCounter().ok()) return false;
-        const bool written = module.WriteCounter(nextRecordNumber(module.RecordNumber).value_or(QString())).ok();
+        QString number;
+        if (!module.NextRecordNumber(number).ok()) return false;
+        const bool written = module.WriteCounter(number).ok();
         return module.CloseAllFiles().ok() && written;
     }
     return false;

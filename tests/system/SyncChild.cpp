@@ -11,7 +11,6 @@
 // Prints what the notices say, one line each; exits with 1 when an operation
 // fails, its reason on standard error.
 #include "storage/Module1.h"
-#include "storage/RecordNumberRule.h"
 
 #include <cstdio>
 #include <cstring>
@@ -39,7 +38,8 @@ void printNotices(Module1& module)
             std::printf("counter took %s\n", qPrintable(notice.where));
             break;
         case Module1::Notice::Kind::CopyNotMerged:
-            std::printf("not merged %s: %s\n", qPrintable(notice.where), qPrintable(notice.reason));
+        case Module1::Notice::Kind::CopyNotRemoved:
+            std::printf("not merged or not removed %s: %s\n", qPrintable(notice.where), qPrintable(notice.reason));
             break;
         case Module1::Notice::Kind::WithoutLock:
             std::printf("without lock in %s\n", qPrintable(notice.where));
@@ -57,14 +57,7 @@ bool add(Module1& module, const QString& contact)
     {
         const Module1::ChangeGuard change = module.lockForChange();
         if (failed(change.status())) return false;
-        bool counterHeldANumber = false;
-        if (failed(module.ReadCounter(&counterHeldANumber))) return false;
-        const QString lastIssued = module.RecordNumber;
-        std::optional<double> largestStored;
-        if (!counterHeldANumber && failed(module.LargestRecordNumber(largestStored))) return false;
-        const std::optional<QString> next = nextRecordNumber(lastIssued, largestStored);
-        if (!next) return false;
-        number = *next;
+        if (failed(module.NextRecordNumber(number))) return false;
         if (failed(module.WriteCounter(number)) || failed(module.CloseAllFiles())) return false;
     }
     CardRecord card;

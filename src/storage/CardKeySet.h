@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <cstdint>
+#include <vector>
+
+namespace kestrix {
+
+// Which cards a file holds, by a key of all their bytes: two hashes of 64
+// bits each, so two different cards share a key with a chance of one in
+// 2^128, and the cards of a big file need not be held in memory. A line
+// break stored as CR LF and one stored as a lone LF give the same key: the
+// card reads the same either way.
+//
+// Open addressing in one array: 16 bytes a card, about 48 MB at most for a
+// million cards while the array grows, where a node-based set takes three
+// times that.
+class CardKeySet {
+public:
+    struct Key {
+        std::uint64_t first = 0;
+        std::uint64_t second = 0;
+        friend bool operator==(const Key&, const Key&) = default;
+    };
+
+    // The key of a card's stored line. `scratch` is reused between calls.
+    static Key keyOf(QByteArrayView line, QByteArray& scratch);
+
+    // False when the key was there already.
+    bool insert(const Key& key);
+    bool contains(const Key& key) const;
+    qsizetype size() const { return size_; }
+
+private:
+    void grow();
+
+    std::vector<Key> slots_; // a key of all zeros marks a free slot
+    qsizetype size_ = 0;
+    bool holdsZero_ = false; // the one key a free slot cannot hold
+};
+
+} // namespace kestrix
