@@ -609,8 +609,9 @@ TEST_F(Module1Test, ConflictCopiesAreMergedWithoutLosingACard)
     folder.makeFolder(unreadable);
     folder.write(notOurs, card("Eve", "9"));
     folder.write(kCounter, "\"7\"\r\n");
-    folder.write(QStringLiteral("kestrec.sync-conflict-20261207-105153-BRXC5PR.rec"), "\"9\"\r\n");
-    folder.write(QStringLiteral("kestrec (conflicted copy 2026-12-07 105153).rec"), "\"8\"\r\n");
+    const QString counterCopy = QStringLiteral("kestrec.sync-conflict-20261207-105153-BRXC5PR.rec");
+    folder.write(counterCopy, "\"8\"\r\n");
+    folder.write(QStringLiteral("kestrec (conflicted copy 2026-12-07 105153).rec"), "\"9\"\r\n");
 
     ASSERT_TRUE(module.MergeConflictCopies().ok());
     (void)module.CloseAllFiles();
@@ -629,14 +630,17 @@ TEST_F(Module1Test, ConflictCopiesAreMergedWithoutLosingACard)
               QStringList({"4 " + unreadable + " 0 it is a folder, not a file",
                            "2 " + dropbox + ", " + syncthing + " 2 ", "3 9 0 "}));
 
-    // Every change merges first; a copy that stays is told once a run.
+    // Every change merges first; a copy that stays is told once a run. A
+    // smaller number does not lower the counter.
     folder.write(syncthing, card("Ann", "1") + card("Fay", "10"));
+    folder.write(counterCopy, "\"8\"\r\n");
     ASSERT_TRUE(module.AppendCard(makeCard(QStringLiteral("Gus"), QStringLiteral("11"))).ok());
     EXPECT_TRUE(folder.read(kCards).endsWith(card("Cy", "3") + card("Fay", "10") + card("Gus", "11")));
     const std::vector<Module1::Notice> again = module.takeNotices();
     ASSERT_EQ(again.size(), 1u);
     EXPECT_EQ(again[0].kind, Module1::Notice::Kind::Merged);
     EXPECT_FALSE(folder.exists(syncthing));
+    EXPECT_EQ(folder.read(kCounter), QByteArray("\"9\"\r\n"));
 }
 
 // Cards brought in from elsewhere get fresh numbers, as Add issues them, and
