@@ -145,13 +145,16 @@ TEST(ExchangeFormats, ToldByNameWordAndContent)
             EXPECT_FALSE(result.reason.isEmpty());
         }
     }
-    // UTF-16, as some Windows programs write it, told by its byte order mark.
+    // UTF-16, as some Windows programs write it, told by its byte order
+    // mark; UTF-8 without one, as most others write it.
     QByteArray utf16("\xFF\xFE");
     const QString text = QString::fromUtf8(vcard("3.0", "FN:Zoë\r\n"));
     utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    const ImportResult result = readCards(utf16);
-    ASSERT_EQ(result.cards.size(), 1u);
-    EXPECT_EQ(result.cards[0][indexOf(Field::CCNAME)], QStringLiteral("Zoë"));
+    for (const QByteArray& bytes : {utf16, QByteArray("First Name,Last Name\r\nZoë,\r\n")}) {
+        const ImportResult result = readCards(bytes);
+        ASSERT_EQ(result.cards.size(), 1u);
+        EXPECT_EQ(result.cards[0][indexOf(Field::CCNAME)], QStringLiteral("Zoë"));
+    }
 }
 
 CardRecord sampleCard()
