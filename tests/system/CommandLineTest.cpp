@@ -98,6 +98,12 @@ TEST(CommandLine, RunsWithoutADisplayAndSaysHowItWent)
     run = kestrix(folder, {QStringLiteral("--merge-conflicts")});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, QStringLiteral("1 card merged from kest1.sync-conflict-20261207-105153-BRXC5PR.dat\n"));
+
+    // A copy left unmerged is a failure.
+    folder.makeFolder(QStringLiteral("kest1 (conflicted copy 2026-12-07 105153).dat"));
+    run = kestrix(folder, {QStringLiteral("--merge-conflicts")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("not merged"))) << run.err.toStdString();
 }
 
 } // namespace
