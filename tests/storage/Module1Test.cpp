@@ -171,11 +171,12 @@ TEST_F(Module1Test, AppendAfterALastLineWithoutItsLineEndStartsANewLine)
     ASSERT_TRUE(module.AppendCard(bob).ok());
     EXPECT_EQ(folder.read(kCards), handEdited + "\r\n" + cardLine(bob));
 
-    // A line ended by a lone CR or LF is left as it is.
-    for (const char* lineEnd : {"\r", "\n"}) {
-        folder.write(kCards, handEdited + lineEnd);
+    // A line ended by a lone CR or LF is left as it is; one that stops
+    // after a comma has all its items yet no line end.
+    for (const auto& [end, added] : {std::pair{",", "\r\n"}, std::pair{"\r", ""}, std::pair{"\n", ""}}) {
+        folder.write(kCards, handEdited + end);
         ASSERT_TRUE(module.AppendCard(bob).ok());
-        EXPECT_EQ(folder.read(kCards), handEdited + lineEnd + cardLine(bob));
+        EXPECT_EQ(folder.read(kCards), handEdited + end + added + cardLine(bob)) << "after " << end;
     }
     const std::vector<ScannedCard> cards = scanCards(folder.read(kCards));
     ASSERT_EQ(cards.size(), 2u);
