@@ -51,6 +51,9 @@ TEST(RecordNumberRule, TooLargeToCountOn)
     EXPECT_EQ(nextRecordNumber(QStringLiteral("-1E400")), std::nullopt);
     EXPECT_EQ(nextRecordNumber(QStringLiteral("1") + QString(400, QLatin1Char('0'))), std::nullopt);
     EXPECT_EQ(nextRecordNumber(QStringLiteral("1.7976931348623157E308")), QStringLiteral("1.79769313486232E+308"));
+    // Too small, however it is written, is zero.
+    EXPECT_EQ(nextRecordNumber(QStringLiteral("0.") + QString(400, QLatin1Char('0')) + QStringLiteral("1E10")),
+              QStringLiteral("1"));
 }
 
 } // namespace
