@@ -145,13 +145,16 @@ TEST(ExchangeFormats, ToldByNameWordAndContent)
             EXPECT_FALSE(result.reason.isEmpty());
         }
     }
-    // UTF-16, as some Windows programs write it, told by its byte order mark.
+    // UTF-16, as some Windows programs write it, told by its byte order
+    // mark; UTF-8 without one, as most others write it.
     QByteArray utf16("\xFF\xFE");
     const QString text = QString::fromUtf8(vcard("3.0", "FN:Zoë\r\n"));
     utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    const ImportResult result = readCards(utf16);
-    ASSERT_EQ(result.cards.size(), 1u);
-    EXPECT_EQ(result.cards[0][indexOf(Field::CCNAME)], QStringLiteral("Zoë"));
+    for (const QByteArray& bytes : {utf16, QByteArray("First Name,Last Name\r\nZoë,\r\n")}) {
+        const ImportResult result = readCards(bytes);
+        ASSERT_EQ(result.cards.size(), 1u);
+        EXPECT_EQ(result.cards[0][indexOf(Field::CCNAME)], QStringLiteral("Zoë"));
+    }
 }
 
 CardRecord sampleCard()
@@ -166,7 +169,8 @@ CardRecord sampleCard()
     card[indexOf(Field::PHONE2)] = QStringLiteral("555-0102");
     card[indexOf(Field::FAX)] = QStringLiteral("tel:555-0109");
     card[indexOf(Field::email)] = QStringLiteral("anna@example.com");
-    card[indexOf(Field::MEMO)] = QStringLiteral("First, line\nback\\slash\rold");
+    // A hand edit can put a double quote into the card file.
+    card[indexOf(Field::MEMO)] = QStringLiteral("First, \"line\"\nback\\slash\rold");
     card[indexOf(Field::RecordNumber)] = QStringLiteral("17");
     return card;
 }
@@ -179,7 +183,7 @@ TEST(ExchangeWriting, PutsOutWhatTheStandardsAsk)
                           "ADR;TYPE=work:;;1 Main St;Springfield;IL;62701;\r\n"
                           "item1.TEL;TYPE=work,voice:555-0102\r\nitem1.X-ABLabel:PHONE 2\r\n"
                           "TEL;TYPE=work,fax;VALUE=text:tel:555-0109\r\nEMAIL;TYPE=work:anna@example.com\r\n"
-                          "NOTE;X-KESTRIX-CR=2:First\\, line\\nback\\\\slash\\nold\r\nUID:urn:uuid:"
+                          "NOTE;X-KESTRIX-CR=2:First\\, \"line\"\\nback\\\\slash\\nold\r\nUID:urn:uuid:"
         + uid.toLatin1() + "\r\nEND:VCARD\r\n";
     EXPECT_EQ(writeCards({card}, ExchangeFormat::VCard4).toStdString(), v4.toStdString());
     const QByteArray v3 = writeCards({card}, ExchangeFormat::VCard3);
@@ -202,12 +206,13 @@ TEST(ExchangeWriting, PutsOutWhatTheStandardsAsk)
         "\xEF\xBB\xBF\"COMPANY NAME\",\"CONTACT NAME\",\"ADDRESS\",\"ADDRESS 2\",\"CITY\",\"ST\",\"ZIP\",\"PHONE\","
         "\"PHONE 2\",\"CELL\",\"FAX\",\"eMAIL\",\"MEMO\",\"Record\"\r\n"
         "\"Acme; Inc.\",\"Anna Maria Nowak\",\"1 Main St\",\"\",\"Springfield\",\"IL\",\"62701\",\"\","
-        "\"555-0102\",\"\",\"tel:555-0109\",\"anna@example.com\",\"First, line\r\nback\\slash\rold\",\"17\"\r\n");
+        "\"555-0102\",\"\",\"tel:555-0109\",\"anna@example.com\",\"First, "
+        "\"\"line\"\"\r\nback\\slash\rold\",\"17\"\r\n");
 
     EXPECT_EQ(addressBlock(card).toStdString(),
               "Acme; Inc.\nAnna Maria Nowak\n1 Main St\nSpringfield, IL 62701\n"
               "Phone 2: 555-0102\nFax: tel:555-0109\nE-mail: anna@example.com\n\n"
-              "First, line\nback\\slash\nold\n");
+              "First, \"line\"\nback\\slash\nold\n");
 }
 
 TEST(ExchangeWriting, FoldsLongLinesWithoutSplittingACharacter)

@@ -176,11 +176,12 @@ TEST_F(Module1Test, AppendAfterALastLineWithoutItsLineEndStartsANewLine)
     ASSERT_TRUE(module.AppendCard(bob).ok());
     EXPECT_EQ(folder.read(kCards), handEdited + "\r\n" + cardLine(bob));
 
-    // A line ended by a lone CR or LF is left as it is.
-    for (const char* lineEnd : {"\r", "\n"}) {
-        folder.write(kCards, handEdited + lineEnd);
+    // A line ended by a lone CR or LF is left as it is; one that stops
+    // after a comma has all its items yet no line end.
+    for (const auto& [end, added] : {std::pair{",", "\r\n"}, std::pair{"\r", ""}, std::pair{"\n", ""}}) {
+        folder.write(kCards, handEdited + end);
         ASSERT_TRUE(module.AppendCard(bob).ok());
-        EXPECT_EQ(folder.read(kCards), handEdited + lineEnd + cardLine(bob));
+        EXPECT_EQ(folder.read(kCards), handEdited + end + added + cardLine(bob)) << "after " << end;
     }
     const std::vector<ScannedCard> cards = scanCards(folder.read(kCards));
     ASSERT_EQ(cards.size(), 2u);
@@ -745,8 +746,9 @@ TEST_F(Module1Test, ConflictCopiesAreMergedWithoutLosingACard)
         ASSERT_TRUE(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(6) << 30));
     }
     folder.write(kCounter, "\"7\"\r\n");
-    folder.write(QStringLiteral("kestrec.sync-conflict-20261207-105153-BRXC5PR.rec"), "\"9\"\r\n");
-    folder.write(QStringLiteral("kestrec (conflicted copy 2026-12-07 105153).rec"), "\"8\"\r\n");
+    const QString counterCopy = QStringLiteral("kestrec.sync-conflict-20261207-105153-BRXC5PR.rec");
+    folder.write(counterCopy, "\"8\"\r\n");
+    folder.write(QStringLiteral("kestrec (conflicted copy 2026-12-07 105153).rec"), "\"9\"\r\n");
 
     ASSERT_TRUE(module.MergeConflictCopies().ok());
     (void)module.CloseAllFiles();
@@ -775,8 +777,10 @@ TEST_F(Module1Test, ConflictCopiesAreMergedWithoutLosingACard)
                   .join(QLatin1Char('\n'))
                   .toStdString());
 
-    // Every change merges first; a copy that stays is told once a run.
+    // Every change merges first; a copy that stays is told once a run. A
+    // smaller number does not lower the counter.
     folder.write(syncthing, card("Ann", "1") + card("Fay", "10"));
+    folder.write(counterCopy, "\"8\"\r\n");
     ASSERT_TRUE(module.AppendCard(makeCard(QStringLiteral("Gus"), QStringLiteral("11"))).ok());
     EXPECT_TRUE(folder.read(kCards).endsWith(card("Cy", "3") + card("Fay", "10") + card("Gus", "11")));
     const std::vector<Module1::Notice> again = module.takeNotices();
@@ -784,6 +788,7 @@ TEST_F(Module1Test, ConflictCopiesAreMergedWithoutLosingACard)
     EXPECT_EQ(again[0].kind, Module1::Notice::Kind::Merged);
     EXPECT_FALSE(folder.exists(syncthing));
     EXPECT_EQ(folder.read(QStringLiteral("private/secret")), card("Key", "0"));
+    EXPECT_EQ(folder.read(kCounter), QByteArray("\"9\"\r\n"));
 }
 
 // Another computer's counter counts only when it holds a plain whole number.

@@ -54,6 +54,9 @@ TEST(RecordNumberRule, TooLargeToCountOn)
         EXPECT_EQ(nextRecordNumber(stored), std::nullopt) << stored.toStdString();
     EXPECT_EQ(nextRecordNumber(QStringLiteral("5"), 1e15), std::nullopt);
     EXPECT_EQ(nextRecordNumber(QStringLiteral("1E+15"), 3.0), std::nullopt);
+    // Too small, however it is written, is zero.
+    EXPECT_EQ(nextRecordNumber(QStringLiteral("0.") + QString(400, QLatin1Char('0')) + QStringLiteral("1E10")),
+              QStringLiteral("1"));
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "support/Limits.h"
 #include "support/TempFolder.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -80,17 +81,29 @@ TEST(CommandLine, RunsWithoutADisplayAndSaysHowItWent)
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.count(QLatin1Char('\n')), 3) << run.out.toStdString();
     EXPECT_EQ(run.err, QStringLiteral("2 cards exported\n"));
-    run = kestrix(folder,
-                  {QStringLiteral("--export"), QStringLiteral("kest1.dat"), QStringLiteral("--format"),
-                   QStringLiteral("vcard4")});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("it is Kestrix's own kest1.dat"))) << run.err.toStdString();
+    // Kestrix's own files are no export's target, by name or through a link.
+    ASSERT_TRUE(QFile::link(QStringLiteral("kest1.dat"), folder.pathOf(QStringLiteral("link.vcf"))));
+    for (const auto& [target, own] : {std::pair{"kest1.dat", "kest1.dat"}, std::pair{"kestrec.rec", "kestrec.rec"},
+                                      std::pair{"link.vcf", "kest1.dat"}}) {
+        run = kestrix(
+            folder,
+            {QStringLiteral("--export"), QLatin1String(target), QStringLiteral("--format"), QStringLiteral("vcard4")});
+        EXPECT_EQ(run.status, 1) << target;
+        EXPECT_TRUE(run.err.contains(QStringLiteral("it is Kestrix's own ") + QLatin1String(own)))
+            << run.err.toStdString();
+    }
 
     folder.write(QStringLiteral("kest1.sync-conflict-20261207-105153-BRXC5PR.dat"),
                  cardLine(makeCard(QStringLiteral("Cy"), QStringLiteral("3"))));
     run = kestrix(folder, {QStringLiteral("--merge-conflicts")});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, QStringLiteral("1 card merged from kest1.sync-conflict-20261207-105153-BRXC5PR.dat\n"));
+
+    // A copy left unmerged is a failure.
+    folder.makeFolder(QStringLiteral("kest1 (conflicted copy 2026-12-07 105153).dat"));
+    run = kestrix(folder, {QStringLiteral("--merge-conflicts")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("not merged"))) << run.err.toStdString();
 }
 
 } // namespace

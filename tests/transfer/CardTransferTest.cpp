@@ -8,10 +8,13 @@
 #include "storage/Module1.h"
 #include "support/CardFiles.h"
 #include "support/CardGenerator.h"
+#include "support/SystemCallFaults.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <iostream>
 
 namespace kestrix::testing {
@@ -65,6 +68,26 @@ TEST(CardTransfer, ExportedCardsImportIntoAnEmptyFolderExactly)
             ASSERT_EQ(back[i].fields[kFieldCount - 1], QString::number(i + 1)) << "card " << i;
         }
     }
+
+    // A card file that fails to read after its first stretch leaves an
+    // earlier export as it was.
+    TempFolder to;
+    const QString file = to.pathOf(QStringLiteral("cards.vcf"));
+    to.write(QStringLiteral("cards.vcf"), "earlier");
+    SystemCallFaults::start(0, 0);
+    const bool clean = exportCardsToFile(source, file, ExchangeFormat::VCard4).status.ok();
+    SystemCallFaults::stop();
+    ASSERT_TRUE(clean);
+    const std::vector<Call>& calls = SystemCallFaults::calls();
+    const auto firstRead = std::find(calls.begin(), calls.end(), Call::Read);
+    ASSERT_NE(firstRead, calls.end());
+    const long secondRead = std::find(firstRead + 1, calls.end(), Call::Read) - calls.begin() + 1;
+    to.write(QStringLiteral("cards.vcf"), "earlier");
+    SystemCallFaults::start(secondRead, EIO);
+    EXPECT_FALSE(exportCardsToFile(source, file, ExchangeFormat::VCard4).status.ok());
+    SystemCallFaults::stop();
+    EXPECT_TRUE(SystemCallFaults::struck());
+    EXPECT_EQ(to.read(QStringLiteral("cards.vcf")), QByteArray("earlier"));
 }
 
 } // namespace
