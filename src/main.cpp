@@ -9,13 +9,41 @@
 
 #include <QApplication>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// A standard stream closed by whoever started the program would have its
+// number given to the next file opened, and what the program writes to the
+// stream would land in that file: each is held open on /dev/null instead.
+// Returns whether standard output was closed.
+bool holdStandardStreamsOpen()
+{
+    bool outputClosed = false;
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        if (fd == 1) outputClosed = true;
+        // The lowest free number, so this one.
+        if (::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd) std::_Exit(kestrix::kFailed);
+    }
+    return outputClosed;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-    const kestrix::CommandRequest request = kestrix::readCommandLine(arguments);
+    const bool outputClosed = holdStandardStreamsOpen();
+    std::vector<QByteArray> rawArguments;
+    for (int i = 0; i < argc; ++i) rawArguments.emplace_back(argv[i]);
+    const QStringList arguments = kestrix::argumentsAsText(rawArguments);
+    kestrix::CommandRequest request = kestrix::readCommandLine(rawArguments);
+    request.standardOutputClosed = outputClosed;
     // The card files live in the working directory.
     kestrix::Module1 module(QStringLiteral("."));
 

@@ -77,10 +77,33 @@ QStringList withoutWindowOptions(const QStringList& arguments)
     return kept;
 }
 
+// The bytes of the value of the long option `name` (--name VALUE or
+// --name=VALUE): the parser sees the arguments as text, which a file name
+// need not be.
+QByteArray valueBytes(const std::vector<QByteArray>& arguments, const char* name)
+{
+    const QByteArray alone = QByteArray("--") + name;
+    const QByteArray joined = alone + '=';
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == "--") break;
+        if (arguments[i].startsWith(joined)) return arguments[i].mid(joined.size());
+        if (arguments[i] == alone && i + 1 < arguments.size()) return arguments[i + 1];
+    }
+    return {};
+}
+
 } // namespace
 
-CommandRequest readCommandLine(const QStringList& arguments)
+QStringList argumentsAsText(const std::vector<QByteArray>& arguments)
 {
+    QStringList text;
+    for (const QByteArray& argument : arguments) text << QString::fromLocal8Bit(argument);
+    return text;
+}
+
+CommandRequest readCommandLine(const std::vector<QByteArray>& rawArguments)
+{
+    const QStringList arguments = argumentsAsText(rawArguments);
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Kestrix keeps business contacts on cards, in the files kest1.dat and kestrec.rec of the\n"
@@ -117,6 +140,14 @@ CommandRequest readCommandLine(const QStringList& arguments)
     if (!parser.positionalArguments().isEmpty())
         return mistake(QStringLiteral("Unexpected argument \"%1\".").arg(parser.positionalArguments().first()));
 
+    const QStringList given = parser.optionNames(); // each as often as it was given
+    for (const QCommandLineOption* option : {&help, &version, &exportCards, &importCards, &format, &merge}) {
+        const QStringList names = option->names();
+        const auto times =
+            std::count_if(given.begin(), given.end(), [&](const QString& name) { return names.contains(name); });
+        if (times > 1)
+            return mistake(QStringLiteral("--%1 is given %2 times: give it once.").arg(names.last()).arg(times));
+    }
     const int actions = int(parser.isSet(help)) + int(parser.isSet(version)) + int(parser.isSet(exportCards))
         + int(parser.isSet(importCards)) + int(parser.isSet(merge));
     if (actions > 1)
@@ -137,10 +168,10 @@ CommandRequest readCommandLine(const QStringList& arguments)
         request.action = CommandRequest::Action::ShowVersion;
     } else if (parser.isSet(exportCards)) {
         request.action = CommandRequest::Action::Export;
-        request.file = parser.value(exportCards);
+        request.file = valueBytes(rawArguments, "export");
     } else if (parser.isSet(importCards)) {
         request.action = CommandRequest::Action::Import;
-        request.file = parser.value(importCards);
+        request.file = valueBytes(rawArguments, "import");
     } else if (parser.isSet(merge)) {
         request.action = CommandRequest::Action::MergeConflicts;
     }

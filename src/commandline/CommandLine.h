@@ -5,10 +5,12 @@
 
 #include "exchange/ExchangeFormat.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace kestrix {
 
@@ -17,15 +19,21 @@ namespace kestrix {
 struct CommandRequest {
     enum class Action { OpenWindow, ShowHelp, ShowVersion, Export, Import, MergeConflicts, Mistake };
     Action action = Action::OpenWindow;
-    QString file;                         // Export, Import; "-" exports to standard output
+    QByteArray file;                      // Export, Import, as bytes; "-" exports to standard output
     std::optional<ExchangeFormat> format; // --format
     QString text;                         // ShowHelp: the help; Mistake: what is wrong
+    bool standardOutputClosed = false;    // set by the program: nothing can go out there
 };
 
-// Reads the program's arguments (the first is the program). The options
-// every Qt program takes for its window (-platform, -style and the like)
-// are left for the window.
-CommandRequest readCommandLine(const QStringList& arguments);
+// Reads the program's arguments (the first is the program), as the system
+// hands them over: a file's name is kept as its bytes, which need not be
+// text. The options every Qt program takes for its window (-platform,
+// -style and the like) are left for the window. An option given twice is a
+// mistake: which of the two was meant cannot be told.
+CommandRequest readCommandLine(const std::vector<QByteArray>& arguments);
+
+// The arguments as text, for the window's own options.
+QStringList argumentsAsText(const std::vector<QByteArray>& arguments);
 
 // Whether there is a display for the window, as far as the environment and
 // the arguments tell; `why` says what is missing when there is none.

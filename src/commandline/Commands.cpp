@@ -4,6 +4,7 @@
 #include "Commands.h"
 
 #include "storage/Module1.h"
+#include "storage/PosixFile.h"
 #include "transfer/CardTransfer.h"
 
 #include <QCoreApplication>
@@ -85,7 +86,11 @@ FileStatus writeToStandardOutput(QByteArrayView bytes)
 
 int exportTo(const CommandRequest& request, Module1& module, std::FILE* out, std::FILE* err)
 {
-    const bool toStandardOutput = request.file == QLatin1String("-");
+    const bool toStandardOutput = request.file == "-";
+    if (toStandardOutput && request.standardOutputClosed) {
+        complain(err, QStringLiteral("nothing exported: standard output is closed"));
+        return kFailed;
+    }
     if (FileStatus refused = refuseCardFiles(module, request.file); !toStandardOutput && !refused.ok()) {
         complain(err, QStringLiteral("nothing exported: %1").arg(why(refused)));
         return kFailed;
@@ -95,7 +100,7 @@ int exportTo(const CommandRequest& request, Module1& module, std::FILE* out, std
     if (!format) {
         complain(err,
                  QStringLiteral("cannot tell the format from the name \"%1\": give --format vcard4, vcard3 or csv")
-                     .arg(request.file));
+                     .arg(posix::displayNameOf(request.file)));
         return kMisused;
     }
     ExportOutcome outcome = toStandardOutput ? exportCards(module, *format, writeToStandardOutput)
@@ -114,13 +119,15 @@ int exportTo(const CommandRequest& request, Module1& module, std::FILE* out, std
 int importFrom(const CommandRequest& request, Module1& module, std::FILE* out, std::FILE* err)
 {
     FileStatus read = FileStatus::success();
-    ImportResult result = readContactsFile(request.file, request.format, read);
+    ImportResult result = readContactsFile(module, request.file, request.format, read);
     if (!read.ok()) {
         complain(err, QStringLiteral("nothing imported: %1").arg(why(read)));
         return kFailed;
     }
     if (!result.recognised) {
-        complain(err, QStringLiteral("nothing imported: %1 holds no contacts: %2").arg(request.file, result.reason));
+        complain(err,
+                 QStringLiteral("nothing imported: %1 holds no contacts: %2")
+                     .arg(posix::displayNameOf(request.file), result.reason));
         return kFailed;
     }
     // As the window starts: a missing card file is created, and the last

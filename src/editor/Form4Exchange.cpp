@@ -20,6 +20,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -65,10 +66,11 @@ QStringList contactFilesIn(const QMimeData* data)
 
 // Reads and parses a file of contacts on a thread of its own, so the window
 // keeps painting and the progress shows; user input waits meanwhile.
-ImportResult readInBackground(const QString& path, FileStatus& status)
+ImportResult readInBackground(Module1& module, const QString& path, FileStatus& status)
 {
-    std::future<ImportResult> reading =
-        std::async(std::launch::async, [&path, &status] { return readContactsFile(path, std::nullopt, status); });
+    std::future<ImportResult> reading = std::async(std::launch::async, [&module, &path, &status] {
+        return readContactsFile(module, QFile::encodeName(path), std::nullopt, status);
+    });
     const auto ready = [&] { return reading.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
     if (!ready()) {
         QEventLoop loop;
@@ -160,7 +162,7 @@ void Form4::Form_DragDrop(const QStringList& files)
         const std::unique_ptr<Platform::Progress> progress =
             platform_.showProgress(this, QStringLiteral("Importing the cards of %1…").arg(name), 2);
         FileStatus read = FileStatus::success();
-        ImportResult result = readInBackground(file, read);
+        ImportResult result = readInBackground(module_, file, read);
         progress->reach(1);
         FileStatus stored = FileStatus::success();
         if (read.ok() && result.recognised) stored = module_.AddCards(result.cards);
@@ -190,7 +192,7 @@ void Form4::ExportCards_Click()
     ExportOutcome outcome;
     {
         const BusyCursor busy;
-        outcome = exportCardsToFile(module_, file, choice.format);
+        outcome = exportCardsToFile(module_, QFile::encodeName(file), choice.format);
     }
     platform_.showMessage(
         this, outcome.status.ok() ? exportedMessage(outcome.cards, file) : notExportedMessage(outcome.status),

@@ -7,6 +7,7 @@
 #include "UserAccess.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
@@ -45,8 +46,16 @@ int modeFor(const QByteArray& targetPath, mode_t& mode)
 
 } // namespace
 
-AtomicFile::AtomicFile(QString directory, QString name, Durability durability, Links links)
-    : directory_(std::move(directory)), name_(std::move(name)), durability_(durability), links_(links)
+AtomicFile::AtomicFile(const QString& directory, const QString& name, Durability durability, Links links)
+    : AtomicFile(QFile::encodeName(directory), QFile::encodeName(name), name, durability, links)
+{}
+
+AtomicFile::AtomicFile(QByteArray folder, QByteArray baseName, QString displayName, Durability durability, Links links)
+    : folder_(std::move(folder)),
+      baseName_(std::move(baseName)),
+      name_(std::move(displayName)),
+      durability_(durability),
+      links_(links)
 {}
 
 AtomicFile::~AtomicFile()
@@ -58,10 +67,12 @@ AtomicFile::~AtomicFile()
 
 FileStatus AtomicFile::checkTarget()
 {
-    if (links_ == Links::Follow) {
-        if (FileStatus found = posix::followLinks(directory_, name_, target_); !found.ok()) return found;
+    if (links_ != Links::Replace) {
+        const posix::LinkTrust trust =
+            links_ == Links::FollowOwn ? posix::LinkTrust::OwnOnly : posix::LinkTrust::MakerMayChange;
+        if (FileStatus found = posix::followLinks(folder_, baseName_, name_, target_, trust); !found.ok()) return found;
     } else {
-        target_ = {QFile::encodeName(directory_), posix::pathOf(directory_, name_)};
+        target_ = {folder_, folder_ + '/' + baseName_};
     }
     // Only a file the user may write is replaced; a folder, pipe, device or
     // socket in its place is refused, not swept away.
@@ -133,6 +144,16 @@ FileStatus AtomicFile::open()
     if (status_.ok() && durability_ == Durability::Durable)
         status_ = posix::openFolder(target_.folder, name_, folderFd_);
     if (!status_.ok()) return status_;
+    if (nameless_) {
+        fd_ = sys::open(target_.folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd_ >= 0) return FileStatus::success();
+        // Not every file system has them: a named copy, then.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            status_ = posix::creationFailure(name_, target_.folder, errno);
+            return status_;
+        }
+        nameless_ = false;
+    }
     tempPath_ = posix::copyTemplateFor(target_.path);
     fd_ = sys::mkostemp(tempPath_.data(), O_CLOEXEC);
     if (fd_ < 0) {
@@ -265,8 +286,11 @@ FileStatus AtomicFile::commit()
             status_ = owned;
         else if (const int error = modeFor(target_.path, mode); error != 0)
             status_ = FileStatus::fromErrno(name_, error);
-        else if (sys::fchmod(fd_, mode) != 0 || (durability_ == Durability::Durable && sys::fsync(fd_) != 0)
-                 || sys::rename(tempPath_.constData(), target_.path.constData()) != 0)
+        else if (sys::fchmod(fd_, mode) != 0 || (durability_ == Durability::Durable && sys::fsync(fd_) != 0))
+            status_ = FileStatus::fromErrno(name_, errno);
+        else if (nameless_ && !(status_ = giveName()).ok())
+            ; // said why
+        else if (sys::rename(tempPath_.constData(), target_.path.constData()) != 0)
             status_ = FileStatus::fromErrno(name_, errno);
         else {
             committed_ = true;
@@ -276,6 +300,25 @@ FileStatus AtomicFile::commit()
     }
     if (!committed_) discard();
     return status_;
+}
+
+// A file without a name gets one beside the target, to be renamed over it:
+// linkat can make a name, but not replace one.
+FileStatus AtomicFile::giveName()
+{
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd_);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray candidate = posix::copyTemplateFor(target_.path);
+        candidate.chop(6);
+        static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        for (int i = 0; i < 6; ++i) candidate += kLetters[QRandomGenerator::system()->bounded(62)];
+        if (sys::linkat(AT_FDCWD, self.constData(), AT_FDCWD, candidate.constData(), AT_SYMLINK_FOLLOW) == 0) {
+            tempPath_ = candidate;
+            return FileStatus::success();
+        }
+        if (errno != EEXIST) return posix::creationFailure(name_, target_.folder, errno);
+    }
+    return posix::creationFailure(name_, target_.folder, EEXIST);
 }
 
 FileStatus AtomicFile::close()

@@ -20,10 +20,11 @@ namespace kestrix {
 enum class Durability { Scratch, Durable };
 
 // What a symbolic link in the target's place stands for. The user's own files
-// follow it, so the file it names gets the new content and the link stays; the
-// scratch file replaces it, so no planted link makes the program overwrite
-// the file it points to.
-enum class Links { Replace, Follow };
+// follow it, so the file it names gets the new content and the link stays
+// (FollowOwn: only a link the user made, for a file named by the user that
+// another may have planted a link at); the scratch file replaces it, so no
+// planted link makes the program overwrite the file it points to.
+enum class Links { Replace, Follow, FollowOwn };
 
 // Replaces a file as a whole or not at all. The new content goes to a sibling
 // temporary file that is renamed over the target on commit, so a crash, a full
@@ -31,7 +32,9 @@ enum class Links { Replace, Follow };
 // in the same folder as the file it replaces, so the rename is one step.
 class AtomicFile {
 public:
-    AtomicFile(QString directory, QString name, Durability durability, Links links = Links::Replace);
+    AtomicFile(const QString& directory, const QString& name, Durability durability, Links links = Links::Replace);
+    // The file `baseName` in `folder`, by their bytes; `displayName` names it in messages.
+    AtomicFile(QByteArray folder, QByteArray baseName, QString displayName, Durability durability, Links links);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -39,6 +42,10 @@ public:
     // Whether this user may put a new file in the target's place, as open()
     // checks it first; creates nothing.
     FileStatus checkTarget();
+    // Writes into a file without a name until commit(), where the file system
+    // has them, so a kill leaves nothing behind; for files outside the card
+    // folder, whose leftover copies no later change would remove. Before open().
+    void keepNamelessWhileWritten() { nameless_ = true; }
     FileStatus open();
     // Buffered; the first failure sticks and is reported again by commit().
     FileStatus write(QByteArrayView data);
@@ -67,8 +74,13 @@ private:
     bool copyInKernel(int source, qint64& offset, qint64& length);
     void discard();
 
-    QString directory_;
+    FileStatus openNameless();
+    FileStatus giveName();
+
+    QByteArray folder_;
+    QByteArray baseName_;
     QString name_;
+    bool nameless_ = false;
     Durability durability_;
     Links links_;
     posix::FileLocation target_;

@@ -52,7 +52,7 @@ bool makerMayChange(uid_t maker, const QByteArray& target)
 } // namespace
 
 FileStatus followLinks(const QByteArray& start, const QByteArray& name, const QString& displayName,
-                       FileLocation& location)
+                       FileLocation& location, LinkTrust trust)
 {
     QByteArray done = start;
     std::vector<qsizetype> added; // where each folder this walk added to `done` began
@@ -105,6 +105,12 @@ FileStatus followLinks(const QByteArray& start, const QByteArray& name, const QS
     }
     if (done.isEmpty()) done = "/";
     for (const ForeignLink& link : foreign) {
+        if (trust == LinkTrust::OwnOnly) {
+            return FileStatus::failure(displayName,
+                                       QStringLiteral("it is the link %1, made by %2: Kestrix writes through a link "
+                                                      "only where you made it")
+                                           .arg(displayNameOf(link.path), userName(link.owner)));
+        }
         if (makerMayChange(link.owner, done)) continue;
         return FileStatus::failure(displayName,
                                    QStringLiteral("it leads through the link %1, made by %2, to %3, which %2 may not "

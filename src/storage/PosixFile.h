@@ -71,10 +71,16 @@ struct FileLocation {
 // it): otherwise a link planted in a shared folder would have Kestrix read
 // or write a file of this user's for them. Such a link is refused, named.
 FileStatus followLinks(const QString& directory, const QString& name, FileLocation& location);
+// Which links a walk follows: those whose maker may change what they lead
+// to (the user's own card files, in a folder they may share), or only this
+// user's own and root's (where Kestrix writes what the user names, an
+// export: a link another user planted there would take the cards to them).
+enum class LinkTrust { MakerMayChange, OwnOnly };
+
 // The same for `name` (which may hold folders) inside the folder `start`,
 // all bytes; `displayName` names it in a failure.
 FileStatus followLinks(const QByteArray& start, const QByteArray& name, const QString& displayName,
-                       FileLocation& location);
+                       FileLocation& location, LinkTrust trust = LinkTrust::MakerMayChange);
 
 // A file name for a message: its bytes as UTF-8, with any byte that is not
 // part of UTF-8 shown as \xNN, so no two names look alike.

@@ -93,6 +93,10 @@ int rename(const char* from, const char* to)
 {
     return ::rename(from, to);
 }
+int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags)
+{
+    return ::linkat(fromFolder, from, toFolder, to, flags);
+}
 int unlink(const char* path)
 {
     return ::unlink(path);

@@ -34,6 +34,7 @@ int fchmod(int fd, mode_t mode);
 int fchown(int fd, uid_t owner, gid_t group);
 int fcntl(int fd, int command, int argument = 0);
 int rename(const char* from, const char* to);
+int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags);
 int unlink(const char* path);
 ssize_t readlink(const char* path, char* buffer, size_t size);
 int flock(int fd, int operation);

@@ -17,6 +17,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace kestrix {
@@ -29,28 +30,34 @@ constexpr qsizetype kStretch = 256 * 1024;
 // Larger than any file of contacts a person keeps, photos and all.
 constexpr qint64 kLargestContactsFile = qint64(1) << 30;
 
-// Whether `path`, after links, is `name` of the card files or where it leads.
-bool isCardFile(Module1& module, const QFileInfo& target, const QString& name)
+// Whether `path`, after links, is `name` of the card files or where it
+// leads; a failure where the card file's own place cannot be told.
+FileStatus isCardFile(Module1& module, const QByteArray& path, const QString& name, bool& same)
 {
+    same = false;
     posix::FileLocation location;
-    if (!posix::followLinks(module.directory(), name, location).ok()) return false;
+    if (FileStatus found = posix::followLinks(module.directory(), name, location); !found.ok()) return found;
     struct stat mine {
     }, theirs{};
-    const QByteArray targetPath = QFile::encodeName(target.absoluteFilePath());
-    if (::stat(targetPath.constData(), &mine) == 0 && ::stat(location.path.constData(), &theirs) == 0)
-        return mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
+    if (::stat(path.constData(), &mine) == 0 && ::stat(location.path.constData(), &theirs) == 0) {
+        same = mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
+        return FileStatus::success();
+    }
     // Neither there yet: the same folder and name.
-    const QFileInfo card(QFile::decodeName(location.path));
-    return QDir(target.absolutePath()).canonicalPath() == QDir(card.absolutePath()).canonicalPath()
-        && target.fileName() == card.fileName();
+    struct stat folder {
+    }, cardFolder{};
+    same = ::stat(posix::folderOf(path).constData(), &folder) == 0
+        && ::stat(location.folder.constData(), &cardFolder) == 0 && folder.st_dev == cardFolder.st_dev
+        && folder.st_ino == cardFolder.st_ino && posix::baseNameOf(path) == posix::baseNameOf(location.path);
+    return FileStatus::success();
 }
 
 } // namespace
 
-std::optional<ExchangeFormat> exportFormatFor(const QString& path, std::optional<ExchangeFormat> given)
+std::optional<ExchangeFormat> exportFormatFor(const QByteArray& path, std::optional<ExchangeFormat> given)
 {
     if (given) return given;
-    return formatFromFileName(QFileInfo(path).fileName());
+    return formatFromFileName(posix::displayNameOf(posix::baseNameOf(path)));
 }
 
 ExportOutcome exportCards(Module1& module, ExchangeFormat format,
@@ -79,21 +86,24 @@ ExportOutcome exportCards(Module1& module, ExchangeFormat format,
     return outcome;
 }
 
-FileStatus refuseCardFiles(Module1& module, const QString& path)
+FileStatus refuseCardFiles(Module1& module, const QByteArray& path)
 {
-    const QFileInfo target(path);
     for (const QString& name : {Module1::kCardFile, Module1::kCounterFile, Module1::kScratchFile}) {
-        if (isCardFile(module, target, name))
-            return FileStatus::failure(target.fileName(), QStringLiteral("it is Kestrix's own %1").arg(name));
+        bool same = false;
+        if (FileStatus told = isCardFile(module, path, name, same); !told.ok()) return told;
+        if (same)
+            return FileStatus::failure(posix::displayNameOf(posix::baseNameOf(path)),
+                                       QStringLiteral("it is Kestrix's own %1").arg(name));
     }
     return FileStatus::success();
 }
 
-ExportOutcome exportCardsToFile(Module1& module, const QString& path, ExchangeFormat format)
+ExportOutcome exportCardsToFile(Module1& module, const QByteArray& path, ExchangeFormat format)
 {
     if (FileStatus refused = refuseCardFiles(module, path); !refused.ok()) return {refused, 0};
-    const QFileInfo target(path);
-    AtomicFile file(target.absolutePath(), target.fileName(), Durability::Durable, Links::Follow);
+    AtomicFile file(posix::folderOf(path), posix::baseNameOf(path), posix::displayNameOf(posix::baseNameOf(path)),
+                    Durability::Durable, Links::FollowOwn);
+    file.keepNamelessWhileWritten();
     ExportOutcome outcome{file.open(), 0};
     if (!outcome.status.ok()) return outcome;
     outcome = exportCards(module, format, [&](QByteArrayView bytes) { return file.write(bytes); });
@@ -102,32 +112,37 @@ ExportOutcome exportCardsToFile(Module1& module, const QString& path, ExchangeFo
     return outcome;
 }
 
-ImportResult readContactsFile(const QString& path, std::optional<ExchangeFormat> format, FileStatus& status)
+ImportResult readContactsFile(Module1& module, const QByteArray& path, std::optional<ExchangeFormat> format,
+                              FileStatus& status)
 {
-    const QFileInfo source(path);
+    const QString name = posix::displayNameOf(posix::baseNameOf(path));
     QByteArray bytes;
     int fd = -1;
-    status = posix::openForReading(source.absolutePath(), source.fileName(), fd);
+    status = refuseCardFiles(module, path);
+    if (status.ok()) {
+        posix::FileLocation location;
+        status = posix::followLinks(posix::folderOf(path), posix::baseNameOf(path), name, location);
+        if (status.ok()) status = posix::openRegularPath(location.path, name, O_RDONLY, fd);
+    }
     if (status.ok()) {
         struct stat info {};
         if (sys::fstat(fd, &info) != 0)
-            status = FileStatus::fromErrno(source.fileName(), errno);
+            status = FileStatus::fromErrno(name, errno);
         else if (info.st_size > kLargestContactsFile)
-            status = FileStatus::failure(source.fileName(), QStringLiteral("it is larger than any file of contacts"));
+            status = FileStatus::failure(name, QStringLiteral("it is larger than any file of contacts"));
         else
             bytes.reserve(static_cast<qsizetype>(info.st_size));
         QByteArray buffer(kStretch, Qt::Uninitialized);
         while (status.ok()) {
             const ssize_t got = sys::read(fd, buffer.data(), static_cast<size_t>(buffer.size()));
             if (got < 0 && errno == EINTR) continue;
-            if (got < 0) status = FileStatus::fromErrno(source.fileName(), errno);
+            if (got < 0) status = FileStatus::fromErrno(name, errno);
             if (got <= 0) break;
             if (bytes.size() + got > kLargestContactsFile)
-                status =
-                    FileStatus::failure(source.fileName(), QStringLiteral("it is larger than any file of contacts"));
+                status = FileStatus::failure(name, QStringLiteral("it is larger than any file of contacts"));
             bytes.append(buffer.constData(), got);
         }
-        status.orFirstFailure(posix::closeFile(fd, source.fileName()));
+        status.orFirstFailure(posix::closeFile(fd, name));
     }
     if (!status.ok()) return {};
     if (!format) return readCards(bytes);

@@ -28,13 +28,15 @@ struct ExportOutcome {
 };
 
 // Writes every card of the card file to `path` in `format`, whole or not at
-// all: a copy beside it, renamed into place. A path that is one of the card
-// files, or leads to one, is refused (see refuseCardFiles).
-ExportOutcome exportCardsToFile(Module1& module, const QString& path, ExchangeFormat format);
+// all: a copy beside it, without a name until it is renamed into place, so
+// a kill leaves nothing behind. A path that is one of the card files, or
+// leads to one, is refused (see refuseCardFiles), and so is a link there
+// that another user made. Paths are bytes, as the file system has them.
+ExportOutcome exportCardsToFile(Module1& module, const QByteArray& path, ExchangeFormat format);
 
-// Success, or why `path` may not be written: it is, or leads to, the card,
-// counter or scratch file.
-FileStatus refuseCardFiles(Module1& module, const QString& path);
+// Success, or why `path` may not be written or read as a file of contacts:
+// it is, or leads to, the card, counter or scratch file.
+FileStatus refuseCardFiles(Module1& module, const QByteArray& path);
 
 // The same, handed to `write` a stretch at a time (for standard output).
 ExportOutcome exportCards(Module1& module, ExchangeFormat format,
@@ -42,11 +44,12 @@ ExportOutcome exportCards(Module1& module, ExchangeFormat format,
 
 // The format a file's name asks for, or else the one given; nothing when
 // neither tells.
-std::optional<ExchangeFormat> exportFormatFor(const QString& path, std::optional<ExchangeFormat> given);
+std::optional<ExchangeFormat> exportFormatFor(const QByteArray& path, std::optional<ExchangeFormat> given);
 
 // Reads the contacts in `path`: vCards or CSV, told apart by their content
 // unless `format` says which. `status` tells why the file could not be read.
 // Its cards go in with Module1::AddCards.
-ImportResult readContactsFile(const QString& path, std::optional<ExchangeFormat> format, FileStatus& status);
+ImportResult readContactsFile(Module1& module, const QByteArray& path, std::optional<ExchangeFormat> format,
+                              FileStatus& status);
 
 } // namespace kestrix

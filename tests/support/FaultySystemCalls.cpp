@@ -93,9 +93,9 @@ bool recorded(int fd)
 const char* nameOf(Call call)
 {
     static const char* const names[] = {
-        "open",  "mkostemp", "close",  "read",     "pread", "write",   "ftruncate", "lseek",   "copy_file_range",
-        "ioctl", "fsync",    "fstat",  "stat",     "lstat", "access",  "faccessat", "fchmod",  "fchown",
-        "fcntl", "rename",   "unlink", "readlink", "flock", "opendir", "readdir",   "closedir"};
+        "open",  "mkostemp", "close",  "read",     "pread", "write",   "ftruncate", "lseek",    "copy_file_range",
+        "ioctl", "fsync",    "fstat",  "stat",     "lstat", "access",  "faccessat", "fchmod",   "fchown",
+        "fcntl", "rename",   "unlink", "readlink", "flock", "opendir", "readdir",   "closedir", "linkat"};
     return names[static_cast<int>(call)];
 }
 
@@ -329,6 +329,14 @@ int rename(const char* from, const char* to)
     if (result == 0 && !fromName.isEmpty() && !toName.isEmpty())
         gRecorder.steps.push_back({DiskStep::Rename, fromName, toName, 0, 0, {}});
     return result;
+}
+
+// Only exports name a nameless file, outside the folders the power-cut
+// test follows: not recorded.
+int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags)
+{
+    if (!allowed(Call::Linkat)) return -1;
+    return ::linkat(fromFolder, from, toFolder, to, flags);
 }
 
 int unlink(const char* path)

@@ -39,7 +39,8 @@ enum class Call {
     Flock,
     Opendir,
     Readdir,
-    Closedir
+    Closedir,
+    Linkat
 };
 
 const char* nameOf(Call call);

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 namespace kestrix::testing {
 namespace {
 
@@ -37,6 +39,23 @@ Outcome kestrix(const TempFolder& folder, const QStringList& arguments)
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "it crashed or aborted";
     return {program.exitCode(), QString::fromLocal8Bit(program.readAllStandardOutput()),
             QString::fromLocal8Bit(program.readAllStandardError())};
+}
+
+// The same through a shell, for what QProcess cannot pass: a closed
+// standard output, a file name that is no text. "$kestrix" is the program.
+Outcome kestrixInShell(const TempFolder& folder, const QString& script)
+{
+    QProcess shell;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(QLatin1String(name));
+    environment.insert(QStringLiteral("kestrix"), QStringLiteral(KESTRIX_PROGRAM));
+    shell.setProcessEnvironment(environment);
+    shell.setWorkingDirectory(folder.path());
+    limitChild(shell);
+    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script});
+    EXPECT_TRUE(finishes(shell, std::chrono::seconds(30)));
+    return {shell.exitCode(), QString::fromLocal8Bit(shell.readAllStandardOutput()),
+            QString::fromLocal8Bit(shell.readAllStandardError())};
 }
 
 const QByteArray kContacts =
@@ -98,6 +117,27 @@ TEST(CommandLine, RunsWithoutADisplayAndSaysHowItWent)
     run = kestrix(folder, {QStringLiteral("--merge-conflicts")});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, QStringLiteral("1 card merged from kest1.sync-conflict-20261207-105153-BRXC5PR.dat\n"));
+
+    // Kestrix's own files are no import either; an option given twice is a
+    // mistake; a name is its bytes, text or not; nothing goes out through a
+    // closed standard output.
+    run = kestrix(folder, {QStringLiteral("--import"), QStringLiteral("kest1.dat")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("it is Kestrix's own kest1.dat"))) << run.err.toStdString();
+    for (const char* option : {"--export", "--import"})
+        EXPECT_EQ(
+            kestrix(folder,
+                    {QLatin1String(option), QStringLiteral("a.vcf"), QLatin1String(option), QStringLiteral("b.vcf")})
+                .status,
+            2);
+    run = kestrixInShell(folder, QStringLiteral("\"$kestrix\" --export \"$(printf 'caf\\351.vcf')\""));
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(::access(QByteArray(folder.path().toUtf8() + "/caf\xE9.vcf").constData(), F_OK), 0);
+    run = kestrixInShell(folder, QStringLiteral("\"$kestrix\" --import \"$(printf 'caf\\351.vcf')\" >/dev/null"));
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    run = kestrixInShell(folder, QStringLiteral("\"$kestrix\" --export - >&-"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, QStringLiteral("kestrix: nothing exported: standard output is closed\n"));
 
     // A copy left unmerged is a failure.
     folder.makeFolder(QStringLiteral("kest1 (conflicted copy 2026-12-07 105153).dat"));

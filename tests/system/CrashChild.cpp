@@ -3,10 +3,13 @@
 
 // Runs one storage operation the way the editor's buttons do, for the crash
 // test to kill at a random moment:
-//   kestrix_crash_child DIR append|replace|delete|counter|import
+//   kestrix_crash_child DIR append|replace|delete|counter|import|export
 // Writes "r" to standard output as it starts, and "done <microseconds>" once
 // finished.
 #include "storage/Module1.h"
+#include "transfer/CardTransfer.h"
+
+#include <QFile>
 
 #include <chrono>
 #include <cstdio>
@@ -56,6 +59,9 @@ bool run(Module1& module, const char* operation)
         for (int i = 0; i < 50; ++i) cards.push_back(editedCard({}));
         return module.AddCards(cards).ok();
     }
+    if (!std::strcmp(operation, "export"))
+        return exportCardsToFile(module, QFile::encodeName(module.directory()) + "/cards.vcf", ExchangeFormat::VCard4)
+            .status.ok();
     if (!std::strcmp(operation, "counter")) {
         QString number;
         if (!module.NextRecordNumber(number).ok()) return false;
@@ -70,7 +76,7 @@ bool run(Module1& module, const char* operation)
 int main(int argc, char** argv)
 {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s DIR append|replace|delete|counter\n", argv[0]);
+        std::fprintf(stderr, "usage: %s DIR append|replace|delete|counter|import|export\n", argv[0]);
         return 2;
     }
     Module1 module(QString::fromLocal8Bit(argv[1]));

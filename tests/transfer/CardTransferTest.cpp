@@ -11,11 +11,16 @@
 #include "support/SystemCallFaults.h"
 #include "support/TempFolder.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <iostream>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kestrix::testing {
 namespace {
@@ -47,17 +52,17 @@ TEST(CardTransfer, ExportedCardsImportIntoAnEmptyFolderExactly)
           std::pair{ExchangeFormat::Csv, "cards.csv"}}) {
         SCOPED_TRACE(::testing::Message() << name << ", seed " << seed);
         TempFolder to;
-        const QString file = to.pathOf(QLatin1String(name));
+        const QByteArray file = QFile::encodeName(to.pathOf(QLatin1String(name)));
         const ExportOutcome exported = exportCardsToFile(source, file, format);
         ASSERT_TRUE(exported.status.ok()) << exported.status.describe().toStdString();
         ASSERT_EQ(exported.cards, kCards);
 
         FileStatus read = FileStatus::success();
-        ImportResult result =
-            readContactsFile(file, format == ExchangeFormat::VCard3 ? std::optional(format) : std::nullopt, read);
+        Module1 target(to.path());
+        ImportResult result = readContactsFile(
+            target, file, format == ExchangeFormat::VCard3 ? std::optional(format) : std::nullopt, read);
         ASSERT_TRUE(read.ok() && result.recognised) << result.reason.toStdString();
         EXPECT_TRUE(result.issues.empty()) << describeIssue(result.issues.front()).toStdString();
-        Module1 target(to.path());
         ASSERT_TRUE(target.AddCards(result.cards).ok());
 
         const std::vector<ScannedCard> back = scanCards(to.read(QStringLiteral("kest1.dat")));
@@ -72,7 +77,7 @@ TEST(CardTransfer, ExportedCardsImportIntoAnEmptyFolderExactly)
     // A card file that fails to read after its first stretch leaves an
     // earlier export as it was.
     TempFolder to;
-    const QString file = to.pathOf(QStringLiteral("cards.vcf"));
+    const QByteArray file = QFile::encodeName(to.pathOf(QStringLiteral("cards.vcf")));
     to.write(QStringLiteral("cards.vcf"), "earlier");
     SystemCallFaults::start(0, 0);
     const bool clean = exportCardsToFile(source, file, ExchangeFormat::VCard4).status.ok();
@@ -88,6 +93,33 @@ TEST(CardTransfer, ExportedCardsImportIntoAnEmptyFolderExactly)
     SystemCallFaults::stop();
     EXPECT_TRUE(SystemCallFaults::struck());
     EXPECT_EQ(to.read(QStringLiteral("cards.vcf")), QByteArray("earlier"));
+}
+
+// In a shared folder anyone may plant a link where the user will export. The
+// export follows only a link the user made: through another's it would
+// replace a file of the user's, or hand the cards to the link's maker.
+TEST(CardTransfer, ExportsThroughNoLinkAnotherUserPlanted)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root, to plant links as another user";
+    const passwd* nobody = ::getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    TempFolder cards, shared;
+    cards.write(QStringLiteral("kest1.dat"), cardLine(makeCard(QStringLiteral("Ann"), QStringLiteral("1"))));
+    Module1 module(cards.path());
+    shared.write(QStringLiteral("notes.txt"), "mine");
+    ASSERT_EQ(::chmod(QFile::encodeName(shared.path()).constData(), 01777), 0);
+    const QByteArray planted = QFile::encodeName(shared.pathOf(QStringLiteral("cards.vcf")));
+    ASSERT_TRUE(QFile::link(shared.pathOf(QStringLiteral("notes.txt")), QFile::decodeName(planted)));
+    ASSERT_EQ(::lchown(planted.constData(), nobody->pw_uid, nobody->pw_gid), 0);
+    const ExportOutcome refused = exportCardsToFile(module, planted, ExchangeFormat::VCard4);
+    EXPECT_TRUE(refused.status.reason().contains(QStringLiteral("made by nobody")))
+        << refused.status.describe().toStdString();
+    EXPECT_EQ(shared.read(QStringLiteral("notes.txt")), QByteArray("mine"));
+
+    // One's own link is one's own choice.
+    ASSERT_EQ(::lchown(planted.constData(), 0, 0), 0);
+    EXPECT_TRUE(exportCardsToFile(module, planted, ExchangeFormat::VCard4).status.ok());
+    EXPECT_TRUE(shared.read(QStringLiteral("notes.txt")).startsWith("BEGIN:VCARD"));
 }
 
 } // namespace
