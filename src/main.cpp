@@ -40,6 +40,7 @@ int main(int argc, char* argv[])
 {
     const bool outputClosed = holdStandardStreamsOpen();
     std::vector<QByteArray> rawArguments;
+    rawArguments.reserve(static_cast<size_t>(argc));
     for (int i = 0; i < argc; ++i) rawArguments.emplace_back(argv[i]);
     const QStringList arguments = kestrix::argumentsAsText(rawArguments);
     kestrix::CommandRequest request = kestrix::readCommandLine(rawArguments);

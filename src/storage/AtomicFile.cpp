@@ -288,8 +288,8 @@ FileStatus AtomicFile::commit()
             status_ = FileStatus::fromErrno(name_, error);
         else if (sys::fchmod(fd_, mode) != 0 || (durability_ == Durability::Durable && sys::fsync(fd_) != 0))
             status_ = FileStatus::fromErrno(name_, errno);
-        else if (nameless_ && !(status_ = giveName()).ok())
-            ; // said why
+        else if (FileStatus named = nameless_ ? giveName() : FileStatus::success(); !named.ok())
+            status_ = named;
         else if (sys::rename(tempPath_.constData(), target_.path.constData()) != 0)
             status_ = FileStatus::fromErrno(name_, errno);
         else {

@@ -168,7 +168,7 @@ QString holderOf(int fd)
     for (const QByteArray& line : lines) {
         const QList<QByteArray> fields = line.simplified().split(' ');
         if (fields.size() < 6 || fields[1] == "->" || fields[1] != "FLOCK" || fields[5] != where) continue;
-        const QByteArray pid = fields[4];
+        const QByteArray& pid = fields[4];
         QFile comm(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(pid)));
         const QString program =
             comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll().trimmed()) : QString();
