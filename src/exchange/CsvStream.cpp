@@ -120,7 +120,7 @@ std::vector<CsvCell> CsvCards::cellsOf(QStringList& notUtf8) const
         cells.push_back({static_cast<int>(i), decodeField(field, fieldNotUtf8)});
         if (!fieldNotUtf8) continue;
         const bool named = i < headers_.size() && !headers_[i].isEmpty();
-        notUtf8.append(named ? headers_[i] : QStringLiteral("column %1").arg(i + 1));
+        notUtf8.append(named ? shortLabel(headers_[i]) : QStringLiteral("column %1").arg(i + 1));
     }
     return cells;
 }

@@ -3,6 +3,7 @@
 
 #include "VCardContact.h"
 
+#include <QHash>
 #include <QSet>
 #include <QVarLengthArray>
 
@@ -50,7 +51,7 @@ private:
     QStringList& notUtf8_;
     QSet<QString> notUtf8Seen_;
     ContactData contact_;
-    QVarLengthArray<std::pair<QByteArrayView, QString>, 4> groupLabels_;
+    QHash<QByteArray, QString> groupLabels_; // by the group's name in lower case
     bool hasName_ = false, hasNameParts_ = false, hasCompany_ = false, hasNote_ = false;
 };
 
@@ -90,12 +91,16 @@ int forEachProperty(QByteArrayView lines, Wanted wanted, Each each)
 // times its size.
 ContactData CardReader::read(QByteArrayView lines)
 {
+    // A group's first label that says something names it.
     forEachProperty(lines, hasGroup, [this](const VCardProperty& labelled) {
         if (!labelled.is("X-ABLABEL")) return;
+        const QByteArray group = labelled.group.toByteArray().toLower();
+        if (groupLabels_.contains(group)) return;
         const PropertyHead& head = heads_.of(labelled);
         bool notUtf8 = false;
-        groupLabels_.append({labelled.group, cleanLabel(decodeValue(labelled.value, head, notUtf8))});
+        QString label = cleanLabel(decodeValue(labelled.value, head, notUtf8));
         if (notUtf8) noteNotUtf8(head.upperName);
+        if (!label.isEmpty()) groupLabels_.emplace(group, std::move(label));
     });
     int order = 0;
     const int skippedLines = forEachProperty(
@@ -111,9 +116,14 @@ ContactData CardReader::read(QByteArrayView lines)
 // readable name with its types.
 const QString& CardReader::labelFor(const VCardProperty& property, const PropertyHead& head) const
 {
-    if (!property.group.isEmpty())
-        for (const auto& [group, label] : groupLabels_)
-            if (group.compare(property.group, Qt::CaseInsensitive) == 0 && !label.isEmpty()) return label;
+    if (!property.group.isEmpty() && !groupLabels_.isEmpty()) {
+        // Lowered in place: a card of many grouped properties makes no copy of each.
+        QVarLengthArray<char, 32> lower(property.group.begin(), property.group.end());
+        for (char& c : lower)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        const auto found = groupLabels_.constFind(QByteArray::fromRawData(lower.constData(), lower.size()));
+        if (found != groupLabels_.constEnd()) return *found;
+    }
     return head.label;
 }
 

@@ -153,12 +153,15 @@ PropertyHead headOf(const VCardProperty& property)
             for (;;) {
                 const qsizetype comma = value.sliced(start).indexOf(',');
                 const int ordinal = value.sliced(start, comma < 0 ? value.size() - start : comma).toInt();
-                if (ordinal > 0) head.carriageReturns.append(ordinal);
+                if (ordinal > 0) head.carriageReturns.push_back(ordinal);
                 if (comma < 0) break;
                 start += comma + 1;
             }
         }
     }
+    std::sort(head.carriageReturns.begin(), head.carriageReturns.end());
+    head.carriageReturns.erase(std::unique(head.carriageReturns.begin(), head.carriageReturns.end()),
+                               head.carriageReturns.end());
     if (!qualifiers.isEmpty()) label += QStringLiteral(" (") + qualifiers.join(QStringLiteral(", ")) + QLatin1Char(')');
     head.label = label;
     return head;
@@ -264,18 +267,22 @@ QStringList Unescaper::components(QStringView raw, qsizetype count)
 {
     QStringList parts = run(raw, true);
     while (parts.size() < count) parts.append(QString());
-    while (parts.size() > count) {
-        const QString last = parts.takeLast();
-        parts.last() += QLatin1Char(';') + last;
+    if (parts.size() > count) {
+        QString last = parts[count - 1];
+        for (qsizetype i = count; i < parts.size(); ++i) last += QLatin1Char(';') + parts[i];
+        parts.resize(count);
+        parts.back() = std::move(last);
     }
     return parts;
 }
 
+// The text goes into one buffer; each component is copied out at its end,
+// so many components cost no more than one.
 QStringList Unescaper::run(QStringView raw, bool split)
 {
     QStringList parts;
     QString current(raw.size(), Qt::Uninitialized);
-    qsizetype length = 0;
+    qsizetype length = 0, partStart = 0;
     const qsizetype size = raw.size();
     for (qsizetype i = 0; i < size; ++i) {
         QChar c = raw[i];
@@ -283,8 +290,8 @@ QStringList Unescaper::run(QStringView raw, bool split)
             const QChar next = raw[i + 1];
             if ((next == QLatin1Char('n') || next == QLatin1Char('N')) && version_ != Version::V21) {
                 ++lineBreaks_;
-                const bool lone =
-                    std::find(carriageReturns_.begin(), carriageReturns_.end(), lineBreaks_) != carriageReturns_.end();
+                while (nextMark_ < carriageReturns_.size() && carriageReturns_[nextMark_] < lineBreaks_) ++nextMark_;
+                const bool lone = nextMark_ < carriageReturns_.size() && carriageReturns_[nextMark_] == lineBreaks_;
                 current[length++] = lone ? QLatin1Char('\r') : QLatin1Char('\n');
                 ++i;
                 continue;
@@ -294,16 +301,18 @@ QStringList Unescaper::run(QStringView raw, bool split)
                 ++i;
             }
         } else if (split && c == QLatin1Char(';')) {
-            current.truncate(length);
-            parts.append(std::move(current));
-            current = QString(size - i, Qt::Uninitialized);
-            length = 0;
+            parts.append(QString(current.constData() + partStart, length - partStart));
+            partStart = length;
             continue;
         }
         current[length++] = c;
     }
-    current.truncate(length);
-    parts.append(std::move(current));
+    if (partStart == 0) {
+        current.truncate(length);
+        parts.append(std::move(current));
+    } else {
+        parts.append(QString(current.constData() + partStart, length - partStart));
+    }
     return parts;
 }
 

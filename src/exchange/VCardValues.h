@@ -60,9 +60,9 @@ struct PropertyHead {
     // For a CHARSET other than UTF-8 that the toolkit knows; made once, as
     // the toolkit looks the name up anew for each.
     std::shared_ptr<QStringDecoder> decoder;
-    QVarLengthArray<int, 4> carriageReturns; // which line breaks stand for a lone CR, from 1
-    QString label;                           // the memo's label, as in "Phone (home, fax)"
-    QString upperName;                       // the name as a report gives it
+    std::vector<int> carriageReturns; // which line breaks stand for a lone CR, from 1, in order
+    QString label;                    // the memo's label, as in "Phone (home, fax)"
+    QString upperName;                // the name as a report gives it
 };
 
 // The heads met so far, by their bytes (name and parameters). Bounded, so
@@ -100,7 +100,7 @@ QString decodeValue(QByteArrayView raw, const PropertyHead& head, bool& notUtf8)
 // breaks of the whole value.
 class Unescaper {
 public:
-    Unescaper(Version version, const QVarLengthArray<int, 4>& carriageReturns)
+    Unescaper(Version version, const std::vector<int>& carriageReturns)
         : version_(version), carriageReturns_(carriageReturns)
     {}
 
@@ -118,7 +118,8 @@ private:
     QStringList run(QStringView raw, bool split);
 
     Version version_;
-    const QVarLengthArray<int, 4>& carriageReturns_;
+    const std::vector<int>& carriageReturns_;
+    std::size_t nextMark_ = 0; // the first mark not yet passed
     int lineBreaks_ = 0;
 };
 

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Kestrix developers
 
-// The readers as they stream: memory bounded by a card whatever the file's
-// size, and a source that fails ending the reading without a made-up card.
+// The readers as they stream: time linear in the input whatever its shape,
+// memory bounded by a card whatever the file's size, and a source that fails
+// ending the reading without a made-up card.
 #include "exchange/CardExchange.h"
 #include "exchange/ContactReader.h"
+
+#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +23,66 @@ constexpr qsizetype kMiB = 1024 * 1024;
 QByteArray vcard(const char* version, const QByteArray& body)
 {
     return QByteArray("BEGIN:VCARD\r\nVERSION:") + version + "\r\n" + body + "END:VCARD\r\n";
+}
+
+QByteArray repeated(const QByteArray& unit, qsizetype bytes)
+{
+    QByteArray out;
+    while (out.size() < bytes) out += unit;
+    return out;
+}
+
+// `unit`'s "%1" numbered from 1 on, joined with `separator`.
+QByteArray numbered(const char* unit, const char* separator, qsizetype bytes)
+{
+    QByteArray out;
+    for (int i = 1; out.size() < bytes; ++i) {
+        if (i > 1) out += separator;
+        out += QByteArray(unit).replace("%1", QByteArray::number(i));
+    }
+    return out;
+}
+
+// Each was quadratic once: at the size here it took seconds to minutes, or
+// ran out of memory. Linear, each reads in a tenth of the limit.
+TEST(ContactReading, EveryShapeReadsInLinearTime)
+{
+    const std::vector<std::pair<const char*, QByteArray>> shapes = {
+        {"a full name and name parts of many words",
+         vcard("3.0", "FN:" + repeated("ab ", kMiB / 2) + "a\r\nN:" + repeated("a ", kMiB / 2) + ";;;;\r\n")},
+        {"quoted-printable named after many parameters, a soft line break every 76 bytes",
+         vcard("2.1",
+               "NOTE" + repeated(";X-P=1", kMiB / 2)
+                   + ";ENCODING=QUOTED-PRINTABLE:" + repeated(QByteArray(75, 'a') + "=\r\n", kMiB / 2) + "x\r\n")},
+        {"a line folded where each piece ends in =",
+         vcard("3.0", "FN:x\r\nX-A=" + repeated("\r\n x=", 4 * kMiB) + "\r\n")},
+        {"many parameters, folded", vcard("3.0", "TEL" + repeated(";X-P=\r\n v", 4 * kMiB) + ":1\r\n")},
+        {"as many lone-CR marks as line breaks",
+         vcard("4.0", "NOTE;X-KESTRIX-CR=" + numbered("%1", ",", 3 * kMiB) + ":" + repeated("a\\n", kMiB) + "\r\n")},
+        {"many grouped properties and their labels",
+         vcard("3.0", numbered("item%1.TEL:1\r\nitem%1.X-ABLabel:L", "\r\n", 2 * kMiB) + "\r\n")},
+        {"a compound value of many parts", vcard("3.0", "ADR:" + repeated("a;", kMiB) + "\r\n")},
+        {"a long group label for many properties of the group",
+         vcard("3.0",
+               "FN:x\r\nitem1.X-ABLabel:" + repeated("L", kMiB / 2) + "\r\n" + repeated("item1.TEL:1\r\n", kMiB / 2))},
+        {"a long column name for many rows",
+         "Name,Notes," + repeated("N", kMiB / 2) + "\r\n" + repeated("x,,y\r\n", kMiB / 2)},
+        {"a CSV field of doubled quotes and line breaks",
+         "Name,Notes\r\nx,\"" + repeated("ab\"\"c\r\nd\n", 4 * kMiB) + "\"\r\n"},
+    };
+#ifdef __SANITIZE_ADDRESS__
+    constexpr qint64 kLimitMs = 20000;
+#else
+    constexpr qint64 kLimitMs = 1000;
+#endif
+    for (const auto& [name, bytes] : shapes) {
+        QElapsedTimer timer;
+        timer.start();
+        const ImportResult result = readCards(bytes);
+        const qint64 ms = timer.elapsed();
+        EXPECT_FALSE(result.cards.empty()) << name;
+        EXPECT_LT(ms, kLimitMs) << name << ": " << bytes.size() / 1024 << " KiB";
+    }
 }
 
 qint64 peakResidentBytes()
