@@ -69,8 +69,11 @@ bool TextInput::fill()
     // What was taken goes once it is half the buffer, so the buffer stays
     // near the most that is looked at at once.
     if (start_ > 0 && start_ >= end_ / 2) {
-        text_.remove(0, start_);
+        // Moved within the buffer: removing from the front would leave the
+        // room there, and the buffer would grow into more and more.
         end_ -= start_;
+        std::memmove(text_.data(), text_.constData() + start_, static_cast<std::size_t>(end_));
+        text_.resize(end_);
         start_ = 0;
     }
     const qint64 before = consumed_;
@@ -78,7 +81,7 @@ bool TextInput::fill()
     // What the buffer has room for is read first: a short text needs no
     // second buffer to find its end.
     const qsizetype size = text_.size();
-    const qsizetype room = text_.capacity() > size ? text_.capacity() - size : stretch_;
+    const qsizetype room = text_.capacity() > size ? std::min(text_.capacity() - size, kStretch) : stretch_;
     if (form_ == Form::Utf16LE || form_ == Form::Utf16BE) {
         raw_.resize(room);
         appendUtf16(QByteArrayView(raw_).first(readSource(raw_.data(), room)));

@@ -6,6 +6,8 @@
 // ending the reading without a made-up card.
 #include "exchange/CardExchange.h"
 #include "exchange/ContactReader.h"
+#include "exchange/InputBytes.h"
+#include "exchange/VCardLines.h"
 
 #include <QElapsedTimer>
 
@@ -161,6 +163,33 @@ TEST(ContactReading, HoldsNoMoreThanACardWhateverTheFileHolds)
 #ifndef __SANITIZE_ADDRESS__ // the sanitizer keeps freed memory in quarantine
     EXPECT_LT(peakResidentBytes() - before, 32 * kMiB);
 #endif
+}
+
+// The buffer the text goes through keeps to a stretch or two of the source,
+// however long the file: it once doubled, now and then, as reads filled
+// whatever room it had. Cards of several lengths put the ends of lines at
+// every point of a stretch.
+TEST(ContactReading, TheInputBufferStaysSmallOverALongFile)
+{
+    QByteArray cards;
+    for (int letters = 1; letters <= 7; ++letters) cards += vcard("3.0", "FN:" + QByteArray(letters, 'x') + "\r\n");
+    qint64 given = 0;
+    TextInput input([&](char* buffer, qsizetype capacity) -> qsizetype {
+        const qint64 count = std::min<qint64>(capacity, 64 * kMiB - given);
+        for (qint64 i = 0; i < count; ++i) buffer[i] = cards[(given + i) % cards.size()];
+        given += count;
+        return static_cast<qsizetype>(count);
+    });
+    VCardLineReader reader(input);
+    QByteArray line;
+    VCardLine read;
+    qsizetype lines = 0, mostBuffered = 0;
+    for (; reader.next(line, read); line.resize(0)) {
+        ++lines;
+        mostBuffered = std::max(mostBuffered, input.buffered().size());
+    }
+    EXPECT_GE(lines, 64 * kMiB / cards.size() * 28);
+    EXPECT_LT(mostBuffered, 256 * 1024);
 }
 
 TEST(ContactReading, ASourceThatFailsEndsTheReadingWithoutAMadeUpCard)
