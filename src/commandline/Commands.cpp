@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace kestrix {
@@ -143,7 +144,10 @@ int importFrom(const CommandRequest& request, Module1& module, std::FILE* out, s
     }
     for (const ImportIssue& issue : result.issues) complain(err, describeIssue(issue));
     say(out, QStringLiteral("%1 imported").arg(cards(static_cast<qsizetype>(result.cards.size()))));
-    return result.issues.empty() && noticesWhole ? kSucceeded : kFailed;
+    // A notice (text read as Windows-1252, say) leaves the card whole.
+    const bool whole =
+        std::all_of(result.issues.begin(), result.issues.end(), [](const ImportIssue& issue) { return issue.notice; });
+    return whole && noticesWhole ? kSucceeded : kFailed;
 }
 
 } // namespace

@@ -3,29 +3,15 @@
 
 #include "CardExchange.h"
 
-#include "CsvReader.h"
+#include "CardStream.h"
 #include "CsvWriter.h"
-#include "VCardReader.h"
 #include "VCardWriter.h"
 
 namespace kestrix {
 
 ImportResult readCards(QByteArrayView bytes)
 {
-    const ContentDetection detection = detectContent(bytes);
-    switch (detection.kind) {
-    case ContentKind::VCard21:
-    case ContentKind::VCard3:
-    case ContentKind::VCard4:
-        return readVCards(bytes);
-    case ContentKind::Csv:
-        return readCsv(bytes);
-    case ContentKind::NotContacts:
-        break;
-    }
-    ImportResult result;
-    result.reason = detection.reason;
-    return result;
+    return readWhole(bytes, std::nullopt);
 }
 
 void CardWriter::begin(QByteArray& out) const

@@ -6,6 +6,7 @@
 // Cards in and out: the one header a caller needs. Pure conversions between
 // bytes and cards; reading and writing files is the caller's.
 
+#include "ContactReader.h"
 #include "ExchangeFormat.h"
 #include "ImportReport.h"
 #include "storage/CardRecord.h"
@@ -18,7 +19,8 @@
 namespace kestrix {
 
 // Reads vCards or CSV, whichever the content is (detectContent). For content
-// that is not contacts, `recognised` is false and `reason` says why.
+// that is not contacts, `recognised` is false and `reason` says why. The
+// whole of `bytes` at once; ContactReader reads a card at a time.
 ImportResult readCards(QByteArrayView bytes);
 
 // Writes cards one at a time, so a caller can pass each stretch of output on

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace kestrix {
 
@@ -45,30 +46,39 @@ bool separatesWords(QChar c)
     return c.isSpace() || c == QLatin1Char(',');
 }
 
-// Whether `word` stands as a whole word in `text`, in any letter case.
-bool hasWord(QStringView text, QStringView word)
+// Calls `each` with every word of `text`, split at blanks and commas, until
+// it returns false; returns whether it never did.
+template <typename Each>
+bool forEachWord(QStringView text, Each each)
 {
-    for (qsizetype at = text.indexOf(word, 0, Qt::CaseInsensitive); at >= 0;
-         at = text.indexOf(word, at + 1, Qt::CaseInsensitive)) {
-        const qsizetype end = at + word.size();
-        if ((at == 0 || separatesWords(text[at - 1])) && (end == text.size() || separatesWords(text[end]))) return true;
-    }
-    return false;
-}
-
-// Whether every word of the name parts, split at blanks and commas, stands
-// in the full name: then the parts say nothing the contact does not.
-bool partsSaidBy(const QStringList& parts, const QString& fullName)
-{
-    for (const QString& part : parts) {
-        qsizetype start = 0;
-        for (qsizetype i = 0; i <= part.size(); ++i) {
-            if (i < part.size() && !separatesWords(part[i])) continue;
-            if (i > start && !hasWord(fullName, QStringView(part).sliced(start, i - start))) return false;
-            start = i + 1;
-        }
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !separatesWords(text[i])) continue;
+        if (i > start && !each(text.sliced(start, i - start))) return false;
+        start = i + 1;
     }
     return true;
+}
+
+// Whether every word of the name parts stands in the full name, in any
+// letter case: then the parts say nothing the contact does not. The full
+// name's words are sorted once and looked up, so many words cost little
+// more than few.
+bool partsSaidBy(const QStringList& parts, const QString& fullName)
+{
+    if (std::all_of(parts.begin(), parts.end(), [](const QString& part) { return part.isEmpty(); })) return true;
+    const QString folded = fullName.toCaseFolded();
+    std::vector<QStringView> words;
+    forEachWord(folded, [&words](QStringView word) {
+        words.push_back(word);
+        return true;
+    });
+    std::sort(words.begin(), words.end());
+    return std::all_of(parts.begin(), parts.end(), [&words](const QString& part) {
+        const QString foldedPart = part.toCaseFolded();
+        return forEachWord(foldedPart,
+                           [&words](QStringView word) { return std::binary_search(words.begin(), words.end(), word); });
+    });
 }
 
 QString addressText(const ContactAddress& address)
@@ -217,11 +227,16 @@ MappedCard mapContact(const ContactData& contact)
 
     QString& memoText = card[indexOf(Field::MEMO)];
     memoText = contact.note;
+    bool labelCut = false;
     for (const MemoLine& line : memo) {
         if (line.value.isEmpty()) continue;
         if (!memoText.isEmpty()) memoText += QLatin1Char('\n');
-        memoText += line.label + QStringLiteral(": ") + line.value;
+        const QString label = shortLabel(line.label);
+        labelCut = labelCut || label.size() != line.label.size();
+        memoText += label + QStringLiteral(": ") + line.value;
     }
+    if (labelCut)
+        mapped.issues.push_back(QStringLiteral("a label in the memo cut to %1 characters").arg(kLongestLabel));
 
     mapped.empty = std::all_of(card.begin(), card.end(), [](const QString& field) { return field.isEmpty(); });
     for (int i = 0; i < kFieldCount; ++i) {
@@ -232,6 +247,14 @@ MappedCard mapContact(const ContactData& contact)
                 .arg(kCaptions[i]));
     }
     return mapped;
+}
+
+QString shortLabel(const QString& label)
+{
+    if (label.size() <= kLongestLabel) return label;
+    qsizetype keep = kLongestLabel - 1;
+    if (label[keep - 1].isHighSurrogate()) --keep; // not half a character
+    return label.first(keep) + QChar(0x2026);
 }
 
 QString exportUid(const CardRecord& card)

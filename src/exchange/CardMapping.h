@@ -34,6 +34,16 @@ MappedCard mapContact(const ContactData& contact);
 // The name parts joined with single blanks, leaving out empty ones.
 QString joinedName(const QStringList& parts);
 
+// The longest label a memo line or a report gives. A column's name, or an
+// address book's label for a group, is said once in a file and labels a
+// value in every row or property: a long one would multiply the memo, and
+// the time to read, by as many.
+inline constexpr qsizetype kLongestLabel = 100;
+
+// `label`, cut to kLongestLabel characters, the last an ellipsis, when it
+// is longer.
+QString shortLabel(const QString& label);
+
 // The UID a card is exported with: the same from one export to the next as
 // long as its number and contact stay the same, so a phone importing twice
 // can tell. A bare UUID, without the "urn:uuid:" of vCard 4.0.

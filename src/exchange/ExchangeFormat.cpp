@@ -3,8 +3,7 @@
 
 #include "ExchangeFormat.h"
 
-#include "CsvReader.h"
-#include "VCardReader.h"
+#include "CardStream.h"
 
 namespace kestrix {
 
@@ -27,13 +26,8 @@ std::optional<ExchangeFormat> formatFromWord(QStringView word)
 
 ContentDetection detectContent(QByteArrayView bytes)
 {
-    if (const std::optional<ContentKind> version = leadingVCardVersion(bytes)) return {*version, QString()};
-    if (csvSeparatorOf(bytes)) return {ContentKind::Csv, QString()};
-    if (bytes.trimmed().isEmpty()) return {ContentKind::NotContacts, QStringLiteral("the file is empty")};
-    if (bytes.first(std::min<qsizetype>(bytes.size(), 4096)).contains('\0'))
-        return {ContentKind::NotContacts, QStringLiteral("the file is not text")};
-    return {ContentKind::NotContacts,
-            QStringLiteral("the file holds neither vCards (BEGIN:VCARD) nor a CSV header row naming contact columns")};
+    TextInput input(sourceOf(bytes));
+    return detectIn(input);
 }
 
 } // namespace kestrix

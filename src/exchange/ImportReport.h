@@ -12,11 +12,14 @@
 
 namespace kestrix {
 
-// One card that was not taken whole, or not taken at all, and why.
+// One card that was not taken whole, or not taken at all, and why; or, as
+// a notice, something about a card taken whole that its user may want to
+// know (text read as Windows-1252, say).
 struct ImportIssue {
     qsizetype card = 0; // its position in the file, from 1: the n-th vCard, or the n-th row after the header
     QString name;       // its contact, else its company; may be empty
     QString reason;
+    bool notice = false; // taken whole; told for the user's knowledge
 };
 
 // What reading a file of contacts gave. The cards' record numbers (field

@@ -16,7 +16,8 @@ namespace kestrix {
 // as phones, mail programs and address books write them (see
 // docs/exchange-mapping.md for what goes into which box). Each card comes
 // with an empty record number; cards not taken whole are named in the
-// report. Content without a single BEGIN:VCARD is not recognised.
+// report. Content without a single BEGIN:VCARD is not recognised. The whole
+// of `bytes` at once; ContactReader reads a card at a time.
 ImportResult readVCards(QByteArrayView bytes);
 
 // The version of the first vCard, when the content (after any blank lines)

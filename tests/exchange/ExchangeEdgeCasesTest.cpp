@@ -18,17 +18,44 @@
 namespace kestrix::testing {
 namespace {
 
+constexpr qsizetype kMiB = 1024 * 1024;
+
 struct ReadCase {
     const char* name;
     QByteArray input;
     std::vector<std::pair<Field, const char*>> fields; // of the first card; the others empty
-    std::vector<const char*> issueParts = {};          // each found in the report, in order
+    std::vector<const char*> issueParts = {};          // each found in the report, in order; "(notice) ..." a notice
     std::size_t cards = 1;
 };
 
-QByteArray vcard(const char* version, const char* body)
+QByteArray vcard(const char* version, const QByteArray& body)
 {
     return QByteArray("BEGIN:VCARD\r\nVERSION:") + version + "\r\n" + body + "END:VCARD\r\n";
+}
+
+void checkReading(const std::vector<ReadCase>& cases)
+{
+    for (const ReadCase& test : cases) {
+        SCOPED_TRACE(test.name);
+        const ImportResult result = readCards(test.input);
+        ASSERT_TRUE(result.recognised) << result.reason.toStdString();
+        ASSERT_EQ(result.cards.size(), test.cards);
+        if (test.cards > 0) {
+            CardRecord wanted;
+            for (const auto& [field, text] : test.fields) wanted[indexOf(field)] = QString::fromUtf8(text);
+            for (int i = 0; i < kFieldCount; ++i)
+                EXPECT_EQ(result.cards[0][i].toStdString(), wanted[i].toStdString()) << fieldCaption(Field(i)).data();
+        }
+        ASSERT_EQ(result.issues.size(), test.issueParts.size());
+        for (std::size_t i = 0; i < test.issueParts.size(); ++i) {
+            QString part = QString::fromUtf8(test.issueParts[i]);
+            const bool notice = part.startsWith(QStringLiteral("(notice) "));
+            if (notice) part.remove(0, 9);
+            EXPECT_TRUE(describeIssue(result.issues[i]).contains(part))
+                << describeIssue(result.issues[i]).toStdString();
+            EXPECT_EQ(result.issues[i].notice, notice) << describeIssue(result.issues[i]).toStdString();
+        }
+    }
 }
 
 TEST(VCardReading, TakesEveryFormOfTheStandardsAndReportsWhatItCannot)
@@ -74,17 +101,40 @@ TEST(VCardReading, TakesEveryFormOfTheStandardsAndReportsWhatItCannot)
          "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Cut\r\nTEL:1",
          {{F::CCNAME, "Cut"}, {F::PHONE, "1"}},
          {"card 1 (Cut): the file ends before the card does"}},
+        {"no END:VCARD, and cards after it",
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Cut\r\nTEL:1\r\n" + vcard("3.0", "FN:B\r\n") + vcard("2.1", "FN:C\r\n"),
+         {{F::CCNAME, "Cut"}, {F::PHONE, "1"}},
+         {"card 1 (Cut): it has no END:VCARD: it ends where the next card begins"},
+         3},
+        {"files joined with cat, each with a byte order mark",
+         "\xEF\xBB\xBF" + vcard("3.0", "FN:A\r\n") + "\xEF\xBB\xBF" + vcard("3.0", "FN:B\r\n") + "\xEF\xBB\xBF"
+             + vcard("4.0", "FN:C\r\n") + "\xEF\xBB\xBF\r\n" + vcard("2.1", "FN:D\r\n"),
+         {{F::CCNAME, "A"}},
+         {},
+         4},
+        {"a 20 MB photo is dropped, not counted",
+         vcard("3.0", "FN:x\r\nPHOTO;ENCODING=b;TYPE=JPEG:" + QByteArray(20 * kMiB, 'A') + "\r\nTEL:1\r\n"),
+         {{F::CCNAME, "x"}, {F::PHONE, "1"}},
+         {"card 1 (x): PHOTO not imported: binary data"}},
+        {"a card larger than a card may be",
+         vcard("3.0", "FN:Big\r\nNOTE:" + QByteArray(9 * kMiB, 'n') + "\r\n") + vcard("3.0", "FN:Next\r\n"),
+         {{F::CCNAME, "Next"}},
+         {"card 1 (Big): not imported: it holds 9 MB, more than the 8 MB a card may hold"}},
         {"nothing in it", vcard("4.0", "UID:1\r\nREV:2026\r\n"), {}, {"card 1: holds no contact data"}, 0},
         {"a soft line break before END:VCARD",
          vcard("2.1", "FN:x\r\nNOTE;ENCODING=QUOTED-PRINTABLE:abc=3D=\r\n"),
          {{F::CCNAME, "x"}, {F::MEMO, "abc="}}},
         {"a charset the toolkit does not know",
          vcard("2.1", "FN;CHARSET=X-NONE;QUOTED-PRINTABLE:Caf=E9\r\n"),
-         {{F::CCNAME, "Café"}}},
+         {{F::CCNAME, "Café"}},
+         {"(notice) card 1 (Café): not UTF-8, so read as Windows-1252: FN"}},
         {"a charset that gives half a surrogate pair",
          vcard("2.1", "FN;CHARSET=UTF-16LE;ENCODING=QUOTED-PRINTABLE:A=00=3D=D8\r\n"),
          {{F::CCNAME, "A\uFFFD"}}},
-        {"bytes that are not UTF-8", vcard("3.0", "FN:Ren\xE9 \x80\r\n"), {{F::CCNAME, "René €"}}},
+        {"bytes that are not UTF-8, value by value",
+         vcard("3.0", "FN:Ren\xE9 \x80\r\nNOTE:Zoë\r\nTITLE:G\xE9rant\r\n"),
+         {{F::CCNAME, "René €"}, {F::MEMO, "Zoë\nTitle: Gérant"}},
+         {"(notice) card 1 (René €): not UTF-8, so read as Windows-1252: FN, TITLE"}},
         {"a line that is no property",
          vcard("3.0", "FN:x\r\nnonsense\r\n"),
          {{F::CCNAME, "x"}},
@@ -93,22 +143,29 @@ TEST(VCardReading, TakesEveryFormOfTheStandardsAndReportsWhatItCannot)
          vcard("4.0", "FN:x\r\nURL;TYPE=\"a:b;c\":http://e.x/\r\n"),
          {{F::CCNAME, "x"}, {F::MEMO, "Web (a:b;c): http://e.x/"}}},
     };
-    for (const ReadCase& test : cases) {
-        SCOPED_TRACE(test.name);
-        const ImportResult result = readCards(test.input);
-        ASSERT_TRUE(result.recognised) << result.reason.toStdString();
-        ASSERT_EQ(result.cards.size(), test.cards);
-        if (test.cards > 0) {
-            CardRecord wanted;
-            for (const auto& [field, text] : test.fields) wanted[indexOf(field)] = QString::fromUtf8(text);
-            for (int i = 0; i < kFieldCount; ++i)
-                EXPECT_EQ(result.cards[0][i].toStdString(), wanted[i].toStdString()) << fieldCaption(Field(i)).data();
-        }
-        ASSERT_EQ(result.issues.size(), test.issueParts.size());
-        for (std::size_t i = 0; i < test.issueParts.size(); ++i)
-            EXPECT_TRUE(describeIssue(result.issues[i]).contains(QString::fromUtf8(test.issueParts[i])))
-                << describeIssue(result.issues[i]).toStdString();
-    }
+    checkReading(cases);
+}
+
+TEST(CsvReading, JoinedFilesAndEncodingsFieldByField)
+{
+    using F = Field;
+    const std::vector<ReadCase> cases = {
+        {"files joined with cat, each with its byte order mark and header",
+         "\xEF\xBB\xBFName,Phone\r\nAnna,1\r\n\xEF\xBB\xBFName,Phone\r\nBob,2\r\n",
+         {{F::CCNAME, "Anna"}, {F::PHONE, "1"}},
+         {},
+         2},
+        {"bytes that are not UTF-8, field by field",
+         "Name,Notes,Stra\xDF"
+         "e\r\nZoë,Caf\xE9,x\r\n",
+         {{F::CCNAME, "Zoë"}, {F::MEMO, "Café\nStraße: x"}},
+         {"(notice) card 1 (Zoë): not UTF-8, so read as Windows-1252: the header row, Notes"}},
+        {"a row larger than a card may be",
+         "Name,Notes\r\nBig,\"" + QByteArray(9 * kMiB, 'n') + "\"\r\nNext,\r\n",
+         {{F::CCNAME, "Next"}},
+         {"card 1 (Big): not imported: it holds 9 MB, more than the 8 MB a card may hold"}},
+    };
+    checkReading(cases);
 }
 
 TEST(ExchangeFormats, ToldByNameWordAndContent)
@@ -145,16 +202,25 @@ TEST(ExchangeFormats, ToldByNameWordAndContent)
             EXPECT_FALSE(result.reason.isEmpty());
         }
     }
-    // UTF-16, as some Windows programs write it, told by its byte order
-    // mark; UTF-8 without one, as most others write it.
-    QByteArray utf16("\xFF\xFE");
-    const QString text = QString::fromUtf8(vcard("3.0", "FN:Zoë\r\n"));
-    utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    for (const QByteArray& bytes : {utf16, QByteArray("First Name,Last Name\r\nZoë,\r\n")}) {
-        const ImportResult result = readCards(bytes);
-        ASSERT_EQ(result.cards.size(), 1u);
-        EXPECT_EQ(result.cards[0][indexOf(Field::CCNAME)], QStringLiteral("Zoë"));
-    }
+    // UTF-16, as some Windows programs write it, told by its byte order mark;
+    // files joined on, in either byte order, by theirs. UTF-8 without one,
+    // as most others write it.
+    auto utf16 = [](const char* name, bool littleEndian) {
+        QByteArray bytes(littleEndian ? "\xFF\xFE" : "\xFE\xFF", 2);
+        for (QChar c : QString::fromUtf8(vcard("3.0", QByteArray("FN:") + name + "\r\n"))) {
+            const char low = static_cast<char>(c.unicode() & 0xFF), high = static_cast<char>(c.unicode() >> 8);
+            bytes.append(littleEndian ? low : high).append(littleEndian ? high : low);
+        }
+        return bytes;
+    };
+    const ImportResult result = readCards(utf16("Zoë 😀", true) + utf16("Ann", true) + utf16("Bob", false));
+    ASSERT_EQ(result.cards.size(), 3u);
+    EXPECT_EQ(result.cards[0][indexOf(Field::CCNAME)], QStringLiteral("Zoë 😀"));
+    EXPECT_EQ(result.cards[1][indexOf(Field::CCNAME)], QStringLiteral("Ann"));
+    EXPECT_EQ(result.cards[2][indexOf(Field::CCNAME)], QStringLiteral("Bob"));
+    const ImportResult plain = readCards(QByteArray("First Name,Last Name\r\nZoë,\r\n"));
+    ASSERT_EQ(plain.cards.size(), 1u);
+    EXPECT_EQ(plain.cards[0][indexOf(Field::CCNAME)], QStringLiteral("Zoë"));
 }
 
 CardRecord sampleCard()

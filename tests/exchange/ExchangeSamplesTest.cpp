@@ -8,11 +8,14 @@
 // field by field, and report what it could not take.
 #include "exchange/CardExchange.h"
 #include "exchange/CardMapping.h"
+#include "exchange/ContactReader.h"
 
 #include <QFile>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <initializer_list>
 #include <utility>
 
@@ -138,7 +141,9 @@ std::vector<Sample> samples()
           card({{F::CCNAME, "Hélène Dubois"},
                 {F::PHONE, "+33 4 55 50 03 00"},
                 {F::MEMO, "Group Membership: * myContacts"}})},
-         {}},
+         {"card 1 (René Café): not UTF-8, so read as Windows-1252: Name, Given Name, Family Name, Notes, "
+          "Organization 1 - Name, Organization 1 - Title",
+          "card 2 (Hélène Dubois): not UTF-8, so read as Windows-1252: Given Name"}},
         {"semicolons.csv",
          ContentKind::Csv,
          {card({{F::CNAME, "Acme, Inc."},
@@ -177,6 +182,25 @@ TEST(ExchangeSamples, RealProgramsFilesGiveTheirCardsAndReports)
         std::vector<std::string> issues;
         for (const ImportIssue& issue : result.issues) issues.push_back(describeIssue(issue).toStdString());
         EXPECT_EQ(issues, std::vector<std::string>(sample.issues.begin(), sample.issues.end()));
+
+        // A few bytes at a time, so a line break, a byte order mark or a
+        // character falls across the stretches read, the same comes out.
+        qsizetype at = 0;
+        ContactReader reader([&](char* buffer, qsizetype capacity) {
+            const qsizetype count = std::min({capacity, 1 + at % 7, bytes.size() - at});
+            std::memcpy(buffer, bytes.constData() + at, static_cast<std::size_t>(count));
+            at += count;
+            return count;
+        });
+        std::vector<CardRecord> cards;
+        for (CardRecord card; reader.next(card);) cards.push_back(card);
+        std::vector<std::string> streamedIssues;
+        for (const ImportIssue& issue : reader.takeIssues())
+            streamedIssues.push_back(describeIssue(issue).toStdString());
+        EXPECT_EQ(reader.kind(), sample.kind);
+        EXPECT_TRUE(cards == result.cards);
+        EXPECT_EQ(streamedIssues, issues);
+        EXPECT_EQ(reader.consumed(), bytes.size());
     }
 }
 

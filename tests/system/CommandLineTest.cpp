@@ -144,6 +144,12 @@ TEST(CommandLine, RunsWithoutADisplayAndSaysHowItWent)
     run = kestrix(folder, {QStringLiteral("--merge-conflicts")});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.err.contains(QStringLiteral("not merged"))) << run.err.toStdString();
+
+    // Text read as Windows-1252 is told, but the card went in whole.
+    folder.write(QStringLiteral("old.vcf"), "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Ren\xE9\r\nEND:VCARD\r\n");
+    run = kestrix(folder, {QStringLiteral("--import"), QStringLiteral("old.vcf")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("card 1 (René): not UTF-8"))) << run.err.toStdString();
 }
 
 } // namespace

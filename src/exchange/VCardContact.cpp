@@ -1,0 +1,250 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#include "VCardContact.h"
+
+#include <QHash>
+#include <QSet>
+#include <QVarLengthArray>
+
+namespace kestrix::vcard {
+
+namespace {
+
+bool startsWithNoCase(QStringView text, QLatin1String prefix)
+{
+    return text.startsWith(prefix, Qt::CaseInsensitive);
+}
+
+// An address book's own label for a group ("item1.X-ABLabel"), without the
+// marks some wrap their built-in labels in ("_$!<Mobile>!$_").
+QString cleanLabel(QString label)
+{
+    if (label.startsWith(QStringLiteral("_$!<")) && label.endsWith(QStringLiteral(">!$_")))
+        label = label.mid(4, label.size() - 8);
+    return label;
+}
+
+class CardReader {
+public:
+    CardReader(Version version, HeadCache& heads, std::vector<QString>& issues, QStringList& notUtf8)
+        : version_(version), heads_(heads), issues_(issues), notUtf8_(notUtf8)
+    {}
+
+    ContactData read(QByteArrayView lines);
+
+private:
+    void take(const VCardProperty& property, int order);
+    const QString& labelFor(const VCardProperty& property, const PropertyHead& head) const;
+    void noteNotUtf8(const QString& name)
+    {
+        if (!notUtf8Seen_.contains(name)) {
+            notUtf8Seen_.insert(name);
+            notUtf8_.append(name);
+        }
+    }
+
+    Version version_;
+    HeadCache& heads_;
+    std::vector<QString>& issues_;
+    std::vector<QString> found_; // what taking the properties finds, told after the lines skipped
+    QStringList& notUtf8_;
+    QSet<QString> notUtf8Seen_;
+    ContactData contact_;
+    QHash<QByteArray, QString> groupLabels_; // by the group's name in lower case
+    bool hasName_ = false, hasNameParts_ = false, hasCompany_ = false, hasNote_ = false;
+};
+
+// Whether the line's name has a group before it ("item1.TEL"): the name
+// ends at the first semicolon or colon.
+bool hasGroup(QByteArrayView line)
+{
+    for (char c : line) {
+        if (c == '.') return true;
+        if (c == ';' || c == ':') return false;
+    }
+    return false;
+}
+
+// Calls `each` with every content line of `lines` that `wanted` and that is
+// a property. Returns how many lines are no property.
+template <typename Wanted, typename Each>
+int forEachProperty(QByteArrayView lines, Wanted wanted, Each each)
+{
+    int skipped = 0;
+    VCardProperty property;
+    while (!lines.isEmpty()) {
+        const qsizetype lineFeed = lines.indexOf('\n');
+        const QByteArrayView line = lineFeed < 0 ? lines : lines.first(lineFeed);
+        lines = lineFeed < 0 ? QByteArrayView() : lines.sliced(lineFeed + 1);
+        if (line.isEmpty() || !wanted(line)) continue;
+        if (parseContentLine(line, property))
+            each(property);
+        else
+            ++skipped;
+    }
+    return skipped;
+}
+
+// The lines are parsed twice, the grouped ones for their labels first,
+// rather than kept parsed: a card of many short properties would take many
+// times its size.
+ContactData CardReader::read(QByteArrayView lines)
+{
+    // A group's first label that says something names it.
+    forEachProperty(lines, hasGroup, [this](const VCardProperty& labelled) {
+        if (!labelled.is("X-ABLABEL")) return;
+        const QByteArray group = labelled.group.toByteArray().toLower();
+        if (groupLabels_.contains(group)) return;
+        const PropertyHead& head = heads_.of(labelled);
+        bool notUtf8 = false;
+        QString label = cleanLabel(decodeValue(labelled.value, head, notUtf8));
+        if (notUtf8) noteNotUtf8(head.upperName);
+        if (!label.isEmpty()) groupLabels_.emplace(group, std::move(label));
+    });
+    int order = 0;
+    const int skippedLines = forEachProperty(
+        lines, [](QByteArrayView) { return true; },
+        [this, &order](const VCardProperty& property) { take(property, order++); });
+    if (skippedLines > 0)
+        issues_.push_back(QStringLiteral("%1 line(s) that are no vCard property skipped").arg(skippedLines));
+    issues_.insert(issues_.end(), found_.begin(), found_.end());
+    return std::move(contact_);
+}
+
+// The group's label where the address book gave one; else the property's
+// readable name with its types.
+const QString& CardReader::labelFor(const VCardProperty& property, const PropertyHead& head) const
+{
+    if (!property.group.isEmpty() && !groupLabels_.isEmpty()) {
+        // Lowered in place: a card of many grouped properties makes no copy of each.
+        QVarLengthArray<char, 32> lower(property.group.begin(), property.group.end());
+        for (char& c : lower)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        const auto found = groupLabels_.constFind(QByteArray::fromRawData(lower.constData(), lower.size()));
+        if (found != groupLabels_.constEnd()) return *found;
+    }
+    return head.label;
+}
+
+void CardReader::take(const VCardProperty& property, int order)
+{
+    const PropertyHead& head = heads_.of(property);
+    if (head.kind == PropertyKind::Structural) return;
+    if (head.kind == PropertyKind::GroupLabel && !property.group.isEmpty()) return;
+    if (isBinaryValue(head, property.value)) {
+        found_.push_back(QStringLiteral("%1 not imported: binary data").arg(head.upperName));
+        return;
+    }
+
+    bool notUtf8 = false;
+    const QString raw = decodeValue(property.value, head, notUtf8);
+    if (notUtf8) noteNotUtf8(head.upperName);
+    Unescaper unescape(version_, head.carriageReturns);
+    const QString& label = labelFor(property, head);
+    switch (head.kind) {
+    case PropertyKind::FullName:
+        if (hasName_) break;
+        hasName_ = true;
+        contact_.formattedName = unescape.text(raw);
+        contact_.formattedNameOrder = order;
+        return;
+    case PropertyKind::Name: {
+        if (hasNameParts_) break;
+        hasNameParts_ = true;
+        const QStringList parts = unescape.components(raw, 5);
+        contact_.family = parts[0];
+        contact_.given = parts[1];
+        contact_.additional = parts[2];
+        contact_.prefix = parts[3];
+        contact_.suffix = parts[4];
+        contact_.namePartsOrder = order;
+        return;
+    }
+    case PropertyKind::Organization: {
+        if (hasCompany_) break;
+        hasCompany_ = true;
+        // Only the organisation's name has a box; its units go to the memo.
+        const QStringList units = unescape.components(raw);
+        contact_.company = units.front();
+        QStringList rest;
+        for (qsizetype i = 1; i < units.size(); ++i)
+            if (!units[i].isEmpty()) rest.append(units[i]);
+        if (!rest.isEmpty())
+            contact_.extras.push_back({order, QStringLiteral("Department"), rest.join(QStringLiteral(", "))});
+        return;
+    }
+    case PropertyKind::Address: {
+        const QStringList parts = unescape.components(raw, 7);
+        ContactAddress address;
+        address.order = order;
+        address.prefRank = head.prefRank;
+        address.label = label;
+        address.work = head.typeBits & Work;
+        address.poBox = parts[0];
+        address.extended = parts[1];
+        address.street = parts[2];
+        address.locality = parts[3];
+        address.region = parts[4];
+        address.postalCode = parts[5];
+        address.country = parts[6];
+        contact_.addresses.push_back(std::move(address));
+        return;
+    }
+    case PropertyKind::Phone: {
+        ContactPhone phone;
+        phone.order = order;
+        phone.prefRank = head.prefRank;
+        phone.label = label;
+        phone.number = unescape.text(raw);
+        // 4.0 writes numbers as tel: URIs; a text that only looks like one
+        // says VALUE=text.
+        const bool uri = head.valueUri || (version_ == Version::V40 && !head.valueText);
+        if (uri && startsWithNoCase(phone.number, QLatin1String("tel:"))) phone.number.remove(0, 4);
+        const unsigned bits = head.typeBits;
+        if (bits & Fax)
+            phone.kind = PhoneKind::Fax;
+        else if (bits & Cell)
+            phone.kind = PhoneKind::Cell;
+        else if ((bits & SpecialPhone) || ((bits & Home) && !(bits & Work)))
+            phone.kind = PhoneKind::Other;
+        // A label naming one of the boxes puts the number there.
+        if (&label != &head.label) {
+            if (label.compare(QLatin1String("PHONE 2"), Qt::CaseInsensitive) == 0) phone.slot = 2;
+            if (label.compare(QLatin1String("PHONE"), Qt::CaseInsensitive) == 0) phone.slot = 1;
+        }
+        contact_.phones.push_back(std::move(phone));
+        return;
+    }
+    case PropertyKind::Email: {
+        ContactEmail email;
+        email.order = order;
+        email.prefRank = head.prefRank;
+        email.label = label;
+        email.address = unescape.text(raw);
+        contact_.emails.push_back(std::move(email));
+        return;
+    }
+    case PropertyKind::Note:
+        if (hasNote_) break;
+        hasNote_ = true;
+        contact_.note = unescape.text(raw);
+        return;
+    case PropertyKind::Kind:
+        contact_.kind = MemoLine{order, label, unescape.text(raw)};
+        return;
+    default:
+        break;
+    }
+    contact_.extras.push_back({order, label, unescape.text(raw)});
+}
+
+} // namespace
+
+ContactData readContact(Version version, QByteArrayView lines, HeadCache& heads, std::vector<QString>& issues,
+                        QStringList& notUtf8)
+{
+    return CardReader(version, heads, issues, notUtf8).read(lines);
+}
+
+} // namespace kestrix::vcard
