@@ -46,6 +46,13 @@ bool fitCard(const ContactData& contact, qsizetype position, std::vector<QString
     return true;
 }
 
+QString tooManyFieldsReason(qint64 fields)
+{
+    return QStringLiteral("not imported: it has %1 fields, more than the %2 a card may have")
+        .arg(fields)
+        .arg(kMostCardFields);
+}
+
 QString tooLargeReason(qint64 bytes)
 {
     return QStringLiteral("not imported: it holds %1 MB, more than the %2 MB a card may hold")

@@ -44,6 +44,8 @@ QString cardName(const CardRecord& card);
 
 // Why a card of `bytes` is not imported.
 QString tooLargeReason(qint64 bytes);
+// Why a card of too many fields or properties (kMostCardFields) was skipped.
+QString tooManyFieldsReason(qint64 fields);
 
 // Decides on the start of the input, read only as far as needed:
 // `decide(text, whole, result)` is given what is buffered, and whether that

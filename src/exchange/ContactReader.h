@@ -24,6 +24,13 @@ namespace kestrix {
 // times the bytes) stays near 40 MiB, within the 100 MiB an import may take.
 inline constexpr qsizetype kLargestCardBytes = 8 * 1024 * 1024;
 
+// The most fields (a CSV row's) or properties (a vCard's) a card may have: a
+// field costs some 60 bytes in hand however short its text, so a card of
+// millions of one-letter fields would pass the limit above and still take
+// hundreds of megabytes. No address book writes a card of more than a few
+// hundred.
+inline constexpr qsizetype kMostCardFields = 65536;
+
 // Reads contacts a card at a time: memory bounded by the largest card it takes, time linear in the input.
 class ContactReader {
 public:

@@ -15,12 +15,15 @@ bool CsvRowReader::next(CsvRow& row)
 {
     row.text.resize(0);
     row.ends.clear();
-    row.size = 0;
-    row.cut = row.unterminated = row.ended = false;
+    row.size = row.fields = 0;
+    row.cut = row.unterminated = row.ended = row.tooManyFields = false;
     if (input_.want(kByteOrderMark.size()) && input_.buffered().startsWith(kByteOrderMark))
         input_.take(kByteOrderMark.size());
     if (!input_.want(1)) return false;
     for (;;) {
+        if (++row.fields > fieldLimit_ && !row.cut) {
+            row.cut = row.tooManyFields = true;
+        }
         if (!row.cut) row.ends.push_back(row.text.size());
         if (input_.want(1) && input_.buffered().front() == '"') {
             take(1, row);

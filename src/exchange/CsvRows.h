@@ -19,6 +19,8 @@ struct CsvRow {
     std::vector<qsizetype> ends; // where each field held ends in `text`
     qint64 size = 0;             // the row's bytes in the file, held or not
     bool cut = false;            // longer than the limit: only the fields before the cut are held
+    bool tooManyFields = false;  // cut for its fields' count, not its bytes
+    qint64 fields = 0;           // the row's fields, held or not
     bool unterminated = false;   // the content ended inside quotes
     bool ended = false;          // a line break ended it, not the end of the content
 
@@ -42,6 +44,8 @@ public:
 
     // The most bytes of a row taken into its fields; a longer row is cut.
     void setLimit(qsizetype bytes) { limit_ = bytes; }
+    // The most fields of a row held; a row of more is cut.
+    void setFieldLimit(qsizetype fields) { fieldLimit_ = fields; }
 
     // False at the end of the content.
     bool next(CsvRow& row);
@@ -55,6 +59,7 @@ private:
     TextInput& input_;
     char separator_;
     qsizetype limit_ = std::numeric_limits<qsizetype>::max();
+    qsizetype fieldLimit_ = std::numeric_limits<qsizetype>::max();
 };
 
 } // namespace kestrix

@@ -51,6 +51,7 @@ std::optional<char> csvSeparatorIn(TextInput& input)
             TextInput look(text);
             CsvRowReader rows(look, separator);
             rows.setLimit(kLargestCardBytes);
+            rows.setFieldLimit(kMostCardFields);
             if (!rows.next(header)) return true;
             if (!header.ended && !whole) return false; // the row may go on
             if (header.cut) continue;
@@ -67,6 +68,7 @@ std::optional<char> csvSeparatorIn(TextInput& input)
 CsvCards::CsvCards(TextInput& input, char separator) : rows_(input, separator)
 {
     rows_.setLimit(kLargestCardBytes);
+    rows_.setFieldLimit(kMostCardFields);
     std::vector<CsvColumn> columns;
     if (rows_.next(row_)) {
         for (qsizetype i = 0; i < row_.count(); ++i) {
@@ -87,7 +89,8 @@ bool CsvCards::next(CardRecord& card, std::vector<ImportIssue>& issues)
         if (row_.cut) {
             // What the row holds before the cut may name it.
             const QString name = cardName(mapContact(contacts_.read(cellsOf(notUtf8))).card);
-            issues.push_back({position_, name, tooLargeReason(row_.size)});
+            issues.push_back(
+                {position_, name, row_.tooManyFields ? tooManyFieldsReason(row_.fields) : tooLargeReason(row_.size)});
             continue;
         }
         if (row_.text.isEmpty() || repeatsHeader()) continue;

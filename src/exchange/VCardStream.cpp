@@ -177,7 +177,7 @@ void VCardCards::startCard()
     agentBefore_ = embedded_ = tooLarge_ = false;
     version_ = Version::V30;
     lines_.setKeepFoldingBlank(false);
-    cardBytes_ = 0;
+    cardBytes_ = cardLines_ = 0;
     held_.resize(0);
     nameLines_.resize(0);
     namesKept_ = 0;
@@ -187,9 +187,10 @@ void VCardCards::startCard()
 void VCardCards::takeLine(QByteArrayView line, bool whole)
 {
     cardBytes_ += line_.size;
+    ++cardLines_;
     if (depth_ > 1) return; // an embedded card's lines are not taken
     if (whole && isVersionLine(line, version_)) lines_.setKeepFoldingBlank(version_ == Version::V21);
-    if (!tooLarge_ && cardBytes_ > kLargestCardBytes) {
+    if (!tooLarge_ && (cardBytes_ > kLargestCardBytes || cardLines_ > kMostCardFields)) {
         becomeTooLarge(whole);
         return;
     }
@@ -243,7 +244,9 @@ bool VCardCards::finishCard(Ending ending, CardRecord& card, std::vector<ImportI
         std::vector<QString> unused;
         const ContactData named = vcard::readContact(version_, nameLines_, heads_, unused, notUtf8);
         const QString name = cardName(mapContact(named).card);
-        issues.push_back({position_, name, tooLargeReason(cardBytes_)});
+        issues.push_back(
+            {position_, name,
+             cardBytes_ > kLargestCardBytes ? tooLargeReason(cardBytes_) : tooManyFieldsReason(cardLines_)});
         for (QString& reason : reasons) issues.push_back({position_, name, std::move(reason)});
         return false;
     }

@@ -54,6 +54,7 @@ private:
     vcard::Version version_ = vcard::Version::V30;
     qsizetype position_ = 0;
     qint64 cardBytes_ = 0;
+    qint64 cardLines_ = 0;   // its content lines, its properties
     QByteArray held_;        // the card's lines, each ended by a line feed
     QByteArray scratch_;     // a line not held
     QByteArray nameLines_;   // of a card too large: its full name, name and organisation

@@ -120,6 +120,10 @@ TEST(VCardReading, TakesEveryFormOfTheStandardsAndReportsWhatItCannot)
          vcard("3.0", "FN:Big\r\nNOTE:" + QByteArray(9 * kMiB, 'n') + "\r\n") + vcard("3.0", "FN:Next\r\n"),
          {{F::CCNAME, "Next"}},
          {"card 1 (Big): not imported: it holds 9 MB, more than the 8 MB a card may hold"}},
+        {"a card of more properties than a card may have",
+         vcard("3.0", "FN:Many\r\n" + QByteArray("X:1\r\n").repeated(70000)) + vcard("3.0", "FN:Next\r\n"),
+         {{F::CCNAME, "Next"}},
+         {"card 1 (Many): not imported: it has 70002 fields, more than the 65536 a card may have"}},
         {"nothing in it", vcard("4.0", "UID:1\r\nREV:2026\r\n"), {}, {"card 1: holds no contact data"}, 0},
         {"a soft line break before END:VCARD",
          vcard("2.1", "FN:x\r\nNOTE;ENCODING=QUOTED-PRINTABLE:abc=3D=\r\n"),
@@ -164,6 +168,10 @@ TEST(CsvReading, JoinedFilesAndEncodingsFieldByField)
          "Name,Notes\r\nBig,\"" + QByteArray(9 * kMiB, 'n') + "\"\r\nNext,\r\n",
          {{F::CCNAME, "Next"}},
          {"card 1 (Big): not imported: it holds 9 MB, more than the 8 MB a card may hold"}},
+        {"a row of more fields than a card may have",
+         "Name,Notes\r\nMany" + QByteArray(",x").repeated(70000) + "\r\nNext,\r\n",
+         {{F::CCNAME, "Next"}},
+         {"card 1 (Many): not imported: it has 70001 fields, more than the 65536 a card may have"}},
     };
     checkReading(cases);
 }
