@@ -6,6 +6,7 @@
 #include "storage/Module1.h"
 #include "storage/PosixFile.h"
 #include "transfer/CardTransfer.h"
+#include "transfer/ContactImport.h"
 
 #include <QCoreApplication>
 
@@ -119,35 +120,22 @@ int exportTo(const CommandRequest& request, Module1& module, std::FILE* out, std
 
 int importFrom(const CommandRequest& request, Module1& module, std::FILE* out, std::FILE* err)
 {
-    FileStatus read = FileStatus::success();
-    ImportResult result = readContactsFile(module, request.file, request.format, read);
-    if (!read.ok()) {
-        complain(err, QStringLiteral("nothing imported: %1").arg(why(read)));
-        return kFailed;
-    }
-    if (!result.recognised) {
+    const ImportOutcome outcome = importContacts(module, request.file, request.format);
+    const bool noticesWhole = tellNotices(module, out, err);
+    if (!outcome.recognised) {
         complain(err,
                  QStringLiteral("nothing imported: %1 holds no contacts: %2")
-                     .arg(posix::displayNameOf(request.file), result.reason));
+                     .arg(posix::displayNameOf(request.file), outcome.reason));
         return kFailed;
     }
-    // As the window starts: a missing card file is created, and the last
-    // card's number is where numbering goes on when the counter holds none.
-    (void)module.ScanCards(
-        true, [](const StoredCard&, const QString&) { return Module1::ScanStep::Next; },
-        Module1::AfterScan::CloseFiles);
-    const FileStatus stored = module.AddCards(result.cards);
-    const bool noticesWhole = tellNotices(module, out, err);
-    if (!stored.ok()) {
-        complain(err, QStringLiteral("nothing imported: %1").arg(why(stored)));
+    if (!outcome.status.ok()) {
+        complain(err, QStringLiteral("nothing imported: %1").arg(why(outcome.status)));
         return kFailed;
     }
-    for (const ImportIssue& issue : result.issues) complain(err, describeIssue(issue));
-    say(out, QStringLiteral("%1 imported").arg(cards(static_cast<qsizetype>(result.cards.size()))));
-    // A notice (text read as Windows-1252, say) leaves the card whole.
-    const bool whole =
-        std::all_of(result.issues.begin(), result.issues.end(), [](const ImportIssue& issue) { return issue.notice; });
-    return whole && noticesWhole ? kSucceeded : kFailed;
+    for (const ImportIssue& issue : outcome.issues) complain(err, describeIssue(issue));
+    if (outcome.moreIssues > 0) complain(err, QStringLiteral("and %1 more like these").arg(outcome.moreIssues));
+    say(out, QStringLiteral("%1 imported").arg(cards(outcome.stored)));
+    return !outcome.anyCardNotWhole && noticesWhole ? kSucceeded : kFailed;
 }
 
 } // namespace

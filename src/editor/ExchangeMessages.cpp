@@ -22,24 +22,30 @@ QString cards(qsizetype count)
 
 } // namespace
 
-QString importReport(const QString& file, const FileStatus& read, const ImportResult& result, const FileStatus& stored,
-                     qsizetype imported)
+QString importReport(const QString& file, const ImportOutcome& outcome)
 {
-    if (!read.ok()) return QStringLiteral("Nothing was imported from %1.\n\n%2").arg(file, fileAndReason(read));
-    if (!result.recognised)
-        return QStringLiteral("Nothing was imported from %1: it holds no contacts (%2).").arg(file, result.reason);
-    if (!stored.ok()) {
-        return QStringLiteral("Nothing was imported from %1: the cards could not be stored.\n\n%2%3")
-            .arg(file, fileAndReason(stored),
-                 stored.mayPass() ? QStringLiteral("\n\nTry again in a moment.") : QString());
+    if (!outcome.recognised)
+        return QStringLiteral("Nothing was imported from %1: it holds no contacts (%2).").arg(file, outcome.reason);
+    if (outcome.stopped)
+        return QStringLiteral("The import of %1 was stopped: nothing was imported, the cards are as they were.")
+            .arg(file);
+    if (!outcome.status.ok()) {
+        return QStringLiteral("Nothing was imported from %1.\n\n%2%3")
+            .arg(file, fileAndReason(outcome.status),
+                 outcome.status.mayPass() ? QStringLiteral("\n\nTry again in a moment.") : QString());
     }
-    QString text = QStringLiteral("%1 imported from %2.").arg(cards(imported), file);
-    if (result.issues.empty()) return text;
-    text += QStringLiteral("\n\nNot taken whole:");
-    const qsizetype shown = std::min<qsizetype>(kIssuesShown, static_cast<qsizetype>(result.issues.size()));
-    for (qsizetype i = 0; i < shown; ++i) text += QStringLiteral("\n") + describeIssue(result.issues[i]);
-    if (static_cast<qsizetype>(result.issues.size()) > shown)
-        text += QStringLiteral("\nand %1 more.").arg(static_cast<qsizetype>(result.issues.size()) - shown);
+    QString text = QStringLiteral("%1 imported from %2.").arg(cards(outcome.stored), file);
+    QStringList lost, notices;
+    for (const ImportIssue& issue : outcome.issues) (issue.notice ? notices : lost) << describeIssue(issue);
+    const qsizetype more = outcome.moreIssues;
+    for (auto [heading, lines] : {std::pair{QStringLiteral("Not taken whole:"), &lost},
+                                  std::pair{QStringLiteral("Worth knowing:"), &notices}}) {
+        if (lines->isEmpty()) continue;
+        text += QStringLiteral("\n\n") + heading;
+        for (qsizetype i = 0; i < std::min(kIssuesShown, lines->size()); ++i) text += QLatin1Char('\n') + lines->at(i);
+        if (lines->size() > kIssuesShown) text += QStringLiteral("\nand %1 more.").arg(lines->size() - kIssuesShown);
+    }
+    if (more > 0) text += QStringLiteral("\n\n%1 more reports like these.").arg(more);
     return text;
 }
 

@@ -3,18 +3,18 @@
 
 #pragma once
 
-#include "exchange/ImportReport.h"
 #include "storage/FileStatus.h"
+#include "transfer/ContactImport.h"
 
 #include <QString>
 
 namespace kestrix {
 
-// How bringing the contacts of `file` in went: `read` failed, the file held
-// no contacts, storing the cards failed, or `imported` cards came in (with
-// the cards not taken whole named).
-QString importReport(const QString& file, const FileStatus& read, const ImportResult& result, const FileStatus& stored,
-                     qsizetype imported);
+// How bringing the contacts of `file` in went: it could not be read, it
+// held no contacts, the user stopped it, storing the cards failed, or the
+// cards came in (with the cards not taken whole named, and what is worth
+// knowing about others).
+QString importReport(const QString& file, const ImportOutcome& outcome);
 
 QString exportedMessage(qsizetype cards, const QString& path);
 QString notExportedMessage(const FileStatus& failure);

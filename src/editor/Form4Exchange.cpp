@@ -13,13 +13,13 @@
 #include "platform/Platform.h"
 #include "storage/Module1.h"
 #include "transfer/CardTransfer.h"
+#include "transfer/ContactImport.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -28,9 +28,6 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTimer>
-
-#include <chrono>
-#include <future>
 
 namespace kestrix {
 
@@ -62,26 +59,6 @@ QStringList contactFilesIn(const QMimeData* data)
         files << url.toLocalFile();
     }
     return files;
-}
-
-// Reads and parses a file of contacts on a thread of its own, so the window
-// keeps painting and the progress shows; user input waits meanwhile.
-ImportResult readInBackground(Module1& module, const QString& path, FileStatus& status)
-{
-    std::future<ImportResult> reading = std::async(std::launch::async, [&module, &path, &status] {
-        return readContactsFile(module, QFile::encodeName(path), std::nullopt, status);
-    });
-    const auto ready = [&] { return reading.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
-    if (!ready()) {
-        QEventLoop loop;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (ready()) loop.quit();
-        });
-        poll.start(20);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    return reading.get();
 }
 
 } // namespace
@@ -159,16 +136,18 @@ void Form4::Form_DragDrop(const QStringList& files)
     for (const QString& file : files) {
         const BusyCursor busy;
         const QString name = QFileInfo(file).fileName();
-        const std::unique_ptr<Platform::Progress> progress =
-            platform_.showProgress(this, QStringLiteral("Importing the cards of %1…").arg(name), 2);
-        FileStatus read = FileStatus::success();
-        ImportResult result = readInBackground(module_, file, read);
-        progress->reach(1);
-        FileStatus stored = FileStatus::success();
-        if (read.ok() && result.recognised) stored = module_.AddCards(result.cards);
-        progress->reach(2);
-        const qsizetype imported = stored.ok() ? static_cast<qsizetype>(result.cards.size()) : 0;
-        reports << importReport(name, read, result, stored, imported);
+        // The window keeps painting while the cards come in, and the user may
+        // stop: then nothing is stored.
+        constexpr int kSteps = 1000;
+        const std::unique_ptr<Platform::Progress> progress = platform_.showProgress(
+            this, QStringLiteral("Importing the cards of %1…").arg(name), kSteps, ProgressStop::Offered);
+        const ImportOutcome outcome =
+            importContacts(module_, QFile::encodeName(file), std::nullopt, [&](qint64 done, qint64 total) {
+                progress->reach(total > 0 ? static_cast<int>(std::min<qint64>(done, total) * kSteps / total) : 0);
+                return !progress->stopped();
+            });
+        progress->reach(kSteps);
+        reports << importReport(name, outcome);
     }
     // The new cards are in the search list the next time it fills.
     if (!reports.isEmpty()) platform_.showMessage(this, reports.join(QStringLiteral("\n\n")), MessageButtons::Ok);

@@ -26,7 +26,7 @@ QString Platform::chooseFileToSave(QWidget*, const QString&, const QString&, con
 
 void Platform::copyToClipboard(const QString&, const QByteArray&) {}
 
-std::unique_ptr<Platform::Progress> Platform::showProgress(QWidget*, const QString&, int)
+std::unique_ptr<Platform::Progress> Platform::showProgress(QWidget*, const QString&, int, ProgressStop)
 {
     return std::make_unique<NoProgress>();
 }

@@ -15,6 +15,8 @@ class QWidget;
 namespace kestrix {
 
 enum class MessageButtons { Ok, YesNo };
+// Whether a long piece of work may be stopped by the user.
+enum class ProgressStop { NotOffered, Offered };
 enum class MessageAnswer { Ok, Yes, No };
 
 // What the windows need from outside themselves. Windows never open message
@@ -56,12 +58,16 @@ public:
 
     // How far a long piece of work has come, in steps; shown only once the
     // work takes long enough to need it, and closed when it is destroyed.
+    // While it is up, no other window takes input. Where a stop is offered,
+    // stopped() tells whether the user asked for it.
     class Progress {
     public:
         virtual ~Progress() = default;
         virtual void reach(int step) = 0;
+        virtual bool stopped() const { return false; }
     };
-    virtual std::unique_ptr<Progress> showProgress(QWidget* owner, const QString& text, int steps);
+    virtual std::unique_ptr<Progress> showProgress(QWidget* owner, const QString& text, int steps,
+                                                   ProgressStop stop = ProgressStop::NotOffered);
 };
 
 } // namespace kestrix

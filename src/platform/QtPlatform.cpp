@@ -8,6 +8,8 @@
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -116,26 +118,48 @@ namespace {
 
 class ProgressDialog final : public Platform::Progress {
 public:
-    ProgressDialog(QWidget* owner, const QString& text, int steps) : dialog_(text, QString(), 0, steps, owner)
+    ProgressDialog(QWidget* owner, const QString& text, int steps, ProgressStop stop)
+        : dialog_(text, QString(), 0, steps, owner)
     {
         dialog_.setWindowTitle(Platform::kApplicationTitle);
-        dialog_.setWindowModality(Qt::WindowModal);
-        dialog_.setCancelButton(nullptr);
+        // Every window waits: the search window too reads what is changing.
+        dialog_.setWindowModality(Qt::ApplicationModal);
+        if (stop == ProgressStop::Offered)
+            dialog_.setCancelButtonText(QStringLiteral("Stop"));
+        else
+            dialog_.setCancelButton(nullptr);
         // About half a second of work before the bar is worth showing.
         dialog_.setMinimumDuration(500);
         dialog_.setValue(0);
+        sinceEvents_.start();
     }
-    void reach(int step) override { dialog_.setValue(step); }
+    void reach(int step) override
+    {
+        // The work runs here, on the window's thread: the window manager's
+        // messages are answered as it goes (one left waiting while the dialog
+        // first shows can stall both). Input waits until the dialog shows;
+        // from then on it keeps every other window from taking input, and
+        // takes a Stop, even within one long step.
+        if (sinceEvents_.elapsed() >= 50) {
+            QCoreApplication::processEvents(dialog_.isVisible() ? QEventLoop::AllEvents
+                                                                : QEventLoop::ExcludeUserInputEvents);
+            sinceEvents_.restart();
+        }
+        dialog_.setValue(step);
+    }
+    bool stopped() const override { return dialog_.wasCanceled(); }
 
 private:
     QProgressDialog dialog_;
+    QElapsedTimer sinceEvents_;
 };
 
 } // namespace
 
-std::unique_ptr<Platform::Progress> QtPlatform::showProgress(QWidget* owner, const QString& text, int steps)
+std::unique_ptr<Platform::Progress> QtPlatform::showProgress(QWidget* owner, const QString& text, int steps,
+                                                             ProgressStop stop)
 {
-    return std::make_unique<ProgressDialog>(owner, text, steps);
+    return std::make_unique<ProgressDialog>(owner, text, steps, stop);
 }
 
 } // namespace kestrix

@@ -19,7 +19,7 @@ public:
     QString chooseFileToSave(QWidget* owner, const QString& caption, const QString& suggested,
                              const QStringList& filters, QString& chosenFilter) override;
     void copyToClipboard(const QString& text, const QByteArray& vCard) override;
-    std::unique_ptr<Progress> showProgress(QWidget* owner, const QString& text, int steps) override;
+    std::unique_ptr<Progress> showProgress(QWidget* owner, const QString& text, int steps, ProgressStop stop) override;
 };
 
 } // namespace kestrix

@@ -4,21 +4,18 @@
 #include "CardTransfer.h"
 
 #include "exchange/CardExchange.h"
-#include "exchange/CsvReader.h"
-#include "exchange/VCardReader.h"
 #include "storage/AtomicFile.h"
 #include "storage/Module1.h"
 #include "storage/PosixFile.h"
 #include "storage/SystemCalls.h"
-#include "storage/TextEncoding.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace kestrix {
 
@@ -26,9 +23,6 @@ namespace {
 
 // Handed on in stretches of this size, so memory does not grow with the file.
 constexpr qsizetype kStretch = 256 * 1024;
-
-// Larger than any file of contacts a person keeps, photos and all.
-constexpr qint64 kLargestContactsFile = qint64(1) << 30;
 
 // Whether `path`, after links, is `name` of the card files or where it
 // leads; a failure where the card file's own place cannot be told.
@@ -50,6 +44,22 @@ FileStatus isCardFile(Module1& module, const QByteArray& path, const QString& na
         && ::stat(location.folder.constData(), &cardFolder) == 0 && folder.st_dev == cardFolder.st_dev
         && folder.st_ino == cardFolder.st_ino && posix::baseNameOf(path) == posix::baseNameOf(location.path);
     return FileStatus::success();
+}
+
+// Between naming a finished export and renaming it over the file there is a
+// moment a kill can still leave it under its hidden name: the next export
+// to the same file removes such copies, if they are this user's own files.
+void removeLeftoverExports(const QByteArray& folder, const QByteArray& baseName)
+{
+    std::vector<QByteArray> names;
+    if (!posix::listFolder(folder, names).ok()) return;
+    for (const QByteArray& name : names) {
+        if (!posix::isLeftoverCopyOf(name, baseName)) continue;
+        const QByteArray path = folder + '/' + name;
+        struct stat info {};
+        if (sys::lstat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid())
+            (void)posix::removeCopy(path, posix::displayNameOf(name));
+    }
 }
 
 } // namespace
@@ -104,49 +114,13 @@ ExportOutcome exportCardsToFile(Module1& module, const QByteArray& path, Exchang
     AtomicFile file(posix::folderOf(path), posix::baseNameOf(path), posix::displayNameOf(posix::baseNameOf(path)),
                     Durability::Durable, Links::FollowOwn);
     file.keepNamelessWhileWritten();
+    removeLeftoverExports(posix::folderOf(path), posix::baseNameOf(path));
     ExportOutcome outcome{file.open(), 0};
     if (!outcome.status.ok()) return outcome;
     outcome = exportCards(module, format, [&](QByteArrayView bytes) { return file.write(bytes); });
     if (!outcome.status.ok()) return outcome; // the copy goes with `file`, the old file stays
     outcome.status = file.close();
     return outcome;
-}
-
-ImportResult readContactsFile(Module1& module, const QByteArray& path, std::optional<ExchangeFormat> format,
-                              FileStatus& status)
-{
-    const QString name = posix::displayNameOf(posix::baseNameOf(path));
-    QByteArray bytes;
-    int fd = -1;
-    status = refuseCardFiles(module, path);
-    if (status.ok()) {
-        posix::FileLocation location;
-        status = posix::followLinks(posix::folderOf(path), posix::baseNameOf(path), name, location);
-        if (status.ok()) status = posix::openRegularPath(location.path, name, O_RDONLY, fd);
-    }
-    if (status.ok()) {
-        struct stat info {};
-        if (sys::fstat(fd, &info) != 0)
-            status = FileStatus::fromErrno(name, errno);
-        else if (info.st_size > kLargestContactsFile)
-            status = FileStatus::failure(name, QStringLiteral("it is larger than any file of contacts"));
-        else
-            bytes.reserve(static_cast<qsizetype>(info.st_size));
-        QByteArray buffer(kStretch, Qt::Uninitialized);
-        while (status.ok()) {
-            const ssize_t got = sys::read(fd, buffer.data(), static_cast<size_t>(buffer.size()));
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) status = FileStatus::fromErrno(name, errno);
-            if (got <= 0) break;
-            if (bytes.size() + got > kLargestContactsFile)
-                status = FileStatus::failure(name, QStringLiteral("it is larger than any file of contacts"));
-            bytes.append(buffer.constData(), got);
-        }
-        status.orFirstFailure(posix::closeFile(fd, name));
-    }
-    if (!status.ok()) return {};
-    if (!format) return readCards(bytes);
-    return *format == ExchangeFormat::Csv ? readCsv(bytes) : readVCards(bytes);
 }
 
 } // namespace kestrix

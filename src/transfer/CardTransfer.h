@@ -4,7 +4,6 @@
 #pragma once
 
 #include "exchange/ExchangeFormat.h"
-#include "exchange/ImportReport.h"
 #include "storage/FileStatus.h"
 
 #include <QByteArrayView>
@@ -45,11 +44,5 @@ ExportOutcome exportCards(Module1& module, ExchangeFormat format,
 // The format a file's name asks for, or else the one given; nothing when
 // neither tells.
 std::optional<ExchangeFormat> exportFormatFor(const QByteArray& path, std::optional<ExchangeFormat> given);
-
-// Reads the contacts in `path`: vCards or CSV, told apart by their content
-// unless `format` says which. `status` tells why the file could not be read.
-// Its cards go in with Module1::AddCards.
-ImportResult readContactsFile(Module1& module, const QByteArray& path, std::optional<ExchangeFormat> format,
-                              FileStatus& status);
 
 } // namespace kestrix

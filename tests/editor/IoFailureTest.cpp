@@ -34,12 +34,14 @@ struct Outcome {
     QByteArray counter;
     QStringList told;
     QString shown;
+    QByteArray extra; // an export's file
 
     bool sameFiles(const Outcome& other) const { return cards == other.cards && counter == other.counter; }
 };
 
 const QStringList kFiles = {"kest1.dat", "kestrec.rec", "temp.dat", ".kest1.dat.lock"};
 const QString kMemo = QStringLiteral("typed by hand");
+const QString kExportFile = QStringLiteral("export.vcf");
 
 class HandlerUnderFaults : public WindowTest {
 public:
@@ -77,7 +79,8 @@ public:
 
     Outcome outcome()
     {
-        Outcome result{cardFile(), folder.read(QStringLiteral("kestrec.rec")), shownTexts(), {}};
+        Outcome result{
+            cardFile(), folder.read(QStringLiteral("kestrec.rec")), shownTexts(), {}, folderFile(kExportFile)};
         if (search) {
             QStringList entries;
             for (int i = 0; i < search->Combo1->count(); ++i) entries << search->Combo1->itemText(i);
@@ -91,6 +94,7 @@ public:
     }
 
     QString folderPath() const { return folder.path(); }
+    QByteArray folderFile(const QString& name) const { return folder.exists(name) ? folder.read(name) : QByteArray(); }
 
     // Files beside the expected ones; a conflict copy may stay where the merge failed.
     QStringList leftovers(const QString& extraFile) const
@@ -161,6 +165,13 @@ const std::vector<Operation> kOperations = {
      [](HandlerUnderFaults& t) { t.form->Form_DragDrop({t.folderPath() + QStringLiteral("/contacts.vcf")}); },
      QStringLiteral("contacts.vcf"),
      "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Eve\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:4.0\r\nFN:Fay\r\nEND:VCARD\r\n"},
+    // Checked below: the earlier export stays, or the new one is whole.
+    {"export", false, "\"41\"\r\n",
+     [](HandlerUnderFaults& t) {
+         t.open();
+         t.platform.filesChosen = {t.folderPath() + QStringLiteral("/") + kExportFile};
+     },
+     [](HandlerUnderFaults& t) { t.form->ExportCards_Click(); }, kExportFile, "earlier"},
     {"search list fill", false, "\"41\"\r\n",
      [](HandlerUnderFaults& t) {
          t.open();
@@ -198,6 +209,7 @@ TEST(IoFailure, EveryCallOfEveryHandlerFailsInTurn)
         SystemCallFaults::stop();
         const std::vector<Call> calls = SystemCallFaults::calls();
         const Outcome after = clean->outcome();
+        const QString cleanFolder = clean->folderPath();
         ASSERT_FALSE(calls.empty());
         clean.reset();
 
@@ -245,7 +257,10 @@ TEST(IoFailure, EveryCallOfEveryHandlerFailsInTurn)
                 if (error == EINTR || !struck) {
                     // An interrupted call is made again: as if nothing happened.
                     EXPECT_TRUE(now.sameFiles(after));
-                    EXPECT_EQ(now.told, after.told);
+                    // An export names its file, in each run's own folder.
+                    QStringList told = now.told;
+                    told.replaceInStrings(t->folderPath(), cleanFolder);
+                    EXPECT_EQ(told, after.told);
                     EXPECT_EQ(now.shown, after.shown);
                     continue;
                 }
@@ -279,6 +294,12 @@ TEST(IoFailure, EveryCallOfEveryHandlerFailsInTurn)
                     if (hadWindow && (!add || nothingIssued)) {
                         EXPECT_EQ(t->form->card(), shownBefore) << "the card on screen changed";
                         EXPECT_EQ(t->form->isLocked(), lockedBefore);
+                    }
+                } else if (operation.extraFile == kExportFile) {
+                    const QByteArray exported = t->folderFile(kExportFile);
+                    EXPECT_TRUE(exported == operation.extraContent || exported == after.extra) << "a part of an export";
+                    if (exported != after.extra) {
+                        EXPECT_TRUE(toldWhy) << "export failed without saying why";
                     }
                 } else if (now.shown != after.shown) {
                     // A read that failed may show less, but never silently.

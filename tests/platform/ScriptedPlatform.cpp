@@ -59,12 +59,19 @@ namespace {
 
 class RecordedProgress final : public Platform::Progress {
 public:
-    explicit RecordedProgress(std::vector<int>& steps) : steps_(steps) {}
+    RecordedProgress(std::vector<int>& steps, int stopAt) : steps_(steps), stopAt_(stopAt) {}
     ~RecordedProgress() override { steps_.push_back(-1); }
-    void reach(int step) override { steps_.push_back(step); }
+    void reach(int step) override
+    {
+        if (steps_.empty() || steps_.back() != step) steps_.push_back(step);
+        stopped_ = stopped_ || (stopAt_ >= 0 && step >= stopAt_);
+    }
+    bool stopped() const override { return stopped_; }
 
 private:
     std::vector<int>& steps_;
+    int stopAt_;
+    bool stopped_ = false;
 };
 
 } // namespace
@@ -75,9 +82,9 @@ void ScriptedPlatform::copyToClipboard(const QString& text, const QByteArray& vC
     clipboardVCard = vCard;
 }
 
-std::unique_ptr<Platform::Progress> ScriptedPlatform::showProgress(QWidget*, const QString&, int)
+std::unique_ptr<Platform::Progress> ScriptedPlatform::showProgress(QWidget*, const QString&, int, ProgressStop stop)
 {
-    return std::make_unique<RecordedProgress>(progressSteps);
+    return std::make_unique<RecordedProgress>(progressSteps, stop == ProgressStop::Offered ? stopAtStep : -1);
 }
 
 } // namespace kestrix::testing

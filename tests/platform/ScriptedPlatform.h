@@ -31,7 +31,7 @@ public:
     QString chooseFileToSave(QWidget* owner, const QString& caption, const QString& suggested,
                              const QStringList& filters, QString& chosenFilter) override;
     void copyToClipboard(const QString& text, const QByteArray& vCard) override;
-    std::unique_ptr<Progress> showProgress(QWidget* owner, const QString& text, int steps) override;
+    std::unique_ptr<Progress> showProgress(QWidget* owner, const QString& text, int steps, ProgressStop stop) override;
 
     // Answers for Yes/No questions, in order. A question with no answer left
     // fails the test.
@@ -61,6 +61,8 @@ public:
 
     // The steps every progress shown reached, in order; -1 when it closed.
     std::vector<int> progressSteps;
+    // The user presses Stop once a progress that offers it reaches this step.
+    int stopAtStep = -1;
 
 private:
     QString nextFileChosen(const QString& caption);

@@ -10,6 +10,7 @@
 #include "support/CardGenerator.h"
 #include "support/SystemCallFaults.h"
 #include "support/TempFolder.h"
+#include "transfer/ContactImport.h"
 
 #include <QFile>
 
@@ -57,20 +58,20 @@ TEST(CardTransfer, ExportedCardsImportIntoAnEmptyFolderExactly)
         ASSERT_TRUE(exported.status.ok()) << exported.status.describe().toStdString();
         ASSERT_EQ(exported.cards, kCards);
 
-        FileStatus read = FileStatus::success();
         Module1 target(to.path());
-        ImportResult result = readContactsFile(
-            target, file, format == ExchangeFormat::VCard3 ? std::optional(format) : std::nullopt, read);
-        ASSERT_TRUE(read.ok() && result.recognised) << result.reason.toStdString();
-        EXPECT_TRUE(result.issues.empty()) << describeIssue(result.issues.front()).toStdString();
-        ASSERT_TRUE(target.AddCards(result.cards).ok());
+        const ImportOutcome imported =
+            importContacts(target, file, format == ExchangeFormat::VCard3 ? std::optional(format) : std::nullopt);
+        ASSERT_TRUE(imported.status.ok() && imported.recognised) << imported.status.describe().toStdString();
+        EXPECT_TRUE(imported.issues.empty()) << describeIssue(imported.issues.front()).toStdString();
+        ASSERT_EQ(imported.stored, kCards);
 
         const std::vector<ScannedCard> back = scanCards(to.read(QStringLiteral("kest1.dat")));
         ASSERT_EQ(back.size(), cards.size());
         for (size_t i = 0; i < cards.size(); ++i) {
             for (int f = 0; f < kFieldCount - 1; ++f)
                 ASSERT_TRUE(back[i].fields[f] == cards[i][f]) << "card " << i << ", field " << f + 1;
-            ASSERT_EQ(back[i].fields[kFieldCount - 1], QString::number(i + 1)) << "card " << i;
+            // Numbered as Add numbers in a new folder: the first is 2.
+            ASSERT_EQ(back[i].fields[kFieldCount - 1], QString::number(i + 2)) << "card " << i;
         }
     }
 
