@@ -124,6 +124,17 @@ TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
             // between, numbers are skipped, never issued twice.
             const bool numbersSkipped = operation == QStringLiteral("import") && now.cards == original.cards
                 && now.counter == after.counter && now.others.isEmpty();
+            // Killed between naming the whole export and renaming it: the
+            // next export removes that copy.
+            const bool exportNamed = operation == QStringLiteral("export") && now.others.size() == 1
+                && now.others[0].startsWith(QStringLiteral(".cards.vcf.kestrix-"))
+                && now.others[0].endsWith(after.others.value(0).section(QLatin1Char(' '), 1));
+            if (exportNamed) {
+                qint64 micros = 0;
+                ASSERT_NO_FATAL_FAILURE(runToEnd(folder, operation, micros));
+                EXPECT_EQ(readBack(folder).others, after.others) << "the copy a killed export left stays";
+                continue;
+            }
             ASSERT_TRUE(isBefore || isAfter || numbersSkipped)
                 << operation.toStdString() << ", kill " << k << ": " << now.others.join(QLatin1Char(' ')).toStdString();
             (isBefore ? before : isAfter ? done : skipped) += 1;
