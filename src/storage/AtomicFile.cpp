@@ -288,10 +288,8 @@ FileStatus AtomicFile::commit()
             status_ = FileStatus::fromErrno(name_, error);
         else if (sys::fchmod(fd_, mode) != 0 || (durability_ == Durability::Durable && sys::fsync(fd_) != 0))
             status_ = FileStatus::fromErrno(name_, errno);
-        else if (FileStatus named = nameless_ ? giveName() : FileStatus::success(); !named.ok())
-            status_ = named;
-        else if (sys::rename(tempPath_.constData(), target_.path.constData()) != 0)
-            status_ = FileStatus::fromErrno(name_, errno);
+        else if (FileStatus placed = putInPlace(); !placed.ok())
+            status_ = placed;
         else {
             committed_ = true;
             if (durability_ == Durability::Durable) status_ = posix::syncOpenFolder(folderFd_, name_);
@@ -300,6 +298,14 @@ FileStatus AtomicFile::commit()
     }
     if (!committed_) discard();
     return status_;
+}
+
+FileStatus AtomicFile::putInPlace()
+{
+    if (nameless_)
+        if (FileStatus named = giveName(); !named.ok()) return named;
+    if (sys::rename(tempPath_.constData(), target_.path.constData()) != 0) return FileStatus::fromErrno(name_, errno);
+    return FileStatus::success();
 }
 
 // A file without a name gets one beside the target, to be renamed over it:

@@ -76,6 +76,8 @@ private:
 
     FileStatus openNameless();
     FileStatus giveName();
+    // Names a nameless file if need be, then renames it over the target.
+    FileStatus putInPlace();
 
     QByteArray folder_;
     QByteArray baseName_;
