@@ -8,12 +8,14 @@
 #include "editor/Form4.h"
 #include "search/Form14.h"
 #include "storage/Module1.h"
+#include "transfer/ContactImport.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QToolButton>
 
@@ -86,6 +88,17 @@ int searchPeak(int argc, char** argv, const QString& dir)
     return 0;
 }
 
+// Imports `file` into the card file of `dir`: prints the peak in KiB, the
+// cards stored and the reports.
+int importPeak(const QString& dir, const QString& file)
+{
+    Module1 module(dir);
+    const ImportOutcome outcome = importContacts(module, QFile::encodeName(file), std::nullopt);
+    std::printf("%ld %lld %lld\n", peakKiB(), static_cast<long long>(outcome.stored),
+                static_cast<long long>(outcome.issues.size()) + static_cast<long long>(outcome.moreIssues));
+    return outcome.status.ok() ? 0 : 1;
+}
+
 QString emptyDir(const QString& dataDir)
 {
     const QString dir = dataDir + QStringLiteral("/work-0");
@@ -123,6 +136,33 @@ long childSearchPeakAdded(const char* program, const QString& dir)
     return numbers.size() == 3 ? numbers[1].toLong() - numbers[0].toLong() : -1;
 }
 
+// Peak resident KiB, cards stored and reports of a child importing `file`.
+std::vector<long long> childImport(const char* program, const QString& dir, const QString& file)
+{
+    QProcess child;
+    child.start(QString::fromLocal8Bit(program), {QStringLiteral("--import-peak=") + dir + QLatin1Char(',') + file});
+    if (!child.waitForFinished(600000) || child.exitCode() != 0) return {};
+    std::vector<long long> numbers;
+    for (const QByteArray& number : child.readAllStandardOutput().trimmed().split(' '))
+        numbers.push_back(number.toLongLong());
+    return numbers.size() == 3 ? numbers : std::vector<long long>{};
+}
+
+// A vCard whose one note holds 200 MB: more than a card may hold, so it is
+// skipped, and never held.
+QString hugeNoteFile(const QString& dataDir)
+{
+    const QString path = dataDir + QStringLiteral("/huge-note.vcf");
+    if (QFile::exists(path)) return path;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return {};
+    file.write("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Huge Note\r\nNOTE:");
+    const QByteArray chunk(1024 * 1024, 'x');
+    for (int i = 0; i < 200; ++i) file.write(chunk);
+    file.write("\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nFN:After It\r\nEND:VCARD\r\n");
+    return path;
+}
+
 double childStartUpMs(const char* program, const QString& dir)
 {
     QProcess child;
@@ -147,6 +187,11 @@ int runChildMode(int argc, char** argv, int i)
     if (arg.startsWith(QStringLiteral("--scan-peak="))) return scanPeak(arg.mid(12));
     if (arg.startsWith(QStringLiteral("--startup="))) return startUp(argc, argv, arg.mid(10));
     if (arg.startsWith(QStringLiteral("--search-peak="))) return searchPeak(argc, argv, arg.mid(14));
+    if (arg.startsWith(QStringLiteral("--import-peak="))) {
+        const QString dirAndFile = arg.mid(14);
+        const qsizetype comma = dirAndFile.indexOf(QLatin1Char(','));
+        return importPeak(dirAndFile.left(comma), dirAndFile.mid(comma + 1));
+    }
     return -1;
 }
 
@@ -167,6 +212,30 @@ QString childMeasurements(const char* program, const QString& dataDir, const std
                     .arg(QLocale::c().toString(cards))
                     .arg(added < 0 ? QStringLiteral("failed")
                                    : QStringLiteral("%1 MiB").arg(static_cast<double>(added) / 1024.0, 0, 'f', 1));
+    }
+    // The contacts files the import rows of the table read, generated there.
+    for (int cards : sizes) {
+        for (const char* extension : {"vcf", "csv"}) {
+            const QString file = dataDir + QStringLiteral("/contacts-%1.%2").arg(cards).arg(QLatin1String(extension));
+            if (!QFile::exists(file)) continue;
+            const std::vector<long long> got = childImport(program, cardsDir(dataDir, cards), file);
+            rows += QStringLiteral("| import peak memory of the process, %1 of %2 MB, into as many cards | %3 | %4 |\n")
+                        .arg(QLatin1String(extension),
+                             QString::number(static_cast<double>(QFileInfo(file).size()) / 1e6, 'f', 1))
+                        .arg(QLocale::c().toString(cards))
+                        .arg(got.empty() || got[1] != cards
+                                 ? QStringLiteral("failed")
+                                 : QStringLiteral("%1 MiB").arg(static_cast<double>(got[0]) / 1024.0, 0, 'f', 1));
+        }
+    }
+    if (const QString huge = hugeNoteFile(dataDir); !huge.isEmpty()) {
+        const std::vector<long long> got = childImport(program, emptyDir(dataDir), huge);
+        rows += QStringLiteral(
+                    "| import peak memory of the process, a vCard with a 200 MB note (skipped, named) and one more "
+                    "| 2 | %1 |\n")
+                    .arg(got.empty() || got[1] != 1 || got[2] < 1
+                             ? QStringLiteral("failed")
+                             : QStringLiteral("%1 MiB").arg(static_cast<double>(got[0]) / 1024.0, 0, 'f', 1));
     }
     for (int cards : sizes) {
         if (cards > 100000) continue;
