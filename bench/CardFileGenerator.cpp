@@ -3,7 +3,7 @@
 
 #include "CardFileGenerator.h"
 
-#include "storage/CardLine.h"
+#include "cardfile/CardLine.h"
 
 #include <QFile>
 

@@ -12,12 +12,12 @@
 #include "RunChildren.h"
 #include "SharedBlocksDisk.h"
 
+#include "cardfile/Module1.h"
 #include "editor/Form4.h"
-#include "exchange/CardExchange.h"
+#include "exchange/CardTransfer.h"
+#include "exchange/ContactImport.h"
+#include "formats/CardExchange.h"
 #include "search/Form14.h"
-#include "storage/Module1.h"
-#include "transfer/CardTransfer.h"
-#include "transfer/ContactImport.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -5,10 +5,10 @@
 
 #include "BenchPlatform.h"
 
+#include "cardfile/Module1.h"
 #include "editor/Form4.h"
+#include "exchange/ContactImport.h"
 #include "search/Form14.h"
-#include "storage/Module1.h"
-#include "transfer/ContactImport.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -3,8 +3,8 @@
 
 // Feeds arbitrary bytes to the card reader as a card file: every card must
 // read without a crash, decode, and pass through a rewrite unchanged.
-#include "storage/ItemReader.h"
-#include "storage/StoredCard.h"
+#include "cardfile/ItemReader.h"
+#include "cardfile/StoredCard.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -5,7 +5,7 @@
 // imports must pass through an export and back unchanged. One input in
 // kAmplifyOneIn is also read grown large, where a quadratic path shows.
 #include "ExchangeFuzz.h"
-#include "exchange/CsvReader.h"
+#include "formats/CsvReader.h"
 
 #include <cstdint>
 

@@ -3,8 +3,8 @@
 
 #pragma once
 
-#include "exchange/CardExchange.h"
-#include "exchange/ContactReader.h"
+#include "formats/CardExchange.h"
+#include "formats/ContactReader.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -3,7 +3,7 @@
 
 // Feeds arbitrary text to the number rule of Add: it must never crash, and a
 // number it writes must read back as the value it stands for.
-#include "storage/RecordNumberRule.h"
+#include "card/RecordNumberRule.h"
 
 #include <cmath>
 #include <cstdint>

@@ -5,7 +5,7 @@
 // it imports must pass through an export and back unchanged. One input in
 // kAmplifyOneIn is also read grown large, where a quadratic path shows.
 #include "ExchangeFuzz.h"
-#include "exchange/VCardReader.h"
+#include "formats/VCardReader.h"
 
 #include <cstdint>
 

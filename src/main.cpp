@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Kestrix developers
 
+#include "cardfile/Module1.h"
 #include "commandline/CommandLine.h"
 #include "commandline/Commands.h"
 #include "editor/Form4.h"
 #include "platform/QtPlatform.h"
-#include "storage/Module1.h"
 
 #include <QApplication>
 

@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "exchange/ExchangeFormat.h"
+#include "formats/ExchangeFormat.h"
 
 #include <QByteArray>
 #include <QString>

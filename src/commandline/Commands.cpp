@@ -3,10 +3,10 @@
 
 #include "Commands.h"
 
-#include "storage/Module1.h"
-#include "storage/PosixFile.h"
-#include "transfer/CardTransfer.h"
-#include "transfer/ContactImport.h"
+#include "cardfile/Module1.h"
+#include "exchange/CardTransfer.h"
+#include "exchange/ContactImport.h"
+#include "files/PosixFile.h"
 
 #include <QCoreApplication>
 

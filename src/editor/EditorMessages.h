@@ -3,8 +3,8 @@
 
 #pragma once
 
-#include "storage/FileStatus.h"
-#include "storage/Module1.h"
+#include "cardfile/Module1.h"
+#include "files/FileStatus.h"
 
 #include <QString>
 

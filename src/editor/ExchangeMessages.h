@@ -3,8 +3,8 @@
 
 #pragma once
 
-#include "storage/FileStatus.h"
-#include "transfer/ContactImport.h"
+#include "exchange/ContactImport.h"
+#include "files/FileStatus.h"
 
 #include <QString>
 

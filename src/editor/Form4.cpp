@@ -5,10 +5,10 @@
 
 #include "EditorMessages.h"
 #include "MemoText.h"
+#include "cardfile/Module1.h"
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
 #include "platform/WindowPlacement.h"
-#include "storage/Module1.h"
 
 #include <QCloseEvent>
 #include <QDir>

@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "storage/CardRecord.h"
+#include "card/CardRecord.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -6,9 +6,9 @@
 #include "Form4.h"
 
 #include "EditorMessages.h"
+#include "cardfile/Module1.h"
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
-#include "storage/Module1.h"
 
 namespace kestrix {
 

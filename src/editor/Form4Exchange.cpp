@@ -7,13 +7,13 @@
 #include "Form4.h"
 
 #include "ExchangeMessages.h"
-#include "exchange/AddressBlock.h"
-#include "exchange/CardExchange.h"
+#include "cardfile/Module1.h"
+#include "exchange/CardTransfer.h"
+#include "exchange/ContactImport.h"
+#include "formats/AddressBlock.h"
+#include "formats/CardExchange.h"
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
-#include "storage/Module1.h"
-#include "transfer/CardTransfer.h"
-#include "transfer/ContactImport.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

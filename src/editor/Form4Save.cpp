@@ -6,10 +6,10 @@
 #include "Form4.h"
 
 #include "EditorMessages.h"
+#include "cardfile/CardLine.h"
+#include "cardfile/Module1.h"
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
-#include "storage/CardLine.h"
-#include "storage/Module1.h"
 
 namespace kestrix {
 

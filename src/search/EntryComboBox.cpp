@@ -5,7 +5,7 @@
 
 #include "EntryCompletion.h"
 #include "EntryListWidth.h"
-#include "entries/SearchListModel.h"
+#include "searchindex/SearchListModel.h"
 
 #include <QLineEdit>
 #include <QListView>

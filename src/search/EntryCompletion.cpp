@@ -5,8 +5,8 @@
 
 #include "EntryListWidth.h"
 #include "OfferDelegate.h"
-#include "entries/CompletionModel.h"
-#include "entries/SearchListModel.h"
+#include "searchindex/CompletionModel.h"
+#include "searchindex/SearchListModel.h"
 
 #include <QAbstractProxyModel>
 #include <QComboBox>

@@ -4,7 +4,7 @@
 #include "EntryListWidth.h"
 
 #include "OfferDelegate.h"
-#include "entries/SearchListModel.h"
+#include "searchindex/SearchListModel.h"
 
 #include <QAbstractItemView>
 #include <QStyle>

@@ -3,14 +3,14 @@
 
 #include "Form14.h"
 
-#include "entries/SearchEntries.h"
-#include "entries/SearchListModel.h"
+#include "cardfile/Module1.h"
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
 #include "platform/PushButton.h"
 #include "platform/Twips.h"
 #include "platform/WindowPlacement.h"
-#include "storage/Module1.h"
+#include "searchindex/SearchEntries.h"
+#include "searchindex/SearchListModel.h"
 
 #include <QApplication>
 #include <QFocusEvent>

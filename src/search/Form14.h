@@ -4,7 +4,7 @@
 #pragma once
 
 #include "EntryComboBox.h"
-#include "storage/CardRecord.h"
+#include "card/CardRecord.h"
 
 #include <QWidget>
 

@@ -3,7 +3,7 @@
 
 #include "OfferDelegate.h"
 
-#include "entries/SearchListModel.h"
+#include "searchindex/SearchListModel.h"
 
 #include <QApplication>
 #include <QPainter>

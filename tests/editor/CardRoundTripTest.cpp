@@ -6,11 +6,11 @@
 // search window into the editor and saved again with Yes. The file must then
 // be byte for byte what it was, but for the saved card moving to the end (as
 // UTF-8, when it was stored in the older code page).
+#include "cardfile/CardLine.h"
+#include "cardfile/Module1.h"
 #include "editor/Form4.h"
 #include "platform/ScriptedPlatform.h"
 #include "search/Form14.h"
-#include "storage/CardLine.h"
-#include "storage/Module1.h"
 #include "support/CardGenerator.h"
 #include "support/TempFolder.h"
 

@@ -2,8 +2,8 @@
 // Copyright (C) 2026 The Kestrix developers
 
 // The editor window as it opens: layout, lock, and the number in "Record".
+#include "cardfile/CardLine.h"
 #include "search/Form14.h"
-#include "storage/CardLine.h"
 #include "support/CardFiles.h"
 #include "support/Module1Access.h"
 #include "support/TextContrast.h"

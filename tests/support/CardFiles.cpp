@@ -3,7 +3,7 @@
 
 #include "support/CardFiles.h"
 
-#include "storage/Module1.h"
+#include "cardfile/Module1.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 // The storage's system calls as the test suite links them: each makes the
 // real call, unless a test chose it to fail, and a recorder notes what it
 // did to the files of one folder.
-#include "storage/SystemCalls.h"
+#include "files/SystemCalls.h"
 #include "support/SystemCallFaults.h"
 
 #include <algorithm>

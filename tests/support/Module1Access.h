@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "storage/Module1.h"
+#include "cardfile/Module1.h"
 
 namespace kestrix::testing {
 

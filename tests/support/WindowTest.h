@@ -3,11 +3,11 @@
 
 #pragma once
 
+#include "cardfile/CardLine.h"
+#include "cardfile/Module1.h"
 #include "editor/Form4.h"
 #include "platform/ScriptedPlatform.h"
 #include "search/Form14.h"
-#include "storage/CardLine.h"
-#include "storage/Module1.h"
 #include "support/CardFiles.h"
 #include "support/Module1Access.h"
 #include "support/TempFolder.h"

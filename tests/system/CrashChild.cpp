@@ -6,8 +6,8 @@
 //   kestrix_crash_child DIR append|replace|delete|counter|import|export
 // Writes "r" to standard output as it starts, and "done <microseconds>" once
 // finished.
-#include "storage/Module1.h"
-#include "transfer/CardTransfer.h"
+#include "cardfile/Module1.h"
+#include "exchange/CardTransfer.h"
 
 #include <QFile>
 

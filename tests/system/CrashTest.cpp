@@ -5,7 +5,7 @@
 // and checks that the card file is always either as it was or as it became:
 // never half a line, never fewer cards, never empty. The counter never goes
 // back. An export is there whole or not at all, and leaves no copy behind.
-#include "storage/CardLine.h"
+#include "cardfile/CardLine.h"
 #include "support/CardFiles.h"
 #include "support/CardGenerator.h"
 #include "support/Limits.h"

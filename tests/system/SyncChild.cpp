@@ -10,7 +10,7 @@
 //   kestrix_sync_child DIR list          one line per card: contact, tab, number
 // Prints what the notices say, one line each; exits with 1 when an operation
 // fails, its reason on standard error.
-#include "storage/Module1.h"
+#include "cardfile/Module1.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,0 +1,266 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#pragma once
+
+#include "FileSlot.h"
+#include "StoredCard.h"
+#include "card/CardRecord.h"
+#include "files/ChangeLock.h"
+#include "files/FileStatus.h"
+#include "files/PosixFile.h"
+
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <set>
+#include <vector>
+
+namespace kestrix {
+
+namespace testing {
+struct Module1Access;
+}
+
+// The state every window shares, created once by main() and handed to the
+// windows: the last record number read or issued, and the two file slots
+// (slot 1 for the card file, slot 2 for the scratch and counter files).
+//
+// All files live in one directory, the program's working directory in normal
+// use. Operations report success or the failure with its reason; they never
+// talk to the user.
+class Module1 {
+public:
+    static inline const QString kCardFile = QStringLiteral("kest1.dat");
+    static inline const QString kScratchFile = QStringLiteral("temp.dat");
+    static inline const QString kCounterFile = QStringLiteral("kestrec.rec");
+
+    explicit Module1(QString directory);
+
+    // The record number most recently read from a card or the counter file,
+    // or "1" after the card file had to be created. Empty at start.
+    QString RecordNumber;
+
+    // Closes both slots, putting in place what was written to them. Every
+    // operation closes what it needs first, and the program's end closes the
+    // rest, so no window calls this.
+    FileStatus CloseAllFiles();
+
+    // Adds one card line to the end of the card file, whole or not at all. A
+    // last card cut short is completed first (see StoredCard::completion), so
+    // the new card stands on a line of its own and reads as itself.
+    FileStatus AppendCard(const CardRecord& card);
+
+    // What a source of cards to add gives each time it is asked: a card, the
+    // end of its cards, or a stop (the user cancelled: nothing is stored).
+    enum class NextCard { Card, End, Stop };
+    using CardSource = std::function<NextCard(CardRecord& card)>;
+
+    // Adds the cards `next` gives as new cards, each with a freshly issued
+    // number, as Add issues them (written into field 14), all as one change:
+    // one counter write and one new card file, holding the lock throughout.
+    // The cards stream into the new file as they come, so memory does not
+    // grow with their number. Where they cannot all be stored (a stop, a
+    // failure, a number that can no longer be told from the one before),
+    // nothing is, and the counter stays as it was. `added` counts the cards
+    // stored.
+    FileStatus AddCards(const CardSource& next, qsizetype& added);
+    // The same for cards in hand; their numbers are written into them.
+    FileStatus AddCards(std::vector<CardRecord>& cards);
+
+    // Rewrites the card file without every card whose contact name equals
+    // `contact`, through the scratch file. The card file is replaced only when
+    // the scratch file was written completely, and then in one step.
+    FileStatus RewriteWithoutContact(const QString& contact);
+
+    // Save's update: rewrites the card file without the stored cards that hold
+    // both `card`'s record number and its contact name, and adds `card` at the
+    // end, as one change: the file goes from the old cards straight to the
+    // kept cards plus `card`, never to the old cards gone and the new one
+    // missing. Cards of the same contact under other numbers stay: the user
+    // was asked about this card only. The scratch file holds the kept cards.
+    FileStatus ReplaceCard(const CardRecord& card);
+
+    // Reads the counter file into RecordNumber (last item wins), creating it
+    // empty when it does not exist; `heldANumber`, when given, tells whether
+    // its last item is a plain whole number. Issuing a number is one change:
+    // hold lockForChange() from here to WriteCounter, or two processes could
+    // read the same number.
+    FileStatus ReadCounter(bool* heldANumber = nullptr);
+
+    // The number Add issues next: one more than the last issued (ReadCounter),
+    // or, where the counter holds no plain whole number, one more than every
+    // number the counter or a card holds. A failure, naming the file the
+    // number came from, where that number can no longer be counted on: too
+    // large, or so large that one more reads the same and would be issued
+    // twice. Hold lockForChange() from here to WriteCounter.
+    FileStatus NextRecordNumber(QString& next);
+
+    // The largest record number any card of the card file holds, by the rule
+    // Add counts by; nothing when no card holds one it can count on. A scan:
+    // RecordNumber ends with the last card's number.
+    FileStatus LargestRecordNumber(std::optional<double>& largest);
+
+    // Replaces the counter file's content with `number`, on the disk at once;
+    // the file stays open in slot 2.
+    FileStatus WriteCounter(const QString& number);
+
+    // Whether a change could put a new card file in place now, as far as
+    // permissions and what stands there tell: the checks a change makes
+    // first, without writing anything.
+    FileStatus CheckCardFileReplaceable();
+
+    // What a scan's caller asks after each card: the next one, or no more.
+    enum class ScanStep { Next, Stop };
+    // Each card comes with its record number: its field 14, or for a card
+    // cut short before it, the number RecordNumber still holds.
+    using CardVisitor = std::function<ScanStep(const StoredCard& card, const QString& recordNumber)>;
+    // What a scan leaves open when it ends: the card file in slot 1, as the
+    // search window's scans leave it, or no file at all.
+    enum class AfterScan { LeaveCardFileOpen, CloseFiles };
+
+    // A scan, the one way every window reads the cards: CloseAllFiles,
+    // OpenCardFileForReading, then every card in file order is read (its
+    // number into RecordNumber) and handed to `visit`, until the file ends or
+    // `visit` says Stop. Returns the open's status (Missing for a missing file
+    // not created) or the read error that cut the scan short.
+    FileStatus ScanCards(bool createIfMissing, const CardVisitor& visit,
+                         AfterScan after = AfterScan::LeaveCardFileOpen);
+
+    // While it lives, this process holds the folder's change lock (see
+    // ChangeLock). The operations that change the card file take it for
+    // themselves; a handler that makes several steps one change (Add's
+    // counter read and write) holds it across them. Taken again while held,
+    // it is simply held longer. Never hold it while the user is asked
+    // something: the other window would wait on the answer.
+    class [[nodiscard]] ChangeGuard {
+    public:
+        ChangeGuard(const ChangeGuard&) = delete;
+        ChangeGuard& operator=(const ChangeGuard&) = delete;
+        ~ChangeGuard();
+        // Success while the lock is held; otherwise why nothing may change.
+        const FileStatus& status() const { return status_; }
+
+    private:
+        friend class Module1;
+        ChangeGuard(Module1* module, FileStatus status) : module_(module), status_(std::move(status)) {}
+        Module1* module_;
+        FileStatus status_;
+    };
+    ChangeGuard lockForChange();
+
+    // How long a change waits for another process to finish its own.
+    std::chrono::milliseconds lockPatience = std::chrono::seconds(5);
+
+    // Looks for the copies sync engines make of the card and counter files
+    // when two computers changed them while apart, and merges them in: every
+    // card a copy holds that the card file does not is added to it, as one
+    // change, and the counter takes the largest number of all; then the
+    // copies are removed, so the engine carries the merge to the other
+    // computers. A merge never removes a card. Every change does this first,
+    // under its lock; this is for the start and for the command line, and
+    // leaves no file open. The notices say what was merged.
+    FileStatus MergeConflictCopies();
+
+    // What the user should hear beside how a change went:
+    // - WithoutLock (once a run): the change went on without a lock, as the
+    //   file system holds none; `where` is the folder.
+    // - OtherNames (once a run): the card file has `count` other names (hard
+    //   links), which keep the cards as they were before.
+    // - Merged: `count` cards from the conflict copies named in `where` were
+    //   added to the card file (0 when they held none it lacked).
+    // - CounterMerged: the counter took the number `where` from a copy.
+    // - CopyNotMerged: the copy `where` was left where it is, for `reason`;
+    //   told once a run.
+    // - CopyNotRemoved: the copy `where` was merged but could not be removed,
+    //   for `reason`; it is not merged again while the program runs.
+    struct Notice {
+        enum class Kind { WithoutLock, OtherNames, Merged, CounterMerged, CopyNotMerged, CopyNotRemoved };
+        Kind kind;
+        QString where;
+        qint64 count = 0;
+        QString reason;
+    };
+    // The notices gathered since the last call.
+    std::vector<Notice> takeNotices();
+
+    const QString& directory() const { return directory_; }
+
+private:
+    // The steps of a scan, which only the operations take.
+
+    // Opens the card file in slot 1 for reading. A missing file is created
+    // empty when `createIfMissing` is set (RecordNumber then becomes "1").
+    // On failure slot 1 stays empty, so a scan reads no card.
+    FileStatus OpenCardFileForReading(bool createIfMissing);
+    // True when no card is left in slot 1, or nothing readable is open there.
+    bool AtEndOfCards();
+    // Reads the next card into `card` and its record number into RecordNumber.
+    bool ReadCard(StoredCard& card);
+    // Success, or the read error that cut the last scan of slot 1 short.
+    FileStatus cardReadStatus();
+    // ReadCounter, telling apart a counter without an item from one whose
+    // item is not a plain whole number.
+    FileStatus readCounter(bool& heldAnItem, bool& heldANumber);
+
+    // The tests look at what the slots hold between operations.
+    friend struct testing::Module1Access;
+
+    using CardTest = std::function<bool(const StoredCard& card)>;
+    FileStatus rewrite(const CardTest& drop, QByteArrayView appendedLine);
+    FileStatus appendLines(QByteArrayView lines);
+    // An append in steps, for lines that come a few at a time: `slot` is
+    // opened on a copy of the card file, the card file's last card completed
+    // where it was cut short; then lines are written to the slot, and its
+    // close puts the new file in place. The lock must be held throughout.
+    FileStatus beginAppending(FileSlot& slot);
+    FileStatus finishAppending(FileSlot& slot);
+    FileStatus completionOfCopiedCards(const FileSlot& slot, QByteArray& completion);
+    void endChange();
+    void noteOtherNames(nlink_t otherNames);
+
+    // A file a change may touch: its name here, and where it really lies.
+    struct PlacedFile {
+        QString name;
+        QByteArray folder;
+        QByteArray baseName;
+    };
+    // Before a change, with the lock held: removes the copies killed changes
+    // left, and merges the sync engines' conflict copies.
+    FileStatus tidyFolders(const std::vector<PlacedFile>& files, bool withoutLock);
+    // The conflict copies of the card file (or the counter file) that may be
+    // merged, merged in; each merged copy is removed.
+    struct ConflictCopy;
+    FileStatus mergeCardCopies(std::vector<ConflictCopy> copies);
+    FileStatus mergeCounterCopies(std::vector<ConflictCopy> copies);
+    // The copies named `names` in `folder` of `file`, less those that may not
+    // be merged: those are told, and left where they are.
+    std::vector<ConflictCopy> copiesToMerge(const PlacedFile& file, std::vector<QByteArray> names);
+    void removeMerged(const std::vector<ConflictCopy>& copies);
+    void noteNotMerged(const FileStatus& status);
+
+    // How the card file ended when a scan last read it to its end: which
+    // version of the file it was, and what completes its last card. Saves
+    // the append from reading the whole file a second time.
+    struct KnownEnd {
+        posix::FileVersion version;
+        QByteArray completion;
+    };
+    std::optional<KnownEnd> knownEnd_;
+
+    QString directory_;
+    FileSlot slot1_;
+    FileSlot slot2_;
+    std::optional<ChangeLock> lock_;
+    std::vector<Notice> notices_;
+    std::set<Notice::Kind> told_;
+    std::set<QString> toldNotMerged_;
+    // Copies merged that could not be removed, by device and inode: merged
+    // again, they would bring back every card deleted since.
+    std::set<std::pair<dev_t, ino_t>> mergedButKept_;
+    int changeDepth_ = 0;
+};
+
+} // namespace kestrix

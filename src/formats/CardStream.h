@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#pragma once
+
+#include "ContactData.h"
+#include "ContactReader.h"
+#include "ExchangeFormat.h"
+#include "ImportReport.h"
+#include "InputBytes.h"
+#include "card/CardRecord.h"
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace kestrix {
+
+// Reads one format's cards from the input, a card at a time.
+class CardStream {
+public:
+    virtual ~CardStream() = default;
+    // The next card worth storing; false at the end of the content. What is
+    // found on the way goes to `issues`.
+    virtual bool next(CardRecord& card, std::vector<ImportIssue>& issues) = 0;
+};
+
+// The most of a line or row held where only its start matters: outside a
+// card, or in one already too large.
+inline constexpr qsizetype kLineStartBytes = 4096;
+
+// Fits `contact` to a card, and reports it under its position and name: why
+// it was not taken whole (`reasons`, then what the fitting changed), then
+// what was read as Windows-1252 (a notice). False when the card holds
+// nothing worth storing, which is reported too.
+bool fitCard(const ContactData& contact, qsizetype position, std::vector<QString> reasons, const QStringList& notUtf8,
+             CardRecord& card, std::vector<ImportIssue>& issues);
+
+// The name a report gives a card: its contact, else its company.
+QString cardName(const CardRecord& card);
+
+// Why a card of `bytes` is not imported.
+QString tooLargeReason(qint64 bytes);
+// Why a card of too many fields or properties (kMostCardFields) was skipped.
+QString tooManyFieldsReason(qint64 fields);
+
+// Decides on the start of the input, read only as far as needed:
+// `decide(text, whole, result)` is given what is buffered, and whether that
+// is the whole content, and returns false when it needs more. From
+// kLargestCardBytes on, what is buffered counts as the whole.
+template <typename Result, typename Decide>
+Result decideOnStart(TextInput& input, Decide decide)
+{
+    Result result{};
+    for (qsizetype want = 64 * 1024;; want *= 2) {
+        const bool whole = !input.want(want) || want >= kLargestCardBytes;
+        if (decide(input.buffered(), whole, result)) return result;
+    }
+}
+
+// What the start of the input is, as detectContent tells it.
+ContentDetection detectIn(TextInput& input);
+
+// Everything a reader over `bytes` gives, for callers that hold the whole
+// file anyway.
+ImportResult readWhole(QByteArrayView bytes, std::optional<ExchangeFormat> format);
+
+} // namespace kestrix

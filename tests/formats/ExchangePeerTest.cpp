@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+// A second opinion from an independent vCard reader and writer (Debian's
+// python3-vobject): it must read Kestrix's 4.0 and 3.0 exports as the cards
+// they came from, and Kestrix must read what it writes from the same cards.
+#include "formats/CardExchange.h"
+#include "support/CardGenerator.h"
+#include "support/Limits.h"
+#include "support/TempFolder.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+namespace kestrix::testing {
+namespace {
+
+constexpr int kCards = 500;
+
+TEST(ExchangePeer, VobjectReadsOurVCardsAndWeReadItsVCards)
+{
+    const unsigned seed = seedFrom("KESTRIX_EXCHANGE_SEED", "exchange peer check");
+    CardGenerator generate(seed);
+    std::vector<CardRecord> cards;
+    QJsonArray json;
+    for (int i = 0; i < kCards; ++i) {
+        cards.push_back(generate.realisticCard(i + 1));
+        QJsonArray fields;
+        for (int f = 0; f < kFieldCount - 1; ++f) fields.append(cards.back()[f]);
+        json.append(fields);
+    }
+    TempFolder folder;
+    folder.write(QStringLiteral("cards.json"), QJsonDocument(json).toJson());
+    folder.write(QStringLiteral("export4.vcf"), writeCards(cards, ExchangeFormat::VCard4));
+    folder.write(QStringLiteral("export3.vcf"), writeCards(cards, ExchangeFormat::VCard3));
+
+    QProcess peer;
+    peer.setProcessChannelMode(QProcess::MergedChannels);
+    limitChild(peer);
+    peer.start(QStringLiteral(KESTRIX_PYTHON3),
+               {QStringLiteral(KESTRIX_VOBJECT_PEER), folder.pathOf(QStringLiteral("cards.json")),
+                folder.pathOf(QStringLiteral("export4.vcf")), folder.pathOf(QStringLiteral("export3.vcf")),
+                folder.pathOf(QStringLiteral("written.vcf"))});
+    ASSERT_TRUE(finishes(peer, std::chrono::minutes(2)));
+    const std::string said = peer.readAll().toStdString();
+    std::cout << said;
+    ASSERT_EQ(peer.exitStatus(), QProcess::NormalExit);
+    ASSERT_EQ(peer.exitCode(), 0) << said << "(needs Debian's python3-vobject)";
+
+    const ImportResult result = readCards(folder.read(QStringLiteral("written.vcf")));
+    ASSERT_TRUE(result.recognised) << result.reason.toStdString();
+    for (const ImportIssue& issue : result.issues) ADD_FAILURE() << describeIssue(issue).toStdString();
+    ASSERT_EQ(result.cards.size(), cards.size());
+    int compared = 0;
+    for (std::size_t c = 0; c < cards.size(); ++c)
+        for (int f = 0; f < kFieldCount - 1; ++f, ++compared)
+            EXPECT_EQ(result.cards[c][f].toStdString(), cards[c][f].toStdString())
+                << "card " << c + 1 << ", field " << f + 1 << " of vobject's vCard";
+    std::cout << "Kestrix read " << result.cards.size() << " cards vobject wrote, compared " << compared << " fields"
+              << std::endl;
+}
+
+} // namespace
+} // namespace kestrix::testing
