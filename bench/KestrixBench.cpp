@@ -13,6 +13,7 @@
 #include "SharedBlocksDisk.h"
 
 #include "cardfile/Module1.h"
+#include "cardfile/StoredCard.h"
 #include "editor/Form4.h"
 #include "exchange/CardTransfer.h"
 #include "exchange/ContactImport.h"

@@ -6,6 +6,7 @@
 #include "BenchPlatform.h"
 
 #include "cardfile/Module1.h"
+#include "cardfile/StoredCard.h"
 #include "editor/Form4.h"
 #include "exchange/ContactImport.h"
 #include "search/Form14.h"

@@ -5,6 +5,7 @@
 #include "commandline/CommandLine.h"
 #include "commandline/Commands.h"
 #include "editor/Form4.h"
+#include "files/FileStatus.h"
 #include "platform/QtPlatform.h"
 
 #include <QApplication>

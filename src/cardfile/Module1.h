@@ -3,22 +3,23 @@
 
 #pragma once
 
-#include "FileSlot.h"
-#include "StoredCard.h"
+#include "CardFileNames.h"
+#include "CardScan.h"
+#include "Notices.h"
 #include "card/CardRecord.h"
-#include "files/ChangeLock.h"
-#include "files/FileStatus.h"
-#include "files/PosixFile.h"
 
 #include <QString>
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
-#include <set>
 #include <vector>
 
 namespace kestrix {
+
+class FileStatus;
+class StoredCard;
 
 namespace testing {
 struct Module1Access;
@@ -29,15 +30,20 @@ struct Module1Access;
 // (slot 1 for the card file, slot 2 for the scratch and counter files).
 //
 // All files live in one directory, the program's working directory in normal
-// use. Operations report success or the failure with its reason; they never
-// talk to the user.
+// use. Operations report success or the failure with its reason
+// (files/FileStatus.h); they never talk to the user. The work is done by
+// parts with one job each (the card file, the counter, the change lock,
+// conflict merge, notices), which no window sees.
 class Module1 {
 public:
-    static inline const QString kCardFile = QStringLiteral("kest1.dat");
-    static inline const QString kScratchFile = QStringLiteral("temp.dat");
-    static inline const QString kCounterFile = QStringLiteral("kestrec.rec");
+    static inline const QString& kCardFile = names::kCardFile;
+    static inline const QString& kScratchFile = names::kScratchFile;
+    static inline const QString& kCounterFile = names::kCounterFile;
 
     explicit Module1(QString directory);
+    Module1(const Module1&) = delete;
+    Module1& operator=(const Module1&) = delete;
+    ~Module1();
 
     // The record number most recently read from a card or the counter file,
     // or "1" after the card file had to be created. Empty at start.
@@ -112,14 +118,10 @@ public:
     // first, without writing anything.
     FileStatus CheckCardFileReplaceable();
 
-    // What a scan's caller asks after each card: the next one, or no more.
-    enum class ScanStep { Next, Stop };
-    // Each card comes with its record number: its field 14, or for a card
-    // cut short before it, the number RecordNumber still holds.
-    using CardVisitor = std::function<ScanStep(const StoredCard& card, const QString& recordNumber)>;
-    // What a scan leaves open when it ends: the card file in slot 1, as the
-    // search window's scans leave it, or no file at all.
-    enum class AfterScan { LeaveCardFileOpen, CloseFiles };
+    // See CardScan.h.
+    using ScanStep = kestrix::ScanStep;
+    using CardVisitor = kestrix::CardVisitor;
+    using AfterScan = kestrix::AfterScan;
 
     // A scan, the one way every window reads the cards: CloseAllFiles,
     // OpenCardFileForReading, then every card in file order is read (its
@@ -128,6 +130,11 @@ public:
     // not created) or the read error that cut the scan short.
     FileStatus ScanCards(bool createIfMissing, const CardVisitor& visit,
                          AfterScan after = AfterScan::LeaveCardFileOpen);
+
+    // The read every run makes first, before the window shows or a command
+    // runs: a missing card file is created, and RecordNumber ends with the
+    // last card's number. Leaves no file open.
+    FileStatus ReadAtStart();
 
     // While it lives, this process holds the folder's change lock (see
     // ChangeLock). The operations that change the card file take it for
@@ -141,13 +148,13 @@ public:
         ChangeGuard& operator=(const ChangeGuard&) = delete;
         ~ChangeGuard();
         // Success while the lock is held; otherwise why nothing may change.
-        const FileStatus& status() const { return status_; }
+        const FileStatus& status() const { return *status_; }
 
     private:
         friend class Module1;
-        ChangeGuard(Module1* module, FileStatus status) : module_(module), status_(std::move(status)) {}
+        ChangeGuard(Module1* module, const FileStatus& status);
         Module1* module_;
-        FileStatus status_;
+        std::unique_ptr<const FileStatus> status_;
     };
     ChangeGuard lockForChange();
 
@@ -164,103 +171,19 @@ public:
     // leaves no file open. The notices say what was merged.
     FileStatus MergeConflictCopies();
 
-    // What the user should hear beside how a change went:
-    // - WithoutLock (once a run): the change went on without a lock, as the
-    //   file system holds none; `where` is the folder.
-    // - OtherNames (once a run): the card file has `count` other names (hard
-    //   links), which keep the cards as they were before.
-    // - Merged: `count` cards from the conflict copies named in `where` were
-    //   added to the card file (0 when they held none it lacked).
-    // - CounterMerged: the counter took the number `where` from a copy.
-    // - CopyNotMerged: the copy `where` was left where it is, for `reason`;
-    //   told once a run.
-    // - CopyNotRemoved: the copy `where` was merged but could not be removed,
-    //   for `reason`; it is not merged again while the program runs.
-    struct Notice {
-        enum class Kind { WithoutLock, OtherNames, Merged, CounterMerged, CopyNotMerged, CopyNotRemoved };
-        Kind kind;
-        QString where;
-        qint64 count = 0;
-        QString reason;
-    };
+    // What the user should hear beside how a change went (see Notices.h).
+    using Notice = CardFileNotice;
     // The notices gathered since the last call.
     std::vector<Notice> takeNotices();
 
-    const QString& directory() const { return directory_; }
+    const QString& directory() const;
 
 private:
-    // The steps of a scan, which only the operations take.
-
-    // Opens the card file in slot 1 for reading. A missing file is created
-    // empty when `createIfMissing` is set (RecordNumber then becomes "1").
-    // On failure slot 1 stays empty, so a scan reads no card.
-    FileStatus OpenCardFileForReading(bool createIfMissing);
-    // True when no card is left in slot 1, or nothing readable is open there.
-    bool AtEndOfCards();
-    // Reads the next card into `card` and its record number into RecordNumber.
-    bool ReadCard(StoredCard& card);
-    // Success, or the read error that cut the last scan of slot 1 short.
-    FileStatus cardReadStatus();
-    // ReadCounter, telling apart a counter without an item from one whose
-    // item is not a plain whole number.
-    FileStatus readCounter(bool& heldAnItem, bool& heldANumber);
-
     // The tests look at what the slots hold between operations.
     friend struct testing::Module1Access;
 
-    using CardTest = std::function<bool(const StoredCard& card)>;
-    FileStatus rewrite(const CardTest& drop, QByteArrayView appendedLine);
-    FileStatus appendLines(QByteArrayView lines);
-    // An append in steps, for lines that come a few at a time: `slot` is
-    // opened on a copy of the card file, the card file's last card completed
-    // where it was cut short; then lines are written to the slot, and its
-    // close puts the new file in place. The lock must be held throughout.
-    FileStatus beginAppending(FileSlot& slot);
-    FileStatus finishAppending(FileSlot& slot);
-    FileStatus completionOfCopiedCards(const FileSlot& slot, QByteArray& completion);
-    void endChange();
-    void noteOtherNames(nlink_t otherNames);
-
-    // A file a change may touch: its name here, and where it really lies.
-    struct PlacedFile {
-        QString name;
-        QByteArray folder;
-        QByteArray baseName;
-    };
-    // Before a change, with the lock held: removes the copies killed changes
-    // left, and merges the sync engines' conflict copies.
-    FileStatus tidyFolders(const std::vector<PlacedFile>& files, bool withoutLock);
-    // The conflict copies of the card file (or the counter file) that may be
-    // merged, merged in; each merged copy is removed.
-    struct ConflictCopy;
-    FileStatus mergeCardCopies(std::vector<ConflictCopy> copies);
-    FileStatus mergeCounterCopies(std::vector<ConflictCopy> copies);
-    // The copies named `names` in `folder` of `file`, less those that may not
-    // be merged: those are told, and left where they are.
-    std::vector<ConflictCopy> copiesToMerge(const PlacedFile& file, std::vector<QByteArray> names);
-    void removeMerged(const std::vector<ConflictCopy>& copies);
-    void noteNotMerged(const FileStatus& status);
-
-    // How the card file ended when a scan last read it to its end: which
-    // version of the file it was, and what completes its last card. Saves
-    // the append from reading the whole file a second time.
-    struct KnownEnd {
-        posix::FileVersion version;
-        QByteArray completion;
-    };
-    std::optional<KnownEnd> knownEnd_;
-
-    QString directory_;
-    FileSlot slot1_;
-    FileSlot slot2_;
-    std::optional<ChangeLock> lock_;
-    std::vector<Notice> notices_;
-    std::set<Notice::Kind> told_;
-    std::set<QString> toldNotMerged_;
-    // Copies merged that could not be removed, by device and inode: merged
-    // again, they would bring back every card deleted since.
-    std::set<std::pair<dev_t, ino_t>> mergedButKept_;
-    int changeDepth_ = 0;
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
 };
 
 } // namespace kestrix

@@ -6,33 +6,58 @@
 #include "Module1.h"
 
 #include "CardLine.h"
+#include "Module1Impl.h"
 #include "card/RecordNumberRule.h"
 #include "files/AtomicFile.h"
 #include "files/PosixFile.h"
-#include "files/SystemCalls.h"
-
-#include <cerrno>
 
 namespace kestrix {
 
 namespace {
 
-// The bytes of `name`, to put back as they were; nothing for a missing file.
-FileStatus readWhole(const QString& directory, const QString& name, QByteArray& bytes)
+// The cards `next` gives, numbered from the counter on, written into `slot`
+// opened at the first; `number` ends as the last number issued. On a
+// failure `slot` is left to be discarded.
+FileStatus streamCards(const Module1::CardSource& next, CardFolder& folder, CardFile& cards, Counter& counter,
+                       FileSlot& slot, QString& number, qsizetype& added)
 {
-    bytes.clear();
-    int fd = -1;
-    FileStatus status = posix::openForReading(directory, name, fd);
-    if (!status.ok()) return status.isMissing() ? FileStatus::success() : status;
-    char buffer[4096];
+    using NextCard = Module1::NextCard;
+    CardRecord card;
     for (;;) {
-        const ssize_t got = sys::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) status = FileStatus::fromErrno(name, errno);
-        if (got <= 0) break;
-        bytes.append(buffer, got);
+        const NextCard step = next(card);
+        if (step == NextCard::Stop)
+            return FileStatus::failure(names::kCardFile, QStringLiteral("the import was stopped before its end"));
+        if (step == NextCard::End) return FileStatus::success();
+        if (firstFieldWithDoubleQuote(card).has_value())
+            return FileStatus::failure(names::kCardFile, QStringLiteral("a double quote cannot be stored"));
+        if (added == 0) {
+            // The first number as Add issues it; the file opened after, as
+            // the numbering reads the cards.
+            if (FileStatus issued = counter.next(number); !issued.ok()) return issued;
+            (void)folder.closeAll();
+            if (FileStatus opened = cards.beginAppending(slot); !opened.ok()) return opened;
+        } else if (const std::optional<QString> following = nextRecordNumber(number)) {
+            number = *following;
+        } else {
+            return FileStatus::failure(names::kCounterFile,
+                                       QStringLiteral("the number %1 is too large to count on: the next number "
+                                                      "would be written the same and issued twice")
+                                           .arg(number));
+        }
+        card[indexOf(Field::RecordNumber)] = number;
+        if (FileStatus written = slot.write(cardLine(card)); !written.ok()) return written;
+        ++added;
     }
-    return status.orFirstFailure(posix::closeFile(fd, name));
+}
+
+// The counter as it was before the cards, where they are not stored.
+void restoreCounter(CardFolder& folder, const QByteArray& counterBefore)
+{
+    (void)folder.closeAll();
+    AtomicFile counter(folder.directory, names::kCounterFile, Durability::Durable, Links::Follow);
+    FileStatus restored = counter.open();
+    restored.orFirstFailure(counter.write(counterBefore));
+    restored.orFirstFailure(counter.close());
 }
 
 } // namespace
@@ -57,67 +82,33 @@ FileStatus Module1::AddCards(const CardSource& next, qsizetype& added)
     const ChangeGuard change = lockForChange();
     if (!change.status().ok()) return change.status();
     QByteArray counterBefore;
-    FileStatus status = readWhole(directory_, kCounterFile, counterBefore);
-    if (!status.ok()) return status;
+    if (FileStatus read = posix::readWholeFile(directory(), kCounterFile, counterBefore); !read.ok()) return read;
 
     // The cards go to a slot of their own: the window stays responsive while
     // they come, and nothing another handler does may close it half written.
     FileSlot slot;
-    const auto giveUp = [&](const FileStatus& why) {
+    QString number;
+    FileStatus status = streamCards(next, impl_->folder, impl_->cards, impl_->counter, slot, number, added);
+    if (!status.ok()) {
         slot.closeDiscarding();
         added = 0;
-        return why;
-    };
-    QString number;
-    CardRecord card;
-    for (;;) {
-        const NextCard step = next(card);
-        if (step == NextCard::Stop)
-            return giveUp(FileStatus::failure(kCardFile, QStringLiteral("the import was stopped before its end")));
-        if (step == NextCard::End) break;
-        if (firstFieldWithDoubleQuote(card).has_value())
-            return giveUp(FileStatus::failure(kCardFile, QStringLiteral("a double quote cannot be stored")));
-        if (added == 0) {
-            // The first number as Add issues it; the file opened after, as
-            // the numbering reads the cards.
-            if (status = NextRecordNumber(number); !status.ok()) return giveUp(status);
-            (void)CloseAllFiles();
-            if (status = beginAppending(slot); !status.ok()) return giveUp(status);
-        } else if (const std::optional<QString> following = nextRecordNumber(number)) {
-            number = *following;
-        } else {
-            return giveUp(
-                FileStatus::failure(kCounterFile,
-                                    QStringLiteral("the number %1 is too large to count on: the next number would be "
-                                                   "written the same and issued twice")
-                                        .arg(number)));
-        }
-        card[indexOf(Field::RecordNumber)] = number;
-        if (status = slot.write(cardLine(card)); !status.ok()) return giveUp(status);
-        ++added;
+        return status;
     }
     if (added == 0) return FileStatus::success();
-
-    // The counter goes back to what it was where the cards are not stored.
-    const auto restoreCounter = [&] {
-        (void)CloseAllFiles();
-        AtomicFile counter(directory_, kCounterFile, Durability::Durable, Links::Follow);
-        FileStatus restored = counter.open();
-        restored.orFirstFailure(counter.write(counterBefore));
-        restored.orFirstFailure(counter.close());
-    };
     // The counter first: a number it has passed is never issued again, even
     // if the cards cannot be stored after all. Should it be in place but not
     // safe on the disk, it goes back too.
-    if (status = WriteCounter(number); !status.ok()) {
-        restoreCounter();
-        return giveUp(status);
+    if (status = impl_->counter.write(number); !status.ok()) {
+        restoreCounter(impl_->folder, counterBefore);
+        slot.closeDiscarding();
+        added = 0;
+        return status;
     }
-    status = finishAppending(slot);
+    status = impl_->cards.finishAppending(slot);
     // Once the cards are in the file, whatever failed after, the numbers
     // they carry stay issued.
     if (!status.ok() && !slot.replacedOnClose()) {
-        restoreCounter();
+        restoreCounter(impl_->folder, counterBefore);
         added = 0;
     }
     return status;

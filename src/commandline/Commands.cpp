@@ -6,7 +6,7 @@
 #include "cardfile/Module1.h"
 #include "exchange/CardTransfer.h"
 #include "exchange/ContactImport.h"
-#include "files/PosixFile.h"
+#include "files/FileStatus.h"
 
 #include <QCoreApplication>
 

@@ -6,6 +6,7 @@
 #include "EditorMessages.h"
 #include "MemoText.h"
 #include "cardfile/Module1.h"
+#include "files/FileStatus.h"
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
 #include "platform/WindowPlacement.h"
@@ -111,9 +112,7 @@ void Form4::Form_Load()
     // Cards another computer stored while apart, in the copy a sync program
     // kept beside the card file, come in before the cards are first read.
     const FileStatus merged = module_.MergeConflictCopies();
-    const FileStatus status = module_.ScanCards(
-        true, [](const StoredCard&, const QString&) { return Module1::ScanStep::Next; },
-        Module1::AfterScan::CloseFiles);
+    const FileStatus status = module_.ReadAtStart();
 
     clearDataFields();
     setFieldText(Field::RecordNumber, module_.RecordNumber.isEmpty() ? QStringLiteral("1") : module_.RecordNumber);

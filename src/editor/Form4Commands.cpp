@@ -6,6 +6,7 @@
 
 #include "EditorMessages.h"
 #include "cardfile/Module1.h"
+#include "files/FileStatus.h"
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
 

@@ -8,6 +8,8 @@
 #include "EditorMessages.h"
 #include "cardfile/CardLine.h"
 #include "cardfile/Module1.h"
+#include "cardfile/StoredCard.h"
+#include "files/FileStatus.h"
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
 

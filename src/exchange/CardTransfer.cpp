@@ -4,7 +4,9 @@
 #include "CardTransfer.h"
 
 #include "cardfile/Module1.h"
+#include "cardfile/StoredCard.h"
 #include "files/AtomicFile.h"
+#include "files/FileStatus.h"
 #include "files/PosixFile.h"
 #include "files/SystemCalls.h"
 #include "formats/CardExchange.h"

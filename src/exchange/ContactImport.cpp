@@ -5,6 +5,7 @@
 
 #include "CardTransfer.h"
 #include "cardfile/Module1.h"
+#include "files/FileStatus.h"
 #include "files/PosixFile.h"
 #include "files/SystemCalls.h"
 #include "formats/ContactReader.h"
@@ -79,9 +80,7 @@ ImportOutcome importContacts(Module1& module, const QByteArray& path, std::optio
     // As the window starts: a missing card file is created, and the last
     // card's number is where numbering goes on when the counter holds none.
     // Only for contacts: a file that holds none leaves the folder as it was.
-    outcome.status = module.ScanCards(
-        true, [](const StoredCard&, const QString&) { return Module1::ScanStep::Next; },
-        Module1::AfterScan::CloseFiles);
+    outcome.status = module.ReadAtStart();
     if (!outcome.status.ok()) {
         (void)posix::closeFile(fd, name);
         return outcome;

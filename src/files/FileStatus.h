@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <sys/types.h>
@@ -66,5 +67,11 @@ private:
     bool folder_ = false;
     bool mayPass_ = false;
 };
+
+namespace posix {
+// A file name for a message: its bytes as UTF-8, with any byte that is not
+// part of UTF-8 shown as \xNN, so no two names look alike.
+QString displayNameOf(QByteArrayView path);
+} // namespace posix
 
 } // namespace kestrix

@@ -49,6 +49,27 @@ bool makerMayChange(uid_t maker, const QByteArray& target)
     return sys::stat(folderOf(target).constData(), &folder) == 0 && userMayWrite(maker, folder);
 }
 
+// Whether the links of other users a walk went through to `done` may be
+// followed, as `trust` decides.
+FileStatus mayFollow(const std::vector<ForeignLink>& foreign, const QByteArray& done, const QString& displayName,
+                     LinkTrust trust)
+{
+    for (const ForeignLink& link : foreign) {
+        if (trust == LinkTrust::OwnOnly) {
+            return FileStatus::failure(displayName,
+                                       QStringLiteral("it is the link %1, made by %2: Kestrix writes through a link "
+                                                      "only where you made it")
+                                           .arg(displayNameOf(link.path), userName(link.owner)));
+        }
+        if (makerMayChange(link.owner, done)) continue;
+        return FileStatus::failure(displayName,
+                                   QStringLiteral("it leads through the link %1, made by %2, to %3, which %2 may not "
+                                                  "change: Kestrix does not follow such a link")
+                                       .arg(displayNameOf(link.path), userName(link.owner), displayNameOf(done)));
+    }
+    return FileStatus::success();
+}
+
 } // namespace
 
 FileStatus followLinks(const QByteArray& start, const QByteArray& name, const QString& displayName,
@@ -104,19 +125,7 @@ FileStatus followLinks(const QByteArray& start, const QByteArray& name, const QS
         pushComponentsInFront(todo, next);
     }
     if (done.isEmpty()) done = "/";
-    for (const ForeignLink& link : foreign) {
-        if (trust == LinkTrust::OwnOnly) {
-            return FileStatus::failure(displayName,
-                                       QStringLiteral("it is the link %1, made by %2: Kestrix writes through a link "
-                                                      "only where you made it")
-                                           .arg(displayNameOf(link.path), userName(link.owner)));
-        }
-        if (makerMayChange(link.owner, done)) continue;
-        return FileStatus::failure(displayName,
-                                   QStringLiteral("it leads through the link %1, made by %2, to %3, which %2 may not "
-                                                  "change: Kestrix does not follow such a link")
-                                       .arg(displayNameOf(link.path), userName(link.owner), displayNameOf(done)));
-    }
+    if (FileStatus trusted = mayFollow(foreign, done, displayName, trust); !trusted.ok()) return trusted;
     location = {folderOf(done), done};
     return FileStatus::success();
 }

@@ -263,4 +263,21 @@ FileStatus closeFile(int& fd, const QString& fileName)
     return FileStatus::success();
 }
 
+FileStatus readWholeFile(const QString& directory, const QString& name, QByteArray& bytes)
+{
+    bytes.clear();
+    int fd = -1;
+    FileStatus status = openForReading(directory, name, fd);
+    if (!status.ok()) return status.isMissing() ? FileStatus::success() : status;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = sys::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) status = FileStatus::fromErrno(name, errno);
+        if (got <= 0) break;
+        bytes.append(buffer, got);
+    }
+    return status.orFirstFailure(closeFile(fd, name));
+}
+
 } // namespace kestrix::posix

@@ -51,6 +51,10 @@ FileStatus openRegularPath(const QByteArray& path, const QString& displayName, i
 // exist gives a Missing status; a folder or device in its place is a failure.
 FileStatus openForReading(const QString& directory, const QString& name, int& fd, FileVersion* version = nullptr);
 
+// The whole content of `name` in `directory`, read as openForReading opens
+// it; empty, and success, for a missing file.
+FileStatus readWholeFile(const QString& directory, const QString& name, QByteArray& bytes);
+
 // Why `name` could not be created in `folder`: like fromErrno, but a missing
 // folder is named as such rather than as a missing file, and a folder that
 // may not be written (or lies on a read-only disk) is named as the folder.
@@ -81,10 +85,6 @@ enum class LinkTrust { MakerMayChange, OwnOnly };
 // all bytes; `displayName` names it in a failure.
 FileStatus followLinks(const QByteArray& start, const QByteArray& name, const QString& displayName,
                        FileLocation& location, LinkTrust trust = LinkTrust::MakerMayChange);
-
-// A file name for a message: its bytes as UTF-8, with any byte that is not
-// part of UTF-8 shown as \xNN, so no two names look alike.
-QString displayNameOf(QByteArrayView path);
 
 // The folder part and the name part of a path.
 QByteArray folderOf(const QByteArray& path);

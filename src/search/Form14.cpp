@@ -4,6 +4,8 @@
 #include "Form14.h"
 
 #include "cardfile/Module1.h"
+#include "cardfile/StoredCard.h"
+#include "files/FileStatus.h"
 #include "platform/BusyCursor.h"
 #include "platform/Platform.h"
 #include "platform/PushButton.h"

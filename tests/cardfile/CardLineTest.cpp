@@ -4,6 +4,7 @@
 // Writing card lines, and passing stored cards on unchanged.
 #include "cardfile/CardLine.h"
 #include "cardfile/Module1.h"
+#include "cardfile/StoredCard.h"
 #include "support/CardFiles.h"
 #include "support/TempFolder.h"
 

@@ -4,6 +4,8 @@
 // Damaged and hand-made card files: each reads to its end without crashing,
 // with memory bounded by the largest single item rather than the file.
 #include "cardfile/Module1.h"
+#include "cardfile/StoredCard.h"
+#include "files/FileStatus.h"
 #include "support/TempFolder.h"
 
 #include <QFile>

@@ -5,6 +5,8 @@
 #include "cardfile/Module1.h"
 #include "cardfile/CardLine.h"
 #include "cardfile/ConflictCopies.h"
+#include "cardfile/StoredCard.h"
+#include "files/FileStatus.h"
 #include "support/CardFiles.h"
 #include "support/FileSizeLimit.h"
 #include "support/Module1Access.h"

@@ -4,6 +4,8 @@
 #include "support/CardFiles.h"
 
 #include "cardfile/Module1.h"
+#include "cardfile/StoredCard.h"
+#include "files/FileStatus.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>

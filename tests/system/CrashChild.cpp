@@ -7,6 +7,7 @@
 // Writes "r" to standard output as it starts, and "done <microseconds>" once
 // finished.
 #include "cardfile/Module1.h"
+#include "cardfile/StoredCard.h"
 #include "exchange/CardTransfer.h"
 
 #include <QFile>

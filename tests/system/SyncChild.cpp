@@ -11,6 +11,8 @@
 // Prints what the notices say, one line each; exits with 1 when an operation
 // fails, its reason on standard error.
 #include "cardfile/Module1.h"
+#include "cardfile/StoredCard.h"
+#include "files/FileStatus.h"
 
 #include <cstdio>
 #include <cstring>

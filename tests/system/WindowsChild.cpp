@@ -15,6 +15,7 @@
 #include "cardfile/CardLine.h"
 #include "cardfile/Module1.h"
 #include "editor/Form4.h"
+#include "files/FileStatus.h"
 #include "platform/Platform.h"
 
 #include <QApplication>

@@ -10,8 +10,9 @@
 // have been put there by anyone: only a regular file that this user or the
 // cards' owner owns, of a size a copy of the cards could have, and that can
 // be removed once merged, is merged. Anything else is named and left alone.
-#include "Module1.h"
+#include "ConflictMerge.h"
 
+#include "CardFileNames.h"
 #include "CardKeySet.h"
 #include "ConflictCopies.h"
 #include "ItemReader.h"
@@ -22,6 +23,7 @@
 #include "files/UserAccess.h"
 
 #include <QFile>
+#include <QStringList>
 
 #include <algorithm>
 #include <cerrno>
@@ -31,8 +33,11 @@
 
 namespace kestrix {
 
+using names::kCardFile;
+using names::kCounterFile;
+
 // A copy found fit to merge, open for reading. Closed when it goes.
-struct Module1::ConflictCopy {
+struct ConflictMerge::ConflictCopy {
     QByteArray path;
     QString name;
     int fd = -1;
@@ -84,7 +89,7 @@ struct Listing {
 
 } // namespace
 
-FileStatus Module1::tidyFolders(const std::vector<PlacedFile>& files, bool withoutLock)
+FileStatus ConflictMerge::tidy(const std::vector<PlacedFile>& files, bool withoutLock)
 {
     std::vector<Listing> listings;
     std::vector<QByteArray> cardCopies, counterCopies;
@@ -113,36 +118,23 @@ FileStatus Module1::tidyFolders(const std::vector<PlacedFile>& files, bool witho
     // A copy that cannot be merged stays where it is, and the user's change
     // goes ahead: nothing is lost either way.
     if (cardFile && !cardCopies.empty())
-        noteNotMerged(mergeCardCopies(copiesToMerge(*cardFile, std::move(cardCopies))));
+        notices_.notMerged(mergeCardCopies(copiesToMerge(*cardFile, std::move(cardCopies))));
     if (counterFile && !counterCopies.empty())
-        noteNotMerged(mergeCounterCopies(copiesToMerge(*counterFile, std::move(counterCopies))));
+        notices_.notMerged(mergeCounterCopies(copiesToMerge(*counterFile, std::move(counterCopies))));
     return FileStatus::success();
 }
 
-// Told once a run for each file, not at every change.
-void Module1::noteNotMerged(const FileStatus& status)
-{
-    if (status.ok() || !toldNotMerged_.insert(status.file()).second) return;
-    notices_.push_back({Notice::Kind::CopyNotMerged, status.file(), 0, status.reason()});
-}
-
-std::vector<Module1::ConflictCopy> Module1::copiesToMerge(const PlacedFile& file, std::vector<QByteArray> names)
+std::vector<ConflictMerge::ConflictCopy> ConflictMerge::copiesToMerge(const PlacedFile& file,
+                                                                      std::vector<QByteArray> names)
 {
     std::sort(names.begin(), names.end());
-    const uid_t me = ::geteuid();
     struct stat original {
     }, folder{};
     const bool originalThere = sys::stat((file.folder + '/' + file.baseName).constData(), &original) == 0;
-    if (!originalThere && errno != ENOENT) {
-        noteNotMerged(FileStatus::fromErrno(file.name, errno));
+    if ((!originalThere && errno != ENOENT) || sys::stat(file.folder.constData(), &folder) != 0) {
+        notices_.notMerged(FileStatus::fromErrno(file.name, errno));
         return {};
     }
-    if (sys::stat(file.folder.constData(), &folder) != 0) {
-        noteNotMerged(FileStatus::fromErrno(file.name, errno));
-        return {};
-    }
-    const qint64 bound =
-        file.name == kCardFile ? largestCardCopy(originalThere ? original.st_size : 0) : kLargestCounterCopy;
     std::vector<ConflictCopy> copies;
     for (const QByteArray& entry : names) {
         ConflictCopy copy;
@@ -152,90 +144,112 @@ std::vector<Module1::ConflictCopy> Module1::copiesToMerge(const PlacedFile& file
         FileStatus status = posix::openRegularPath(copy.path, copy.name, O_RDONLY, copy.fd);
         struct stat info {};
         if (status.ok() && sys::fstat(copy.fd, &info) != 0) status = FileStatus::fromErrno(copy.name, errno);
-        if (!status.ok()) {
-            noteNotMerged(status);
-            continue;
-        }
         copy.device = info.st_dev;
         copy.inode = info.st_ino;
-        if (mergedButKept_.count({info.st_dev, info.st_ino})) continue; // told when it stayed
-        const bool ownersCopy = info.st_uid == me || (originalThere && info.st_uid == original.st_uid);
-        if (!ownersCopy) {
-            noteNotMerged(FileStatus::failure(
-                copy.name,
-                QStringLiteral("it belongs to %1, who owns neither %2 nor this run of Kestrix: another "
-                               "user may have put it there")
-                    .arg(userName(info.st_uid), file.name)));
-        } else if (info.st_size > bound) {
-            noteNotMerged(FileStatus::failure(
-                copy.name,
-                file.name == kCardFile
-                    ? QStringLiteral("it holds %1, far more than a copy of the card file (%2) could")
-                          .arg(sizeText(info.st_size), sizeText(originalThere ? original.st_size : 0))
-                    : QStringLiteral("it holds %1, far more than a copy of the counter could")
-                          .arg(sizeText(info.st_size))));
-        } else if (!userMayReplaceIn(me, folder, info.st_uid)) {
-            const bool sticky = (folder.st_mode & S_ISVTX) && userMayWrite(me, folder);
-            noteNotMerged(FileStatus::failure(
-                copy.name,
-                QStringLiteral("%1, so it could not be removed once merged, and its cards would come back "
-                               "after every change")
-                    .arg(sticky ? QStringLiteral("it belongs to %1 and its folder has the sticky bit")
-                                      .arg(userName(info.st_uid))
-                                : QStringLiteral("its folder may not be written"))));
-        } else {
+        if (status.ok() && mergedButKept_.count({info.st_dev, info.st_ino})) continue; // told when it stayed
+        if (status.ok()) status = mayMerge(copy, info, file, originalThere ? &original : nullptr, folder);
+        if (status.ok())
             copies.push_back(std::move(copy));
-        }
+        else
+            notices_.notMerged(status);
     }
     return copies;
 }
 
-FileStatus Module1::mergeCardCopies(std::vector<ConflictCopy> copies)
+// Only a regular file that this user or the cards' owner owns, of a size a
+// copy of the cards could have, and that can be removed once merged: a
+// folder may be shared, and anyone may have put a look-alike there.
+FileStatus ConflictMerge::mayMerge(const ConflictCopy& copy, const struct stat& info, const PlacedFile& file,
+                                   const struct stat* original, const struct stat& folder) const
+{
+    const uid_t me = ::geteuid();
+    const qint64 originalSize = original ? original->st_size : 0;
+    const qint64 bound = file.name == kCardFile ? largestCardCopy(originalSize) : kLargestCounterCopy;
+    if (info.st_uid != me && !(original && info.st_uid == original->st_uid))
+        return FileStatus::failure(copy.name,
+                                   QStringLiteral("it belongs to %1, who owns neither %2 nor this run of Kestrix: "
+                                                  "another user may have put it there")
+                                       .arg(userName(info.st_uid), file.name));
+    if (info.st_size > bound)
+        return FileStatus::failure(
+            copy.name,
+            file.name == kCardFile
+                ? QStringLiteral("it holds %1, far more than a copy of the card file (%2) could")
+                      .arg(sizeText(info.st_size), sizeText(originalSize))
+                : QStringLiteral("it holds %1, far more than a copy of the counter could").arg(sizeText(info.st_size)));
+    if (!userMayReplaceIn(me, folder, info.st_uid)) {
+        const bool sticky = (folder.st_mode & S_ISVTX) && userMayWrite(me, folder);
+        return FileStatus::failure(
+            copy.name,
+            QStringLiteral("%1, so it could not be removed once merged, and its cards would come back "
+                           "after every change")
+                .arg(sticky ? QStringLiteral("it belongs to %1 and its folder has the sticky bit")
+                                  .arg(userName(info.st_uid))
+                            : QStringLiteral("its folder may not be written")));
+    }
+    return FileStatus::success();
+}
+
+FileStatus ConflictMerge::keysOfStoredCards(CardKeySet& keys)
 {
     QByteArray line, scratch;
+    const FileStatus scanned = cards_.scan(
+        false,
+        [&](const StoredCard& card, const QString&) {
+            line.resize(0);
+            card.appendLineTo(line);
+            keys.insert(CardKeySet::keyOf(line, scratch));
+            return ScanStep::Next;
+        },
+        AfterScan::CloseFiles);
+    return scanned.isMissing() ? FileStatus::success() : scanned;
+}
+
+// The cards of `copies` that `keys` lacks stream into `slot`, opened on a
+// copy of the card file at the first of them; a copy that fails to read
+// half way is named by `unreadable`.
+FileStatus ConflictMerge::appendNewCards(std::vector<ConflictCopy>& copies, CardKeySet& keys, FileSlot& slot,
+                                         qint64& added, std::optional<size_t>& unreadable)
+{
+    QByteArray line, scratch;
+    FileStatus status = FileStatus::success();
+    for (size_t i = 0; i < copies.size() && status.ok(); ++i) {
+        if (sys::lseek(copies[i].fd, 0, SEEK_SET) < 0) {
+            unreadable = i;
+            return FileStatus::fromErrno(copies[i].name, errno);
+        }
+        ItemReader reader(copies[i].fd, copies[i].name);
+        StoredCard card;
+        while (status.ok() && !reader.atEnd() && card.readFrom(reader)) {
+            line.resize(0);
+            card.appendLineTo(line);
+            if (!keys.insert(CardKeySet::keyOf(line, scratch))) continue;
+            if (added++ == 0) status = cards_.beginAppending(slot);
+            if (status.ok()) status = slot.write(line);
+        }
+        if (status.ok() && !reader.status().ok()) {
+            unreadable = i;
+            return reader.status();
+        }
+    }
+    return status;
+}
+
+FileStatus ConflictMerge::mergeCardCopies(std::vector<ConflictCopy> copies)
+{
     for (;;) {
         if (copies.empty()) return FileStatus::success();
         CardKeySet keys;
-        const FileStatus scanned = ScanCards(
-            false,
-            [&](const StoredCard& card, const QString&) {
-                line.resize(0);
-                card.appendLineTo(line);
-                keys.insert(CardKeySet::keyOf(line, scratch));
-                return ScanStep::Next;
-            },
-            AfterScan::CloseFiles);
-        if (!scanned.ok() && !scanned.isMissing()) return scanned;
-
+        if (FileStatus scanned = keysOfStoredCards(keys); !scanned.ok()) return scanned;
         // The new cards stream into the new card file; a copy that fails to
         // read half way is left out, and the others merged without it.
         FileSlot slot;
         std::optional<size_t> unreadable;
-        FileStatus status = FileStatus::success();
         qint64 added = 0;
-        for (size_t i = 0; i < copies.size() && status.ok() && !unreadable; ++i) {
-            if (sys::lseek(copies[i].fd, 0, SEEK_SET) < 0) {
-                status = FileStatus::fromErrno(copies[i].name, errno);
-                unreadable = i;
-                break;
-            }
-            ItemReader reader(copies[i].fd, copies[i].name);
-            StoredCard card;
-            while (status.ok() && !reader.atEnd() && card.readFrom(reader)) {
-                line.resize(0);
-                card.appendLineTo(line);
-                if (!keys.insert(CardKeySet::keyOf(line, scratch))) continue;
-                if (added++ == 0) status = beginAppending(slot);
-                if (status.ok()) status = slot.write(line);
-            }
-            if (status.ok() && !reader.status().ok()) {
-                status = reader.status();
-                unreadable = i;
-            }
-        }
+        FileStatus status = appendNewCards(copies, keys, slot, added, unreadable);
         if (unreadable) {
             slot.closeDiscarding();
-            noteNotMerged(status);
+            notices_.notMerged(status);
             copies.erase(copies.begin() + static_cast<std::ptrdiff_t>(*unreadable));
             continue;
         }
@@ -245,17 +259,17 @@ FileStatus Module1::mergeCardCopies(std::vector<ConflictCopy> copies)
         }
         // Only once the merged cards are on the disk: until then the copies hold them.
         if (added > 0) {
-            if (status = finishAppending(slot); !status.ok()) return status;
+            if (status = cards_.finishAppending(slot); !status.ok()) return status;
         }
         QStringList names;
         for (const ConflictCopy& copy : copies) names << copy.name;
-        notices_.push_back({Notice::Kind::Merged, names.join(QStringLiteral(", ")), added, {}});
+        notices_.add({CardFileNotice::Kind::Merged, names.join(QStringLiteral(", ")), added, {}});
         removeMerged(copies);
         return FileStatus::success();
     }
 }
 
-void Module1::removeMerged(const std::vector<ConflictCopy>& copies)
+void ConflictMerge::removeMerged(const std::vector<ConflictCopy>& copies)
 {
     for (const ConflictCopy& copy : copies) {
         // Only the file that was merged: a sync engine may have put a new
@@ -267,7 +281,7 @@ void Module1::removeMerged(const std::vector<ConflictCopy>& copies)
             continue;
         mergedButKept_.insert({copy.device, copy.inode});
         const FileStatus why = FileStatus::fromErrno(copy.name, errno);
-        notices_.push_back({Notice::Kind::CopyNotRemoved, copy.name, 0, why.reason()});
+        notices_.add({CardFileNotice::Kind::CopyNotRemoved, copy.name, 0, why.reason()});
     }
 }
 
@@ -291,11 +305,14 @@ std::optional<QString> lastItemIn(int fd, const QString& name, FileStatus& statu
 
 } // namespace
 
-FileStatus Module1::mergeCounterCopies(std::vector<ConflictCopy> copies)
+// The number a copy's must pass: the one issued here; without one, Add
+// numbers above every card, and so must the copy's, or it would restart
+// numbering among numbers in use.
+FileStatus ConflictMerge::counterFloor(std::optional<double>& floor)
 {
-    if (copies.empty()) return FileStatus::success();
+    floor.reset();
     int fd = -1;
-    FileStatus status = posix::openForReading(directory_, kCounterFile, fd);
+    FileStatus status = posix::openForReading(folder_.directory, kCounterFile, fd);
     std::optional<QString> own;
     if (status.ok()) {
         own = lastItemIn(fd, kCounterFile, status);
@@ -304,21 +321,25 @@ FileStatus Module1::mergeCounterCopies(std::vector<ConflictCopy> copies)
         status = FileStatus::success();
     }
     if (!status.ok()) return status;
-    // A copy's number must pass the one issued here. Without one, Add
-    // numbers above every card: so must the copy's, or it would restart
-    // numbering among numbers in use.
-    std::optional<double> floor;
     if (own && isPlainWholeNumber(*own)) {
         floor = numberFromText(*own);
-    } else if (status = LargestRecordNumber(floor); !status.ok()) {
         return status;
     }
+    return cards_.largestRecordNumber(floor);
+}
+
+FileStatus ConflictMerge::mergeCounterCopies(std::vector<ConflictCopy> copies)
+{
+    if (copies.empty()) return FileStatus::success();
+    std::optional<double> floor;
+    if (FileStatus found = counterFloor(floor); !found.ok()) return found;
     std::optional<QString> larger;
     std::vector<ConflictCopy> merged;
     for (ConflictCopy& copy : copies) {
+        FileStatus status = FileStatus::success();
         const std::optional<QString> theirs = lastItemIn(copy.fd, copy.name, status);
         if (!status.ok()) {
-            noteNotMerged(status);
+            notices_.notMerged(status);
             continue;
         }
         // Only a plain whole number says which numbers were issued there.
@@ -331,20 +352,19 @@ FileStatus Module1::mergeCounterCopies(std::vector<ConflictCopy> copies)
         merged.push_back(std::move(copy));
     }
     if (larger) {
-        if (FileStatus written = WriteCounter(*larger); !written.ok()) return written;
-        notices_.push_back({Notice::Kind::CounterMerged, *larger, 0, {}});
+        if (FileStatus written = counter_.write(*larger); !written.ok()) return written;
+        notices_.add({CardFileNotice::Kind::CounterMerged, *larger, 0, {}});
     }
     removeMerged(merged);
     return FileStatus::success();
 }
 
-FileStatus Module1::MergeConflictCopies()
+FileStatus ConflictMerge::anyCopies(bool& found) const
 {
-    // Looked for without the lock, which is taken only where there is work.
-    bool found = false;
+    found = false;
     for (const QString& name : {kCardFile, kCounterFile}) {
         posix::FileLocation location;
-        if (FileStatus located = posix::followLinks(directory_, name, location); !located.ok()) return located;
+        if (FileStatus located = posix::followLinks(folder_.directory, name, location); !located.ok()) return located;
         std::vector<QByteArray> names;
         if (FileStatus listed = posix::listFolder(location.folder, names); !listed.ok()) return listed;
         const QByteArray baseName = posix::baseNameOf(location.path);
@@ -352,11 +372,7 @@ FileStatus Module1::MergeConflictCopies()
                     return isConflictCopyOf(entry, baseName);
                 });
     }
-    if (!found) return FileStatus::success();
-    const ChangeGuard change = lockForChange();
-    FileStatus status = change.status();
-    // A merged counter is left open for writing; nothing here needs it open.
-    return status.orFirstFailure(CloseAllFiles());
+    return FileStatus::success();
 }
 
 } // namespace kestrix

@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#pragma once
+
+#include "CardFolder.h"
+#include "CardScan.h"
+#include "Notices.h"
+#include "StoredCard.h"
+#include "files/PosixFile.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <functional>
+#include <optional>
+
+namespace kestrix {
+
+// The card file: read a card at a time, appended to, and rewritten without
+// some of its cards. The operations that change it expect the caller to hold
+// the change lock (Module1::lockForChange) throughout.
+class CardFile {
+public:
+    CardFile(CardFolder& folder, Notices& notices) : folder_(folder), notices_(notices) {}
+
+    // Opens the card file in slot 1 for reading. A missing file is created
+    // empty when `createIfMissing` is set (RecordNumber then becomes "1").
+    // On failure slot 1 stays empty, so a scan reads no card.
+    FileStatus openForReading(bool createIfMissing);
+    // True when no card is left in slot 1, or nothing readable is open there.
+    bool atEnd();
+    // Reads the next card into `card` and its record number into RecordNumber.
+    bool read(StoredCard& card);
+    // Success, or the read error that cut the last scan of slot 1 short.
+    FileStatus readStatus();
+    // See Module1::ScanCards.
+    FileStatus scan(bool createIfMissing, const CardVisitor& visit, AfterScan after);
+    // See Module1::LargestRecordNumber.
+    FileStatus largestRecordNumber(std::optional<double>& largest);
+
+    // Adds lines to the end of the card file, whole or not at all.
+    FileStatus append(QByteArrayView lines);
+    // An append in steps, for lines that come a few at a time: `slot` is
+    // opened on a copy of the card file, the card file's last card completed
+    // where it was cut short; then lines are written to the slot, and its
+    // close puts the new file in place.
+    FileStatus beginAppending(FileSlot& slot);
+    FileStatus finishAppending(FileSlot& slot);
+
+    // Rewrites the card file without the cards `drop` picks, through the
+    // scratch file, and adds `appendedLine` at the end, as one change.
+    using CardTest = std::function<bool(const StoredCard& card)>;
+    FileStatus rewrite(const CardTest& drop, QByteArrayView appendedLine);
+    // See Module1::CheckCardFileReplaceable.
+    FileStatus checkReplaceable();
+
+private:
+    FileStatus completionOfCopiedCards(const FileSlot& slot, QByteArray& completion);
+    FileStatus copyKeptCards(const CardTest& drop);
+    FileStatus putRewriteInPlace(AtomicFile& replacement, QByteArrayView appendedLine);
+    void noteOtherNames(nlink_t otherNames);
+
+    CardFolder& folder_;
+    Notices& notices_;
+    // How the card file ended when a scan last read it to its end: which
+    // version of the file it was, and what completes its last card. Saves
+    // the append from reading the whole file a second time.
+    struct KnownEnd {
+        posix::FileVersion version;
+        QByteArray completion;
+    };
+    std::optional<KnownEnd> knownEnd_;
+};
+
+} // namespace kestrix

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#pragma once
+
+#include "CardFile.h"
+#include "CardFolder.h"
+#include "ChangeLocking.h"
+#include "ConflictMerge.h"
+#include "Counter.h"
+#include "Module1.h"
+#include "Notices.h"
+
+namespace kestrix {
+
+// Module1's parts, each with one job, over the folder and slots they share.
+struct Module1::Impl {
+    Impl(QString directory, QString& recordNumber)
+        : folder(std::move(directory), recordNumber), cards(folder, notices), counter(folder, cards),
+          merge(folder, cards, counter, notices), locking(folder, notices)
+    {}
+
+    CardFolder folder;
+    Notices notices;
+    CardFile cards;
+    Counter counter;
+    ConflictMerge merge;
+    ChangeLocking locking;
+};
+
+} // namespace kestrix
