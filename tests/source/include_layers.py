@@ -7,7 +7,10 @@ in HACKING.md, and the kestrix_may_use calls of the build to the same table.
 
 The build already refuses a wrong-way include, since each library sees only
 the folders its call names; this says which line did it, and that the calls
-and the table have not drifted apart. Lists every fault, with file and line.
+and the table have not drifted apart. A row may name one header of a folder
+("files/FileStatus.h"), not the whole folder; and a header of another folder
+reaches no further than the row allows, through what it includes in turn.
+Lists every fault, with file and line.
     include_layers.py SOURCE_DIR
 """
 
@@ -47,6 +50,55 @@ def read_table(hacking):
     return rows
 
 
+def may_use(row, named):
+    """Whether a file of `row`'s folder may include `named` ("folder/File.h")."""
+    folder = named.split("/")[0]
+    return folder in row.may_use or named in row.may_use
+
+
+def allowed(row):
+    return ", ".join(row.may_use) or "no other folder"
+
+
+def project_includes(src, folders):
+    """Each source file's includes of project headers, as (line, shown, "folder/File.h"); None for one that climbs out."""
+    found = {}
+    for path in sorted(src.rglob("*")):
+        if not path.is_file() or not path.name.endswith(SOURCE_SUFFIXES):
+            continue
+        relative = path.relative_to(src)
+        own = relative.parts[0] if len(relative.parts) > 1 else ""
+        entries = []
+        for number, line in enumerate(path.read_text(encoding="utf-8", errors="replace").splitlines(), 1):
+            match = INCLUDE.match(line)
+            if not match:
+                continue
+            quoted, named = match.group(1) == '"', match.group(2)
+            shown = f'"{named}"' if quoted else f"<{named}>"
+            parts = named.split("/")
+            if ".." in parts:
+                entries.append((number, shown, None))
+            elif len(parts) == 1:
+                if quoted and own:
+                    entries.append((number, shown, f"{own}/{named}"))
+            elif quoted or parts[0] in folders:
+                entries.append((number, shown, named))
+        found[relative.as_posix()] = entries
+    return found
+
+
+def reached_from(header, headers):
+    """Every project header `header` includes, and those include, in turn."""
+    seen = []
+    todo = [header]
+    while todo:
+        for _, _, named in headers.get(todo.pop(), []):
+            if named is not None and named not in seen and named != header:
+                seen.append(named)
+                todo.append(named)
+    return seen
+
+
 def main():
     root = Path(sys.argv[1]) if len(sys.argv) > 1 else Path.cwd()
     src = root / "src"
@@ -71,10 +123,14 @@ def main():
         if not (src / row.path).exists():
             faults.append(f"HACKING.md:{row.line}: src/{row.path} does not exist")
         for used in row.may_use:
-            if used not in folders:
+            if "/" in used and not (src / used).is_file():
+                faults.append(f"HACKING.md:{row.line}: src/{row.path} may use `{used}`, which is no header of src/")
+            elif "/" not in used and used not in folders:
                 faults.append(f"HACKING.md:{row.line}: src/{row.path} may use `{used}`, which is no folder of src/")
 
-    # The code: each include names its own folder or one its row names.
+    # The code: each include names its own folder or one its row names, and
+    # what the included header includes in turn is allowed too.
+    headers = project_includes(src, folders)
     files = 0
     includes = 0
     for path in sorted(src.rglob("*")):
@@ -87,25 +143,24 @@ def main():
             faults.append(f"src/{relative} has no row in HACKING.md's table")
             continue
         files += 1
-        for number, line in enumerate(path.read_text(encoding="utf-8", errors="replace").splitlines(), 1):
-            match = INCLUDE.match(line)
-            if not match:
-                continue
-            quoted, named = match.group(1) == '"', match.group(2)
-            shown = f'"{named}"' if quoted else f"<{named}>"
+        for number, shown, named in headers.get(relative.as_posix(), []):
             where = f"src/{relative}:{number}: #include {shown}"
-            parts = named.split("/")
-            if ".." in parts:
+            if named is None:
                 faults.append(f"{where}: climbs out of its folder; name the folder instead")
                 continue
-            if len(parts) == 1 or (not quoted and parts[0] not in folders):
-                continue  # its own folder's, or a system or Qt header
+            folder = named.split("/")[0]
+            if folder == own:
+                continue
             includes += 1
-            if parts[0] not in folders:
-                faults.append(f"{where}: {parts[0]} is no folder of src/")
-            elif parts[0] != own and parts[0] not in row.may_use:
-                allowed = ", ".join(row.may_use) or "no other folder"
-                faults.append(f"{where}: src/{row.path} may not use {parts[0]}; it may use {allowed}")
+            if folder not in folders:
+                faults.append(f"{where}: {folder} is no folder of src/")
+            elif not may_use(row, named):
+                faults.append(f"{where}: src/{row.path} may not use {folder}; it may use {allowed(row)}")
+            else:
+                for reached in reached_from(named, headers):
+                    if reached.split("/")[0] != own and not may_use(row, reached):
+                        faults.append(f"{where}: it reaches {reached}, which src/{row.path} may not use")
+                        break
 
     # The build: each library's kestrix_may_use call names what its row does.
     called = set()

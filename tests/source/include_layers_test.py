@@ -81,6 +81,19 @@ expect("a call that names more than the row",
 expect("a library built without a call", {"src/low/CMakeLists.txt": "add_library(kestrix_low)\n"},
        "kestrix_low is built without a kestrix_may_use call")
 expect("no table", {"HACKING.md": "# Made up\n"}, "no table under")
+narrow = {
+    "HACKING.md": TABLE.replace("| `low`, Qt Widgets |", "| `low/Low.h`, Qt Widgets |"),
+    "src/high/CMakeLists.txt": "kestrix_may_use(kestrix_high low/Low.h)\n",
+    "src/low/Other.h": "\n",
+}
+expect("a row naming one header, and the code keeping to it", narrow)
+expect("another header of a folder whose row names one", {**narrow, "src/high/High.h": '#include "low/Other.h"\n'},
+       'src/high/High.h:1: #include "low/Other.h": src/high may not use low; it may use low/Low.h')
+expect("a used header reaching beyond it", {**narrow, "src/low/Low.h": '#include "Other.h"\n'},
+       'src/high/High.h:1: #include "low/Low.h": it reaches low/Other.h, which src/high may not use')
+expect("a row naming a header that is not there",
+       {**narrow, "HACKING.md": narrow["HACKING.md"].replace("`low/Low.h`", "`low/Gone.h`")},
+       "may use `low/Gone.h`, which is no header of src/")
 
 if failures:
     print("\n\n".join(failures), file=sys.stderr)
