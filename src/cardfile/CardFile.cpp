@@ -16,7 +16,7 @@ namespace kestrix {
 
 using names::kCardFile;
 
-FileStatus CardFile::openForReading(bool createIfMissing)
+FileStatus CardFile::OpenCardFileForReading(bool createIfMissing)
 {
     FileStatus status = folder_.slot1.openForReading(folder_.directory, kCardFile);
     if (!status.isMissing() || !createIfMissing) return status;
@@ -29,13 +29,13 @@ FileStatus CardFile::openForReading(bool createIfMissing)
     return created.ok() ? status : created;
 }
 
-bool CardFile::atEnd()
+bool CardFile::AtEndOfCards()
 {
     ItemReader* reader = folder_.slot1.reader();
     return !reader || reader->atEnd();
 }
 
-bool CardFile::read(StoredCard& card)
+bool CardFile::ReadCard(StoredCard& card)
 {
     ItemReader* reader = folder_.slot1.reader();
     if (!reader || !card.readFrom(*reader)) return false;
@@ -43,7 +43,7 @@ bool CardFile::read(StoredCard& card)
     return true;
 }
 
-FileStatus CardFile::readStatus()
+FileStatus CardFile::cardReadStatus()
 {
     ItemReader* reader = folder_.slot1.reader();
     return reader ? reader->status() : FileStatus::success();
@@ -52,18 +52,18 @@ FileStatus CardFile::readStatus()
 FileStatus CardFile::scan(bool createIfMissing, const CardVisitor& visit, AfterScan after)
 {
     (void)folder_.closeAll();
-    FileStatus status = openForReading(createIfMissing);
+    FileStatus status = OpenCardFileForReading(createIfMissing);
     StoredCard card;
     bool any = false;
     bool stopped = false;
-    while (!atEnd() && read(card)) {
+    while (!AtEndOfCards() && ReadCard(card)) {
         any = true;
         if (visit(card, folder_.recordNumber) == ScanStep::Stop) {
             stopped = true;
             break;
         }
     }
-    status.orFirstFailure(readStatus());
+    status.orFirstFailure(cardReadStatus());
     if (status.ok() && !stopped && folder_.slot1.version())
         knownEnd_ = KnownEnd{*folder_.slot1.version(), any ? card.completion() : QByteArray()};
     if (after == AfterScan::CloseFiles) (void)folder_.closeAll();
@@ -93,6 +93,7 @@ void CardFile::noteOtherNames(nlink_t otherNames)
 
 FileStatus CardFile::append(QByteArrayView lines)
 {
+    Q_ASSERT(locking_.held());
     (void)folder_.closeAll();
     FileStatus status = beginAppending(folder_.slot1);
     if (status.ok()) status = folder_.slot1.write(lines);
@@ -105,6 +106,7 @@ FileStatus CardFile::append(QByteArrayView lines)
 
 FileStatus CardFile::beginAppending(FileSlot& slot)
 {
+    Q_ASSERT(locking_.held());
     FileStatus status = slot.openForAppending(folder_.directory, kCardFile);
     if (!status.ok()) return status;
     QByteArray bytes;

@@ -5,6 +5,7 @@
 
 #include "CardFolder.h"
 #include "CardScan.h"
+#include "ChangeLocking.h"
 #include "Notices.h"
 #include "StoredCard.h"
 #include "files/PosixFile.h"
@@ -22,18 +23,20 @@ namespace kestrix {
 // the change lock (Module1::lockForChange) throughout.
 class CardFile {
 public:
-    CardFile(CardFolder& folder, Notices& notices) : folder_(folder), notices_(notices) {}
+    CardFile(CardFolder& folder, Notices& notices, const ChangeLocking& locking)
+        : folder_(folder), notices_(notices), locking_(locking)
+    {}
 
     // Opens the card file in slot 1 for reading. A missing file is created
     // empty when `createIfMissing` is set (RecordNumber then becomes "1").
     // On failure slot 1 stays empty, so a scan reads no card.
-    FileStatus openForReading(bool createIfMissing);
+    FileStatus OpenCardFileForReading(bool createIfMissing);
     // True when no card is left in slot 1, or nothing readable is open there.
-    bool atEnd();
+    bool AtEndOfCards();
     // Reads the next card into `card` and its record number into RecordNumber.
-    bool read(StoredCard& card);
+    bool ReadCard(StoredCard& card);
     // Success, or the read error that cut the last scan of slot 1 short.
-    FileStatus readStatus();
+    FileStatus cardReadStatus();
     // See Module1::ScanCards.
     FileStatus scan(bool createIfMissing, const CardVisitor& visit, AfterScan after);
     // See Module1::LargestRecordNumber.
@@ -63,6 +66,7 @@ private:
 
     CardFolder& folder_;
     Notices& notices_;
+    const ChangeLocking& locking_;
     // How the card file ended when a scan last read it to its end: which
     // version of the file it was, and what completes its last card. Saves
     // the append from reading the whole file a second time.

@@ -15,6 +15,7 @@ using names::kScratchFile;
 
 FileStatus CardFile::rewrite(const CardTest& drop, QByteArrayView appendedLine)
 {
+    Q_ASSERT(locking_.held());
     (void)folder_.closeAll();
     const FileStatus scratch =
         folder_.slot2.openForWriting(folder_.directory, kScratchFile, Durability::Scratch, Links::Replace);
@@ -25,7 +26,7 @@ FileStatus CardFile::rewrite(const CardTest& drop, QByteArrayView appendedLine)
     // could swap in the meantime.
     AtomicFile replacement(folder_.directory, kCardFile, Durability::Durable, Links::Follow);
     FileStatus status = replacement.open();
-    status.orFirstFailure(openForReading(true));
+    status.orFirstFailure(OpenCardFileForReading(true));
     if (status.ok()) status = copyKeptCards(drop);
     // The card file's replacement takes the scratch file's content: its
     // blocks shared where the file system can, so a change needs room for
@@ -59,9 +60,9 @@ FileStatus CardFile::copyKeptCards(const CardTest& drop)
         return copied;
     };
     FileStatus status = FileStatus::success();
-    while (status.ok() && !atEnd()) {
+    while (status.ok() && !AtEndOfCards()) {
         const qint64 begin = reader->position();
-        if (!read(card)) break;
+        if (!ReadCard(card)) break;
         const qint64 end = reader->position();
         if (drop(card)) {
             status = copyRun();
@@ -80,7 +81,7 @@ FileStatus CardFile::copyKeptCards(const CardTest& drop)
         }
     }
     if (status.ok()) status = copyRun();
-    return status.orFirstFailure(readStatus());
+    return status.orFirstFailure(cardReadStatus());
 }
 
 FileStatus CardFile::putRewriteInPlace(AtomicFile& replacement, QByteArrayView appendedLine)

@@ -35,6 +35,8 @@ public:
     // process holds it already, holds it one change longer.
     FileStatus enter(std::chrono::milliseconds patience, Entered& how);
     void leave();
+    // Whether this process holds the lock now.
+    bool held() const { return depth_ > 0; }
 
     // Where the files lie, as the lock was last taken.
     const std::vector<PlacedFile>& placed() const { return placed_; }

@@ -15,6 +15,7 @@ using names::kCounterFile;
 
 FileStatus Counter::read(bool& heldAnItem, bool& heldANumber)
 {
+    Q_ASSERT(locking_.held());
     heldAnItem = heldANumber = false;
     (void)folder_.slot2.close();
     FileStatus status = folder_.slot2.openForReading(folder_.directory, kCounterFile);
@@ -39,6 +40,7 @@ FileStatus Counter::read(bool& heldAnItem, bool& heldANumber)
 
 FileStatus Counter::next(QString& number)
 {
+    Q_ASSERT(locking_.held());
     number.clear();
     // Without the last number issued, the next one could be one issued
     // before. A counter file lost, or left behind when the cards were moved,
@@ -67,6 +69,7 @@ FileStatus Counter::next(QString& number)
 
 FileStatus Counter::write(const QString& number)
 {
+    Q_ASSERT(locking_.held());
     if (number.contains(QLatin1Char('"')))
         return FileStatus::failure(kCounterFile, QStringLiteral("a double quote cannot be stored"));
     (void)folder_.slot2.close();

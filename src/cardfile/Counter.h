@@ -5,6 +5,7 @@
 
 #include "CardFile.h"
 #include "CardFolder.h"
+#include "ChangeLocking.h"
 
 #include <QString>
 
@@ -15,7 +16,9 @@ namespace kestrix {
 // or two processes could read the same number.
 class Counter {
 public:
-    Counter(CardFolder& folder, CardFile& cards) : folder_(folder), cards_(cards) {}
+    Counter(CardFolder& folder, CardFile& cards, const ChangeLocking& locking)
+        : folder_(folder), cards_(cards), locking_(locking)
+    {}
 
     // Reads the counter file into RecordNumber (last item wins), creating it
     // empty when it does not exist; tells apart a counter without an item
@@ -30,6 +33,7 @@ public:
 private:
     CardFolder& folder_;
     CardFile& cards_;
+    const ChangeLocking& locking_;
 };
 
 } // namespace kestrix

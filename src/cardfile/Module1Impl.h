@@ -16,16 +16,19 @@ namespace kestrix {
 // Module1's parts, each with one job, over the folder and slots they share.
 struct Module1::Impl {
     Impl(QString directory, QString& recordNumber)
-        : folder(std::move(directory), recordNumber), cards(folder, notices), counter(folder, cards),
-          merge(folder, cards, counter, notices), locking(folder, notices)
+        : folder(std::move(directory), recordNumber),
+          locking(folder, notices),
+          cards(folder, notices, locking),
+          counter(folder, cards, locking),
+          merge(folder, cards, counter, notices)
     {}
 
     CardFolder folder;
     Notices notices;
+    ChangeLocking locking;
     CardFile cards;
     Counter counter;
     ConflictMerge merge;
-    ChangeLocking locking;
 };
 
 } // namespace kestrix
