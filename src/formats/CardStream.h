@@ -50,8 +50,11 @@ inline constexpr qsizetype kLineStartBytes = 4096;
 bool fitCard(const ContactData& contact, qsizetype position, std::vector<QString> reasons, const QStringList& notUtf8,
              CardRecord& card, std::vector<ImportIssue>& issues);
 
-// The name a report gives a card: its contact, else its company.
-QString cardName(const CardRecord& card);
+// Reports a card that is not imported under its position and the name what
+// was read of it gives: each of `reasons`, the first saying why it was
+// skipped.
+void reportSkipped(const ContactData& contact, qsizetype position, std::vector<QString> reasons,
+                   std::vector<ImportIssue>& issues);
 
 // Why a card of `bytes` is not imported.
 QString tooLargeReason(qint64 bytes);
