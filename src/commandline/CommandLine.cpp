@@ -92,6 +92,86 @@ QByteArray valueBytes(const std::vector<QByteArray>& arguments, const char* name
     return {};
 }
 
+// The options Kestrix takes, and the parser that knows them.
+struct Options {
+    Options();
+
+    const QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
+    const QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version.")};
+    const QCommandLineOption exportCards{
+        QStringLiteral("export"),
+        QStringLiteral("Write every card to FILE: vCard 4.0 for .vcf or .vcard, CSV for .csv, or as --format "
+                       "says; \"-\" writes to standard output."),
+        QStringLiteral("FILE")};
+    const QCommandLineOption importCards{
+        QStringLiteral("import"),
+        QStringLiteral("Add the contacts in FILE (vCard 2.1, 3.0 or 4.0, or CSV, told apart by their content) as "
+                       "new cards, each with a fresh number."),
+        QStringLiteral("FILE")};
+    const QCommandLineOption format{QStringLiteral("format"),
+                                    QStringLiteral("The format for --export or --import: vcard4, vcard3 or csv."),
+                                    QStringLiteral("FORMAT")};
+    const QCommandLineOption merge{
+        QStringLiteral("merge-conflicts"),
+        QStringLiteral("Merge the conflict copies a sync program kept beside the card files, then end.")};
+    QCommandLineParser parser;
+};
+
+Options::Options()
+{
+    parser.setApplicationDescription(
+        QStringLiteral("Kestrix keeps business contacts on cards, in the files kest1.dat and kestrec.rec of the\n"
+                       "folder it is started in. Without an option it opens its window; the options below work\n"
+                       "without one, over SSH or in a script."));
+    parser.addOptions({help, version, exportCards, importCards, format, merge});
+}
+
+// What is wrong with the options given, once parsed; empty when nothing is.
+QString mistakeIn(const Options& options)
+{
+    const QCommandLineParser& parser = options.parser;
+    const QStringList given = parser.optionNames(); // each as often as it was given
+    for (const QCommandLineOption* option : {&options.help, &options.version, &options.exportCards,
+                                             &options.importCards, &options.format, &options.merge}) {
+        const QStringList names = option->names();
+        const auto times =
+            std::count_if(given.begin(), given.end(), [&](const QString& name) { return names.contains(name); });
+        if (times > 1) return QStringLiteral("--%1 is given %2 times: give it once.").arg(names.last()).arg(times);
+    }
+    const int actions = int(parser.isSet(options.help)) + int(parser.isSet(options.version))
+        + int(parser.isSet(options.exportCards)) + int(parser.isSet(options.importCards))
+        + int(parser.isSet(options.merge));
+    if (actions > 1) return QStringLiteral("Give one of --help, --version, --export, --import and --merge-conflicts.");
+    if (!parser.isSet(options.format)) return {};
+    if (!parser.isSet(options.exportCards) && !parser.isSet(options.importCards))
+        return QStringLiteral("--format goes with --export or --import.");
+    if (!formatFromWord(parser.value(options.format)))
+        return QStringLiteral("Unknown format \"%1\": give vcard4, vcard3 or csv.").arg(parser.value(options.format));
+    return {};
+}
+
+// The one action the options ask for, with its file; none opens the window.
+void setAction(const Options& options, const std::vector<QByteArray>& rawArguments, CommandRequest& request)
+{
+    const QCommandLineParser& parser = options.parser;
+    if (parser.isSet(options.help)) {
+        request.action = CommandRequest::Action::ShowHelp;
+        // Made before the program knows its own name.
+        request.text = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("kestrix"));
+    } else if (parser.isSet(options.version)) {
+        request.action = CommandRequest::Action::ShowVersion;
+    } else if (parser.isSet(options.exportCards)) {
+        request.action = CommandRequest::Action::Export;
+        request.file = valueBytes(rawArguments, "export");
+    } else if (parser.isSet(options.importCards)) {
+        request.action = CommandRequest::Action::Import;
+        request.file = valueBytes(rawArguments, "import");
+    } else if (parser.isSet(options.merge)) {
+        request.action = CommandRequest::Action::MergeConflicts;
+    }
+}
+
 } // namespace
 
 QStringList argumentsAsText(const std::vector<QByteArray>& arguments)
@@ -103,78 +183,20 @@ QStringList argumentsAsText(const std::vector<QByteArray>& arguments)
 
 CommandRequest readCommandLine(const std::vector<QByteArray>& rawArguments)
 {
-    const QStringList arguments = argumentsAsText(rawArguments);
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Kestrix keeps business contacts on cards, in the files kest1.dat and kestrec.rec of the\n"
-                       "folder it is started in. Without an option it opens its window; the options below work\n"
-                       "without one, over SSH or in a script."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Show the version."));
-    const QCommandLineOption exportCards(
-        QStringLiteral("export"),
-        QStringLiteral("Write every card to FILE: vCard 4.0 for .vcf or .vcard, CSV for .csv, or as --format "
-                       "says; \"-\" writes to standard output."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption importCards(
-        QStringLiteral("import"),
-        QStringLiteral("Add the contacts in FILE (vCard 2.1, 3.0 or 4.0, or CSV, told apart by their content) as "
-                       "new cards, each with a fresh number."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption format(QStringLiteral("format"),
-                                    QStringLiteral("The format for --export or --import: vcard4, vcard3 or csv."),
-                                    QStringLiteral("FORMAT"));
-    const QCommandLineOption merge(
-        QStringLiteral("merge-conflicts"),
-        QStringLiteral("Merge the conflict copies a sync program kept beside the card files, then end."));
-    parser.addOptions({help, version, exportCards, importCards, format, merge});
-
+    Options options;
+    const QCommandLineParser& parser = options.parser;
     CommandRequest request;
     const auto mistake = [&](const QString& what) {
         request.action = CommandRequest::Action::Mistake;
         request.text = what;
         return request;
     };
-    if (!parser.parse(withoutWindowOptions(arguments))) return mistake(parser.errorText());
+    if (!options.parser.parse(withoutWindowOptions(argumentsAsText(rawArguments)))) return mistake(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
         return mistake(QStringLiteral("Unexpected argument \"%1\".").arg(parser.positionalArguments().first()));
-
-    const QStringList given = parser.optionNames(); // each as often as it was given
-    for (const QCommandLineOption* option : {&help, &version, &exportCards, &importCards, &format, &merge}) {
-        const QStringList names = option->names();
-        const auto times =
-            std::count_if(given.begin(), given.end(), [&](const QString& name) { return names.contains(name); });
-        if (times > 1)
-            return mistake(QStringLiteral("--%1 is given %2 times: give it once.").arg(names.last()).arg(times));
-    }
-    const int actions = int(parser.isSet(help)) + int(parser.isSet(version)) + int(parser.isSet(exportCards))
-        + int(parser.isSet(importCards)) + int(parser.isSet(merge));
-    if (actions > 1)
-        return mistake(QStringLiteral("Give one of --help, --version, --export, --import and --merge-conflicts."));
-    if (parser.isSet(format)) {
-        if (!parser.isSet(exportCards) && !parser.isSet(importCards))
-            return mistake(QStringLiteral("--format goes with --export or --import."));
-        request.format = formatFromWord(parser.value(format));
-        if (!request.format)
-            return mistake(
-                QStringLiteral("Unknown format \"%1\": give vcard4, vcard3 or csv.").arg(parser.value(format)));
-    }
-    if (parser.isSet(help)) {
-        request.action = CommandRequest::Action::ShowHelp;
-        // Made before the program knows its own name.
-        request.text = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("kestrix"));
-    } else if (parser.isSet(version)) {
-        request.action = CommandRequest::Action::ShowVersion;
-    } else if (parser.isSet(exportCards)) {
-        request.action = CommandRequest::Action::Export;
-        request.file = valueBytes(rawArguments, "export");
-    } else if (parser.isSet(importCards)) {
-        request.action = CommandRequest::Action::Import;
-        request.file = valueBytes(rawArguments, "import");
-    } else if (parser.isSet(merge)) {
-        request.action = CommandRequest::Action::MergeConflicts;
-    }
+    if (const QString what = mistakeIn(options); !what.isEmpty()) return mistake(what);
+    if (parser.isSet(options.format)) request.format = formatFromWord(parser.value(options.format));
+    setAction(options, rawArguments, request);
     return request;
 }
 

@@ -3,7 +3,6 @@
 
 #include "CardExchange.h"
 
-#include "CardStream.h"
 #include "CsvWriter.h"
 #include "VCardWriter.h"
 

@@ -163,29 +163,11 @@ void fitAddress(const ContactData& contact, CardRecord& card, std::vector<MemoLi
         memo.push_back({(*at)->order, (*at)->label, addressText(**at)});
 }
 
-} // namespace
-
-QLatin1String fieldCaption(Field field)
+// The company, and the contact: its full name, else its name parts. Name
+// parts the full name does not say, and a kind the boxes do not, go to the
+// memo.
+void fitNames(const ContactData& contact, CardRecord& card, std::vector<MemoLine>& memo)
 {
-    return kCaptions[indexOf(field)];
-}
-
-QString joinedName(const QStringList& parts)
-{
-    QStringList words;
-    for (const QString& part : parts) {
-        const QString word = part.trimmed();
-        if (!word.isEmpty()) words.append(word);
-    }
-    return words.join(QLatin1Char(' '));
-}
-
-MappedCard mapContact(const ContactData& contact)
-{
-    MappedCard mapped;
-    CardRecord& card = mapped.card;
-    std::vector<MemoLine> memo = contact.extras;
-
     const QString company = contact.company.value_or(QString());
     card[indexOf(Field::CNAME)] = company;
     const QStringList nameParts = {contact.prefix, contact.given, contact.additional, contact.family, contact.suffix};
@@ -208,11 +190,12 @@ MappedCard mapContact(const ContactData& contact)
     } else {
         card[indexOf(Field::CCNAME)] = joinedName(nameParts);
     }
+}
 
-    fitPhones(contact, card, memo);
-    const Pointers<ContactEmail> emails = byPreference(contact.emails);
+void fitEmail(const ContactData& contact, CardRecord& card, std::vector<MemoLine>& memo)
+{
     bool emailPlaced = false;
-    for (const ContactEmail* email : emails) {
+    for (const ContactEmail* email : byPreference(contact.emails)) {
         if (email->address.isEmpty()) continue;
         if (!emailPlaced) {
             card[indexOf(Field::email)] = email->address;
@@ -221,12 +204,13 @@ MappedCard mapContact(const ContactData& contact)
             memo.push_back({email->order, email->label, email->address});
         }
     }
-    fitAddress(contact, card, memo);
-    // Back in file order, as the memo lists them.
-    std::stable_sort(memo.begin(), memo.end(), [](const MemoLine& a, const MemoLine& b) { return a.order < b.order; });
+}
 
-    QString& memoText = card[indexOf(Field::MEMO)];
-    memoText = contact.note;
+// The note, then a "Label: value" line for each of `memo`. True when a
+// label was cut to kLongestLabel.
+bool fitMemo(const QString& note, const std::vector<MemoLine>& memo, QString& memoText)
+{
+    memoText = note;
     bool labelCut = false;
     for (const MemoLine& line : memo) {
         if (line.value.isEmpty()) continue;
@@ -235,17 +219,51 @@ MappedCard mapContact(const ContactData& contact)
         labelCut = labelCut || label.size() != line.label.size();
         memoText += label + QStringLiteral(": ") + line.value;
     }
-    if (labelCut)
-        mapped.issues.push_back(QStringLiteral("a label in the memo cut to %1 characters").arg(kLongestLabel));
+    return labelCut;
+}
 
-    mapped.empty = std::all_of(card.begin(), card.end(), [](const QString& field) { return field.isEmpty(); });
+void replaceDoubleQuotes(CardRecord& card, std::vector<QString>& issues)
+{
     for (int i = 0; i < kFieldCount; ++i) {
         if (!card[i].contains(QLatin1Char('"'))) continue;
         card[i].replace(QLatin1Char('"'), QChar(0x201D));
-        mapped.issues.push_back(
-            QStringLiteral("a double quote in %1 is stored as \u201D, as the card file cannot hold it")
-                .arg(kCaptions[i]));
+        issues.push_back(QStringLiteral("a double quote in %1 is stored as \u201D, as the card file cannot hold it")
+                             .arg(kCaptions[i]));
     }
+}
+
+} // namespace
+
+QLatin1String fieldCaption(Field field)
+{
+    return kCaptions[indexOf(field)];
+}
+
+QString joinedName(const QStringList& parts)
+{
+    QStringList words;
+    for (const QString& part : parts) {
+        const QString word = part.trimmed();
+        if (!word.isEmpty()) words.append(word);
+    }
+    return words.join(QLatin1Char(' '));
+}
+
+MappedCard mapContact(const ContactData& contact)
+{
+    MappedCard mapped;
+    CardRecord& card = mapped.card;
+    std::vector<MemoLine> memo = contact.extras;
+    fitNames(contact, card, memo);
+    fitPhones(contact, card, memo);
+    fitEmail(contact, card, memo);
+    fitAddress(contact, card, memo);
+    // Back in file order, as the memo lists them.
+    std::stable_sort(memo.begin(), memo.end(), [](const MemoLine& a, const MemoLine& b) { return a.order < b.order; });
+    if (fitMemo(contact.note, memo, card[indexOf(Field::MEMO)]))
+        mapped.issues.push_back(QStringLiteral("a label in the memo cut to %1 characters").arg(kLongestLabel));
+    mapped.empty = std::all_of(card.begin(), card.end(), [](const QString& field) { return field.isEmpty(); });
+    replaceDoubleQuotes(card, mapped.issues);
     return mapped;
 }
 

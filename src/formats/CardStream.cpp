@@ -21,13 +21,14 @@ QString megabytes(qint64 bytes, bool aboveLimit = false)
     return QStringLiteral("%1.%2").arg(tenths / 10).arg(tenths % 10);
 }
 
-} // namespace
-
+// The name a report gives a card: its contact, else its company.
 QString cardName(const CardRecord& card)
 {
     const QString& contact = card[indexOf(Field::CCNAME)];
     return contact.isEmpty() ? card[indexOf(Field::CNAME)] : contact;
 }
+
+} // namespace
 
 bool fitCard(const ContactData& contact, qsizetype position, std::vector<QString> reasons, const QStringList& notUtf8,
              CardRecord& card, std::vector<ImportIssue>& issues)
@@ -44,6 +45,13 @@ bool fitCard(const ContactData& contact, qsizetype position, std::vector<QString
     if (mapped.empty) return false;
     card = std::move(mapped.card);
     return true;
+}
+
+void reportSkipped(const ContactData& contact, qsizetype position, std::vector<QString> reasons,
+                   std::vector<ImportIssue>& issues)
+{
+    const QString name = cardName(mapContact(contact).card);
+    for (QString& reason : reasons) issues.push_back({position, name, std::move(reason)});
 }
 
 QString tooManyFieldsReason(qint64 fields)

@@ -4,20 +4,31 @@
 #pragma once
 
 #include "ContactData.h"
-#include "ContactReader.h"
-#include "ExchangeFormat.h"
 #include "ImportReport.h"
 #include "InputBytes.h"
 #include "card/CardRecord.h"
 
-#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
-#include <optional>
 #include <vector>
 
 namespace kestrix {
+
+// The most a card may hold, a vCard from BEGIN to END or a CSV row, photos
+// and other binary data aside: a card holding more is skipped, and never
+// held whole. 8 MiB of text is some four thousand pages, far beyond any
+// contact's notes, while what one card costs as it is read (its bytes, then
+// its text in UTF-16, twice over while it is fitted to the boxes: about five
+// times the bytes) stays near 40 MiB, within the 100 MiB an import may take.
+inline constexpr qsizetype kLargestCardBytes = 8 * 1024 * 1024;
+
+// The most fields (a CSV row's) or properties (a vCard's) a card may have: a
+// field costs some 60 bytes in hand however short its text, so a card of
+// millions of one-letter fields would pass the limit above and still take
+// hundreds of megabytes. No address book writes a card of more than a few
+// hundred.
+inline constexpr qsizetype kMostCardFields = 65536;
 
 // Reads one format's cards from the input, a card at a time.
 class CardStream {
@@ -39,8 +50,11 @@ inline constexpr qsizetype kLineStartBytes = 4096;
 bool fitCard(const ContactData& contact, qsizetype position, std::vector<QString> reasons, const QStringList& notUtf8,
              CardRecord& card, std::vector<ImportIssue>& issues);
 
-// The name a report gives a card: its contact, else its company.
-QString cardName(const CardRecord& card);
+// Reports a card that is not imported under its position and the name what
+// was read of it gives: each of `reasons`, the first saying why it was
+// skipped.
+void reportSkipped(const ContactData& contact, qsizetype position, std::vector<QString> reasons,
+                   std::vector<ImportIssue>& issues);
 
 // Why a card of `bytes` is not imported.
 QString tooLargeReason(qint64 bytes);
@@ -60,12 +74,5 @@ Result decideOnStart(TextInput& input, Decide decide)
         if (decide(input.buffered(), whole, result)) return result;
     }
 }
-
-// What the start of the input is, as detectContent tells it.
-ContentDetection detectIn(TextInput& input);
-
-// Everything a reader over `bytes` gives, for callers that hold the whole
-// file anyway.
-ImportResult readWhole(QByteArrayView bytes, std::optional<ExchangeFormat> format);
 
 } // namespace kestrix

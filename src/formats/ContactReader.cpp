@@ -73,8 +73,9 @@ Start startOf(TextInput& input, std::optional<ExchangeFormat> format)
 
 } // namespace
 
-ContentDetection detectIn(TextInput& input)
+ContentDetection detectContent(QByteArrayView bytes)
 {
+    TextInput input(sourceOf(bytes));
     return startOf(input, std::nullopt).detection;
 }
 

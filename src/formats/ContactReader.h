@@ -8,6 +8,7 @@
 #include "ImportReport.h"
 #include "card/CardRecord.h"
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <memory>
@@ -16,20 +17,16 @@
 
 namespace kestrix {
 
-// The most a card may hold, a vCard from BEGIN to END or a CSV row, photos
-// and other binary data aside: a card holding more is skipped, and never
-// held whole. 8 MiB of text is some four thousand pages, far beyond any
-// contact's notes, while what one card costs as it is read (its bytes, then
-// its text in UTF-16, twice over while it is fitted to the boxes: about five
-// times the bytes) stays near 40 MiB, within the 100 MiB an import may take.
-inline constexpr qsizetype kLargestCardBytes = 8 * 1024 * 1024;
+// What a file holds, as far as its first lines tell.
+struct ContentDetection {
+    ContentKind kind = ContentKind::NotContacts;
+    QString reason; // why the content is not contacts; empty otherwise
+};
 
-// The most fields (a CSV row's) or properties (a vCard's) a card may have: a
-// field costs some 60 bytes in hand however short its text, so a card of
-// millions of one-letter fields would pass the limit above and still take
-// hundreds of megabytes. No address book writes a card of more than a few
-// hundred.
-inline constexpr qsizetype kMostCardFields = 65536;
+// Tells vCards (by the version of the first card) from CSV with a header row
+// naming contact columns, and both from anything else. Looks at the start of
+// the content only.
+ContentDetection detectContent(QByteArrayView bytes);
 
 // Reads contacts a card at a time: memory bounded by the largest card it takes, time linear in the input.
 class ContactReader {
@@ -56,5 +53,9 @@ private:
     struct State;
     std::unique_ptr<State> state_;
 };
+
+// Everything a reader over `bytes` gives, for callers that hold the whole
+// file anyway.
+ImportResult readWhole(QByteArrayView bytes, std::optional<ExchangeFormat> format);
 
 } // namespace kestrix

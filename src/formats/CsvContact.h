@@ -9,7 +9,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <map>
 #include <utility>
 #include <vector>
 
@@ -36,17 +35,8 @@ public:
     ContactData read(const std::vector<CsvCell>& cells);
 
 private:
-    struct Group {
-        QString type;
-        std::vector<std::pair<CsvRole, QString>> values; // with the column each came from
-        int order = 0;
-    };
-
-    void addGroups(ContactData& contact);
-
     std::vector<CsvColumn> columns_;
     QStringList headers_;
-    std::map<std::pair<int, int>, Group> groups_; // by kind (phone 0, e-mail 1, address 2) and number
 };
 
 } // namespace kestrix

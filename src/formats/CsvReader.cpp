@@ -3,7 +3,7 @@
 
 #include "CsvReader.h"
 
-#include "CardStream.h"
+#include "ContactReader.h"
 #include "CsvStream.h"
 
 namespace kestrix {

@@ -88,9 +88,8 @@ bool CsvCards::next(CardRecord& card, std::vector<ImportIssue>& issues)
         QStringList notUtf8;
         if (row_.cut) {
             // What the row holds before the cut may name it.
-            const QString name = cardName(mapContact(contacts_.read(cellsOf(notUtf8))).card);
-            issues.push_back(
-                {position_, name, row_.tooManyFields ? tooManyFieldsReason(row_.fields) : tooLargeReason(row_.size)});
+            reportSkipped(contacts_.read(cellsOf(notUtf8)), position_,
+                          {row_.tooManyFields ? tooManyFieldsReason(row_.fields) : tooLargeReason(row_.size)}, issues);
             continue;
         }
         if (row_.text.isEmpty() || repeatsHeader()) continue;

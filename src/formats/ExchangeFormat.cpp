@@ -3,7 +3,7 @@
 
 #include "ExchangeFormat.h"
 
-#include "CardStream.h"
+#include <QLatin1String>
 
 namespace kestrix {
 
@@ -22,12 +22,6 @@ std::optional<ExchangeFormat> formatFromWord(QStringView word)
     if (word.compare(QLatin1String("vcard3"), Qt::CaseInsensitive) == 0) return ExchangeFormat::VCard3;
     if (word.compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0) return ExchangeFormat::Csv;
     return std::nullopt;
-}
-
-ContentDetection detectContent(QByteArrayView bytes)
-{
-    TextInput input(sourceOf(bytes));
-    return detectIn(input);
 }
 
 } // namespace kestrix

@@ -3,8 +3,6 @@
 
 #pragma once
 
-#include <QByteArrayView>
-#include <QString>
 #include <QStringView>
 
 #include <optional>
@@ -18,11 +16,6 @@ enum class ExchangeFormat { VCard4, VCard3, Csv };
 // What a file holds, as far as its first lines tell.
 enum class ContentKind { VCard21, VCard3, VCard4, Csv, NotContacts };
 
-struct ContentDetection {
-    ContentKind kind = ContentKind::NotContacts;
-    QString reason; // why the content is not contacts; empty otherwise
-};
-
 // ".vcf" and ".vcard" name vCard 4.0, ".csv" CSV, in any letter case; any
 // other name, nothing.
 std::optional<ExchangeFormat> formatFromFileName(QStringView fileName);
@@ -30,10 +23,5 @@ std::optional<ExchangeFormat> formatFromFileName(QStringView fileName);
 // The word a user gives for a format: "vcard4", "vcard3" or "csv", in any
 // letter case.
 std::optional<ExchangeFormat> formatFromWord(QStringView word);
-
-// Tells vCards (by the version of the first card) from CSV with a header row
-// naming contact columns, and both from anything else. Looks at the start of
-// the content only.
-ContentDetection detectContent(QByteArrayView bytes);
 
 } // namespace kestrix

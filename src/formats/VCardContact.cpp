@@ -25,6 +25,16 @@ QString cleanLabel(QString label)
     return label;
 }
 
+// A property's value, decoded but not yet unescaped, as the steps that take
+// it into the contact see it.
+struct PropertyValue {
+    const PropertyHead& head;
+    const QString& label; // the group's label, or else the head's own
+    const QString& raw;
+    Unescaper& unescape;
+    int order;
+};
+
 class CardReader {
 public:
     CardReader(Version version, HeadCache& heads, std::vector<QString>& issues, QStringList& notUtf8)
@@ -35,6 +45,15 @@ public:
 
 private:
     void take(const VCardProperty& property, int order);
+    // False when the value has no box, or its box is taken: it goes to the memo.
+    bool takeIntoBox(const PropertyValue& value);
+    bool takeFullName(const PropertyValue& value);
+    bool takeName(const PropertyValue& value);
+    bool takeOrganization(const PropertyValue& value);
+    void takeAddress(const PropertyValue& value);
+    void takePhone(const PropertyValue& value);
+    void takeEmail(const PropertyValue& value);
+    bool takeNote(const PropertyValue& value);
     const QString& labelFor(const VCardProperty& property, const PropertyHead& head) const;
     void noteNotUtf8(const QString& name)
     {
@@ -141,102 +160,137 @@ void CardReader::take(const VCardProperty& property, int order)
     const QString raw = decodeValue(property.value, head, notUtf8);
     if (notUtf8) noteNotUtf8(head.upperName);
     Unescaper unescape(version_, head.carriageReturns);
-    const QString& label = labelFor(property, head);
-    switch (head.kind) {
+    const PropertyValue value{head, labelFor(property, head), raw, unescape, order};
+    if (!takeIntoBox(value)) contact_.extras.push_back({order, value.label, unescape.text(raw)});
+}
+
+bool CardReader::takeIntoBox(const PropertyValue& value)
+{
+    switch (value.head.kind) {
     case PropertyKind::FullName:
-        if (hasName_) break;
-        hasName_ = true;
-        contact_.formattedName = unescape.text(raw);
-        contact_.formattedNameOrder = order;
-        return;
-    case PropertyKind::Name: {
-        if (hasNameParts_) break;
-        hasNameParts_ = true;
-        const QStringList parts = unescape.components(raw, 5);
-        contact_.family = parts[0];
-        contact_.given = parts[1];
-        contact_.additional = parts[2];
-        contact_.prefix = parts[3];
-        contact_.suffix = parts[4];
-        contact_.namePartsOrder = order;
-        return;
-    }
-    case PropertyKind::Organization: {
-        if (hasCompany_) break;
-        hasCompany_ = true;
-        // Only the organisation's name has a box; its units go to the memo.
-        const QStringList units = unescape.components(raw);
-        contact_.company = units.front();
-        QStringList rest;
-        for (qsizetype i = 1; i < units.size(); ++i)
-            if (!units[i].isEmpty()) rest.append(units[i]);
-        if (!rest.isEmpty())
-            contact_.extras.push_back({order, QStringLiteral("Department"), rest.join(QStringLiteral(", "))});
-        return;
-    }
-    case PropertyKind::Address: {
-        const QStringList parts = unescape.components(raw, 7);
-        ContactAddress address;
-        address.order = order;
-        address.prefRank = head.prefRank;
-        address.label = label;
-        address.work = head.typeBits & Work;
-        address.poBox = parts[0];
-        address.extended = parts[1];
-        address.street = parts[2];
-        address.locality = parts[3];
-        address.region = parts[4];
-        address.postalCode = parts[5];
-        address.country = parts[6];
-        contact_.addresses.push_back(std::move(address));
-        return;
-    }
-    case PropertyKind::Phone: {
-        ContactPhone phone;
-        phone.order = order;
-        phone.prefRank = head.prefRank;
-        phone.label = label;
-        phone.number = unescape.text(raw);
-        // 4.0 writes numbers as tel: URIs; a text that only looks like one
-        // says VALUE=text.
-        const bool uri = head.valueUri || (version_ == Version::V40 && !head.valueText);
-        if (uri && startsWithNoCase(phone.number, QLatin1String("tel:"))) phone.number.remove(0, 4);
-        const unsigned bits = head.typeBits;
-        if (bits & Fax)
-            phone.kind = PhoneKind::Fax;
-        else if (bits & Cell)
-            phone.kind = PhoneKind::Cell;
-        else if ((bits & SpecialPhone) || ((bits & Home) && !(bits & Work)))
-            phone.kind = PhoneKind::Other;
-        // A label naming one of the boxes puts the number there.
-        if (&label != &head.label) {
-            if (label.compare(QLatin1String("PHONE 2"), Qt::CaseInsensitive) == 0) phone.slot = 2;
-            if (label.compare(QLatin1String("PHONE"), Qt::CaseInsensitive) == 0) phone.slot = 1;
-        }
-        contact_.phones.push_back(std::move(phone));
-        return;
-    }
-    case PropertyKind::Email: {
-        ContactEmail email;
-        email.order = order;
-        email.prefRank = head.prefRank;
-        email.label = label;
-        email.address = unescape.text(raw);
-        contact_.emails.push_back(std::move(email));
-        return;
-    }
+        return takeFullName(value);
+    case PropertyKind::Name:
+        return takeName(value);
+    case PropertyKind::Organization:
+        return takeOrganization(value);
+    case PropertyKind::Address:
+        takeAddress(value);
+        return true;
+    case PropertyKind::Phone:
+        takePhone(value);
+        return true;
+    case PropertyKind::Email:
+        takeEmail(value);
+        return true;
     case PropertyKind::Note:
-        if (hasNote_) break;
-        hasNote_ = true;
-        contact_.note = unescape.text(raw);
-        return;
+        return takeNote(value);
     case PropertyKind::Kind:
-        contact_.kind = MemoLine{order, label, unescape.text(raw)};
-        return;
+        contact_.kind = MemoLine{value.order, value.label, value.unescape.text(value.raw)};
+        return true;
     default:
-        break;
+        return false;
     }
-    contact_.extras.push_back({order, label, unescape.text(raw)});
+}
+
+bool CardReader::takeFullName(const PropertyValue& value)
+{
+    if (hasName_) return false;
+    hasName_ = true;
+    contact_.formattedName = value.unescape.text(value.raw);
+    contact_.formattedNameOrder = value.order;
+    return true;
+}
+
+bool CardReader::takeName(const PropertyValue& value)
+{
+    if (hasNameParts_) return false;
+    hasNameParts_ = true;
+    const QStringList parts = value.unescape.components(value.raw, 5);
+    contact_.family = parts[0];
+    contact_.given = parts[1];
+    contact_.additional = parts[2];
+    contact_.prefix = parts[3];
+    contact_.suffix = parts[4];
+    contact_.namePartsOrder = value.order;
+    return true;
+}
+
+bool CardReader::takeOrganization(const PropertyValue& value)
+{
+    if (hasCompany_) return false;
+    hasCompany_ = true;
+    // Only the organisation's name has a box; its units go to the memo.
+    const QStringList units = value.unescape.components(value.raw);
+    contact_.company = units.front();
+    QStringList rest;
+    for (qsizetype i = 1; i < units.size(); ++i)
+        if (!units[i].isEmpty()) rest.append(units[i]);
+    if (!rest.isEmpty())
+        contact_.extras.push_back({value.order, QStringLiteral("Department"), rest.join(QStringLiteral(", "))});
+    return true;
+}
+
+void CardReader::takeAddress(const PropertyValue& value)
+{
+    const QStringList parts = value.unescape.components(value.raw, 7);
+    ContactAddress address;
+    address.order = value.order;
+    address.prefRank = value.head.prefRank;
+    address.label = value.label;
+    address.work = value.head.typeBits & Work;
+    address.poBox = parts[0];
+    address.extended = parts[1];
+    address.street = parts[2];
+    address.locality = parts[3];
+    address.region = parts[4];
+    address.postalCode = parts[5];
+    address.country = parts[6];
+    contact_.addresses.push_back(std::move(address));
+}
+
+void CardReader::takePhone(const PropertyValue& value)
+{
+    const PropertyHead& head = value.head;
+    ContactPhone phone;
+    phone.order = value.order;
+    phone.prefRank = head.prefRank;
+    phone.label = value.label;
+    phone.number = value.unescape.text(value.raw);
+    // 4.0 writes numbers as tel: URIs; a text that only looks like one
+    // says VALUE=text.
+    const bool uri = head.valueUri || (version_ == Version::V40 && !head.valueText);
+    if (uri && startsWithNoCase(phone.number, QLatin1String("tel:"))) phone.number.remove(0, 4);
+    const unsigned bits = head.typeBits;
+    if (bits & Fax)
+        phone.kind = PhoneKind::Fax;
+    else if (bits & Cell)
+        phone.kind = PhoneKind::Cell;
+    else if ((bits & SpecialPhone) || ((bits & Home) && !(bits & Work)))
+        phone.kind = PhoneKind::Other;
+    // A label naming one of the boxes puts the number there.
+    if (&value.label != &head.label) {
+        if (value.label.compare(QLatin1String("PHONE 2"), Qt::CaseInsensitive) == 0) phone.slot = 2;
+        if (value.label.compare(QLatin1String("PHONE"), Qt::CaseInsensitive) == 0) phone.slot = 1;
+    }
+    contact_.phones.push_back(std::move(phone));
+}
+
+void CardReader::takeEmail(const PropertyValue& value)
+{
+    ContactEmail email;
+    email.order = value.order;
+    email.prefRank = value.head.prefRank;
+    email.label = value.label;
+    email.address = value.unescape.text(value.raw);
+    contact_.emails.push_back(std::move(email));
+}
+
+bool CardReader::takeNote(const PropertyValue& value)
+{
+    if (hasNote_) return false;
+    hasNote_ = true;
+    contact_.note = value.unescape.text(value.raw);
+    return true;
 }
 
 } // namespace

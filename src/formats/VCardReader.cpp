@@ -3,7 +3,7 @@
 
 #include "VCardReader.h"
 
-#include "CardStream.h"
+#include "ContactReader.h"
 #include "VCardStream.h"
 
 namespace kestrix {

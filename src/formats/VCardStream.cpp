@@ -3,7 +3,6 @@
 
 #include "VCardStream.h"
 
-#include "CardMapping.h"
 #include "VCardContact.h"
 
 #include <algorithm>
@@ -243,11 +242,9 @@ bool VCardCards::finishCard(Ending ending, CardRecord& card, std::vector<ImportI
     if (tooLarge_) {
         std::vector<QString> unused;
         const ContactData named = vcard::readContact(version_, nameLines_, heads_, unused, notUtf8);
-        const QString name = cardName(mapContact(named).card);
-        issues.push_back(
-            {position_, name,
-             cardBytes_ > kLargestCardBytes ? tooLargeReason(cardBytes_) : tooManyFieldsReason(cardLines_)});
-        for (QString& reason : reasons) issues.push_back({position_, name, std::move(reason)});
+        reasons.insert(reasons.begin(),
+                       cardBytes_ > kLargestCardBytes ? tooLargeReason(cardBytes_) : tooManyFieldsReason(cardLines_));
+        reportSkipped(named, position_, std::move(reasons), issues);
         return false;
     }
     const ContactData contact = vcard::readContact(version_, held_, heads_, reasons, notUtf8);

@@ -103,6 +103,57 @@ void addType(PropertyHead& head, QByteArrayView type, QStringList& qualifiers)
     qualifiers.append(QString::fromUtf8(type).toLower());
 }
 
+// X-KESTRIX-CR: the ordinals, from 1, of the line breaks that stand for a
+// lone CR, separated by commas.
+void addCarriageReturns(PropertyHead& head, QByteArrayView value)
+{
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype comma = value.sliced(start).indexOf(',');
+        const int ordinal = value.sliced(start, comma < 0 ? value.size() - start : comma).toInt();
+        if (ordinal > 0) head.carriageReturns.push_back(ordinal);
+        if (comma < 0) break;
+        start += comma + 1;
+    }
+}
+
+void addParameter(PropertyHead& head, const VCardParameter& parameter, QStringList& qualifiers)
+{
+    const QByteArrayView value = parameter.value;
+    if (parameter.name.isEmpty()) {
+        // 2.1 names types and the encoding by their value alone.
+        if (equalsNoCase(value, "QUOTED-PRINTABLE"))
+            head.quotedPrintable = true;
+        else if (equalsNoCase(value, "BASE64") || equalsNoCase(value, "B"))
+            head.binary = true;
+        else if (!equalsNoCase(value, "8BIT") && !equalsNoCase(value, "7BIT"))
+            addType(head, value, qualifiers);
+    } else if (equalsNoCase(parameter.name, "TYPE")) {
+        qsizetype start = 0;
+        for (qsizetype comma; (comma = value.sliced(start).indexOf(',')) >= 0; start += comma + 1)
+            addType(head, value.sliced(start, comma), qualifiers);
+        addType(head, value.sliced(start), qualifiers);
+    } else if (equalsNoCase(parameter.name, "ENCODING")) {
+        if (equalsNoCase(value, "QUOTED-PRINTABLE")) head.quotedPrintable = true;
+        if (equalsNoCase(value, "B") || equalsNoCase(value, "BASE64")) head.binary = true;
+    } else if (equalsNoCase(parameter.name, "CHARSET")) {
+        if (!isUtf8Name(value)) {
+            auto decoder =
+                std::make_shared<QStringDecoder>(value.toByteArray().constData(), QStringDecoder::Flag::Stateless);
+            head.decoder = decoder->isValid() ? decoder : nullptr;
+        }
+    } else if (equalsNoCase(parameter.name, "PREF")) {
+        bool ok = false;
+        const int rank = value.toInt(&ok);
+        if (ok) head.prefRank = std::min(head.prefRank, std::clamp(rank, 1, 100));
+    } else if (equalsNoCase(parameter.name, "VALUE")) {
+        head.valueUri = equalsNoCase(value, "uri");
+        head.valueText = equalsNoCase(value, "text");
+    } else if (equalsNoCase(parameter.name, "X-KESTRIX-CR")) {
+        addCarriageReturns(head, value);
+    }
+}
+
 PropertyHead headOf(const VCardProperty& property)
 {
     PropertyHead head;
@@ -117,48 +168,7 @@ PropertyHead headOf(const VCardProperty& property)
             break;
         }
     QStringList qualifiers;
-    for (const VCardParameter& parameter : property.parameters) {
-        const QByteArrayView value = parameter.value;
-        if (parameter.name.isEmpty()) {
-            // 2.1 names types and the encoding by their value alone.
-            if (equalsNoCase(value, "QUOTED-PRINTABLE"))
-                head.quotedPrintable = true;
-            else if (equalsNoCase(value, "BASE64") || equalsNoCase(value, "B"))
-                head.binary = true;
-            else if (!equalsNoCase(value, "8BIT") && !equalsNoCase(value, "7BIT"))
-                addType(head, value, qualifiers);
-        } else if (equalsNoCase(parameter.name, "TYPE")) {
-            qsizetype start = 0;
-            for (qsizetype comma; (comma = value.sliced(start).indexOf(',')) >= 0; start += comma + 1)
-                addType(head, value.sliced(start, comma), qualifiers);
-            addType(head, value.sliced(start), qualifiers);
-        } else if (equalsNoCase(parameter.name, "ENCODING")) {
-            if (equalsNoCase(value, "QUOTED-PRINTABLE")) head.quotedPrintable = true;
-            if (equalsNoCase(value, "B") || equalsNoCase(value, "BASE64")) head.binary = true;
-        } else if (equalsNoCase(parameter.name, "CHARSET")) {
-            if (!isUtf8Name(value)) {
-                auto decoder =
-                    std::make_shared<QStringDecoder>(value.toByteArray().constData(), QStringDecoder::Flag::Stateless);
-                head.decoder = decoder->isValid() ? decoder : nullptr;
-            }
-        } else if (equalsNoCase(parameter.name, "PREF")) {
-            bool ok = false;
-            const int rank = value.toInt(&ok);
-            if (ok) head.prefRank = std::min(head.prefRank, std::clamp(rank, 1, 100));
-        } else if (equalsNoCase(parameter.name, "VALUE")) {
-            head.valueUri = equalsNoCase(value, "uri");
-            head.valueText = equalsNoCase(value, "text");
-        } else if (equalsNoCase(parameter.name, "X-KESTRIX-CR")) {
-            qsizetype start = 0;
-            for (;;) {
-                const qsizetype comma = value.sliced(start).indexOf(',');
-                const int ordinal = value.sliced(start, comma < 0 ? value.size() - start : comma).toInt();
-                if (ordinal > 0) head.carriageReturns.push_back(ordinal);
-                if (comma < 0) break;
-                start += comma + 1;
-            }
-        }
-    }
+    for (const VCardParameter& parameter : property.parameters) addParameter(head, parameter, qualifiers);
     std::sort(head.carriageReturns.begin(), head.carriageReturns.end());
     head.carriageReturns.erase(std::unique(head.carriageReturns.begin(), head.carriageReturns.end()),
                                head.carriageReturns.end());
