@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "formats/ExchangeFormat.h"
+#include "contacts/ExchangeFormat.h"
 
 #include <QByteArray>
 #include <QString>

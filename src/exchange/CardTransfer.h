@@ -3,8 +3,8 @@
 
 #pragma once
 
+#include "contacts/ExchangeFormat.h"
 #include "files/FileStatus.h"
-#include "formats/ExchangeFormat.h"
 
 #include <QByteArrayView>
 #include <QString>

@@ -3,9 +3,9 @@
 
 #pragma once
 
+#include "contacts/ExchangeFormat.h"
+#include "contacts/ImportReport.h"
 #include "files/FileStatus.h"
-#include "formats/ExchangeFormat.h"
-#include "formats/ImportReport.h"
 
 #include <QByteArray>
 #include <QString>

@@ -3,8 +3,8 @@
 
 #include "CardExchange.h"
 
-#include "CsvWriter.h"
-#include "VCardWriter.h"
+#include "csv/CsvWriter.h"
+#include "vcard/VCardWriter.h"
 
 namespace kestrix {
 

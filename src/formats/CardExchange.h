@@ -7,9 +7,9 @@
 // bytes and cards; reading and writing files is the caller's.
 
 #include "ContactReader.h"
-#include "ExchangeFormat.h"
-#include "ImportReport.h"
 #include "card/CardRecord.h"
+#include "contacts/ExchangeFormat.h"
+#include "contacts/ImportReport.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -3,10 +3,10 @@
 
 #include "ContactReader.h"
 
-#include "CardStream.h"
-#include "CsvStream.h"
-#include "InputBytes.h"
-#include "VCardStream.h"
+#include "contacts/CardStream.h"
+#include "contacts/InputBytes.h"
+#include "csv/CsvStream.h"
+#include "vcard/VCardStream.h"
 
 #include <algorithm>
 #include <utility>

@@ -3,10 +3,10 @@
 
 #pragma once
 
-#include "ByteSource.h"
-#include "ExchangeFormat.h"
-#include "ImportReport.h"
 #include "card/CardRecord.h"
+#include "contacts/ByteSource.h"
+#include "contacts/ExchangeFormat.h"
+#include "contacts/ImportReport.h"
 
 #include <QByteArrayView>
 #include <QString>

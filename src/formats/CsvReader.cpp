@@ -4,7 +4,7 @@
 #include "CsvReader.h"
 
 #include "ContactReader.h"
-#include "CsvStream.h"
+#include "csv/CsvStream.h"
 
 namespace kestrix {
 

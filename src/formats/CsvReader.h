@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "ImportReport.h"
+#include "contacts/ImportReport.h"
 
 #include <QByteArrayView>
 

@@ -4,7 +4,7 @@
 #include "VCardReader.h"
 
 #include "ContactReader.h"
-#include "VCardStream.h"
+#include "vcard/VCardStream.h"
 
 namespace kestrix {
 

@@ -3,8 +3,8 @@
 
 #pragma once
 
-#include "ExchangeFormat.h"
-#include "ImportReport.h"
+#include "contacts/ExchangeFormat.h"
+#include "contacts/ImportReport.h"
 
 #include <QByteArrayView>
 

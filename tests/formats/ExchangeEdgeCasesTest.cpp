@@ -4,9 +4,9 @@
 // The corners of the formats, each group a table: how vCards are taken
 // apart, what the reader reports, how formats are told apart, and what the
 // writers put out byte for byte.
+#include "contacts/CardMapping.h"
 #include "formats/AddressBlock.h"
 #include "formats/CardExchange.h"
-#include "formats/CardMapping.h"
 
 #include <QByteArrayList>
 

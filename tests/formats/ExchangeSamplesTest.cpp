@@ -6,8 +6,8 @@
 // address book's 3.0 cards with groups, 4.0 with tel: URIs, photos, and
 // CSV from mail programs and spreadsheets. Each must give the cards below,
 // field by field, and report what it could not take.
+#include "contacts/CardMapping.h"
 #include "formats/CardExchange.h"
-#include "formats/CardMapping.h"
 #include "formats/ContactReader.h"
 
 #include <QFile>

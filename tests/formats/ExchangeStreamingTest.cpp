@@ -4,10 +4,10 @@
 // The readers as they stream: time linear in the input whatever its shape,
 // memory bounded by a card whatever the file's size, and a source that fails
 // ending the reading without a made-up card.
+#include "contacts/InputBytes.h"
 #include "formats/CardExchange.h"
 #include "formats/ContactReader.h"
-#include "formats/InputBytes.h"
-#include "formats/VCardLines.h"
+#include "vcard/VCardLines.h"
 
 #include <QElapsedTimer>
 

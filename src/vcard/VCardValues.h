@@ -3,8 +3,8 @@
 
 #pragma once
 
-#include "ContactData.h"
 #include "VCardLines.h"
+#include "contacts/ContactData.h"
 
 #include <QByteArrayView>
 #include <QHash>

@@ -3,8 +3,8 @@
 
 #pragma once
 
-#include "ContactData.h"
 #include "VCardValues.h"
+#include "contacts/ContactData.h"
 
 #include <QByteArrayView>
 #include <QString>

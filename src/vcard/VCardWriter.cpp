@@ -3,7 +3,7 @@
 
 #include "VCardWriter.h"
 
-#include "CardMapping.h"
+#include "contacts/CardMapping.h"
 
 #include <QStringEncoder>
 #include <QStringList>

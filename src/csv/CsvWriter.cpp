@@ -3,7 +3,7 @@
 
 #include "CsvWriter.h"
 
-#include "CardMapping.h"
+#include "contacts/CardMapping.h"
 
 #include <QStringEncoder>
 

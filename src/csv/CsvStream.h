@@ -3,9 +3,9 @@
 
 #pragma once
 
-#include "CardStream.h"
 #include "CsvContact.h"
 #include "CsvRows.h"
+#include "contacts/CardStream.h"
 
 #include <QByteArray>
 #include <QStringList>

@@ -3,10 +3,10 @@
 
 #pragma once
 
-#include "CardStream.h"
-#include "ExchangeFormat.h"
 #include "VCardLines.h"
 #include "VCardValues.h"
+#include "contacts/CardStream.h"
+#include "contacts/ExchangeFormat.h"
 
 #include <QByteArray>
 

@@ -3,8 +3,8 @@
 
 #pragma once
 
-#include "ExchangeFormat.h"
 #include "card/CardRecord.h"
+#include "contacts/ExchangeFormat.h"
 
 #include <QByteArray>
 

@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "InputBytes.h"
+#include "contacts/InputBytes.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -3,8 +3,8 @@
 
 #pragma once
 
-#include "ContactData.h"
 #include "CsvColumns.h"
+#include "contacts/ContactData.h"
 
 #include <QString>
 #include <QStringList>

@@ -3,9 +3,9 @@
 
 #include "CsvStream.h"
 
-#include "CardMapping.h"
 #include "CsvColumns.h"
 #include "card/TextEncoding.h"
+#include "contacts/CardMapping.h"
 
 #include <QStringDecoder>
 
