@@ -3,8 +3,9 @@
 
 #pragma once
 
-// Cards in and out: the one header a caller needs. Pure conversions between
-// bytes and cards; reading and writing files is the caller's.
+// Cards in and out for a caller that holds the whole content; ContactReader
+// reads a card at a time. Pure conversions between bytes and cards; reading
+// and writing files is the caller's.
 
 #include "ContactReader.h"
 #include "card/CardRecord.h"
