@@ -31,6 +31,7 @@ public:
     // The folded characters of `unit`, which must lie below size().
     std::u32string_view of(char16_t unit) const
     {
+        Q_ASSERT(unit < size());
         const quint32 at = table_[unit];
         return {pool_.data() + (at >> kOffsetShift), at & kSizeMask};
     }

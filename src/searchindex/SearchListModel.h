@@ -52,7 +52,11 @@ public:
                           Qt::MatchFlags flags = Qt::MatchFlags(Qt::MatchStartsWith | Qt::MatchWrap)) const override;
 
     // The text of `row`, which must be listed; for whatever reads many rows.
-    QString entry(int row) const { return entries_.text(order_[static_cast<size_t>(row)]); }
+    QString entry(int row) const
+    {
+        Q_ASSERT(row >= 0 && static_cast<size_t>(row) < order_.size());
+        return entries_.text(order_[static_cast<size_t>(row)]);
+    }
 
     // The rows whose entry or company holds `finder`'s text; with `among`
     // (rows in list order), only rows from there.
