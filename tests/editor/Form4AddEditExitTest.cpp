@@ -2,7 +2,7 @@
 // Copyright (C) 2026 The Kestrix developers
 
 // Add issues numbers from the counter file; Edit unlocks; Exit ends.
-#include "support/WindowTest.h"
+#include "windowsupport/WindowTest.h"
 
 #include <QApplication>
 #include <QClipboard>

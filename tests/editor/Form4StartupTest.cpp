@@ -6,8 +6,8 @@
 #include "search/Form14.h"
 #include "support/CardFiles.h"
 #include "support/Module1Access.h"
-#include "support/TextContrast.h"
-#include "support/WindowTest.h"
+#include "windowsupport/TextContrast.h"
+#include "windowsupport/WindowTest.h"
 
 #include <QApplication>
 #include <QLabel>

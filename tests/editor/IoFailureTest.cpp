@@ -7,7 +7,7 @@
 // where a read or write could see one. After each the files are exactly as
 // before or as after, the user heard which, naming the file and the reason,
 // and nothing typed was lost.
-#include "support/WindowTest.h"
+#include "windowsupport/WindowTest.h"
 
 #include "search/Form14.h"
 #include "support/SystemCallFaults.h"

@@ -7,7 +7,7 @@
 #include "cardfile/CardLine.h"
 #include "support/CardFiles.h"
 #include "support/Module1Access.h"
-#include "support/WindowTest.h"
+#include "windowsupport/WindowTest.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -20,6 +20,11 @@ namespace kestrix::testing {
 // Called first thing in main; takes --time-limit out of the arguments.
 void enforceTimeLimit(int& argc, char** argv);
 
+// Caps the test program's address space, so a test that runs away fails on
+// an allocation instead of taking the machine's memory; called first thing
+// in main too.
+void capMemory();
+
 // How long a wait for a child process may take: `longest`, but never into the
 // time the test needs to report it within its limit.
 int waitMs(std::chrono::milliseconds longest);
