@@ -7,12 +7,15 @@
 #include "formats/AddressBlock.h"
 #include "formats/CardExchange.h"
 #include "formats/CardMapping.h"
+#include "support/CaseNames.h"
 
 #include <QByteArrayList>
 
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <ostream>
+#include <string>
 #include <utility>
 
 namespace kestrix::testing {
@@ -33,35 +36,42 @@ QByteArray vcard(const char* version, const QByteArray& body)
     return QByteArray("BEGIN:VCARD\r\nVERSION:") + version + "\r\n" + body + "END:VCARD\r\n";
 }
 
-void checkReading(const std::vector<ReadCase>& cases)
+// Printed for a failing row in place of its bytes, some of them megabytes.
+void PrintTo(const ReadCase& test, std::ostream* out)
 {
-    for (const ReadCase& test : cases) {
-        SCOPED_TRACE(test.name);
-        const ImportResult result = readCards(test.input);
-        ASSERT_TRUE(result.recognised) << result.reason.toStdString();
-        ASSERT_EQ(result.cards.size(), test.cards);
-        if (test.cards > 0) {
-            CardRecord wanted;
-            for (const auto& [field, text] : test.fields) wanted[indexOf(field)] = QString::fromUtf8(text);
-            for (int i = 0; i < kFieldCount; ++i)
-                EXPECT_EQ(result.cards[0][i].toStdString(), wanted[i].toStdString()) << fieldCaption(Field(i)).data();
-        }
-        ASSERT_EQ(result.issues.size(), test.issueParts.size());
-        for (std::size_t i = 0; i < test.issueParts.size(); ++i) {
-            QString part = QString::fromUtf8(test.issueParts[i]);
-            const bool notice = part.startsWith(QStringLiteral("(notice) "));
-            if (notice) part.remove(0, 9);
-            EXPECT_TRUE(describeIssue(result.issues[i]).contains(part))
-                << describeIssue(result.issues[i]).toStdString();
-            EXPECT_EQ(result.issues[i].notice, notice) << describeIssue(result.issues[i]).toStdString();
-        }
+    *out << test.name;
+}
+
+std::string nameOf(const ::testing::TestParamInfo<ReadCase>& row)
+{
+    return caseName(row.param.name);
+}
+
+void checkReading(const ReadCase& test)
+{
+    const ImportResult result = readCards(test.input);
+    ASSERT_TRUE(result.recognised) << result.reason.toStdString();
+    ASSERT_EQ(result.cards.size(), test.cards);
+    if (test.cards > 0) {
+        CardRecord wanted;
+        for (const auto& [field, text] : test.fields) wanted[indexOf(field)] = QString::fromUtf8(text);
+        for (int i = 0; i < kFieldCount; ++i)
+            EXPECT_EQ(result.cards[0][i].toStdString(), wanted[i].toStdString()) << fieldCaption(Field(i)).data();
+    }
+    ASSERT_EQ(result.issues.size(), test.issueParts.size());
+    for (std::size_t i = 0; i < test.issueParts.size(); ++i) {
+        QString part = QString::fromUtf8(test.issueParts[i]);
+        const bool notice = part.startsWith(QStringLiteral("(notice) "));
+        if (notice) part.remove(0, 9);
+        EXPECT_TRUE(describeIssue(result.issues[i]).contains(part)) << describeIssue(result.issues[i]).toStdString();
+        EXPECT_EQ(result.issues[i].notice, notice) << describeIssue(result.issues[i]).toStdString();
     }
 }
 
-TEST(VCardReading, TakesEveryFormOfTheStandardsAndReportsWhatItCannot)
+std::vector<ReadCase> vcardCases()
 {
     using F = Field;
-    const std::vector<ReadCase> cases = {
+    return {
         {"LF line ends, a tab folding, a byte order mark",
          "\xEF\xBB\xBF"
          "BEGIN:VCARD\nVERSION:3.0\nFN:Anna \n\tNowak\nEND:VCARD\n",
@@ -147,13 +157,21 @@ TEST(VCardReading, TakesEveryFormOfTheStandardsAndReportsWhatItCannot)
          vcard("4.0", "FN:x\r\nURL;TYPE=\"a:b;c\":http://e.x/\r\n"),
          {{F::CCNAME, "x"}, {F::MEMO, "Web (a:b;c): http://e.x/"}}},
     };
-    checkReading(cases);
 }
 
-TEST(CsvReading, JoinedFilesAndEncodingsFieldByField)
+class VCardReading : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(VCardReading, TakesEveryFormOfTheStandardsAndReportsWhatItCannot)
+{
+    checkReading(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(, VCardReading, ::testing::ValuesIn(vcardCases()), nameOf);
+
+std::vector<ReadCase> csvCases()
 {
     using F = Field;
-    const std::vector<ReadCase> cases = {
+    return {
         {"files joined with cat, each with its byte order mark and header",
          "\xEF\xBB\xBFName,Phone\r\nAnna,1\r\n\xEF\xBB\xBFName,Phone\r\nBob,2\r\n",
          {{F::CCNAME, "Anna"}, {F::PHONE, "1"}},
@@ -173,8 +191,16 @@ TEST(CsvReading, JoinedFilesAndEncodingsFieldByField)
          {{F::CCNAME, "Next"}},
          {"card 1 (Many): not imported: it has 70001 fields, more than the 65536 a card may have"}},
     };
-    checkReading(cases);
 }
+
+class CsvReading : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(CsvReading, JoinedFilesAndEncodingsFieldByField)
+{
+    checkReading(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(, CsvReading, ::testing::ValuesIn(csvCases()), nameOf);
 
 TEST(ExchangeFormats, ToldByNameWordAndContent)
 {
