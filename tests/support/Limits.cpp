@@ -75,8 +75,8 @@ void enforceTimeLimit(int& argc, char** argv)
         char message[512];
         const int length = std::snprintf(
             message, sizeof message,
-            "\n%s did not end within its time limit of %lld s (tests/CMakeLists.txt): stopped after %lld s\n", gRunning,
-            static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(allowed).count()),
+            "\n%s did not end within its time limit of %lld s (kestrix_discover_tests): stopped after %lld s\n",
+            gRunning, static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(allowed).count()),
             static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(allowed * 9 / 10).count()));
         // Straight to the descriptor: the main thread may hang holding a stream's lock.
         if (length > 0) (void)!::write(STDERR_FILENO, message, static_cast<size_t>(std::min<int>(length, 511)));

@@ -11,7 +11,7 @@
 
 namespace kestrix::testing {
 
-// Each test has a time limit of its own, set in tests/CMakeLists.txt; ctest
+// Each test has a time limit of its own, set by kestrix_discover_tests; ctest
 // passes it as --time-limit=SECONDS. A test run by hand has none. The limit
 // is enforced here, a little before ctest's, so a test that hangs or runs
 // away says which it was; waits for child processes end earlier still, so
