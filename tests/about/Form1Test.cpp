@@ -5,7 +5,7 @@
 // donation question and what each answer does, and BACK.
 #include "about/Form1.h"
 #include "about/DonateAddress.h"
-#include "support/WindowTest.h"
+#include "windowsupport/WindowTest.h"
 
 #include <QPlainTextEdit>
 #include <QPointer>

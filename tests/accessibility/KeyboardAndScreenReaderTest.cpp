@@ -6,7 +6,7 @@
 // press a button.
 #include "about/Form1.h"
 #include "search/Form14.h"
-#include "support/WindowTest.h"
+#include "windowsupport/WindowTest.h"
 
 #include <QAccessible>
 #include <QApplication>

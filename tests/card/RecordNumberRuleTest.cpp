@@ -2,44 +2,70 @@
 // Copyright (C) 2026 The Kestrix developers
 
 #include "card/RecordNumberRule.h"
+#include "support/CaseNames.h"
 
 #include <gtest/gtest.h>
+
+#include <ostream>
+#include <vector>
 
 namespace kestrix::testing {
 namespace {
 
-TEST(RecordNumberRule, NextNumberFromStoredText)
+struct NextNumber {
+    const char* name;
+    QString stored;
+    QString next;
+};
+
+void PrintTo(const NextNumber& row, std::ostream* out)
 {
-    const std::vector<std::pair<QString, QString>> cases = {
-        {"41", "42"},
-        {"", "1"},
-        {"abc", "1"},
-        {" 4 1", "42"},
-        {"\t4\n1\n", "42"},
-        {"2.5", "3.5"},
-        {"-5", "-4"},
-        {"+7", "8"},
-        {"-1", "0"},
-        {"12abc", "13"},
-        {"1.5.5", "2.5"},
-        {".5", "1.5"},
-        {"7.", "8"},
-        {"3e2", "301"},
-        {"3E", "4"},
-        {"3E+", "4"},
-        {"1E-400", "1"},
-        {"0.0001e10", "1000001"},
-        {"999999999999999", "1E+15"},
-        {"99999999999999", "100000000000000"},
-        {"0.1", "1.1"},
-        {"-0.5", "0.5"},
-        {"٤٢", "1"}, // digits of other scripts are not digits here
-        {"inf", "1"},
-        {"nan", "1"},
-        {"0x10", "1"},
-    };
-    for (const auto& [stored, next] : cases)
-        EXPECT_EQ(nextRecordNumber(stored), std::optional<QString>(next)) << stored.toStdString();
+    *out << row.name;
+}
+
+const std::vector<NextNumber> kNextNumbers = {
+    {"whole_number", "41", "42"},
+    {"empty", "", "1"},
+    {"letters", "abc", "1"},
+    {"blanks_between_digits", " 4 1", "42"},
+    {"tab_and_line_feeds_between_digits", "\t4\n1\n", "42"},
+    {"fraction", "2.5", "3.5"},
+    {"negative", "-5", "-4"},
+    {"plus_sign", "+7", "8"},
+    {"minus_one", "-1", "0"},
+    {"letters_after_digits", "12abc", "13"},
+    {"second_point", "1.5.5", "2.5"},
+    {"no_digit_before_the_point", ".5", "1.5"},
+    {"no_digit_after_the_point", "7.", "8"},
+    {"exponent", "3e2", "301"},
+    {"exponent_without_digits", "3E", "4"},
+    {"exponent_sign_without_digits", "3E+", "4"},
+    {"exponent_too_small", "1E-400", "1"},
+    {"fraction_with_exponent", "0.0001e10", "1000001"},
+    {"fifteen_nines", "999999999999999", "1E+15"},
+    {"fourteen_nines", "99999999999999", "100000000000000"},
+    {"tenth", "0.1", "1.1"},
+    {"negative_half", "-0.5", "0.5"},
+    // digits of other scripts are not digits here
+    {"arabic_indic_digits", "٤٢", "1"},
+    {"inf", "inf", "1"},
+    {"nan", "nan", "1"},
+    {"hexadecimal", "0x10", "1"},
+};
+
+class NextRecordNumber : public ::testing::TestWithParam<NextNumber> {};
+
+TEST_P(NextRecordNumber, FromStoredText)
+{
+    EXPECT_EQ(nextRecordNumber(GetParam().stored), std::optional<QString>(GetParam().next))
+        << GetParam().stored.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(, NextRecordNumber, ::testing::ValuesIn(kNextNumbers),
+                         [](const auto& row) { return caseName(row.param.name); });
+
+TEST(RecordNumberRule, SmallNumbersAsTextAndNoNegativeZero)
+{
     EXPECT_EQ(textFromNumber(0.00001), QStringLiteral("1E-05"));
     EXPECT_EQ(textFromNumber(-0.0), QStringLiteral("0"));
 }

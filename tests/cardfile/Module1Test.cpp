@@ -5,6 +5,7 @@
 #include "cardfile/Module1.h"
 #include "cardfile/CardLine.h"
 #include "cardfile/ConflictCopies.h"
+#include "cardfile/FileSlot.h"
 #include "cardfile/StoredCard.h"
 #include "files/FileStatus.h"
 #include "support/CardFiles.h"
@@ -108,7 +109,7 @@ TEST_F(Module1Test, ScanHandsOverEachNumberAndLeavesTheLastInRecordNumber)
     folder.write(kCards, lines({{"Ann", "1"}, {"Bob", "2"}, {"Cy", "30"}}) + "\"Dee\",\"x\"");
     EXPECT_EQ(scanAll(), QStringList({"1", "2", "30", "30"}));
     EXPECT_EQ(module.RecordNumber, QStringLiteral("30"));
-    EXPECT_EQ(Module1Access::slot1(module), FileSlot::Mode::Read);
+    EXPECT_EQ(Module1Access::slot1(module), SlotMode::Read);
     // An empty file leaves it alone.
     folder.write(kCards, QByteArray());
     EXPECT_EQ(scanAll(), QStringList());
@@ -122,7 +123,7 @@ TEST_F(Module1Test, ScanHandsOverEachNumberAndLeavesTheLastInRecordNumber)
                         Module1::AfterScan::CloseFiles)
                     .ok());
     EXPECT_EQ(module.RecordNumber, QStringLiteral("7"));
-    EXPECT_EQ(Module1Access::slot1(module), FileSlot::Mode::Closed);
+    EXPECT_EQ(Module1Access::slot1(module), SlotMode::Closed);
 }
 
 TEST_F(Module1Test, CardFileThatIsAFolderOrUnreachable)
@@ -155,7 +156,7 @@ TEST_F(Module1Test, AppendAddsOneWholeLine)
     ASSERT_TRUE(module.AppendCard(ann).ok());
     ASSERT_TRUE(module.AppendCard(bob).ok());
     EXPECT_EQ(folder.read(kCards), cardLine(ann) + cardLine(bob));
-    EXPECT_EQ(Module1Access::slot1(module), FileSlot::Mode::Closed);
+    EXPECT_EQ(Module1Access::slot1(module), SlotMode::Closed);
 
     CardRecord quoted = bob;
     quoted[indexOf(Field::PHONE)] = QStringLiteral("\"555\"");
@@ -242,8 +243,8 @@ TEST_F(Module1Test, RewriteDropsEveryCardOfTheContactAndKeepsTheRestInOrder)
     EXPECT_EQ(folder.read(kCards), kept);
     EXPECT_EQ(folder.read(kScratch), kept);
     EXPECT_EQ(module.RecordNumber, QStringLiteral("5"));
-    EXPECT_EQ(Module1Access::slot1(module), FileSlot::Mode::Closed);
-    EXPECT_EQ(Module1Access::slot2(module), FileSlot::Mode::Closed);
+    EXPECT_EQ(Module1Access::slot1(module), SlotMode::Closed);
+    EXPECT_EQ(Module1Access::slot2(module), SlotMode::Closed);
 
     ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("B")).ok());
     ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("a")).ok());
@@ -956,7 +957,7 @@ TEST_F(Module1Test, CounterIsOnTheDiskAtOnceAndStaysOpen)
 {
     folder.write(kCounter, "\"41\"\r\n");
     ASSERT_TRUE(module.WriteCounter(QStringLiteral("42")).ok());
-    EXPECT_EQ(Module1Access::slot2(module), FileSlot::Mode::Write);
+    EXPECT_EQ(Module1Access::slot2(module), SlotMode::Write);
     EXPECT_EQ(folder.read(kCounter), QByteArray("\"42\"\r\n"));
     ASSERT_TRUE(module.CloseAllFiles().ok());
     EXPECT_EQ(folder.read(kCounter), QByteArray("\"42\"\r\n"));

@@ -9,10 +9,10 @@
 #include "cardfile/CardLine.h"
 #include "cardfile/Module1.h"
 #include "editor/Form4.h"
-#include "platform/ScriptedPlatform.h"
 #include "search/Form14.h"
 #include "support/CardGenerator.h"
 #include "support/TempFolder.h"
+#include "windowsupport/ScriptedPlatform.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -2,7 +2,7 @@
 // Copyright (C) 2026 The Kestrix developers
 
 // Add issues numbers from the counter file; Edit unlocks; Exit ends.
-#include "support/WindowTest.h"
+#include "windowsupport/WindowTest.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -35,7 +35,7 @@ TEST_F(Form4AddEditExit, FirstAddEverShowsTwoAndClearsTheCard)
     QTRY_COMPARE(QApplication::focusWidget(), editor.Text(1));
     // On the disk at once, and still open for the next close.
     EXPECT_EQ(counterFile(), QByteArray("\"2\"\r\n"));
-    EXPECT_EQ(Module1Access::slot2(module), FileSlot::Mode::Write);
+    EXPECT_EQ(Module1Access::slot2(module), SlotMode::Write);
     EXPECT_TRUE(platform.shown.empty());
 
     press(editor.Command4);

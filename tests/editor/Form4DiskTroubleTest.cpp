@@ -4,7 +4,7 @@
 // What the user sees when the disk is full or the wrong things stand where
 // the files belong: a message naming the file, the card file as it was, and
 // every typed field still on screen.
-#include "support/WindowTest.h"
+#include "windowsupport/WindowTest.h"
 
 #include "support/FileSizeLimit.h"
 #include "support/SystemCallFaults.h"

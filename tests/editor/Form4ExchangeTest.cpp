@@ -4,7 +4,7 @@
 // Cards in and out from the window: its menu, reached by mouse and by keys,
 // imports, exports and copies; files dropped on it come in. None of it
 // changes the card on screen.
-#include "support/WindowTest.h"
+#include "windowsupport/WindowTest.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -3,7 +3,7 @@
 
 // Save appends a card or, after asking, replaces the stored cards of its
 // contact; Delete removes every card of the contact shown.
-#include "support/WindowTest.h"
+#include "windowsupport/WindowTest.h"
 
 #include "support/FileSizeLimit.h"
 

@@ -3,11 +3,12 @@
 
 // The editor window as it opens: layout, lock, and the number in "Record".
 #include "cardfile/CardLine.h"
+#include "files/FileStatus.h"
 #include "search/Form14.h"
 #include "support/CardFiles.h"
 #include "support/Module1Access.h"
-#include "support/TextContrast.h"
-#include "support/WindowTest.h"
+#include "windowsupport/TextContrast.h"
+#include "windowsupport/WindowTest.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -50,7 +51,7 @@ TEST_F(Form4Startup, WithoutCardFileCreatesItAndShowsOne)
     }
     EXPECT_TRUE(form->isLocked());
     EXPECT_TRUE(platform.shown.empty());
-    EXPECT_EQ(Module1Access::slot1(module), FileSlot::Mode::Closed);
+    EXPECT_EQ(Module1Access::slot1(module), SlotMode::Closed);
 }
 
 TEST_F(Form4Startup, ShowsTheLastCardsNumber)

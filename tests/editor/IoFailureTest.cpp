@@ -7,9 +7,10 @@
 // where a read or write could see one. After each the files are exactly as
 // before or as after, the user heard which, naming the file and the reason,
 // and nothing typed was lost.
-#include "support/WindowTest.h"
+#include "windowsupport/WindowTest.h"
 
 #include "search/Form14.h"
+#include "support/CaseNames.h"
 #include "support/SystemCallFaults.h"
 
 #include <QApplication>
@@ -22,6 +23,7 @@
 #include <cstring>
 #include <functional>
 #include <iostream>
+#include <ostream>
 #include <set>
 
 namespace kestrix::testing {
@@ -191,125 +193,133 @@ class EveryCall : public HandlerUnderFaults {
     void TestBody() override {}
 };
 
+void PrintTo(const Operation& operation, std::ostream* out)
+{
+    *out << operation.name;
+}
+
+class IoFailure : public ::testing::TestWithParam<Operation> {};
+
 } // namespace
 
-TEST(IoFailure, EveryCallOfEveryHandlerFailsInTurn)
+TEST_P(IoFailure, EveryCallFailsInTurn)
 {
     const std::set<QString> success = {"record saved", "record deleted"};
-    for (const Operation& operation : kOperations) {
-        SCOPED_TRACE(operation.name);
-        // The handler untouched: what it does, and the calls it makes.
-        auto clean = std::make_unique<EveryCall>();
-        clean->lay(operation.counter, operation.extraFile, operation.extraContent);
-        const Outcome before = clean->outcome();
-        operation.prepare(*clean);
-        clean->platform.shown.clear();
-        SystemCallFaults::start(0, 0);
-        operation.run(*clean);
-        SystemCallFaults::stop();
-        const std::vector<Call> calls = SystemCallFaults::calls();
-        const Outcome after = clean->outcome();
-        const QString cleanFolder = clean->folderPath();
-        ASSERT_FALSE(calls.empty());
-        clean.reset();
+    const Operation& operation = GetParam();
+    // The handler untouched: what it does, and the calls it makes.
+    auto clean = std::make_unique<EveryCall>();
+    clean->lay(operation.counter, operation.extraFile, operation.extraContent);
+    const Outcome before = clean->outcome();
+    operation.prepare(*clean);
+    clean->platform.shown.clear();
+    SystemCallFaults::start(0, 0);
+    operation.run(*clean);
+    SystemCallFaults::stop();
+    const std::vector<Call> calls = SystemCallFaults::calls();
+    const Outcome after = clean->outcome();
+    const QString cleanFolder = clean->folderPath();
+    ASSERT_FALSE(calls.empty());
+    clean.reset();
 
-        int cases = 0;
-        const auto failures = [] {
-            return ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
-        };
-        const int failuresBefore = failures();
-        for (long n = 1; n <= static_cast<long>(calls.size()) + 1; ++n) {
-            const Call call = n <= static_cast<long>(calls.size()) ? calls[n - 1] : Call::Open;
-            std::vector<int> errors = {EIO};
-            const bool writes = call == Call::Write || call == Call::CopyFileRange;
-            if (writes) errors.push_back(ENOSPC);
-            if (call == Call::Read || call == Call::Pread || writes) errors.push_back(EINTR);
-            for (int error : errors) {
-                SCOPED_TRACE(::testing::Message()
-                             << "call " << n << " (" << nameOf(call) << ") fails with " << std::strerror(error));
-                ++cases;
-                auto t = std::make_unique<EveryCall>();
-                t->lay(operation.counter, operation.extraFile, operation.extraContent);
-                operation.prepare(*t);
-                const bool hadWindow = t->form != nullptr;
-                const CardRecord shownBefore = t->form ? t->form->card() : CardRecord{};
-                const bool lockedBefore = t->form && t->form->isLocked();
-                t->platform.shown.clear();
-                SystemCallFaults::start(n, error);
-                operation.run(*t);
-                SystemCallFaults::stop();
-                const bool struck = SystemCallFaults::struck();
-                const Outcome now = t->outcome();
-                const QString reason = QString::fromLocal8Bit(std::strerror(error));
-                // Named by the file, or by the folder where the folder failed.
-                const QString folder = QStringLiteral("Folder \"%1\"").arg(QDir(t->folderPath()).absolutePath());
-                QStringList names = kFiles;
-                if (!operation.extraFile.isEmpty()) names << operation.extraFile;
-                const bool toldWhy = std::any_of(now.told.begin(), now.told.end(), [&](const QString& text) {
-                    return text.contains(reason)
-                        && (text.contains(folder) || std::any_of(names.begin(), names.end(), [&](const QString& file) {
-                                return text.contains(QLatin1Char('"') + file + QLatin1Char('"'));
-                            }));
-                });
+    int cases = 0;
+    const auto failures = [] {
+        return ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
+    };
+    const int failuresBefore = failures();
+    for (long n = 1; n <= static_cast<long>(calls.size()) + 1; ++n) {
+        const Call call = n <= static_cast<long>(calls.size()) ? calls[n - 1] : Call::Open;
+        std::vector<int> errors = {EIO};
+        const bool writes = call == Call::Write || call == Call::CopyFileRange;
+        if (writes) errors.push_back(ENOSPC);
+        if (call == Call::Read || call == Call::Pread || writes) errors.push_back(EINTR);
+        for (int error : errors) {
+            SCOPED_TRACE(::testing::Message()
+                         << "call " << n << " (" << nameOf(call) << ") fails with " << std::strerror(error));
+            ++cases;
+            auto t = std::make_unique<EveryCall>();
+            t->lay(operation.counter, operation.extraFile, operation.extraContent);
+            operation.prepare(*t);
+            const bool hadWindow = t->form != nullptr;
+            const CardRecord shownBefore = t->form ? t->form->card() : CardRecord{};
+            const bool lockedBefore = t->form && t->form->isLocked();
+            t->platform.shown.clear();
+            SystemCallFaults::start(n, error);
+            operation.run(*t);
+            SystemCallFaults::stop();
+            const bool struck = SystemCallFaults::struck();
+            const Outcome now = t->outcome();
+            const QString reason = QString::fromLocal8Bit(std::strerror(error));
+            // Named by the file, or by the folder where the folder failed.
+            const QString folder = QStringLiteral("Folder \"%1\"").arg(QDir(t->folderPath()).absolutePath());
+            QStringList names = kFiles;
+            if (!operation.extraFile.isEmpty()) names << operation.extraFile;
+            const bool toldWhy = std::any_of(now.told.begin(), now.told.end(), [&](const QString& text) {
+                return text.contains(reason)
+                    && (text.contains(folder) || std::any_of(names.begin(), names.end(), [&](const QString& file) {
+                            return text.contains(QLatin1Char('"') + file + QLatin1Char('"'));
+                        }));
+            });
 
-                EXPECT_TRUE(now.sameFiles(before) || now.sameFiles(after)) << "files neither before nor after";
-                EXPECT_EQ(t->leftovers(operation.extraFile), QStringList()) << "scratch files left behind";
-                if (error == EINTR || !struck) {
-                    // An interrupted call is made again: as if nothing happened.
-                    EXPECT_TRUE(now.sameFiles(after));
-                    // An export names its file, in each run's own folder.
-                    QStringList told = now.told;
-                    told.replaceInStrings(t->folderPath(), cleanFolder);
-                    EXPECT_EQ(told, after.told);
-                    EXPECT_EQ(now.shown, after.shown);
+            EXPECT_TRUE(now.sameFiles(before) || now.sameFiles(after)) << "files neither before nor after";
+            EXPECT_EQ(t->leftovers(operation.extraFile), QStringList()) << "scratch files left behind";
+            if (error == EINTR || !struck) {
+                // An interrupted call is made again: as if nothing happened.
+                EXPECT_TRUE(now.sameFiles(after));
+                // An export names its file, in each run's own folder.
+                QStringList told = now.told;
+                told.replaceInStrings(t->folderPath(), cleanFolder);
+                EXPECT_EQ(told, after.told);
+                EXPECT_EQ(now.shown, after.shown);
+                continue;
+            }
+            const bool reportedSuccess = std::any_of(now.told.begin(), now.told.end(), [&](const QString& text) {
+                return success.count(text) || text.contains(QStringLiteral("were added"))
+                    || QRegularExpression(QStringLiteral("^\\d+ cards? imported from")).match(text).hasMatch();
+            });
+            if (operation.changesFiles) {
+                const bool changed = now.sameFiles(after) && !before.sameFiles(after);
+                // Told of success only when the change is whole and
+                // nothing on the way to the disk failed.
+                EXPECT_FALSE(reportedSuccess && !changed) << "success reported, files as before";
+                const bool add = std::string(operation.name).starts_with("Add");
+                // Add tells of success by saying nothing.
+                if (changed && (reportedSuccess || (add && now.told.isEmpty()))) {
+                    // Only a failed close (of a file read, of a folder
+                    // already synced, of the lock) or a check whether a file
+                    // exists leaves the change whole.
+                    // A merged copy that could not be removed holds no card the card
+                    // file lacks: the merge is whole, and the next change removes it.
+                    // A whole merge may also be followed by a read that fails and is told.
+                    const bool merge = operation.extraFile == kConflictCopy;
+                    const bool copyLeft = merge && (call == Call::Unlink || toldWhy);
+                    EXPECT_TRUE(call == Call::Close || call == Call::Closedir || call == Call::Access || copyLeft)
+                        << "told of success although " << nameOf(call) << " failed";
                     continue;
                 }
-                const bool reportedSuccess = std::any_of(now.told.begin(), now.told.end(), [&](const QString& text) {
-                    return success.count(text) || text.contains(QStringLiteral("were added"))
-                        || QRegularExpression(QStringLiteral("^\\d+ cards? imported from")).match(text).hasMatch();
-                });
-                if (operation.changesFiles) {
-                    const bool changed = now.sameFiles(after) && !before.sameFiles(after);
-                    // Told of success only when the change is whole and
-                    // nothing on the way to the disk failed.
-                    EXPECT_FALSE(reportedSuccess && !changed) << "success reported, files as before";
-                    const bool add = std::string(operation.name).starts_with("Add");
-                    // Add tells of success by saying nothing.
-                    if (changed && (reportedSuccess || (add && now.told.isEmpty()))) {
-                        // Only a failed close (of a file read, of a folder
-                        // already synced, of the lock) or a check whether a file
-                        // exists leaves the change whole.
-                        // A merged copy that could not be removed holds no card the card
-                        // file lacks: the merge is whole, and the next change removes it.
-                        // A whole merge may also be followed by a read that fails and is told.
-                        const bool merge = operation.extraFile == kConflictCopy;
-                        const bool copyLeft = merge && (call == Call::Unlink || toldWhy);
-                        EXPECT_TRUE(call == Call::Close || call == Call::Closedir || call == Call::Access || copyLeft)
-                            << "told of success although " << nameOf(call) << " failed";
-                        continue;
-                    }
-                    EXPECT_TRUE(toldWhy) << "not told why: " << now.told.join(QLatin1Char('|')).toStdString();
-                    const bool nothingIssued =
-                        !now.told.isEmpty() && now.told[0].startsWith(QStringLiteral("No new number was issued."));
-                    if (hadWindow && (!add || nothingIssued)) {
-                        EXPECT_EQ(t->form->card(), shownBefore) << "the card on screen changed";
-                        EXPECT_EQ(t->form->isLocked(), lockedBefore);
-                    }
-                } else if (operation.extraFile == kExportFile) {
-                    const QByteArray exported = t->folderFile(kExportFile);
-                    EXPECT_TRUE(exported == operation.extraContent || exported == after.extra) << "a part of an export";
-                    if (exported != after.extra) {
-                        EXPECT_TRUE(toldWhy) << "export failed without saying why";
-                    }
-                } else if (now.shown != after.shown) {
-                    // A read that failed may show less, but never silently.
-                    EXPECT_TRUE(toldWhy) << "showed less without saying why";
+                EXPECT_TRUE(toldWhy) << "not told why: " << now.told.join(QLatin1Char('|')).toStdString();
+                const bool nothingIssued =
+                    !now.told.isEmpty() && now.told[0].startsWith(QStringLiteral("No new number was issued."));
+                if (hadWindow && (!add || nothingIssued)) {
+                    EXPECT_EQ(t->form->card(), shownBefore) << "the card on screen changed";
+                    EXPECT_EQ(t->form->isLocked(), lockedBefore);
                 }
+            } else if (operation.extraFile == kExportFile) {
+                const QByteArray exported = t->folderFile(kExportFile);
+                EXPECT_TRUE(exported == operation.extraContent || exported == after.extra) << "a part of an export";
+                if (exported != after.extra) {
+                    EXPECT_TRUE(toldWhy) << "export failed without saying why";
+                }
+            } else if (now.shown != after.shown) {
+                // A read that failed may show less, but never silently.
+                EXPECT_TRUE(toldWhy) << "showed less without saying why";
             }
-            if (failures() > failuresBefore) break; // the first failing call of a handler says enough
         }
-        std::cout << operation.name << ": " << calls.size() << " calls, " << cases << " injected failures" << std::endl;
+        if (failures() > failuresBefore) break; // the first failing call of a handler says enough
     }
+    std::cout << operation.name << ": " << calls.size() << " calls, " << cases << " injected failures" << std::endl;
 }
+
+INSTANTIATE_TEST_SUITE_P(, IoFailure, ::testing::ValuesIn(kOperations),
+                         [](const auto& row) { return caseName(row.param.name); });
 
 } // namespace kestrix::testing

@@ -6,7 +6,7 @@
 // after every prefix of them is rebuilt. The card and counter files must be
 // as before or as after, never cut short; and once the handler has said the
 // change is made, as after.
-#include "support/WindowTest.h"
+#include "windowsupport/WindowTest.h"
 
 #include "support/PowerCut.h"
 #include "support/SystemCallFaults.h"

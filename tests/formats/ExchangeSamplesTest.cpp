@@ -9,6 +9,7 @@
 #include "contacts/CardMapping.h"
 #include "formats/CardExchange.h"
 #include "formats/ContactReader.h"
+#include "support/CaseNames.h"
 
 #include <QFile>
 
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
+#include <ostream>
 #include <utility>
 
 namespace kestrix::testing {
@@ -164,45 +166,51 @@ std::string fieldsOf(const CardRecord& record)
     return text;
 }
 
-TEST(ExchangeSamples, RealProgramsFilesGiveTheirCardsAndReports)
+void PrintTo(const Sample& sample, std::ostream* out)
 {
-    for (const Sample& sample : samples()) {
-        SCOPED_TRACE(sample.file);
-        QFile file(QStringLiteral(KESTRIX_EXCHANGE_SAMPLES "/") + QString::fromUtf8(sample.file));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
-        EXPECT_EQ(detectContent(bytes).kind, sample.kind);
-        const ImportResult result = readCards(bytes);
-        ASSERT_TRUE(result.recognised) << result.reason.toStdString();
-        ASSERT_EQ(result.cards.size(), sample.cards.size());
-        for (std::size_t i = 0; i < sample.cards.size(); ++i)
-            EXPECT_TRUE(result.cards[i] == sample.cards[i])
-                << "card " << i + 1 << " read as" << fieldsOf(result.cards[i]) << "\nwanted"
-                << fieldsOf(sample.cards[i]);
-        std::vector<std::string> issues;
-        for (const ImportIssue& issue : result.issues) issues.push_back(describeIssue(issue).toStdString());
-        EXPECT_EQ(issues, std::vector<std::string>(sample.issues.begin(), sample.issues.end()));
-
-        // A few bytes at a time, so a line break, a byte order mark or a
-        // character falls across the stretches read, the same comes out.
-        qsizetype at = 0;
-        ContactReader reader([&](char* buffer, qsizetype capacity) {
-            const qsizetype count = std::min({capacity, 1 + at % 7, bytes.size() - at});
-            std::memcpy(buffer, bytes.constData() + at, static_cast<std::size_t>(count));
-            at += count;
-            return count;
-        });
-        std::vector<CardRecord> cards;
-        for (CardRecord card; reader.next(card);) cards.push_back(card);
-        std::vector<std::string> streamedIssues;
-        for (const ImportIssue& issue : reader.takeIssues())
-            streamedIssues.push_back(describeIssue(issue).toStdString());
-        EXPECT_EQ(reader.kind(), sample.kind);
-        EXPECT_TRUE(cards == result.cards);
-        EXPECT_EQ(streamedIssues, issues);
-        EXPECT_EQ(reader.consumed(), bytes.size());
-    }
+    *out << sample.file;
 }
+
+class ExchangeSamples : public ::testing::TestWithParam<Sample> {};
+
+TEST_P(ExchangeSamples, RealProgramsFilesGiveTheirCardsAndReports)
+{
+    const Sample& sample = GetParam();
+    QFile file(QStringLiteral(KESTRIX_EXCHANGE_SAMPLES "/") + QString::fromUtf8(sample.file));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(detectContent(bytes).kind, sample.kind);
+    const ImportResult result = readCards(bytes);
+    ASSERT_TRUE(result.recognised) << result.reason.toStdString();
+    ASSERT_EQ(result.cards.size(), sample.cards.size());
+    for (std::size_t i = 0; i < sample.cards.size(); ++i)
+        EXPECT_TRUE(result.cards[i] == sample.cards[i])
+            << "card " << i + 1 << " read as" << fieldsOf(result.cards[i]) << "\nwanted" << fieldsOf(sample.cards[i]);
+    std::vector<std::string> issues;
+    for (const ImportIssue& issue : result.issues) issues.push_back(describeIssue(issue).toStdString());
+    EXPECT_EQ(issues, std::vector<std::string>(sample.issues.begin(), sample.issues.end()));
+
+    // A few bytes at a time, so a line break, a byte order mark or a
+    // character falls across the stretches read, the same comes out.
+    qsizetype at = 0;
+    ContactReader reader([&](char* buffer, qsizetype capacity) {
+        const qsizetype count = std::min({capacity, 1 + at % 7, bytes.size() - at});
+        std::memcpy(buffer, bytes.constData() + at, static_cast<std::size_t>(count));
+        at += count;
+        return count;
+    });
+    std::vector<CardRecord> cards;
+    for (CardRecord card; reader.next(card);) cards.push_back(card);
+    std::vector<std::string> streamedIssues;
+    for (const ImportIssue& issue : reader.takeIssues()) streamedIssues.push_back(describeIssue(issue).toStdString());
+    EXPECT_EQ(reader.kind(), sample.kind);
+    EXPECT_TRUE(cards == result.cards);
+    EXPECT_EQ(streamedIssues, issues);
+    EXPECT_EQ(reader.consumed(), bytes.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(, ExchangeSamples, ::testing::ValuesIn(samples()),
+                         [](const auto& row) { return caseName(row.param.file); });
 
 } // namespace
 } // namespace kestrix::testing

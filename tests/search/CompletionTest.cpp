@@ -6,8 +6,8 @@
 #include "cardfile/CardLine.h"
 #include "search/Form14.h"
 #include "support/CardFiles.h"
-#include "support/TextContrast.h"
-#include "support/WindowTest.h"
+#include "windowsupport/TextContrast.h"
+#include "windowsupport/WindowTest.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

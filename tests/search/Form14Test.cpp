@@ -7,7 +7,7 @@
 #include "cardfile/CardLine.h"
 #include "support/CardFiles.h"
 #include "support/Module1Access.h"
-#include "support/WindowTest.h"
+#include "windowsupport/WindowTest.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -49,7 +49,7 @@ TEST_F(SearchWindow, ListsEveryCardSortedAsTextIgnoringCase)
     EXPECT_EQ(entries(), "10  Ann|2  Bob|3  alice|3  Bob|3  bob");
     EXPECT_EQ(search->Combo1->currentText(), QString());
     // The fill is a scan: the card file stays open, RecordNumber ends on the last card.
-    EXPECT_EQ(Module1Access::slot1(module), FileSlot::Mode::Read);
+    EXPECT_EQ(Module1Access::slot1(module), SlotMode::Read);
     EXPECT_EQ(module.RecordNumber, QStringLiteral("3"));
 
     // Without a card file the list is empty, and no file is created.
@@ -147,7 +147,7 @@ TEST_F(SearchWindow, SelectLoadsTheCardWhoseEntryMatchesExactlyAndCloses)
     EXPECT_TRUE(editor.isLocked());
     // The rest of the file is still read: RecordNumber holds the last card's number.
     EXPECT_EQ(module.RecordNumber, QStringLiteral("3"));
-    EXPECT_EQ(Module1Access::slot1(module), FileSlot::Mode::Read);
+    EXPECT_EQ(Module1Access::slot1(module), SlotMode::Read);
     EXPECT_TRUE(QTest::qWaitFor([&] { return search.isNull(); }));
 }
 

@@ -7,6 +7,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <iostream>
 #include <optional>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -33,6 +35,25 @@ class RunningTest final : public ::testing::EmptyTestEventListener {
     }
 };
 
+// More than ten times the address space the largest test takes (350 MiB).
+// The sanitizers reserve terabytes of address space for themselves; their
+// runs cap resident memory instead (hard_rss_limit_mb in CMakePresets.json).
+constexpr qint64 kMemoryCapMiB = 4096;
+
+// A test stopped by the cap fails on whichever allocation came last, as a
+// bare std::bad_alloc; this says what it ran into.
+// (Google Test holds its own lock here: the test is the one that started.)
+class MemoryCapReport final : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo& test) override { test_ = &test; }
+    void OnTestPartResult(const ::testing::TestPartResult& result) override
+    {
+        if (!test_ || !result.failed() || !std::strstr(result.message(), "std::bad_alloc")) return;
+        std::cout << test_->test_suite_name() << '.' << test_->name() << " ran into the memory cap of " << kMemoryCapMiB
+                  << " MiB of address space (tests/support/Limits.cpp)" << std::endl;
+    }
+    const ::testing::TestInfo* test_ = nullptr;
+};
+
 } // namespace
 
 void enforceTimeLimit(int& argc, char** argv)
@@ -54,13 +75,26 @@ void enforceTimeLimit(int& argc, char** argv)
         char message[512];
         const int length = std::snprintf(
             message, sizeof message,
-            "\n%s did not end within its time limit of %lld s (tests/CMakeLists.txt): stopped after %lld s\n", gRunning,
-            static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(allowed).count()),
+            "\n%s did not end within its time limit of %lld s (kestrix_discover_tests): stopped after %lld s\n",
+            gRunning, static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(allowed).count()),
             static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(allowed * 9 / 10).count()));
         // Straight to the descriptor: the main thread may hang holding a stream's lock.
         if (length > 0) (void)!::write(STDERR_FILENO, message, static_cast<size_t>(std::min<int>(length, 511)));
         std::_Exit(1);
     }).detach();
+}
+
+void capMemory()
+{
+#if !defined(__SANITIZE_ADDRESS__)
+    rlimit limit{};
+    getrlimit(RLIMIT_AS, &limit);
+    const auto cap = static_cast<rlim_t>(kMemoryCapMiB) << 20;
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur <= cap) return;
+    limit.rlim_cur = cap;
+    setrlimit(RLIMIT_AS, &limit);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new MemoryCapReport);
+#endif
 }
 
 int waitMs(std::chrono::milliseconds longest)

@@ -11,7 +11,7 @@
 
 namespace kestrix::testing {
 
-// Each test has a time limit of its own, set in tests/CMakeLists.txt; ctest
+// Each test has a time limit of its own, set by kestrix_discover_tests; ctest
 // passes it as --time-limit=SECONDS. A test run by hand has none. The limit
 // is enforced here, a little before ctest's, so a test that hangs or runs
 // away says which it was; waits for child processes end earlier still, so
@@ -19,6 +19,11 @@ namespace kestrix::testing {
 
 // Called first thing in main; takes --time-limit out of the arguments.
 void enforceTimeLimit(int& argc, char** argv);
+
+// Caps the test program's address space, so a test that runs away fails on
+// an allocation instead of taking the machine's memory; called first thing
+// in main too.
+void capMemory();
 
 // How long a wait for a child process may take: `longest`, but never into the
 // time the test needs to report it within its limit.

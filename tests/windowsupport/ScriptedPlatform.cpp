@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Kestrix developers
 
-#include "platform/ScriptedPlatform.h"
+#include "windowsupport/ScriptedPlatform.h"
 
 #include <gtest/gtest.h>
 

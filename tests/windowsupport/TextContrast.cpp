@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Kestrix developers
 
-#include "TextContrast.h"
+#include "windowsupport/TextContrast.h"
 
 #include <QHash>
 
