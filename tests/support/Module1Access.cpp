@@ -12,10 +12,14 @@ namespace {
 SlotMode modeOf(const FileSlot& slot)
 {
     switch (slot.mode()) {
-    case FileSlot::Mode::Closed: return SlotMode::Closed;
-    case FileSlot::Mode::Read: return SlotMode::Read;
-    case FileSlot::Mode::Write: return SlotMode::Write;
-    case FileSlot::Mode::Append: return SlotMode::Append;
+    case FileSlot::Mode::Closed:
+        return SlotMode::Closed;
+    case FileSlot::Mode::Read:
+        return SlotMode::Read;
+    case FileSlot::Mode::Write:
+        return SlotMode::Write;
+    case FileSlot::Mode::Append:
+        return SlotMode::Append;
     }
     return SlotMode::Closed;
 }
