@@ -27,7 +27,8 @@
 #include <set>
 
 namespace kestrix::testing {
-namespace {
+// Named, not unnamed: the test class below derives from a type of it.
+namespace io_failure {
 
 // What a handler left behind: the two files that matter, what the user was
 // told, and what the window shows.
@@ -198,9 +199,10 @@ void PrintTo(const Operation& operation, std::ostream* out)
     *out << operation.name;
 }
 
-class IoFailure : public ::testing::TestWithParam<Operation> {};
+} // namespace io_failure
 
-} // namespace
+using namespace io_failure;
+class IoFailure : public ::testing::TestWithParam<Operation> {};
 
 TEST_P(IoFailure, EveryCallFailsInTurn)
 {

@@ -8,6 +8,7 @@
 #include "formats/AddressBlock.h"
 #include "formats/CardExchange.h"
 #include "support/CaseNames.h"
+#include "support/VCardText.h"
 
 #include <QByteArrayList>
 
@@ -21,8 +22,6 @@
 
 namespace kestrix::testing {
 namespace {
-
-constexpr qsizetype kMiB = 1024 * 1024;
 
 // The bytes a row reads. The large ones are made only when their row runs:
 // each run of the program makes every row, whichever test it runs.
@@ -44,11 +43,6 @@ struct ReadCase {
     std::vector<const char*> issueParts = {};          // each found in the report, in order; "(notice) ..." a notice
     std::size_t cards = 1;
 };
-
-QByteArray vcard(const char* version, const QByteArray& body)
-{
-    return QByteArray("BEGIN:VCARD\r\nVERSION:") + version + "\r\n" + body + "END:VCARD\r\n";
-}
 
 // Printed for a failing row in place of its bytes, some of them megabytes.
 void PrintTo(const ReadCase& test, std::ostream* out)

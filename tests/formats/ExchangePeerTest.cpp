@@ -20,7 +20,7 @@
 namespace kestrix::testing {
 namespace {
 
-constexpr int kCards = 500;
+constexpr int kPeerCards = 500;
 
 TEST(ExchangePeer, VobjectReadsOurVCardsAndWeReadItsVCards)
 {
@@ -28,7 +28,7 @@ TEST(ExchangePeer, VobjectReadsOurVCardsAndWeReadItsVCards)
     CardGenerator generate(seed);
     std::vector<CardRecord> cards;
     QJsonArray json;
-    for (int i = 0; i < kCards; ++i) {
+    for (int i = 0; i < kPeerCards; ++i) {
         cards.push_back(generate.realisticCard(i + 1));
         QJsonArray fields;
         for (int f = 0; f < kFieldCount - 1; ++f) fields.append(cards.back()[f]);

@@ -18,7 +18,7 @@
 namespace kestrix::testing {
 namespace {
 
-constexpr int kCards = 3000;
+constexpr int kRoundTripCards = 3000;
 
 const char* nameOf(ExchangeFormat format)
 {
@@ -51,7 +51,7 @@ std::string difference(const QString& got, const QString& wanted)
 std::vector<CardRecord> randomCards(CardGenerator& generate)
 {
     std::vector<CardRecord> cards;
-    while (cards.size() < kCards) {
+    while (cards.size() < kRoundTripCards) {
         const bool codePage = generate.below(10) == 0;
         CardRecord card;
         for (int i = 0; i < kFieldCount - 1; ++i) card[i] = generate.field(i == indexOf(Field::MEMO), codePage);

@@ -7,6 +7,7 @@
 #include "contacts/InputBytes.h"
 #include "formats/CardExchange.h"
 #include "formats/ContactReader.h"
+#include "support/VCardText.h"
 #include "vcard/VCardLines.h"
 
 #include <QElapsedTimer>
@@ -19,13 +20,6 @@
 
 namespace kestrix::testing {
 namespace {
-
-constexpr qsizetype kMiB = 1024 * 1024;
-
-QByteArray vcard(const char* version, const QByteArray& body)
-{
-    return QByteArray("BEGIN:VCARD\r\nVERSION:") + version + "\r\n" + body + "END:VCARD\r\n";
-}
 
 QByteArray repeated(const QByteArray& unit, qsizetype bytes)
 {

@@ -31,7 +31,7 @@ constexpr int kWindows = 4;
 constexpr int kOperationsEach = 500;
 constexpr int kCardsBefore = 1000;
 
-QString childProgram()
+QString windowChildProgram()
 {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/kestrix_windows_child");
 }
@@ -62,7 +62,7 @@ TEST(ConcurrentWindows, FourWindowsAtOnceLoseNoCardAndIssueNoNumberTwice)
         window->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         limitChild(*window);
         const QString where = id % 2 ? folder.path() : folder.pathOf(QStringLiteral("linked"));
-        window->start(childProgram(),
+        window->start(windowChildProgram(),
                       {where, QString::number(seed), QString::number(id), QString::number(kOperationsEach)});
         windows.push_back(std::move(window));
     }

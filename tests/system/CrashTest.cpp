@@ -30,7 +30,7 @@ namespace {
 constexpr int kCards = 10000;
 constexpr int kKillsPerOperation = 60;
 
-QString childProgram()
+QString crashChildProgram()
 {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/kestrix_crash_child");
 }
@@ -71,7 +71,7 @@ void runToEnd(const TempFolder& folder, const QString& operation, qint64& micros
 {
     QProcess child;
     limitChild(child);
-    child.start(childProgram(), {folder.path(), operation});
+    child.start(crashChildProgram(), {folder.path(), operation});
     ASSERT_TRUE(finishes(child, std::chrono::minutes(1))) << operation.toStdString();
     ASSERT_EQ(child.exitCode(), 0) << operation.toStdString();
     const QByteArray out = child.readAllStandardOutput();
@@ -109,7 +109,7 @@ TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
             lay(folder, original);
             QProcess child;
             limitChild(child);
-            child.start(childProgram(), {folder.path(), operation});
+            child.start(crashChildProgram(), {folder.path(), operation});
             ASSERT_TRUE(child.waitForReadyRead(waitMs(std::chrono::seconds(10))));
             QThread::usleep(static_cast<unsigned long>(delay(random)));
             child.kill();
