@@ -77,14 +77,10 @@ FileStatus NamedFileReader::open(const QByteArray& path)
     name_ = displayNameOfPath(path);
     posix::FileLocation location;
     FileStatus status = posix::followLinks(posix::folderOf(path), posix::baseNameOf(path), name_, location);
-    if (status.ok()) status = posix::openRegularPath(location.path, name_, O_RDONLY, fd_);
-    struct stat info {};
-    if (status.ok() && sys::fstat(fd_, &info) != 0) status = FileStatus::fromErrno(name_, errno);
-    if (!status.ok()) {
-        (void)posix::closeFile(fd_, name_);
-        return status;
-    }
-    size_ = info.st_size;
+    // The open checks what the file is, and tells its size with it.
+    posix::FileVersion version;
+    if (status.ok()) status = posix::openRegularPath(location.path, name_, O_RDONLY, fd_, &version);
+    if (status.ok()) size_ = version.size;
     return status;
 }
 
