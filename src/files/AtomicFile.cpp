@@ -288,6 +288,8 @@ FileStatus AtomicFile::commit()
             status_ = FileStatus::fromErrno(name_, error);
         else if (sys::fchmod(fd_, mode) != 0 || (durability_ == Durability::Durable && sys::fsync(fd_) != 0))
             status_ = FileStatus::fromErrno(name_, errno);
+        else if (FileStatus before = runBeforePlacing(); !before.ok())
+            status_ = before;
         else if (FileStatus placed = putInPlace(); !placed.ok())
             status_ = placed;
         else {
@@ -325,6 +327,14 @@ FileStatus AtomicFile::giveName()
         if (errno != EEXIST) return posix::creationFailure(name_, target_.folder, errno);
     }
     return posix::creationFailure(name_, target_.folder, EEXIST);
+}
+
+FileStatus AtomicFile::runBeforePlacing()
+{
+    if (!beforePlacing_) return FileStatus::success();
+    struct stat info {};
+    if (sys::fstat(fd_, &info) != 0) return FileStatus::fromErrno(name_, errno);
+    return beforePlacing_(posix::FileVersion::of(info));
 }
 
 FileStatus AtomicFile::close()

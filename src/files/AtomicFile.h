@@ -10,6 +10,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <sys/stat.h>
 
@@ -57,6 +58,12 @@ public:
     // The new content so far, for copyFrom into another file; flushed first.
     // -1 when it cannot be had.
     int contentSoFar(qint64& length);
+    // Called by commit() once the new content is on the disk, before it is
+    // put in place, with the new file's version: what must be durable before
+    // the change can be seen (its record) goes there. A failure there fails
+    // the commit, and the old file stays.
+    using BeforePlacing = std::function<FileStatus(const posix::FileVersion& placed)>;
+    void setBeforePlacing(BeforePlacing step) { beforePlacing_ = std::move(step); }
     // Puts the new content in place. The descriptor stays open until close().
     FileStatus commit();
     FileStatus close();
@@ -78,6 +85,7 @@ private:
     FileStatus giveName();
     // Names a nameless file if need be, then renames it over the target.
     FileStatus putInPlace();
+    FileStatus runBeforePlacing();
 
     QByteArray folder_;
     QByteArray baseName_;
@@ -98,6 +106,7 @@ private:
     std::optional<gid_t> keptGroup_;
     bool replacesFile_ = false;
     nlink_t otherNames_ = 0;
+    BeforePlacing beforePlacing_;
 };
 
 } // namespace kestrix
