@@ -67,8 +67,8 @@ bool RecordReader::field(ChangeRecord& record, const QByteArray& key, const QByt
     bool ok = true;
     if (key == "computer")
         record.computer = value;
-    else if (key == "sequence")
-        record.sequence = value.toLongLong(&ok);
+    else if (key == "id")
+        record.id = value;
     else if (key == "time")
         ok = (record.when = QDateTime::fromString(QString::fromLatin1(value), Qt::ISODateWithMs)).isValid();
     else if (key == "command")
@@ -76,7 +76,7 @@ bool RecordReader::field(ChangeRecord& record, const QByteArray& key, const QByt
     else if (key == "subject")
         record.subject = QString::fromUtf8(QByteArray::fromPercentEncoding(value));
     else if (key == "undoes")
-        record.undoes = value.toLongLong(&ok);
+        record.undoes = value;
     else if (key == "before" || key == "after") {
         const std::optional<CardFileVersion> version = versionOf(value);
         if (!version) return false;
@@ -115,6 +115,8 @@ std::optional<ChangeRecord> RecordReader::read()
             if (text->mid(kEnd.size()) != sum) return std::nullopt;
             return record;
         }
+        // The next record's start: this one was cut short.
+        if (*text == kStart.chopped(1)) return std::nullopt;
         if (text->startsWith("- ") || text->startsWith("+ ")) {
             if (!card(record, *text)) return std::nullopt;
             continue;
@@ -134,12 +136,13 @@ QByteArray ChangeRecordWriter::piece(QByteArray bytes)
 
 QByteArray ChangeRecordWriter::begin(const ChangeRecord& header)
 {
+    Q_ASSERT(!header.computer.contains('\n') && !header.id.contains('\n') && !header.undoes.contains('\n'));
     sum_.reset();
-    QByteArray text = "computer " + header.computer + "\nsequence " + QByteArray::number(header.sequence) + "\ntime "
+    QByteArray text = "computer " + header.computer + "\nid " + header.id + "\ntime "
         + header.when.toUTC().toString(Qt::ISODateWithMs).toLatin1() + "\ncommand "
         + header.command.toUtf8().toPercentEncoding(" ") + "\nsubject " + header.subject.toUtf8().toPercentEncoding(" ")
-        + "\nbefore " + versionText(header.before) + "\nafter " + versionText(header.after) + '\n';
-    if (header.undoes) text += "undoes " + QByteArray::number(header.undoes) + '\n';
+        + "\nbefore " + versionText(header.before) + '\n';
+    if (!header.undoes.isEmpty()) text += "undoes " + header.undoes + '\n';
     return kStart + piece(text);
 }
 
@@ -153,10 +156,11 @@ QByteArray ChangeRecordWriter::added(const RecordedCard& card)
     return piece(cardPiece('+', card));
 }
 
-QByteArray ChangeRecordWriter::end()
+QByteArray ChangeRecordWriter::end(const CardFileVersion& after)
 {
+    QByteArray text = piece("after " + versionText(after) + '\n');
     sum_.addData(kEnd);
-    return kEnd + sum_.result().toHex() + '\n';
+    return text + kEnd + sum_.result().toHex() + '\n';
 }
 
 QByteArray encodeRecord(const ChangeRecord& record)
@@ -165,7 +169,7 @@ QByteArray encodeRecord(const ChangeRecord& record)
     QByteArray bytes = writer.begin(record);
     for (const RecordedCard& card : record.removed) bytes += writer.removed(card);
     for (const RecordedCard& card : record.added) bytes += writer.added(card);
-    return bytes + writer.end();
+    return bytes + writer.end(record.after);
 }
 
 std::vector<ChangeRecord> decodeRecords(QByteArrayView bytes, qsizetype* damaged)

@@ -36,11 +36,11 @@ struct RecordedCard {
 // command and on which computer.
 struct ChangeRecord {
     QByteArray computer;
-    qint64 sequence = 0; // counts this computer's changes, from 1
-    QDateTime when;      // UTC, to the millisecond
-    QString command;     // as a person names it: "Save", "Delete", "Import", ...
-    QString subject;     // what it was done to: a contact, a file, an earlier change
-    qint64 undoes = 0;   // the sequence of the change this one takes back, else 0
+    QByteArray id;     // names the change: letters and digits, unique among all computers'
+    QDateTime when;    // UTC, to the millisecond
+    QString command;   // as a person names it: "Save", "Delete", "Import", ...
+    QString subject;   // what it was done to: a contact, a file, an earlier change
+    QByteArray undoes; // the id of the change this one takes back, else empty
     CardFileVersion before;
     CardFileVersion after;
     std::vector<RecordedCard> removed;
@@ -54,10 +54,12 @@ struct ChangeRecord {
 // short or damaged is known. The pieces are appended, in order, to a file.
 class ChangeRecordWriter {
 public:
+    // All of `header` but its cards and the version after the change,
+    // which is known only when the change is about to be put in place.
     QByteArray begin(const ChangeRecord& header);
     QByteArray removed(const RecordedCard& card);
     QByteArray added(const RecordedCard& card);
-    QByteArray end();
+    QByteArray end(const CardFileVersion& after);
 
 private:
     QByteArray piece(QByteArray bytes);

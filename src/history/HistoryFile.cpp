@@ -56,7 +56,9 @@ FileStatus HistoryAppender::open(const QString& directory, const Computer& compu
 {
     Q_ASSERT(fd_ < 0);
     name_ = historyFileName(computer);
-    FileStatus status = posix::createEmpty(directory, name_);
+    FileStatus status = posix::openRegularFile(directory, name_, O_WRONLY | O_APPEND, fd_);
+    if (!status.isMissing()) return status;
+    status = posix::createEmpty(directory, name_);
     if (status.ok()) status = posix::openRegularFile(directory, name_, O_WRONLY | O_APPEND, fd_);
     return status;
 }

@@ -29,11 +29,11 @@ ChangeRecord randomRecord(std::mt19937& random, qint64 sequence)
 {
     ChangeRecord record;
     record.computer = "0123456789abcdef0123456789abcdef";
-    record.sequence = sequence;
+    record.id = "c" + QByteArray::number(sequence);
     record.when = QDateTime::fromMSecsSinceEpoch(1'796'000'000'000 + sequence * 61'001, QTimeZone::utc());
     record.command = sequence % 2 ? QStringLiteral("Delete") : QStringLiteral("Import");
     record.subject = QString::fromUtf8("Zoë \"Clark\"\n%20 100%");
-    record.undoes = sequence % 3 ? 0 : sequence - 1;
+    if (sequence % 3 == 0) record.undoes = "c" + QByteArray::number(sequence - 1);
     record.before = {64769, 1000 + static_cast<quint64>(sequence), sequence * 100};
     record.after = {64769, 2000 + static_cast<quint64>(sequence), sequence * 100 + 7};
     for (int n = std::uniform_int_distribution<int>(0, 4)(random); n > 0; --n)

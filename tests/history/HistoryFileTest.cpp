@@ -25,8 +25,8 @@ TEST(HistoryFile, AppendedRecordsReadBackPastATornOne)
 
     ChangeRecord first, second;
     first.computer = second.computer = desk.id;
-    first.sequence = 1;
-    second.sequence = 2;
+    first.id = "a1";
+    second.id = "a2";
     first.when = second.when = QDateTime::fromMSecsSinceEpoch(1'796'000'000'000).toUTC();
     first.removed = {{0, "\"Ann\"\r\n"}};
     const QByteArray torn = encodeRecord(first).chopped(9);

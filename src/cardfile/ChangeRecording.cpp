@@ -1,0 +1,97 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#include "ChangeRecording.h"
+
+#include <QDateTime>
+#include <QRandomGenerator>
+
+namespace kestrix {
+
+namespace {
+
+// Written in stretches of this size, so a large change's record needs no
+// more memory than that.
+constexpr qsizetype kStretch = 256 * 1024;
+
+CardFileVersion versionOf(const posix::FileVersion& version)
+{
+    return {static_cast<quint64>(version.device), static_cast<quint64>(version.inode),
+            static_cast<qint64>(version.size)};
+}
+
+// Unique among every computer's changes: the time, and a random part for
+// two changes in one millisecond, here or elsewhere.
+QByteArray newChangeId(const QDateTime& when)
+{
+    return QByteArray::number(when.toMSecsSinceEpoch(), 36) + '-'
+        + QByteArray::number(QRandomGenerator::system()->generate64(), 36);
+}
+
+} // namespace
+
+ChangeRecording::ChangeRecording(QString directory, QString stateFolder)
+    : directory_(std::move(directory)), stateFolder_(std::move(stateFolder))
+{}
+
+FileStatus ChangeRecording::begin(const QString& command, const QString& subject,
+                                  const std::optional<posix::FileVersion>& before)
+{
+    abandon();
+    if (!computer_) {
+        Computer computer;
+        if (FileStatus known = thisComputer(stateFolder_, computer); !known.ok()) return known;
+        computer_ = computer;
+    }
+    auto history = std::make_unique<HistoryAppender>();
+    if (FileStatus opened = history->open(directory_, *computer_); !opened.ok()) return opened;
+    history_ = std::move(history);
+    ChangeRecord header;
+    header.computer = computer_->id;
+    header.when = QDateTime::currentDateTimeUtc();
+    header.id = newChangeId(header.when);
+    header.command = command;
+    header.subject = subject;
+    if (before) header.before = versionOf(*before);
+    pending_ = writer_.begin(header);
+    return FileStatus::success();
+}
+
+FileStatus ChangeRecording::flush()
+{
+    const FileStatus written = history_->append(pending_);
+    pending_.clear();
+    return written;
+}
+
+FileStatus ChangeRecording::removed(qint64 offset, QByteArrayView card)
+{
+    Q_ASSERT(active());
+    pending_ += writer_.removed({offset, card.toByteArray()});
+    return pending_.size() >= kStretch ? flush() : FileStatus::success();
+}
+
+FileStatus ChangeRecording::added(qint64 offset, QByteArrayView card)
+{
+    Q_ASSERT(active());
+    pending_ += writer_.added({offset, card.toByteArray()});
+    return pending_.size() >= kStretch ? flush() : FileStatus::success();
+}
+
+FileStatus ChangeRecording::finish(const posix::FileVersion& after)
+{
+    Q_ASSERT(active());
+    pending_ += writer_.end(versionOf(after));
+    FileStatus status = flush();
+    if (status.ok()) status = history_->sync();
+    history_.reset();
+    return status;
+}
+
+void ChangeRecording::abandon()
+{
+    history_.reset();
+    pending_.clear();
+}
+
+} // namespace kestrix

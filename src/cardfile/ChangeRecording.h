@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#pragma once
+
+#include "files/FileStatus.h"
+#include "files/PosixFile.h"
+#include "history/ChangeRecord.h"
+#include "history/ComputerIdentity.h"
+#include "history/HistoryFile.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace kestrix {
+
+// The record of the change the card file is going through, in this
+// computer's history file beside it: begun with the change, given the cards
+// it removes and adds as the change meets them, and ended, on the disk, in
+// the step before the change is put in place. A change that fails leaves
+// its record without an end, which counts for nothing.
+class ChangeRecording {
+public:
+    ChangeRecording(QString directory, QString stateFolder);
+
+    FileStatus begin(const QString& command, const QString& subject, const std::optional<posix::FileVersion>& before);
+    FileStatus removed(qint64 offset, QByteArrayView card);
+    FileStatus added(qint64 offset, QByteArrayView card);
+    // The step before placing (AtomicFile::setBeforePlacing).
+    FileStatus finish(const posix::FileVersion& after);
+    // Drops a change's record that will not be ended.
+    void abandon();
+    bool active() const { return history_ != nullptr; }
+
+private:
+    FileStatus flush();
+
+    const QString directory_;
+    const QString stateFolder_;
+    std::optional<Computer> computer_;
+    std::unique_ptr<HistoryAppender> history_;
+    ChangeRecordWriter writer_;
+    QByteArray pending_;
+};
+
+} // namespace kestrix
