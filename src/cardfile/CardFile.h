@@ -6,6 +6,7 @@
 #include "CardFolder.h"
 #include "CardScan.h"
 #include "ChangeLocking.h"
+#include "ChangeRecording.h"
 #include "Notices.h"
 #include "StoredCard.h"
 #include "files/PosixFile.h"
@@ -23,8 +24,8 @@ namespace kestrix {
 // the change lock (Module1::lockForChange) throughout.
 class CardFile {
 public:
-    CardFile(CardFolder& folder, Notices& notices, const ChangeLocking& locking)
-        : folder_(folder), notices_(notices), locking_(locking)
+    CardFile(CardFolder& folder, Notices& notices, const ChangeLocking& locking, ChangeRecording& recording)
+        : folder_(folder), notices_(notices), locking_(locking), recording_(recording)
     {}
 
     // Opens the card file in slot 1 for reading. A missing file is created
@@ -54,19 +55,26 @@ public:
     // Rewrites the card file without the cards `drop` picks, through the
     // scratch file, and adds `appendedLine` at the end, as one change.
     using CardTest = std::function<bool(const StoredCard& card)>;
-    FileStatus rewrite(const CardTest& drop, QByteArrayView appendedLine);
+    // What a change is, for its record: the command and what it was done to.
+    struct ChangeLabel {
+        QString command;
+        QString subject;
+    };
+    FileStatus rewrite(const ChangeLabel& label, const CardTest& drop, QByteArrayView appendedLine);
     // See Module1::CheckCardFileReplaceable.
     FileStatus checkReplaceable();
 
 private:
     FileStatus completionOfCopiedCards(const FileSlot& slot, QByteArray& completion);
-    FileStatus copyKeptCards(const CardTest& drop);
-    FileStatus putRewriteInPlace(AtomicFile& replacement, QByteArrayView appendedLine);
+    FileStatus copyKeptCards(const CardTest& drop, qint64& written);
+    FileStatus recordCard(bool removed, qint64 offset, qint64 begin, qint64 end);
+    FileStatus putRewriteInPlace(AtomicFile& replacement, QByteArrayView appendedLine, qint64 written);
     void noteOtherNames(nlink_t otherNames);
 
     CardFolder& folder_;
     Notices& notices_;
     const ChangeLocking& locking_;
+    ChangeRecording& recording_;
     // How the card file ended when a scan last read it to its end: which
     // version of the file it was, and what completes its last card. Saves
     // the append from reading the whole file a second time.

@@ -7,13 +7,16 @@
 
 #include "CardFileNames.h"
 #include "files/AtomicFile.h"
+#include "files/SystemCalls.h"
+
+#include <cerrno>
 
 namespace kestrix {
 
 using names::kCardFile;
 using names::kScratchFile;
 
-FileStatus CardFile::rewrite(const CardTest& drop, QByteArrayView appendedLine)
+FileStatus CardFile::rewrite(const ChangeLabel& label, const CardTest& drop, QByteArrayView appendedLine)
 {
     Q_ASSERT(locking_.held());
     (void)folder_.closeAll();
@@ -27,7 +30,9 @@ FileStatus CardFile::rewrite(const CardTest& drop, QByteArrayView appendedLine)
     AtomicFile replacement(folder_.directory, kCardFile, Durability::Durable, Links::Follow);
     FileStatus status = replacement.open();
     status.orFirstFailure(OpenCardFileForReading(true));
-    if (status.ok()) status = copyKeptCards(drop);
+    if (status.ok()) status = recording_.begin(label.command, label.subject, folder_.slot1.version());
+    qint64 written = 0;
+    if (status.ok()) status = copyKeptCards(drop, written);
     // The card file's replacement takes the scratch file's content: its
     // blocks shared where the file system can, so a change needs room for
     // one copy of the cards, not two.
@@ -35,17 +40,34 @@ FileStatus CardFile::rewrite(const CardTest& drop, QByteArrayView appendedLine)
     // A scratch file that is incomplete, or an older one, must never stand
     // for the cards; the replacement is discarded with it.
     if (!status.ok()) {
+        recording_.abandon();
         folder_.slot2.closeDiscarding();
         (void)folder_.closeAll();
         return status;
     }
-    return putRewriteInPlace(replacement, appendedLine);
+    return putRewriteInPlace(replacement, appendedLine, written);
 }
 
 // Kept cards that stand in the file as they are stored go on in runs, each
 // run one stretch copied inside the kernel; a hand-edited card is written in
 // the stored form.
-FileStatus CardFile::copyKeptCards(const CardTest& drop)
+// Each card the rewrite drops, and each hand-edited card it stores anew,
+// goes into the change's record as the bytes it had.
+FileStatus CardFile::recordCard(bool removed, qint64 offset, qint64 begin, qint64 end)
+{
+    QByteArray bytes(end - begin, Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = sys::pread(folder_.slot1.descriptor(), bytes.data() + done,
+                                       static_cast<size_t>(bytes.size() - done), begin + done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return FileStatus::fromErrno(kCardFile, got < 0 ? errno : EIO);
+        done += got;
+    }
+    return removed ? recording_.removed(offset, bytes) : recording_.added(offset, bytes);
+}
+
+FileStatus CardFile::copyKeptCards(const CardTest& drop, qint64& written)
 {
     FileSlot& scratch = folder_.slot2;
     StoredCard card;
@@ -56,6 +78,7 @@ FileStatus CardFile::copyKeptCards(const CardTest& drop)
     const auto copyRun = [&] {
         const FileStatus copied =
             runEnd > runBegin ? scratch.copyRange(source, runBegin, runEnd - runBegin) : FileStatus::success();
+        written += runEnd - runBegin;
         runBegin = runEnd = 0;
         return copied;
     };
@@ -66,6 +89,7 @@ FileStatus CardFile::copyKeptCards(const CardTest& drop)
         const qint64 end = reader->position();
         if (drop(card)) {
             status = copyRun();
+            if (status.ok()) status = recordCard(true, begin, begin, end);
         } else if (card.isStoredForm() && runEnd > runBegin && begin == runEnd) {
             runEnd = end;
         } else {
@@ -76,7 +100,10 @@ FileStatus CardFile::copyKeptCards(const CardTest& drop)
             } else {
                 line.resize(0);
                 card.appendLineTo(line);
-                status.orFirstFailure(scratch.write(line));
+                if (status.ok()) status = recordCard(true, begin, begin, end);
+                if (status.ok()) status = recording_.added(written, line);
+                if (status.ok()) status = scratch.write(line);
+                written += line.size();
             }
         }
     }
@@ -84,12 +111,19 @@ FileStatus CardFile::copyKeptCards(const CardTest& drop)
     return status.orFirstFailure(cardReadStatus());
 }
 
-FileStatus CardFile::putRewriteInPlace(AtomicFile& replacement, QByteArrayView appendedLine)
+FileStatus CardFile::putRewriteInPlace(AtomicFile& replacement, QByteArrayView appendedLine, qint64 written)
 {
     FileStatus status = folder_.closeAll();
+    if (status.ok() && !appendedLine.isEmpty()) status = recording_.added(written, appendedLine);
     if (status.ok() && !appendedLine.isEmpty()) status = replacement.write(appendedLine);
-    if (!status.ok()) return status;
+    if (!status.ok()) {
+        recording_.abandon();
+        return status;
+    }
+    // The record is on the disk before the new cards can be seen.
+    replacement.setBeforePlacing([this](const posix::FileVersion& placed) { return recording_.finish(placed); });
     status = replacement.close();
+    if (recording_.active()) recording_.abandon();
     if (status.ok()) noteOtherNames(replacement.otherNames());
     return status;
 }

@@ -34,6 +34,12 @@ ChangeRecording::ChangeRecording(QString directory, QString stateFolder)
     : directory_(std::move(directory)), stateFolder_(std::move(stateFolder))
 {}
 
+void ChangeRecording::prepare()
+{
+    Computer computer;
+    if (!computer_ && thisComputer(stateFolder_, computer).ok()) computer_ = computer;
+}
+
 FileStatus ChangeRecording::begin(const QString& command, const QString& subject,
                                   const std::optional<posix::FileVersion>& before)
 {

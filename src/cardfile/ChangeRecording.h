@@ -25,6 +25,9 @@ class ChangeRecording {
 public:
     ChangeRecording(QString directory, QString stateFolder);
 
+    // Finds this computer's identity, making it when missing, ahead of the
+    // first change; a failure here is met again, and told, by begin().
+    void prepare();
     FileStatus begin(const QString& command, const QString& subject, const std::optional<posix::FileVersion>& before);
     FileStatus removed(qint64 offset, QByteArrayView card);
     FileStatus added(qint64 offset, QByteArrayView card);

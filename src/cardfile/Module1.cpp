@@ -9,10 +9,17 @@
 #include "Module1Impl.h"
 #include "card/TextEncoding.h"
 #include "files/FileStatus.h"
+#include "history/ComputerIdentity.h"
 
 namespace kestrix {
 
-Module1::Module1(QString directory) : impl_(std::make_unique<Impl>(std::move(directory), RecordNumber)) {}
+Module1::Module1(QString directory) : Module1(std::move(directory), defaultStateFolder()) {}
+
+Module1::Module1(QString directory, QString stateFolder)
+    : impl_(std::make_unique<Impl>(std::move(directory), std::move(stateFolder), RecordNumber))
+{
+    impl_->recording.prepare();
+}
 
 Module1::~Module1() = default;
 
@@ -95,7 +102,8 @@ FileStatus Module1::RewriteWithoutContact(const QString& contact)
     // stores meanwhile is left out of the new file.
     const ChangeGuard change = lockForChange();
     if (!change.status().ok()) return change.status();
-    return impl_->cards.rewrite([&](const StoredCard& card) { return matcher.matches(card.raw(Field::CCNAME)); }, {});
+    return impl_->cards.rewrite({QStringLiteral("Delete"), contact},
+                                [&](const StoredCard& card) { return matcher.matches(card.raw(Field::CCNAME)); }, {});
 }
 
 FileStatus Module1::ReplaceCard(const CardRecord& card)
@@ -107,6 +115,7 @@ FileStatus Module1::ReplaceCard(const CardRecord& card)
     const ChangeGuard change = lockForChange();
     if (!change.status().ok()) return change.status();
     return impl_->cards.rewrite(
+        {QStringLiteral("Update"), card[indexOf(Field::CCNAME)]},
         [&](const StoredCard& stored) {
             return stored.itemCount() == kFieldCount && contact.matches(stored.raw(Field::CCNAME))
                 && number.matches(stored.raw(Field::RecordNumber));

@@ -40,7 +40,10 @@ public:
     static inline const QString& kScratchFile = names::kScratchFile;
     static inline const QString& kCounterFile = names::kCounterFile;
 
+    // The computer's identity, for the records of changes, is kept in
+    // `stateFolder`; by default the user's (history/ComputerIdentity.h).
     explicit Module1(QString directory);
+    Module1(QString directory, QString stateFolder);
     Module1(const Module1&) = delete;
     Module1& operator=(const Module1&) = delete;
     ~Module1();

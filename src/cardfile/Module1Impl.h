@@ -6,6 +6,7 @@
 #include "CardFile.h"
 #include "CardFolder.h"
 #include "ChangeLocking.h"
+#include "ChangeRecording.h"
 #include "ConflictMerge.h"
 #include "Counter.h"
 #include "Module1.h"
@@ -15,10 +16,11 @@ namespace kestrix {
 
 // Module1's parts, each with one job, over the folder and slots they share.
 struct Module1::Impl {
-    Impl(QString directory, QString& recordNumber)
+    Impl(QString directory, QString stateFolder, QString& recordNumber)
         : folder(std::move(directory), recordNumber),
           locking(folder, notices),
-          cards(folder, notices, locking),
+          recording(folder.directory, std::move(stateFolder)),
+          cards(folder, notices, locking, recording),
           counter(folder, cards, locking),
           merge(folder, cards, counter, notices)
     {}
@@ -26,6 +28,7 @@ struct Module1::Impl {
     CardFolder folder;
     Notices notices;
     ChangeLocking locking;
+    ChangeRecording recording;
     CardFile cards;
     Counter counter;
     ConflictMerge merge;

@@ -5,6 +5,7 @@
 
 #include "files/AtomicFile.h"
 #include "files/PosixFile.h"
+#include "files/SystemCalls.h"
 #include "files/UserAccess.h"
 
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <QSysInfo>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,11 +60,38 @@ FileStatus makeFolder(const QString& folder)
     QByteArray made;
     for (const QByteArray& part : path.split('/')) {
         made += part;
-        if (!made.isEmpty() && ::mkdir(made.constData(), 0700) != 0 && errno != EEXIST)
+        if (made.isEmpty()) {
+            made += '/';
+            continue;
+        }
+        // Private, whatever the umask would leave of it (without search
+        // rights, not even its maker could use it).
+        if (::mkdir(made.constData(), 0700) == 0) {
+            if (::chmod(made.constData(), 0700) != 0) return FileStatus::folderFailure(QFile::decodeName(made), errno);
+        } else if (errno != EEXIST) {
             return FileStatus::folderFailure(QFile::decodeName(made), errno);
+        }
         made += '/';
     }
     return FileStatus::success();
+}
+
+// The identity file's bytes; a link in its place is refused.
+FileStatus readIdentity(const QByteArray& path, const QString& shown, QByteArray& bytes)
+{
+    bytes.clear();
+    int fd = -1;
+    FileStatus status = posix::openRegularPath(path, shown, O_RDONLY, fd);
+    if (!status.ok()) return status;
+    char buffer[512];
+    for (;;) {
+        const ssize_t got = sys::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) status = FileStatus::fromErrno(shown, errno);
+        if (got <= 0 || bytes.size() > 4096) break;
+        bytes.append(buffer, got);
+    }
+    return status.orFirstFailure(posix::closeFile(fd, shown));
 }
 
 } // namespace
@@ -76,14 +105,17 @@ QString defaultStateFolder()
 
 FileStatus thisComputer(const QString& folder, Computer& computer)
 {
+    // Named in full in a message: it lies outside the card folder.
+    const QString shown = QDir(folder).filePath(kIdentityFile);
+    const QByteArray path = QFile::encodeName(shown);
     QByteArray bytes;
-    if (FileStatus read = posix::readWholeFile(folder, kIdentityFile, bytes); !read.ok() && !read.isMissing())
-        return read;
+    if (FileStatus read = readIdentity(path, shown, bytes); !read.ok() && !read.isMissing()) return read;
     if (parse(bytes, computer)) return FileStatus::success();
 
     if (FileStatus made = makeFolder(folder); !made.ok()) return made;
     computer = makeComputer();
-    AtomicFile file(folder, kIdentityFile, Durability::Durable);
+    AtomicFile file(QFile::encodeName(folder), QFile::encodeName(kIdentityFile), shown, Durability::Durable,
+                    Links::Replace);
     FileStatus written = file.open();
     const QByteArray text = "# Which computer this is, for the history of changes Kestrix keeps beside\n"
                             "# each card file. Made at the first run; keep it with this user's files.\n"
@@ -93,8 +125,8 @@ FileStatus thisComputer(const QString& folder, Computer& computer)
     if (written.ok()) written = file.close();
     if (!written.ok()) return written;
     // Another first run may have put its own in place meanwhile: use what is there.
-    if (posix::readWholeFile(folder, kIdentityFile, bytes).ok() && parse(bytes, computer)) return FileStatus::success();
-    return FileStatus::failure(kIdentityFile, QStringLiteral("it does not hold what was just written to it"));
+    if (readIdentity(path, shown, bytes).ok() && parse(bytes, computer)) return FileStatus::success();
+    return FileStatus::failure(shown, QStringLiteral("it does not hold what was just written to it"));
 }
 
 } // namespace kestrix

@@ -8,6 +8,7 @@
 #include "cardfile/FileSlot.h"
 #include "cardfile/StoredCard.h"
 #include "files/FileStatus.h"
+#include "history/HistoryFile.h"
 #include "support/CardFiles.h"
 #include "support/FileSizeLimit.h"
 #include "support/Module1Access.h"
@@ -253,6 +254,56 @@ TEST_F(Module1Test, RewriteDropsEveryCardOfTheContactAndKeepsTheRestInOrder)
     EXPECT_EQ(folder.read(kScratch), QByteArray());
 }
 
+// Delete and Update record what they took and gave, byte for byte and
+// where it stood, with the versions of the card file they went from and to:
+// enough to take them back exactly. A hand-edited card the rewrite stores
+// anew counts as taken and given too.
+TEST_F(Module1Test, RewritesRecordWhatTheyTookAndGave)
+{
+    const QByteArray handEdited = "\"x\",\"B\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"7\"\n";
+    const QByteArray a1 = lines({{"A", "1"}}), b2 = lines({{"B", "2"}}), a3 = lines({{"A", "3"}});
+    folder.write(kCards, a1 + b2 + handEdited + a3);
+    const auto versionOf = [&] {
+        struct stat info {};
+        EXPECT_EQ(::stat(QFile::encodeName(folder.pathOf(kCards)).constData(), &info), 0);
+        return CardFileVersion{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
+                               static_cast<qint64>(info.st_size)};
+    };
+    const CardFileVersion first = versionOf();
+    ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("A")).ok());
+    const CardFileVersion second = versionOf();
+    const qint64 storedEdit = folder.read(kCards).size() - b2.size();
+    const CardRecord b9 = makeCard(QStringLiteral("B"), QStringLiteral("2"));
+    ASSERT_TRUE(module.ReplaceCard(b9).ok());
+
+    std::vector<QString> names;
+    ASSERT_TRUE(historyFilesIn(folder.path(), names).ok());
+    ASSERT_EQ(names.size(), 1u);
+    std::vector<ChangeRecord> records;
+    qsizetype damaged = 0;
+    ASSERT_TRUE(readHistory(folder.path(), names[0], records, damaged).ok());
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(damaged, 0);
+    const ChangeRecord& deleted = records[0];
+    EXPECT_EQ(deleted.command, QStringLiteral("Delete"));
+    EXPECT_EQ(deleted.subject, QStringLiteral("A"));
+    EXPECT_EQ(deleted.before, first);
+    EXPECT_EQ(deleted.after, second);
+    const qint64 editAt = a1.size() + b2.size();
+    EXPECT_EQ(deleted.removed,
+              (std::vector<RecordedCard>{{0, a1}, {editAt, handEdited}, {editAt + handEdited.size(), a3}}));
+    ASSERT_EQ(deleted.added.size(), 1u);
+    EXPECT_EQ(deleted.added[0].offset, b2.size());
+    EXPECT_EQ(deleted.added[0].bytes.size(), storedEdit);
+
+    const ChangeRecord& updated = records[1];
+    EXPECT_EQ(updated.command, QStringLiteral("Update"));
+    EXPECT_EQ(updated.before, second);
+    EXPECT_EQ(updated.after, versionOf());
+    EXPECT_EQ(updated.removed, (std::vector<RecordedCard>{{0, b2}}));
+    EXPECT_EQ(updated.added, (std::vector<RecordedCard>{{storedEdit, cardLine(b9)}}));
+}
+
 TEST_F(Module1Test, RewriteKeepsOldBytesAndPermissions)
 {
     const QByteArray old = "\"Caf\xE9\",\"Ren\xE9\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"7\"\r\n";
@@ -308,7 +359,8 @@ TEST_F(Module1Test, ModesAsAnOrdinaryUser)
             const mode_t counterMode = 0600 | someOf(0066);
             setMode(kCards, cardMode);
             setMode(kCounter, counterMode);
-            ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("Ann")).ok());
+            const FileStatus rewritten = module.RewriteWithoutContact(QStringLiteral("Ann"));
+            ASSERT_TRUE(rewritten.ok()) << rewritten.describe().toStdString();
             ASSERT_TRUE(module.WriteCounter(QStringLiteral("8")).ok());
             ASSERT_TRUE(module.CloseAllFiles().ok());
             EXPECT_EQ(folder.read(kCards), cardLine(bob));

@@ -366,6 +366,11 @@ TEST_F(Form4DiskTrouble, FullDiskAtEveryByteAroundTheWrite)
         const qsizetype needed = c.after.size();
         for (qsizetype limit = needed - cardLine(c.typed).size() - 2; limit <= needed + 1; ++limit) {
             folder.write(QStringLiteral("kest1.dat"), before);
+            // Each change's record starts a history file of its own here, so
+            // the limit weighs it as it does the card file.
+            for (const QString& name :
+                 QDir(folder.path()).entryList({QStringLiteral(".kest1.dat.history-*")}, QDir::Files | QDir::Hidden))
+                QFile::remove(folder.pathOf(name));
             platform.shown.clear();
             platform.answers.assign(c.answers.begin(), c.answers.end());
             typeCard(c.typed);
@@ -381,11 +386,13 @@ TEST_F(Form4DiskTrouble, FullDiskAtEveryByteAroundTheWrite)
                 continue;
             }
             ++failures;
-            EXPECT_LT(limit, c.after.size());
             EXPECT_TRUE(platform.shown.back().text.contains(QStringLiteral("File too large")));
             const QString& text = platform.shown.back().text;
-            EXPECT_TRUE(text.contains(QStringLiteral("\"kest1.dat\""))
-                        || text.contains(QStringLiteral("\"temp.dat\"")));
+            // The change's record can need more room than the cards do.
+            const bool record = text.contains(QStringLiteral("\".kest1.dat.history-"));
+            EXPECT_TRUE(limit < c.after.size() || record) << "limit " << limit;
+            EXPECT_TRUE(text.contains(QStringLiteral("\"kest1.dat\"")) || text.contains(QStringLiteral("\"temp.dat\""))
+                        || record);
             expectNothingLost(c.typed);
         }
         EXPECT_GT(failures, 0);

@@ -3,6 +3,7 @@
 
 // The main of the test programs without windows.
 #include "support/Limits.h"
+#include "support/ScratchState.h"
 
 #include <QCoreApplication>
 
@@ -12,6 +13,7 @@ int main(int argc, char* argv[])
 {
     kestrix::testing::capMemory();
     kestrix::testing::enforceTimeLimit(argc, argv);
+    kestrix::testing::keepStateInScratchFolder();
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

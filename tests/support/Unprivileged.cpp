@@ -2,6 +2,7 @@
 // Copyright (C) 2026 The Kestrix developers
 
 #include "support/Unprivileged.h"
+#include "support/ScratchState.h"
 
 #include <QFile>
 
@@ -43,6 +44,7 @@ void runUnprivileged(const QString& folder, const std::function<void()>& body, c
         // watch: when the test is stopped, this goes with it. Set after the
         // change of user, which clears it.
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (root) keepStateInScratchFolderOf(uid);
         body();
         std::cout.flush();
         std::fflush(nullptr);

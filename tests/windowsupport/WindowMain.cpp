@@ -3,6 +3,7 @@
 
 // The main of the window tests.
 #include "support/Limits.h"
+#include "support/ScratchState.h"
 
 #include <QApplication>
 
@@ -12,6 +13,7 @@ int main(int argc, char* argv[])
 {
     kestrix::testing::capMemory();
     kestrix::testing::enforceTimeLimit(argc, argv);
+    kestrix::testing::keepStateInScratchFolder();
     // Test discovery runs this program during the build, where there is no display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
