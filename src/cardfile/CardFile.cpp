@@ -91,11 +91,11 @@ void CardFile::noteOtherNames(nlink_t otherNames)
         notices_.addOnce({CardFileNotice::Kind::OtherNames, kCardFile, static_cast<qint64>(otherNames), {}});
 }
 
-FileStatus CardFile::append(QByteArrayView lines)
+FileStatus CardFile::append(const ChangeLabel& label, QByteArrayView lines)
 {
     Q_ASSERT(locking_.held());
     (void)folder_.closeAll();
-    FileStatus status = beginAppending(folder_.slot1);
+    FileStatus status = beginAppending(folder_.slot1, label);
     if (status.ok()) status = folder_.slot1.write(lines);
     if (!status.ok()) {
         folder_.slot1.closeDiscarding();
@@ -104,11 +104,17 @@ FileStatus CardFile::append(QByteArrayView lines)
     return finishAppending(folder_.slot1);
 }
 
-FileStatus CardFile::beginAppending(FileSlot& slot)
+FileStatus CardFile::beginAppending(FileSlot& slot, const ChangeLabel& label)
 {
     Q_ASSERT(locking_.held());
     FileStatus status = slot.openForAppending(folder_.directory, kCardFile);
-    if (!status.ok()) return status;
+    if (status.ok()) status = recording_.begin(label.command, label.subject, slot.version());
+    if (!status.ok()) {
+        slot.closeDiscarding();
+        return status;
+    }
+    // What completes a last card cut short is recorded as given too.
+    slot.recordAppendsTo(recording_);
     QByteArray bytes;
     status = completionOfCopiedCards(slot, bytes);
     // A last line without its line end (a hand edit, another program) must
@@ -123,6 +129,7 @@ FileStatus CardFile::finishAppending(FileSlot& slot)
 {
     const nlink_t otherNames = slot.otherNamesOfTarget();
     FileStatus status = slot.close();
+    if (recording_.active()) recording_.abandon();
     if (&slot == &folder_.slot1) status.orFirstFailure(folder_.closeAll());
     if (status.ok()) noteOtherNames(otherNames);
     return status;

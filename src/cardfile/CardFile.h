@@ -24,6 +24,11 @@ namespace kestrix {
 // the change lock (Module1::lockForChange) throughout.
 class CardFile {
 public:
+    // What a change is, for its record: the command and what it was done to.
+    struct ChangeLabel {
+        QString command;
+        QString subject;
+    };
     CardFile(CardFolder& folder, Notices& notices, const ChangeLocking& locking, ChangeRecording& recording)
         : folder_(folder), notices_(notices), locking_(locking), recording_(recording)
     {}
@@ -44,22 +49,17 @@ public:
     FileStatus largestRecordNumber(std::optional<double>& largest);
 
     // Adds lines to the end of the card file, whole or not at all.
-    FileStatus append(QByteArrayView lines);
+    FileStatus append(const ChangeLabel& label, QByteArrayView lines);
     // An append in steps, for lines that come a few at a time: `slot` is
     // opened on a copy of the card file, the card file's last card completed
     // where it was cut short; then lines are written to the slot, and its
     // close puts the new file in place.
-    FileStatus beginAppending(FileSlot& slot);
+    FileStatus beginAppending(FileSlot& slot, const ChangeLabel& label);
     FileStatus finishAppending(FileSlot& slot);
 
     // Rewrites the card file without the cards `drop` picks, through the
     // scratch file, and adds `appendedLine` at the end, as one change.
     using CardTest = std::function<bool(const StoredCard& card)>;
-    // What a change is, for its record: the command and what it was done to.
-    struct ChangeLabel {
-        QString command;
-        QString subject;
-    };
     FileStatus rewrite(const ChangeLabel& label, const CardTest& drop, QByteArrayView appendedLine);
     // See Module1::CheckCardFileReplaceable.
     FileStatus checkReplaceable();

@@ -224,7 +224,7 @@ FileStatus ConflictMerge::appendNewCards(std::vector<ConflictCopy>& copies, Card
             line.resize(0);
             card.appendLineTo(line);
             if (!keys.insert(CardKeySet::keyOf(line, scratch))) continue;
-            if (added++ == 0) status = cards_.beginAppending(slot);
+            if (added++ == 0) status = cards_.beginAppending(slot, {QStringLiteral("Merge"), copies[i].name});
             if (status.ok()) status = slot.write(line);
         }
         if (status.ok() && !reader.status().ok()) {

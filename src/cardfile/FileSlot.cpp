@@ -3,6 +3,8 @@
 
 #include "FileSlot.h"
 
+#include "ChangeRecording.h"
+
 #include "files/PosixFile.h"
 #include "files/SystemCalls.h"
 
@@ -89,6 +91,8 @@ FileStatus FileSlot::openForAppending(const QString& directory, const QString& n
     mode_ = Mode::Append;
     name_ = name;
     writer_ = std::move(writer);
+    recording_ = nullptr;
+    appendedAt_ = opened.ok() ? static_cast<qint64>(version.size) : 0;
     endsMidLine_ = last != '\r' && last != '\n';
     if (opened.ok()) version_ = version;
     return status;
@@ -109,8 +113,19 @@ FileStatus FileSlot::copyWrittenTo(AtomicFile& target)
     return target.copyFrom(content, 0, length, true);
 }
 
+void FileSlot::recordAppendsTo(ChangeRecording& recording)
+{
+    Q_ASSERT(mode_ == Mode::Append);
+    recording_ = &recording;
+    writer_->setBeforePlacing([&recording](const posix::FileVersion& placed) { return recording.finish(placed); });
+}
+
 FileStatus FileSlot::write(QByteArrayView bytes)
 {
+    if (mode_ == Mode::Append && recording_) {
+        if (FileStatus recorded = recording_->added(appendedAt_, bytes); !recorded.ok()) return recorded;
+        appendedAt_ += bytes.size();
+    }
     if (mode_ == Mode::Write || mode_ == Mode::Append) return writer_->write(bytes);
     return notOpenForWriting();
 }
@@ -129,6 +144,7 @@ FileStatus FileSlot::notOpenForWriting() const
 
 void FileSlot::closeDiscarding()
 {
+    recording_ = nullptr;
     if ((mode_ == Mode::Write || mode_ == Mode::Append) && !writer_->committed()) {
         writer_.reset();
         mode_ = Mode::Closed;
@@ -157,6 +173,7 @@ FileStatus FileSlot::close()
     mode_ = Mode::Closed;
     endsMidLine_ = false;
     version_.reset();
+    recording_ = nullptr;
     return status;
 }
 

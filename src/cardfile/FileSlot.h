@@ -16,6 +16,8 @@
 
 namespace kestrix {
 
+class ChangeRecording;
+
 // One of the two numbered places a file is opened in. A slot holds at most one
 // file, in one mode:
 // - Read: items are read through reader();
@@ -55,6 +57,11 @@ public:
     // How many other names the file being replaced has (see AtomicFile).
     nlink_t otherNamesOfTarget() const { return writer_ ? writer_->otherNames() : 0; }
 
+    // What is appended from now on goes to `recording` too, with where it
+    // stands in the new file; its record is ended on the disk just before
+    // the file is put in place. For a slot open for appending.
+    void recordAppendsTo(ChangeRecording& recording);
+
     // Writing to a slot with no file open for writing writes nothing, and
     // says so.
     FileStatus write(QByteArrayView bytes);
@@ -89,6 +96,8 @@ private:
     bool replacedOnClose_ = false;
     std::unique_ptr<ItemReader> reader_;
     std::unique_ptr<AtomicFile> writer_;
+    ChangeRecording* recording_ = nullptr;
+    qint64 appendedAt_ = 0; // where the next appended byte stands
 };
 
 } // namespace kestrix

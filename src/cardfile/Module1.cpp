@@ -92,7 +92,7 @@ FileStatus Module1::AppendCard(const CardRecord& card)
     // over, and a card another process stored in between would be lost.
     const ChangeGuard change = lockForChange();
     if (!change.status().ok()) return change.status();
-    return impl_->cards.append(cardLine(card));
+    return impl_->cards.append({QStringLiteral("Save"), card[indexOf(Field::CCNAME)]}, cardLine(card));
 }
 
 FileStatus Module1::RewriteWithoutContact(const QString& contact)

@@ -35,7 +35,8 @@ FileStatus streamCards(const Module1::CardSource& next, CardFolder& folder, Card
             // the numbering reads the cards.
             if (FileStatus issued = counter.next(number); !issued.ok()) return issued;
             (void)folder.closeAll();
-            if (FileStatus opened = cards.beginAppending(slot); !opened.ok()) return opened;
+            if (FileStatus opened = cards.beginAppending(slot, {QStringLiteral("Import"), {}}); !opened.ok())
+                return opened;
         } else if (const std::optional<QString> following = nextRecordNumber(number)) {
             number = *following;
         } else {

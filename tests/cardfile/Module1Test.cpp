@@ -254,11 +254,11 @@ TEST_F(Module1Test, RewriteDropsEveryCardOfTheContactAndKeepsTheRestInOrder)
     EXPECT_EQ(folder.read(kScratch), QByteArray());
 }
 
-// Delete and Update record what they took and gave, byte for byte and
+// Delete, Update and Save record what they took and gave, byte for byte and
 // where it stood, with the versions of the card file they went from and to:
 // enough to take them back exactly. A hand-edited card the rewrite stores
 // anew counts as taken and given too.
-TEST_F(Module1Test, RewritesRecordWhatTheyTookAndGave)
+TEST_F(Module1Test, ChangesRecordWhatTheyTookAndGave)
 {
     const QByteArray handEdited = "\"x\",\"B\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"7\"\n";
     const QByteArray a1 = lines({{"A", "1"}}), b2 = lines({{"B", "2"}}), a3 = lines({{"A", "3"}});
@@ -275,6 +275,9 @@ TEST_F(Module1Test, RewritesRecordWhatTheyTookAndGave)
     const qint64 storedEdit = folder.read(kCards).size() - b2.size();
     const CardRecord b9 = makeCard(QStringLiteral("B"), QStringLiteral("2"));
     ASSERT_TRUE(module.ReplaceCard(b9).ok());
+    const CardFileVersion third = versionOf();
+    const CardRecord c5 = makeCard(QStringLiteral("C"), QStringLiteral("5"));
+    ASSERT_TRUE(module.AppendCard(c5).ok());
 
     std::vector<QString> names;
     ASSERT_TRUE(historyFilesIn(folder.path(), names).ok());
@@ -282,7 +285,7 @@ TEST_F(Module1Test, RewritesRecordWhatTheyTookAndGave)
     std::vector<ChangeRecord> records;
     qsizetype damaged = 0;
     ASSERT_TRUE(readHistory(folder.path(), names[0], records, damaged).ok());
-    ASSERT_EQ(records.size(), 2u);
+    ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(damaged, 0);
     const ChangeRecord& deleted = records[0];
     EXPECT_EQ(deleted.command, QStringLiteral("Delete"));
@@ -299,9 +302,16 @@ TEST_F(Module1Test, RewritesRecordWhatTheyTookAndGave)
     const ChangeRecord& updated = records[1];
     EXPECT_EQ(updated.command, QStringLiteral("Update"));
     EXPECT_EQ(updated.before, second);
-    EXPECT_EQ(updated.after, versionOf());
+    EXPECT_EQ(updated.after, third);
     EXPECT_EQ(updated.removed, (std::vector<RecordedCard>{{0, b2}}));
     EXPECT_EQ(updated.added, (std::vector<RecordedCard>{{storedEdit, cardLine(b9)}}));
+
+    const ChangeRecord& saved = records[2];
+    EXPECT_EQ(saved.command, QStringLiteral("Save"));
+    EXPECT_EQ(saved.before, third);
+    EXPECT_EQ(saved.after, versionOf());
+    EXPECT_TRUE(saved.removed.empty());
+    EXPECT_EQ(saved.added, (std::vector<RecordedCard>{{third.size, cardLine(c5)}}));
 }
 
 TEST_F(Module1Test, RewriteKeepsOldBytesAndPermissions)

@@ -194,7 +194,10 @@ class Side:
         return status["state"] == "idle" and status["needTotalItems"] == 0 and completion["completion"] == 100
 
     def kestrix(self, *arguments):
-        run = subprocess.run([self.child, self.folder, *arguments], capture_output=True, text=True, timeout=30)
+        # Each side is a computer of its own, with its own identity.
+        env = dict(os.environ, XDG_STATE_HOME=os.path.join(self.home, "state"))
+        run = subprocess.run([self.child, self.folder, *arguments], capture_output=True, text=True, timeout=30,
+                             env=env)
         if run.returncode != 0:
             raise Failure(f"kestrix_sync_child {' '.join(arguments)} on {self.name} failed: {run.stderr.strip()}")
         return run.stdout.splitlines()
