@@ -9,6 +9,7 @@
 #include "cardfile/StoredCard.h"
 #include "files/FileStatus.h"
 #include "history/HistoryFile.h"
+#include "history/TakeBack.h"
 #include "support/CardFiles.h"
 #include "support/FileSizeLimit.h"
 #include "support/Module1Access.h"
@@ -270,14 +271,18 @@ TEST_F(Module1Test, ChangesRecordWhatTheyTookAndGave)
                                static_cast<qint64>(info.st_size)};
     };
     const CardFileVersion first = versionOf();
+    std::vector<QByteArray> files{folder.read(kCards)};
     ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("A")).ok());
+    files.push_back(folder.read(kCards));
     const CardFileVersion second = versionOf();
     const qint64 storedEdit = folder.read(kCards).size() - b2.size();
     const CardRecord b9 = makeCard(QStringLiteral("B"), QStringLiteral("2"));
     ASSERT_TRUE(module.ReplaceCard(b9).ok());
+    files.push_back(folder.read(kCards));
     const CardFileVersion third = versionOf();
     const CardRecord c5 = makeCard(QStringLiteral("C"), QStringLiteral("5"));
     ASSERT_TRUE(module.AppendCard(c5).ok());
+    files.push_back(folder.read(kCards));
 
     std::vector<QString> names;
     ASSERT_TRUE(historyFilesIn(folder.path(), names).ok());
@@ -312,6 +317,13 @@ TEST_F(Module1Test, ChangesRecordWhatTheyTookAndGave)
     EXPECT_EQ(saved.after, versionOf());
     EXPECT_TRUE(saved.removed.empty());
     EXPECT_EQ(saved.added, (std::vector<RecordedCard>{{third.size, cardLine(c5)}}));
+
+    // Each taken back from the file it left gives the file it found.
+    for (size_t i = 0; i < records.size(); ++i) {
+        QByteArray taken;
+        EXPECT_TRUE(takeBack(files[i + 1], records[i], taken)) << i;
+        EXPECT_EQ(taken, files[i]) << i;
+    }
 }
 
 TEST_F(Module1Test, RewriteKeepsOldBytesAndPermissions)
