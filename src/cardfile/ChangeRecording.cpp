@@ -41,7 +41,7 @@ void ChangeRecording::prepare()
 }
 
 FileStatus ChangeRecording::begin(const QString& command, const QString& subject,
-                                  const std::optional<posix::FileVersion>& before)
+                                  const std::optional<posix::FileVersion>& before, const QByteArray& undoes)
 {
     abandon();
     if (!computer_) {
@@ -59,6 +59,7 @@ FileStatus ChangeRecording::begin(const QString& command, const QString& subject
     header.command = command;
     header.subject = subject;
     if (before) header.before = versionOf(*before);
+    header.undoes = undoes;
     pending_ = writer_.begin(header);
     return FileStatus::success();
 }
@@ -92,6 +93,19 @@ FileStatus ChangeRecording::finish(const posix::FileVersion& after)
     if (status.ok()) status = history_->sync();
     history_.reset();
     return status;
+}
+
+FileStatus ChangeRecording::ownRecords(std::vector<ChangeRecord>& records)
+{
+    records.clear();
+    prepare();
+    if (!computer_) {
+        Computer computer;
+        return thisComputer(stateFolder_, computer);
+    }
+    qsizetype damaged = 0;
+    const FileStatus read = readHistory(directory_, historyFileName(*computer_), records, damaged);
+    return read.isMissing() ? FileStatus::success() : read;
 }
 
 void ChangeRecording::abandon()

@@ -13,6 +13,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace kestrix {
 
@@ -28,7 +29,10 @@ public:
     // Finds this computer's identity, making it when missing, ahead of the
     // first change; a failure here is met again, and told, by begin().
     void prepare();
-    FileStatus begin(const QString& command, const QString& subject, const std::optional<posix::FileVersion>& before);
+    FileStatus begin(const QString& command, const QString& subject, const std::optional<posix::FileVersion>& before,
+                     const QByteArray& undoes = {});
+    // The records of this computer's changes to this card file, oldest first.
+    FileStatus ownRecords(std::vector<ChangeRecord>& records);
     FileStatus removed(qint64 offset, QByteArrayView card);
     FileStatus added(qint64 offset, QByteArrayView card);
     // The step before placing (AtomicFile::setBeforePlacing).

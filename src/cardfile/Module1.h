@@ -8,6 +8,7 @@
 #include "Notices.h"
 #include "card/CardRecord.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <chrono>
@@ -91,6 +92,21 @@ public:
     // missing. Cards of the same contact under other numbers stay: the user
     // was asked about this card only. The scratch file holds the kept cards.
     FileStatus ReplaceCard(const CardRecord& card);
+
+    // What an undo took back: the change's command and what it was done to,
+    // how many cards it took or gave, and when it was made.
+    struct Undone {
+        QString command;
+        QString subject;
+        qsizetype cards = 0;
+        QDateTime when;
+    };
+    // Takes back the newest change made on this computer that is not itself
+    // an undo and was not taken back, where nothing changed the card file
+    // since: the file is again byte for byte what it was. The undo is a
+    // change with a record of its own. The counter stays: a number once
+    // issued is not issued again.
+    FileStatus UndoLastChange(Undone& undone);
 
     // Reads the counter file into RecordNumber (last item wins), creating it
     // empty when it does not exist; `heldANumber`, when given, tells whether

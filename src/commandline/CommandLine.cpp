@@ -115,6 +115,9 @@ struct Options {
     const QCommandLineOption merge{
         QStringLiteral("merge-conflicts"),
         QStringLiteral("Merge the conflict copies a sync program kept beside the card files, then end.")};
+    const QCommandLineOption undo{
+        QStringLiteral("undo"),
+        QStringLiteral("Take back the newest change made on this computer that is not itself an undo, then end.")};
     QCommandLineParser parser;
 };
 
@@ -124,7 +127,7 @@ Options::Options()
         QStringLiteral("Kestrix keeps business contacts on cards, in the files kest1.dat and kestrec.rec of the\n"
                        "folder it is started in. Without an option it opens its window; the options below work\n"
                        "without one, over SSH or in a script."));
-    parser.addOptions({help, version, exportCards, importCards, format, merge});
+    parser.addOptions({help, version, exportCards, importCards, format, merge, undo});
 }
 
 // What is wrong with the options given, once parsed; empty when nothing is.
@@ -133,7 +136,7 @@ QString mistakeIn(const Options& options)
     const QCommandLineParser& parser = options.parser;
     const QStringList given = parser.optionNames(); // each as often as it was given
     for (const QCommandLineOption* option : {&options.help, &options.version, &options.exportCards,
-                                             &options.importCards, &options.format, &options.merge}) {
+                                             &options.importCards, &options.format, &options.merge, &options.undo}) {
         const QStringList names = option->names();
         const auto times =
             std::count_if(given.begin(), given.end(), [&](const QString& name) { return names.contains(name); });
@@ -141,8 +144,9 @@ QString mistakeIn(const Options& options)
     }
     const int actions = int(parser.isSet(options.help)) + int(parser.isSet(options.version))
         + int(parser.isSet(options.exportCards)) + int(parser.isSet(options.importCards))
-        + int(parser.isSet(options.merge));
-    if (actions > 1) return QStringLiteral("Give one of --help, --version, --export, --import and --merge-conflicts.");
+        + int(parser.isSet(options.merge)) + int(parser.isSet(options.undo));
+    if (actions > 1)
+        return QStringLiteral("Give one of --help, --version, --export, --import, --merge-conflicts and --undo.");
     if (!parser.isSet(options.format)) return {};
     if (!parser.isSet(options.exportCards) && !parser.isSet(options.importCards))
         return QStringLiteral("--format goes with --export or --import.");
@@ -169,6 +173,8 @@ void setAction(const Options& options, const std::vector<QByteArray>& rawArgumen
         request.file = valueBytes(rawArguments, "import");
     } else if (parser.isSet(options.merge)) {
         request.action = CommandRequest::Action::MergeConflicts;
+    } else if (parser.isSet(options.undo)) {
+        request.action = CommandRequest::Action::Undo;
     }
 }
 

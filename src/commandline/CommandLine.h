@@ -17,7 +17,7 @@ namespace kestrix {
 // What the command line asks for. Everything but opening the window runs
 // without a display, so it works over SSH and in scripts.
 struct CommandRequest {
-    enum class Action { OpenWindow, ShowHelp, ShowVersion, Export, Import, MergeConflicts, Mistake };
+    enum class Action { OpenWindow, ShowHelp, ShowVersion, Export, Import, MergeConflicts, Undo, Mistake };
     Action action = Action::OpenWindow;
     QByteArray file;                      // Export, Import, as bytes; "-" exports to standard output
     std::optional<ExchangeFormat> format; // --format

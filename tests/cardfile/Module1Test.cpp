@@ -326,6 +326,35 @@ TEST_F(Module1Test, ChangesRecordWhatTheyTookAndGave)
     }
 }
 
+// Undo takes back this computer's changes newest first, each leaving the
+// file byte for byte as it was, and never one another program's change
+// has built on.
+TEST_F(Module1Test, UndoTakesBackChangesNewestFirst)
+{
+    const QByteArray start = lines({{"A", "1"}, {"B", "2"}, {"A", "3"}});
+    folder.write(kCards, start);
+    ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("A")).ok());
+    const QByteArray afterDelete = folder.read(kCards);
+    ASSERT_TRUE(module.AppendCard(makeCard(QStringLiteral("C"), QStringLiteral("4"))).ok());
+
+    Module1::Undone undone;
+    ASSERT_TRUE(module.UndoLastChange(undone).ok());
+    EXPECT_EQ(undone.command, QStringLiteral("Save"));
+    EXPECT_EQ(folder.read(kCards), afterDelete);
+    ASSERT_TRUE(module.UndoLastChange(undone).ok());
+    EXPECT_EQ(undone.command, QStringLiteral("Delete"));
+    EXPECT_EQ(undone.subject, QStringLiteral("A"));
+    EXPECT_EQ(undone.cards, 2);
+    EXPECT_EQ(folder.read(kCards), start);
+    EXPECT_FALSE(module.UndoLastChange(undone).ok()) << "the undos themselves are not undone";
+
+    ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("B")).ok());
+    folder.write(kCards, folder.read(kCards) + lines({{"D", "9"}})); // another program
+    const QByteArray changed = folder.read(kCards);
+    EXPECT_FALSE(module.UndoLastChange(undone).ok());
+    EXPECT_EQ(folder.read(kCards), changed);
+}
+
 TEST_F(Module1Test, RewriteKeepsOldBytesAndPermissions)
 {
     const QByteArray old = "\"Caf\xE9\",\"Ren\xE9\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"7\"\r\n";
