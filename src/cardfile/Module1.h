@@ -75,8 +75,8 @@ public:
     // grow with their number. Where they cannot all be stored (a stop, a
     // failure, a number that can no longer be told from the one before),
     // nothing is, and the counter stays as it was. `added` counts the cards
-    // stored.
-    FileStatus AddCards(const CardSource& next, qsizetype& added);
+    // stored. `from` names where they came from, for the change's record.
+    FileStatus AddCards(const CardSource& next, qsizetype& added, const QString& from = {});
     // The same for cards in hand; their numbers are written into them.
     FileStatus AddCards(std::vector<CardRecord>& cards);
 

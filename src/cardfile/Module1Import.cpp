@@ -19,7 +19,7 @@ namespace {
 // opened at the first; `number` ends as the last number issued. On a
 // failure `slot` is left to be discarded.
 FileStatus streamCards(const Module1::CardSource& next, CardFolder& folder, CardFile& cards, Counter& counter,
-                       FileSlot& slot, QString& number, qsizetype& added)
+                       FileSlot& slot, QString& number, qsizetype& added, const QString& from)
 {
     using NextCard = Module1::NextCard;
     CardRecord card;
@@ -35,7 +35,7 @@ FileStatus streamCards(const Module1::CardSource& next, CardFolder& folder, Card
             // the numbering reads the cards.
             if (FileStatus issued = counter.next(number); !issued.ok()) return issued;
             (void)folder.closeAll();
-            if (FileStatus opened = cards.beginAppending(slot, {QStringLiteral("Import"), {}}); !opened.ok())
+            if (FileStatus opened = cards.beginAppending(slot, {QStringLiteral("Import"), from}); !opened.ok())
                 return opened;
         } else if (const std::optional<QString> following = nextRecordNumber(number)) {
             number = *following;
@@ -77,7 +77,7 @@ FileStatus Module1::AddCards(std::vector<CardRecord>& cards)
         added);
 }
 
-FileStatus Module1::AddCards(const CardSource& next, qsizetype& added)
+FileStatus Module1::AddCards(const CardSource& next, qsizetype& added, const QString& from)
 {
     added = 0;
     const ChangeGuard change = lockForChange();
@@ -89,7 +89,7 @@ FileStatus Module1::AddCards(const CardSource& next, qsizetype& added)
     // they come, and nothing another handler does may close it half written.
     FileSlot slot;
     QString number;
-    FileStatus status = streamCards(next, impl_->folder, impl_->cards, impl_->counter, slot, number, added);
+    FileStatus status = streamCards(next, impl_->folder, impl_->cards, impl_->counter, slot, number, added, from);
     if (!status.ok()) {
         slot.closeDiscarding();
         added = 0;

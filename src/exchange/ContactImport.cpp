@@ -64,7 +64,7 @@ ImportOutcome importContacts(Module1& module, const QByteArray& path, std::optio
             if (!more) return reader.sourceFailed() ? Module1::NextCard::Stop : Module1::NextCard::End;
             return Module1::NextCard::Card;
         },
-        outcome.stored);
+        outcome.stored, displayNameOfPath(path));
     if (!file.failure().ok()) stored = file.failure();
     if (!outcome.stopped) outcome.status = stored;
     return outcome;
