@@ -108,7 +108,7 @@ FileStatus CardFile::beginAppending(FileSlot& slot, const ChangeLabel& label)
 {
     Q_ASSERT(locking_.held());
     FileStatus status = slot.openForAppending(folder_.directory, kCardFile);
-    if (status.ok()) status = recording_.begin(label.command, label.subject, slot.version());
+    if (status.ok()) status = recording_.begin(label.command, label.subject, slot.version(), label.undoes);
     if (!status.ok()) {
         slot.closeDiscarding();
         return status;

@@ -12,6 +12,7 @@
 #include "files/PosixFile.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QByteArrayView>
 
 #include <functional>
@@ -28,6 +29,7 @@ public:
     struct ChangeLabel {
         QString command;
         QString subject;
+        QByteArray undoes = {}; // the change an undo takes back
     };
     CardFile(CardFolder& folder, Notices& notices, const ChangeLocking& locking, ChangeRecording& recording)
         : folder_(folder), notices_(notices), locking_(locking), recording_(recording)
@@ -58,9 +60,10 @@ public:
     FileStatus finishAppending(FileSlot& slot);
 
     // Rewrites the card file without the cards `drop` picks, through the
-    // scratch file, and adds `appendedLine` at the end, as one change.
+    // scratch file, and adds `appended`, a card line each, at the end, as
+    // one change.
     using CardTest = std::function<bool(const StoredCard& card)>;
-    FileStatus rewrite(const ChangeLabel& label, const CardTest& drop, QByteArrayView appendedLine);
+    FileStatus rewrite(const ChangeLabel& label, const CardTest& drop, const QByteArrayList& appended);
     // See Module1::CheckCardFileReplaceable.
     FileStatus checkReplaceable();
 
@@ -68,7 +71,7 @@ private:
     FileStatus completionOfCopiedCards(const FileSlot& slot, QByteArray& completion);
     FileStatus copyKeptCards(const CardTest& drop, qint64& written);
     FileStatus recordCard(bool removed, qint64 offset, qint64 begin, qint64 end);
-    FileStatus putRewriteInPlace(AtomicFile& replacement, QByteArrayView appendedLine, qint64 written);
+    FileStatus putRewriteInPlace(AtomicFile& replacement, const QByteArrayList& appended, qint64 written);
     void noteOtherNames(nlink_t otherNames);
 
     CardFolder& folder_;

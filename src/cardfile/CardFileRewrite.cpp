@@ -16,7 +16,7 @@ namespace kestrix {
 using names::kCardFile;
 using names::kScratchFile;
 
-FileStatus CardFile::rewrite(const ChangeLabel& label, const CardTest& drop, QByteArrayView appendedLine)
+FileStatus CardFile::rewrite(const ChangeLabel& label, const CardTest& drop, const QByteArrayList& appended)
 {
     Q_ASSERT(locking_.held());
     (void)folder_.closeAll();
@@ -30,7 +30,7 @@ FileStatus CardFile::rewrite(const ChangeLabel& label, const CardTest& drop, QBy
     AtomicFile replacement(folder_.directory, kCardFile, Durability::Durable, Links::Follow);
     FileStatus status = replacement.open();
     status.orFirstFailure(OpenCardFileForReading(true));
-    if (status.ok()) status = recording_.begin(label.command, label.subject, folder_.slot1.version());
+    if (status.ok()) status = recording_.begin(label.command, label.subject, folder_.slot1.version(), label.undoes);
     qint64 written = 0;
     if (status.ok()) status = copyKeptCards(drop, written);
     // The card file's replacement takes the scratch file's content: its
@@ -45,7 +45,7 @@ FileStatus CardFile::rewrite(const ChangeLabel& label, const CardTest& drop, QBy
         (void)folder_.closeAll();
         return status;
     }
-    return putRewriteInPlace(replacement, appendedLine, written);
+    return putRewriteInPlace(replacement, appended, written);
 }
 
 // Kept cards that stand in the file as they are stored go on in runs, each
@@ -111,11 +111,14 @@ FileStatus CardFile::copyKeptCards(const CardTest& drop, qint64& written)
     return status.orFirstFailure(cardReadStatus());
 }
 
-FileStatus CardFile::putRewriteInPlace(AtomicFile& replacement, QByteArrayView appendedLine, qint64 written)
+FileStatus CardFile::putRewriteInPlace(AtomicFile& replacement, const QByteArrayList& appended, qint64 written)
 {
     FileStatus status = folder_.closeAll();
-    if (status.ok() && !appendedLine.isEmpty()) status = recording_.added(written, appendedLine);
-    if (status.ok() && !appendedLine.isEmpty()) status = replacement.write(appendedLine);
+    for (const QByteArray& line : appended) {
+        if (status.ok()) status = recording_.added(written, line);
+        if (status.ok()) status = replacement.write(line);
+        written += line.size();
+    }
     if (!status.ok()) {
         recording_.abandon();
         return status;

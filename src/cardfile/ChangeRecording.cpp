@@ -108,6 +108,25 @@ FileStatus ChangeRecording::ownRecords(std::vector<ChangeRecord>& records)
     return read.isMissing() ? FileStatus::success() : read;
 }
 
+FileStatus ChangeRecording::everyComputersRecords(std::vector<ComputerRecords>& computers)
+{
+    computers.clear();
+    prepare();
+    std::vector<QString> names;
+    if (FileStatus listed = historyFilesIn(directory_, names); !listed.ok()) return listed;
+    for (const QString& name : names) {
+        ComputerRecords computer;
+        computer.label = labelInHistoryFileName(name);
+        computer.here = computer_ && name == historyFileName(*computer_);
+        qsizetype damaged = 0;
+        const FileStatus read = readHistory(directory_, name, computer.records, damaged);
+        // One file that cannot be read (gone meanwhile, taken by another
+        // user) does not hide the others.
+        if (read.ok()) computers.push_back(std::move(computer));
+    }
+    return FileStatus::success();
+}
+
 void ChangeRecording::abandon()
 {
     history_.reset();

@@ -33,6 +33,15 @@ public:
                      const QByteArray& undoes = {});
     // The records of this computer's changes to this card file, oldest first.
     FileStatus ownRecords(std::vector<ChangeRecord>& records);
+    // One computer's records, oldest first, with who it is, as its history
+    // file's name says.
+    struct ComputerRecords {
+        QString label;
+        bool here = false;
+        std::vector<ChangeRecord> records;
+    };
+    // Every computer's records this user may trust.
+    FileStatus everyComputersRecords(std::vector<ComputerRecords>& computers);
     FileStatus removed(qint64 offset, QByteArrayView card);
     FileStatus added(qint64 offset, QByteArrayView card);
     // The step before placing (AtomicFile::setBeforePlacing).

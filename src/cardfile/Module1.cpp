@@ -120,7 +120,7 @@ FileStatus Module1::ReplaceCard(const CardRecord& card)
             return stored.itemCount() == kFieldCount && contact.matches(stored.raw(Field::CCNAME))
                 && number.matches(stored.raw(Field::RecordNumber));
         },
-        cardLine(card));
+        QByteArrayList{cardLine(card)});
 }
 
 FileStatus Module1::ReadCounter(bool* heldANumber)

@@ -9,8 +9,11 @@
 #include "card/CardRecord.h"
 
 #include <QDateTime>
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -20,6 +23,7 @@
 namespace kestrix {
 
 class FileStatus;
+struct ChangeRecord;
 class StoredCard;
 
 namespace testing {
@@ -93,20 +97,53 @@ public:
     // was asked about this card only. The scratch file holds the kept cards.
     FileStatus ReplaceCard(const CardRecord& card);
 
-    // What an undo took back: the change's command and what it was done to,
-    // how many cards it took or gave, and when it was made.
-    struct Undone {
+    // One change of the card file as its record tells it: the cards it took
+    // and gave as the user sees them.
+    struct Change {
+        QByteArray id;
+        QDateTime when;
+        QString computer; // who made it: user@host
+        bool madeHere = false;
         QString command;
         QString subject;
-        qsizetype cards = 0;
-        QDateTime when;
+        std::vector<CardRecord> removed;
+        std::vector<CardRecord> added;
+        bool isUndo = false;
+        bool takenBack = false; // an undo took it back since
+        // The cards it took or gave: an update counts the card once.
+        qsizetype cards() const { return static_cast<qsizetype>(std::max(removed.size(), added.size())); }
+    };
+    // Every computer's changes of this card file, newest first: those this
+    // user may trust, and of those only the changes that landed.
+    FileStatus ChangeHistory(std::vector<Change>& changes);
+
+    // The change UndoLastChange would take back, if there is one.
+    FileStatus ChangeToUndo(std::optional<Change>& change);
+
+    // What an undo took back: the change, and the cards that stayed as they
+    // are because a later change touched them.
+    struct Undone {
+        Change change;
+        QStringList stayed;
     };
     // Takes back the newest change made on this computer that is not itself
-    // an undo and was not taken back, where nothing changed the card file
-    // since: the file is again byte for byte what it was. The undo is a
-    // change with a record of its own. The counter stays: a number once
-    // issued is not issued again.
+    // an undo and was not taken back. Where nothing changed the card file
+    // since, the file is again byte for byte what it was; otherwise card by
+    // card: the cards the change gave that are still as it gave them go,
+    // and the cards it took come back where no card of their number and
+    // contact stands now. The undo is a change with a record of its own. The
+    // counter stays: a number once issued is not issued again.
     FileStatus UndoLastChange(Undone& undone);
+
+    // Brings back the cards change `id` took (ChangeHistory), appended as one
+    // change, keeping every change since; a card whose number and contact
+    // the file holds again stays out and is named in `stayed`.
+    struct Restored {
+        Change change;
+        qsizetype cards = 0;
+        QStringList stayed;
+    };
+    FileStatus RestoreCards(const QByteArray& id, Restored& restored);
 
     // Reads the counter file into RecordNumber (last item wins), creating it
     // empty when it does not exist; `heldANumber`, when given, tells whether
@@ -198,6 +235,9 @@ public:
     const QString& directory() const;
 
 private:
+    FileStatus takeBackCardByCard(const ChangeRecord& change, QStringList& stayed);
+    FileStatus landedChanges(std::vector<ChangeRecord>& own, std::vector<Change>* everyones);
+
     // The tests look at what the slots hold between operations.
     friend struct testing::Module1Access;
 

@@ -8,35 +8,38 @@
 #include "files/AtomicFile.h"
 #include "files/PosixFile.h"
 #include "files/SystemCalls.h"
+#include "RecordedCards.h"
 #include "history/TakeBack.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <set>
 
 namespace kestrix {
 
 namespace {
 
-CardFileVersion versionOf(const posix::FileVersion& version)
+// The newest change that is not an undo and was not taken back.
+const ChangeRecord* newestToTakeBack(const std::vector<ChangeRecord>& landed)
 {
-    return {static_cast<quint64>(version.device), static_cast<quint64>(version.inode),
-            static_cast<qint64>(version.size)};
+    for (auto record = landed.rbegin(); record != landed.rend(); ++record)
+        if (record->undoes.isEmpty()) return &*record;
+    return nullptr;
 }
 
-// The newest change that is not an undo and was not taken back, skipping
-// those that never landed: their record was ended, but the file they were
-// to put in place never was, and the file they started from still is.
-const ChangeRecord* newestToTakeBack(const std::vector<ChangeRecord>& records, const CardFileVersion& current)
+// The version of the card file that `current` stands for: where the newest
+// changes are undos each made right after the change it took back, the file
+// is byte for byte what it was before that change, though a new file.
+CardFileVersion versionStoodFor(const std::vector<ChangeRecord>& landed, CardFileVersion current)
 {
-    std::set<QByteArray> undone;
-    for (const ChangeRecord& record : records)
-        if (!record.undoes.isEmpty()) undone.insert(record.undoes);
-    for (auto record = records.rbegin(); record != records.rend(); ++record) {
-        if (!record->undoes.isEmpty() || undone.count(record->id)) continue;
-        if (record->after != current && record->before == current) continue;
-        return &*record;
+    for (auto undo = landed.rbegin(); undo != landed.rend(); ++undo) {
+        // A change taken back is marked by its own id (landedChanges).
+        if (undo->after != current || undo->undoes.isEmpty() || undo->undoes == undo->id) break;
+        const auto change = std::find_if(landed.begin(), landed.end(),
+                                         [&](const ChangeRecord& record) { return record.id == undo->undoes; });
+        if (change == landed.end() || undo->before != change->after) break;
+        current = change->before;
     }
-    return nullptr;
+    return current;
 }
 
 FileStatus readCardFile(const QString& directory, QByteArray& bytes, posix::FileVersion& version)
@@ -62,30 +65,48 @@ FileStatus readCardFile(const QString& directory, QByteArray& bytes, posix::File
 
 } // namespace
 
+FileStatus Module1::ChangeToUndo(std::optional<Change>& change)
+{
+    change.reset();
+    std::vector<ChangeRecord> own;
+    std::vector<Change> everyones;
+    if (FileStatus read = landedChanges(own, &everyones); !read.ok()) return read;
+    if (const ChangeRecord* last = newestToTakeBack(own))
+        for (Change& candidate : everyones)
+            if (candidate.id == last->id) change = std::move(candidate);
+    return FileStatus::success();
+}
+
 FileStatus Module1::UndoLastChange(Undone& undone)
 {
     undone = {};
-    const ChangeGuard change = lockForChange();
-    if (!change.status().ok()) return change.status();
+    const ChangeGuard guard = lockForChange();
+    if (!guard.status().ok()) return guard.status();
+    std::vector<ChangeRecord> own;
+    std::vector<Change> everyones;
+    FileStatus status = landedChanges(own, &everyones);
+    if (!status.ok()) return status;
+    const ChangeRecord* last = newestToTakeBack(own);
+    if (!last) return FileStatus::failure(kCardFile, QStringLiteral("no change made on this computer is left to undo"));
+    for (Change& change : everyones)
+        if (change.id == last->id) undone.change = std::move(change);
+
     (void)impl_->folder.closeAll();
     QByteArray current;
     posix::FileVersion version;
-    FileStatus status = readCardFile(directory(), current, version);
-    std::vector<ChangeRecord> records;
-    if (status.ok()) status = impl_->recording.ownRecords(records);
+    status = readCardFile(directory(), current, version);
     if (!status.ok()) return status;
-    const ChangeRecord* last = newestToTakeBack(records, versionOf(version));
-    if (!last) return FileStatus::failure(kCardFile, QStringLiteral("no change made on this computer is left to undo"));
     QByteArray before;
-    if (last->after != versionOf(version) || !takeBack(current, *last, before))
-        return FileStatus::failure(kCardFile,
-                                   QStringLiteral("it was changed since the %1 made here, which cannot be "
-                                                  "taken back by itself")
-                                       .arg(last->command));
-
-    // The undo's own record is the change turned round.
-    status = impl_->recording.begin(
-        QStringLiteral("Undo"), QStringLiteral("%1 of \"%2\"").arg(last->command, last->subject), version, last->id);
+    if (last->after != versionStoodFor(own, recorded::versionOf(version)) || !takeBack(current, *last, before)) {
+        // Later changes stand on this one: take it back card by card.
+        current.clear();
+        return takeBackCardByCard(*last, undone.stayed);
+    }
+    // Right after the change: the file as it was, byte for byte. The undo's
+    // own record is the change turned round.
+    status = impl_->recording.begin(QStringLiteral("Undo"),
+                                    QStringLiteral("%1 of \"%2\"").arg(last->command, last->subject), version,
+                                    last->id);
     for (const RecordedCard& card : last->added)
         if (status.ok()) status = impl_->recording.removed(card.offset, card.bytes);
     for (const RecordedCard& card : last->removed)
@@ -99,9 +120,6 @@ FileStatus Module1::UndoLastChange(Undone& undone)
         status = replacement.close();
     }
     if (impl_->recording.active()) impl_->recording.abandon();
-    if (!status.ok()) return status;
-    undone = {last->command, last->subject, static_cast<qsizetype>(std::max(last->added.size(), last->removed.size())),
-              last->when};
     return status;
 }
 

@@ -118,6 +118,13 @@ struct Options {
     const QCommandLineOption undo{
         QStringLiteral("undo"),
         QStringLiteral("Take back the newest change made on this computer that is not itself an undo, then end.")};
+    const QCommandLineOption history{
+        QStringLiteral("history"),
+        QStringLiteral("List the changes of the cards, newest first, each with its number, then end.")};
+    const QCommandLineOption restore{
+        QStringLiteral("restore"),
+        QStringLiteral("Bring back the cards change N of --history took, as one more change, then end."),
+        QStringLiteral("N")};
     QCommandLineParser parser;
 };
 
@@ -127,7 +134,7 @@ Options::Options()
         QStringLiteral("Kestrix keeps business contacts on cards, in the files kest1.dat and kestrec.rec of the\n"
                        "folder it is started in. Without an option it opens its window; the options below work\n"
                        "without one, over SSH or in a script."));
-    parser.addOptions({help, version, exportCards, importCards, format, merge, undo});
+    parser.addOptions({help, version, exportCards, importCards, format, merge, undo, history, restore});
 }
 
 // What is wrong with the options given, once parsed; empty when nothing is.
@@ -136,7 +143,8 @@ QString mistakeIn(const Options& options)
     const QCommandLineParser& parser = options.parser;
     const QStringList given = parser.optionNames(); // each as often as it was given
     for (const QCommandLineOption* option : {&options.help, &options.version, &options.exportCards,
-                                             &options.importCards, &options.format, &options.merge, &options.undo}) {
+                                             &options.importCards, &options.format, &options.merge, &options.undo,
+                                             &options.history, &options.restore}) {
         const QStringList names = option->names();
         const auto times =
             std::count_if(given.begin(), given.end(), [&](const QString& name) { return names.contains(name); });
@@ -144,9 +152,11 @@ QString mistakeIn(const Options& options)
     }
     const int actions = int(parser.isSet(options.help)) + int(parser.isSet(options.version))
         + int(parser.isSet(options.exportCards)) + int(parser.isSet(options.importCards))
-        + int(parser.isSet(options.merge)) + int(parser.isSet(options.undo));
+        + int(parser.isSet(options.merge)) + int(parser.isSet(options.undo)) + int(parser.isSet(options.history))
+        + int(parser.isSet(options.restore));
     if (actions > 1)
-        return QStringLiteral("Give one of --help, --version, --export, --import, --merge-conflicts and --undo.");
+        return QStringLiteral("Give one of --help, --version, --export, --import, --merge-conflicts, --undo, --history and "
+                              "--restore.");
     if (!parser.isSet(options.format)) return {};
     if (!parser.isSet(options.exportCards) && !parser.isSet(options.importCards))
         return QStringLiteral("--format goes with --export or --import.");
@@ -175,6 +185,11 @@ void setAction(const Options& options, const std::vector<QByteArray>& rawArgumen
         request.action = CommandRequest::Action::MergeConflicts;
     } else if (parser.isSet(options.undo)) {
         request.action = CommandRequest::Action::Undo;
+    } else if (parser.isSet(options.history)) {
+        request.action = CommandRequest::Action::History;
+    } else if (parser.isSet(options.restore)) {
+        request.action = CommandRequest::Action::Restore;
+        request.text = parser.value(options.restore);
     }
 }
 

@@ -3,6 +3,8 @@
 
 #include "Commands.h"
 
+#include "HistoryCommands.h"
+
 #include "cardfile/Module1.h"
 #include "exchange/CardTransfer.h"
 #include "exchange/ContactImport.h"
@@ -166,21 +168,12 @@ int runCommand(const CommandRequest& request, Module1& module, std::FILE* out, s
         }
         return whole ? kSucceeded : kFailed;
     }
-    case CommandRequest::Action::Undo: {
-        Module1::Undone undone;
-        const FileStatus status = module.UndoLastChange(undone);
-        if (!status.ok()) {
-            complain(err, QStringLiteral("nothing undone: %1").arg(why(status)));
-            return kFailed;
-        }
-        say(out,
-            QStringLiteral("Undid %1 of \"%2\" (%3 %4) from %5")
-                .arg(undone.command, undone.subject)
-                .arg(undone.cards)
-                .arg(undone.cards == 1 ? QStringLiteral("card") : QStringLiteral("cards"),
-                     undone.when.toLocalTime().toString(QStringLiteral("HH:mm"))));
-        return kSucceeded;
-    }
+    case CommandRequest::Action::Undo:
+        return undoLastChange(module, out, err);
+    case CommandRequest::Action::History:
+        return listHistory(module, out, err);
+    case CommandRequest::Action::Restore:
+        return restoreCards(module, request.text, out, err);
     case CommandRequest::Action::OpenWindow:
         break;
     }

@@ -202,4 +202,19 @@ std::vector<ChangeRecord> decodeRecords(QByteArrayView bytes, qsizetype* damaged
     return records;
 }
 
+std::vector<ChangeRecord> landedChanges(std::vector<ChangeRecord> records,
+                                        const std::optional<CardFileVersion>& current)
+{
+    std::vector<ChangeRecord> landed;
+    landed.reserve(records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        const ChangeRecord& record = records[i];
+        const bool last = i + 1 == records.size();
+        const CardFileVersion& next = last ? current.value_or(record.after) : records[i + 1].before;
+        if (next == record.before && next != record.after) continue;
+        landed.push_back(std::move(records[i]));
+    }
+    return landed;
+}
+
 } // namespace kestrix

@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace kestrix {
@@ -74,5 +75,14 @@ QByteArray encodeRecord(const ChangeRecord& record);
 // or whose checksum fails is left out; reading goes on at the next
 // record's start. `damaged` counts the stretches that could not be read.
 std::vector<ChangeRecord> decodeRecords(QByteArrayView bytes, qsizetype* damaged = nullptr);
+
+// The records of one computer's changes that landed, oldest first. A record
+// is ended before its change is put in place, so a change cut off between
+// the two leaves a record of a change that never was. It is known by the
+// next change starting from the version it started from too, or, for the
+// newest, by `current` (where this computer's card file is known) still
+// being that version.
+std::vector<ChangeRecord> landedChanges(std::vector<ChangeRecord> records,
+                                        const std::optional<CardFileVersion>& current);
 
 } // namespace kestrix

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -45,6 +46,11 @@ bool isHistoryFileName(const QString& name)
     static const QRegularExpression pattern(
         QStringLiteral("^\\.kest1\\.dat\\.history-[A-Za-z0-9._@]{0,64}-[0-9a-f]{8}$"));
     return pattern.match(name).hasMatch();
+}
+
+QString labelInHistoryFileName(const QString& name)
+{
+    return name.mid(kPrefix.size()).chopped(std::min<qsizetype>(9, name.size() - kPrefix.size()));
 }
 
 HistoryAppender::~HistoryAppender()

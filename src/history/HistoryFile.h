@@ -19,6 +19,8 @@ namespace kestrix {
 // The name says what it is and whose: ".kest1.dat.history-alice@desk-3f2a9c1e".
 QString historyFileName(const Computer& computer);
 bool isHistoryFileName(const QString& name);
+// The computer's label a history file's name carries: "alice@desk".
+QString labelInHistoryFileName(const QString& name);
 
 // Appends to this computer's history file, made when missing.
 class HistoryAppender {

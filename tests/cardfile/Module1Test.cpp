@@ -327,8 +327,8 @@ TEST_F(Module1Test, ChangesRecordWhatTheyTookAndGave)
 }
 
 // Undo takes back this computer's changes newest first, each leaving the
-// file byte for byte as it was, and never one another program's change
-// has built on.
+// file byte for byte as it was; where another program's change came after,
+// card by card, leaving alone what that change touched.
 TEST_F(Module1Test, UndoTakesBackChangesNewestFirst)
 {
     const QByteArray start = lines({{"A", "1"}, {"B", "2"}, {"A", "3"}});
@@ -339,20 +339,66 @@ TEST_F(Module1Test, UndoTakesBackChangesNewestFirst)
 
     Module1::Undone undone;
     ASSERT_TRUE(module.UndoLastChange(undone).ok());
-    EXPECT_EQ(undone.command, QStringLiteral("Save"));
+    EXPECT_EQ(undone.change.command, QStringLiteral("Save"));
     EXPECT_EQ(folder.read(kCards), afterDelete);
     ASSERT_TRUE(module.UndoLastChange(undone).ok());
-    EXPECT_EQ(undone.command, QStringLiteral("Delete"));
-    EXPECT_EQ(undone.subject, QStringLiteral("A"));
-    EXPECT_EQ(undone.cards, 2);
+    EXPECT_EQ(undone.change.command, QStringLiteral("Delete"));
+    EXPECT_EQ(undone.change.subject, QStringLiteral("A"));
+    EXPECT_EQ(undone.change.cards(), 2);
     EXPECT_EQ(folder.read(kCards), start);
     EXPECT_FALSE(module.UndoLastChange(undone).ok()) << "the undos themselves are not undone";
 
+    // Another program's change since: the cards come back at the end.
     ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("B")).ok());
-    folder.write(kCards, folder.read(kCards) + lines({{"D", "9"}})); // another program
+    folder.write(kCards, folder.read(kCards) + lines({{"D", "9"}}));
     const QByteArray changed = folder.read(kCards);
+    ASSERT_TRUE(module.UndoLastChange(undone).ok());
+    EXPECT_TRUE(undone.stayed.isEmpty());
+    EXPECT_EQ(folder.read(kCards), changed + lines({{"B", "2"}}));
+
+    // An update whose card was changed again: the changed card stays, and
+    // the card the update took stays out, since its number stands again.
+    CardRecord edited = makeCard(QStringLiteral("D"), QStringLiteral("9"));
+    edited[indexOf(Field::CITY)] = QStringLiteral("Leeds");
+    ASSERT_TRUE(module.ReplaceCard(edited).ok());
+    const QByteArray editedAgain = folder.read(kCards).replace("Leeds", "York");
+    folder.write(kCards, editedAgain);
+    ASSERT_TRUE(module.AppendCard(makeCard(QStringLiteral("E"), QStringLiteral("10"))).ok());
+    ASSERT_TRUE(module.UndoLastChange(undone).ok()); // the Save of E
     EXPECT_FALSE(module.UndoLastChange(undone).ok());
-    EXPECT_EQ(folder.read(kCards), changed);
+    EXPECT_EQ(folder.read(kCards), editedAgain) << "nothing comes back over a card changed since";
+    EXPECT_EQ(undone.stayed, (QStringList{QStringLiteral("9 (D)"), QStringLiteral("9 (D)")}));
+}
+
+// The history lists every change newest first; a restore brings back what
+// an older change took, keeping the changes since, and never a card that
+// stands again.
+TEST_F(Module1Test, RestoreBringsBackWhatAnOlderChangeTook)
+{
+    folder.write(kCards, lines({{"A", "1"}, {"B", "2"}, {"A", "3"}}));
+    ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("A")).ok());
+    ASSERT_TRUE(module.AppendCard(makeCard(QStringLiteral("C"), QStringLiteral("4"))).ok());
+    ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("B")).ok());
+    const QByteArray kept = folder.read(kCards);
+
+    std::vector<Module1::Change> changes;
+    ASSERT_TRUE(module.ChangeHistory(changes).ok());
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes[2].command, QStringLiteral("Delete"));
+    EXPECT_EQ(changes[2].removed.size(), 2u);
+    EXPECT_TRUE(changes[2].madeHere);
+
+    Module1::Restored restored;
+    ASSERT_TRUE(module.RestoreCards(changes[2].id, restored).ok());
+    EXPECT_EQ(restored.cards, 2);
+    EXPECT_EQ(folder.read(kCards), kept + lines({{"A", "1"}, {"A", "3"}}));
+    EXPECT_FALSE(module.RestoreCards(changes[2].id, restored).ok()) << "the cards stand again";
+    EXPECT_EQ(restored.stayed.size(), 2);
+
+    ASSERT_TRUE(module.ChangeHistory(changes).ok());
+    ASSERT_EQ(changes.size(), 4u);
+    EXPECT_EQ(changes[0].command, QStringLiteral("Restore"));
+    EXPECT_EQ(changes[0].added.size(), 2u);
 }
 
 TEST_F(Module1Test, RewriteKeepsOldBytesAndPermissions)

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#include "ChangeWords.h"
+
+namespace kestrix {
+
+QString whatChanged(const Module1::Change& change)
+{
+    // An undo's or a restore's subject is itself a change, already named.
+    const bool ofAChange = change.isUndo || change.command == QLatin1String("Restore");
+    const QString subject = ofAChange ? change.subject : QStringLiteral("\"%1\"").arg(change.subject);
+    return QStringLiteral("%1 of %2 (%3)").arg(change.command, subject, cardCount(change.cards()));
+}
+
+QString whenChanged(const QDateTime& when)
+{
+    const QDateTime local = when.toLocalTime();
+    if (local.date() == QDate::currentDate()) return local.toString(QStringLiteral("HH:mm"));
+    return local.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+QString cardCount(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("1 card") : QStringLiteral("%1 cards").arg(count);
+}
+
+} // namespace kestrix

@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#pragma once
+
+#include "card/CardRecord.h"
+#include "files/PosixFile.h"
+#include "history/ChangeRecord.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+namespace kestrix {
+
+// What taking back or restoring needs to know of the cards a change's
+// record holds.
+namespace recorded {
+
+CardFileVersion versionOf(const posix::FileVersion& version);
+
+// Whether a recorded stretch is a card, not only what completed a last card
+// cut short (a line end, empty items).
+bool isCard(QByteArrayView bytes);
+
+// What tells a card from every other: its number and its contact, the two
+// Save's update finds it by.
+QString keyOf(const QString& number, const QString& contact);
+QString keyOf(const CardRecord& card);
+
+// A card as a message names it: its number and its contact, or its company
+// where it has no contact.
+QString nameOf(const CardRecord& card);
+
+// The line that brings a card back: the recorded bytes where they are a
+// card in the stored form, else the card written anew.
+QByteArray lineToStore(QByteArrayView bytes);
+
+} // namespace recorded
+
+} // namespace kestrix

@@ -1,0 +1,103 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#include "HistoryCommands.h"
+
+#include "Commands.h"
+#include "cardfile/ChangeWords.h"
+#include "cardfile/Module1.h"
+#include "files/FileStatus.h"
+
+namespace kestrix {
+
+namespace {
+
+void say(std::FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fputc('\n', stream);
+}
+
+void complain(std::FILE* err, const QString& text)
+{
+    say(err, QStringLiteral("kestrix: ") + text);
+}
+
+QString why(const FileStatus& status)
+{
+    return QStringLiteral("%1: %2").arg(status.file(), status.reason());
+}
+
+void tellStayed(const QStringList& stayed, const QString& because, std::FILE* err)
+{
+    if (stayed.isEmpty()) return;
+    complain(err, QStringLiteral("%1 %2: %3").arg(cardCount(stayed.size()), because, stayed.join(QStringLiteral(", "))));
+}
+
+} // namespace
+
+int undoLastChange(Module1& module, std::FILE* out, std::FILE* err)
+{
+    Module1::Undone undone;
+    const FileStatus status = module.UndoLastChange(undone);
+    if (!status.ok()) {
+        complain(err, QStringLiteral("nothing undone: %1").arg(why(status)));
+        return kFailed;
+    }
+    say(out, QStringLiteral("Undid %1 from %2").arg(whatChanged(undone.change), whenChanged(undone.change.when)));
+    tellStayed(undone.stayed, QStringLiteral("changed since stay as they are"), err);
+    return kSucceeded;
+}
+
+int listHistory(Module1& module, std::FILE* out, std::FILE* err)
+{
+    std::vector<Module1::Change> changes;
+    const FileStatus status = module.ChangeHistory(changes);
+    if (!status.ok()) {
+        complain(err, QStringLiteral("no history: %1").arg(why(status)));
+        return kFailed;
+    }
+    if (changes.empty()) say(err, QStringLiteral("No change of these cards is on record."));
+    qsizetype number = 0;
+    for (const Module1::Change& change : changes) {
+        QString line = QStringLiteral("%1  %2  %3  %4  +%5 -%6")
+                           .arg(++number, 3)
+                           .arg(change.when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                                change.computer, whatChanged(change))
+                           .arg(change.added.size())
+                           .arg(change.removed.size());
+        if (change.takenBack) line += QStringLiteral("  (undone)");
+        say(out, line);
+    }
+    return kSucceeded;
+}
+
+int restoreCards(Module1& module, const QString& changeNumber, std::FILE* out, std::FILE* err)
+{
+    std::vector<Module1::Change> changes;
+    FileStatus status = module.ChangeHistory(changes);
+    if (!status.ok()) {
+        complain(err, QStringLiteral("nothing restored: %1").arg(why(status)));
+        return kFailed;
+    }
+    bool isNumber = false;
+    const qsizetype number = changeNumber.toLongLong(&isNumber);
+    if (!isNumber || number < 1 || number > static_cast<qsizetype>(changes.size())) {
+        complain(err, QStringLiteral("nothing restored: there is no change %1; kestrix --history lists them")
+                          .arg(changeNumber));
+        return kMisused;
+    }
+    Module1::Restored restored;
+    status = module.RestoreCards(changes[static_cast<size_t>(number - 1)].id, restored);
+    if (!status.ok()) {
+        complain(err, QStringLiteral("nothing restored: %1").arg(why(status)));
+        tellStayed(restored.stayed, QStringLiteral("stand in the file again"), err);
+        return kFailed;
+    }
+    say(out, QStringLiteral("Restored %1 of %2 from %3")
+                 .arg(cardCount(restored.cards), whatChanged(restored.change), whenChanged(restored.change.when)));
+    tellStayed(restored.stayed, QStringLiteral("stand in the file again and stay as they are"), err);
+    return kSucceeded;
+}
+
+} // namespace kestrix
