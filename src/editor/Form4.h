@@ -23,6 +23,7 @@ class FileStatus;
 class Form1;
 class MemoText;
 class Form14;
+class HistoryWindow;
 class Module1;
 class Platform;
 
@@ -67,6 +68,9 @@ public:
     void ImportCards_Click();
     void ExportCards_Click();
     void CopyCard_Click();
+    // Takes back the newest change made here, and opens the history window.
+    void UndoChange_Click();
+    void History_Click();
     // Adds the contacts of each file as new cards, and tells how it went.
     void Form_DragDrop(const QStringList& files);
 
@@ -110,8 +114,10 @@ private:
     void reportSave(const FileStatus& status);
     // Tells what the storage noticed on the way, once a run each.
     void tellNotices();
-    // The menu's three entries, added to `menu`.
+    // The menu's entries, added to `menu`: the cards in and out, then the
+    // way back (undo, history).
     void addCardMenuTo(QMenu& menu);
+    void addHistoryMenuTo(QMenu& menu);
     void offerCardMenuInTextBoxes();
 
     Module1& module_;
@@ -122,6 +128,7 @@ private:
     MemoText* memoText_ = nullptr;
     QPointer<Form14> search_;
     QPointer<Form1> about_;
+    QPointer<HistoryWindow> history_;
     bool placed_ = false;
 };
 

@@ -2,7 +2,7 @@
 // Copyright (C) 2026 The Kestrix developers
 
 // Cards in and out: the editor's menu (Import cards…, Export cards…, Copy
-// card) and files of contacts dropped on the window. The card on screen is
+// card; its undo and history are in Form4History.cpp) and files of contacts dropped on the window. The card on screen is
 // never changed by any of them.
 #include "Form4.h"
 
@@ -71,6 +71,8 @@ void Form4::addCardMenuTo(QMenu& menu)
     exporting->setObjectName(QStringLiteral("ExportCards"));
     QAction* copying = menu.addAction(QStringLiteral("Copy card"), this, &Form4::CopyCard_Click);
     copying->setObjectName(QStringLiteral("CopyCard"));
+    menu.addSeparator();
+    addHistoryMenuTo(menu);
 }
 
 void Form4::contextMenuEvent(QContextMenuEvent* event)

@@ -71,7 +71,7 @@ TEST_F(Form4Exchange, MenuByMouseAndKeysImportsExportsAndCopiesAndDropsComeIn)
     showCard(card("Bob", "7"));
     const CardRecord onScreen = editor.card();
 
-    const QStringList entries = {"Import cards…", "Export cards…", "Copy card"};
+    const QStringList entries = {"Import cards…", "Export cards…", "Copy card", "Undo a change", "History…"};
     EXPECT_EQ(menuOpenedBy([&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier); }),
               entries)
         << "Shift+F10 on a button";
@@ -87,7 +87,7 @@ TEST_F(Form4Exchange, MenuByMouseAndKeysImportsExportsAndCopiesAndDropsComeIn)
     ASSERT_TRUE(QTest::qWaitFor([&] { return editor.Text(1)->hasFocus(); }));
     const QStringList inTextBox =
         menuOpenedBy([&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier); });
-    EXPECT_TRUE(inTextBox.size() > entries.size() && inTextBox.mid(inTextBox.size() - 3) == entries)
+    EXPECT_TRUE(inTextBox.size() > entries.size() && inTextBox.mid(inTextBox.size() - entries.size()) == entries)
         << "Shift+F10 in a text box: " << inTextBox.join(QLatin1Char('|')).toStdString();
 
     // Stopped by the user, an import stores nothing.

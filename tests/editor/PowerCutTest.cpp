@@ -5,13 +5,17 @@
 // disk are recorded, and every state a journaling file system may be left in
 // after every prefix of them is rebuilt. The card and counter files must be
 // as before or as after, never cut short; and once the handler has said the
-// change is made, as after.
+// change is made, as after. The change's record counts exactly when the
+// change landed: never a change without its record, never a record of a
+// change that did not land.
 #include "windowsupport/WindowTest.h"
 
 #include "support/PowerCut.h"
 #include "support/SystemCallFaults.h"
 
 #include <QFile>
+
+#include <sys/stat.h>
 
 #include <functional>
 #include <iostream>
@@ -33,7 +37,9 @@ protected:
         const Folder end = readFolder(path);
         EXPECT_FALSE(shownTexts().isEmpty()) << name;
 
-        const QList<QByteArray> names = {"kest1.dat", "kestrec.rec"};
+        QList<QByteArray> names = {"kest1.dat", "kestrec.rec"};
+        const QByteArray history = historyFileIn(end);
+        if (!history.isEmpty()) names << history;
         auto contentOf = [](const Folder& f, const QByteArray& n) -> std::optional<QByteArray> {
             return f.count(n) ? std::optional(f.at(n).content) : std::nullopt;
         };
@@ -41,7 +47,8 @@ protected:
         for (size_t count = 0; count <= steps.size(); ++count) {
             for (const auto& state : powerCutStates(start, steps, count, names)) {
                 ++checked;
-                for (qsizetype i = 0; i < names.size(); ++i) {
+                EXPECT_TRUE(checkRecord(start, end, state, history)) << name << ", cut after step " << count;
+                for (qsizetype i = 0; i < 2; ++i) {
                     const bool isBefore = state[i] == contentOf(start, names[i]);
                     const bool isAfter = state[i] == contentOf(end, names[i]);
                     // Once every step is taken, the handler has told the user.
@@ -57,6 +64,41 @@ protected:
         }
         std::cout << name << ": " << steps.size() << " steps on the disk, " << checked << " power-cut states"
                   << std::endl;
+    }
+
+    static QByteArray historyFileIn(const Folder& folder)
+    {
+        for (const auto& [name, file] : folder)
+            if (name.startsWith(".kest1.dat.history-")) return name;
+        return {};
+    }
+
+    // The records that count are those of the changes that landed: one more
+    // where the cards are as after, none where they are as before. A change
+    // into a card file that did not exist yet starts from no version, and is
+    // left out.
+    ::testing::AssertionResult checkRecord(const Folder& start, const Folder& end,
+                                           const std::vector<std::optional<QByteArray>>& state,
+                                           const QByteArray& history)
+    {
+        const QByteArray cards = "kest1.dat";
+        if (!start.count(cards) || !end.count(cards) || start.at(cards).content == end.at(cards).content)
+            return ::testing::AssertionSuccess();
+        if (history.isEmpty()) return ::testing::AssertionFailure() << "the cards changed without a record";
+        struct stat info {};
+        if (::stat(QFile::encodeName(folder.path()).constData(), &info) != 0)
+            return ::testing::AssertionFailure() << "the folder cannot be read";
+        const auto landed = [&](const Folder& cardsFrom, const QByteArray& bytes) {
+            const FolderFile& standing = cardsFrom.at(cards);
+            return landedChanges(bytes, info.st_dev, standing.inode, standing.content.size());
+        };
+        const QByteArray before = start.count(history) ? start.at(history).content : QByteArray();
+        const bool isAfter = state[0] == end.at(cards).content;
+        const Folder& cardsFrom = isAfter ? end : start;
+        const qsizetype more = landed(cardsFrom, state[2].value_or(QByteArray())) - landed(cardsFrom, before);
+        if (more == (isAfter ? 1 : 0)) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << more << " changes more on record with the cards as "
+                                             << (isAfter ? "after" : "before");
     }
 
     void SetUp() override

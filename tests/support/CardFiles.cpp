@@ -6,6 +6,7 @@
 #include "cardfile/Module1.h"
 #include "cardfile/StoredCard.h"
 #include "files/FileStatus.h"
+#include "history/ChangeRecord.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -47,6 +48,12 @@ std::vector<ScannedCard> scanCards(const QByteArray& bytes)
     });
     EXPECT_TRUE(scanned.ok()) << scanned.describe().toStdString();
     return cards;
+}
+
+qsizetype landedChanges(const QByteArray& history, quint64 device, quint64 inode, qint64 size)
+{
+    return static_cast<qsizetype>(
+        kestrix::landedChanges(decodeRecords(history), CardFileVersion{device, inode, size}).size());
 }
 
 } // namespace kestrix::testing

@@ -28,4 +28,8 @@ struct ScannedCard {
 // Scans `bytes` as a card file, the way every window does.
 std::vector<ScannedCard> scanCards(const QByteArray& bytes);
 
+// How many changes a history file's bytes hold that count as landed, where
+// the card file standing now has `inode` and `size` on `device`.
+qsizetype landedChanges(const QByteArray& history, quint64 device, quint64 inode, qint64 size);
+
 } // namespace kestrix::testing

@@ -5,6 +5,7 @@
 // and checks that the card file is always either as it was or as it became:
 // never half a line, never fewer cards, never empty. The counter never goes
 // back. An export is there whole or not at all, and leaves no copy behind.
+// A change's record counts exactly when the change landed.
 #include "cardfile/CardLine.h"
 #include "support/CardFiles.h"
 #include "support/CardGenerator.h"
@@ -23,6 +24,7 @@
 #include <chrono>
 #include <iostream>
 #include <random>
+#include <sys/stat.h>
 
 namespace kestrix::testing {
 namespace {
@@ -64,6 +66,18 @@ Files readBack(const TempFolder& folder)
         others << QStringLiteral("%1 %2").arg(name).arg(file.size());
     }
     return {folder.read(QStringLiteral("kest1.dat")), folder.read(QStringLiteral("kestrec.rec")), others};
+}
+
+// How many changes this computer's history file beside the cards records
+// as landed, against the card file standing now.
+qsizetype landedRecords(const TempFolder& folder)
+{
+    const QStringList histories =
+        QDir(folder.path()).entryList({QStringLiteral(".kest1.dat.history-*")}, QDir::Files | QDir::Hidden);
+    struct stat info {};
+    if (histories.isEmpty() || ::stat(QFile::encodeName(folder.pathOf(QStringLiteral("kest1.dat"))), &info) != 0)
+        return 0;
+    return landedChanges(folder.read(histories.first()), info.st_dev, info.st_ino, info.st_size);
 }
 
 // Runs the operation to its end; `micros` takes how long it took.
@@ -137,6 +151,9 @@ TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
             }
             ASSERT_TRUE(isBefore || isAfter || numbersSkipped)
                 << operation.toStdString() << ", kill " << k << ": " << now.others.join(QLatin1Char(' ')).toStdString();
+            EXPECT_EQ(landedRecords(folder), now.cards == original.cards ? 0 : 1)
+                << operation.toStdString() << ", kill " << k << ": a change without its record, or a record of "
+                << "one that did not land";
             (isBefore ? before : isAfter ? done : skipped) += 1;
         }
         std::cout << operation.toStdString() << ": " << kKillsPerOperation << " kills, " << before

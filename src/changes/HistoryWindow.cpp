@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Kestrix developers
+
+#include "HistoryWindow.h"
+
+#include "cardfile/ChangeWords.h"
+#include "files/FileStatus.h"
+#include "platform/BusyCursor.h"
+#include "platform/Platform.h"
+
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace kestrix {
+
+namespace {
+
+QTreeWidget* newList(QWidget* parent, const QString& name, const QStringList& headers)
+{
+    auto* list = new QTreeWidget(parent);
+    list->setObjectName(name);
+    list->setAccessibleName(name);
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setAllColumnsShowFocus(true);
+    list->setHeaderLabels(headers);
+    list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    return list;
+}
+
+void addCards(QTreeWidget* list, const std::vector<CardRecord>& cards, const QString& how)
+{
+    for (const CardRecord& card : cards)
+        new QTreeWidgetItem(list, {how, card[indexOf(Field::RecordNumber)], card[indexOf(Field::CCNAME)],
+                                   card[indexOf(Field::CNAME)], card[indexOf(Field::CITY)]});
+}
+
+} // namespace
+
+HistoryWindow::HistoryWindow(Module1& module, Platform& platform, QWidget* parent)
+    : QDialog(parent), module_(module), platform_(platform)
+{
+    setObjectName(QStringLiteral("HistoryWindow"));
+    setWindowTitle(QStringLiteral("History of the cards"));
+    buildControls();
+    fillChanges();
+}
+
+void HistoryWindow::buildControls()
+{
+    auto* layout = new QVBoxLayout(this);
+    auto* changesLabel = new QLabel(QStringLiteral("&Changes, newest first:"), this);
+    Changes = newList(this, QStringLiteral("Changes"),
+                      {QStringLiteral("When"), QStringLiteral("Computer"), QStringLiteral("Change"),
+                       QStringLiteral("Gave"), QStringLiteral("Took")});
+    changesLabel->setBuddy(Changes);
+    cardsLabel_ = new QLabel(QStringLiteral("Ca&rds of this change:"), this);
+    Cards = newList(this, QStringLiteral("Cards"),
+                    {QString(), QStringLiteral("Number"), QStringLiteral("Contact"), QStringLiteral("Company"),
+                     QStringLiteral("City")});
+    cardsLabel_->setBuddy(Cards);
+    auto* buttons = new QDialogButtonBox(this);
+    Restore = buttons->addButton(QStringLiteral("Re&store these cards"), QDialogButtonBox::ActionRole);
+    Restore->setObjectName(QStringLiteral("Restore"));
+    Restore->setAutoDefault(false);
+    Close = buttons->addButton(QDialogButtonBox::Close);
+    Close->setObjectName(QStringLiteral("Close"));
+    layout->addWidget(changesLabel);
+    layout->addWidget(Changes, 3);
+    layout->addWidget(cardsLabel_);
+    layout->addWidget(Cards, 2);
+    layout->addWidget(buttons);
+    connect(Changes, &QTreeWidget::currentItemChanged, this, [this] { showCardsOfChosen(); });
+    connect(Restore, &QPushButton::clicked, this, &HistoryWindow::Restore_Click);
+    connect(Close, &QPushButton::clicked, this, &QDialog::reject);
+    resize(760, 480);
+}
+
+void HistoryWindow::fillChanges()
+{
+    const QByteArray wasChosen = chosen() ? chosen()->id : QByteArray();
+    const FileStatus status = module_.ChangeHistory(changes_);
+    Changes->clear();
+    QTreeWidgetItem* current = nullptr;
+    for (const Module1::Change& change : changes_) {
+        auto* item = new QTreeWidgetItem(
+            Changes, {change.when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")), change.computer,
+                      whatChanged(change) + (change.takenBack ? QStringLiteral(", undone") : QString()),
+                      QString::number(change.added.size()), QString::number(change.removed.size())});
+        if (!current || change.id == wasChosen) current = item;
+    }
+    if (!status.ok())
+        new QTreeWidgetItem(Changes, {QString(), QString(),
+                                      QStringLiteral("The history could not be read: %1: %2")
+                                          .arg(status.file(), status.reason())});
+    else if (changes_.empty())
+        new QTreeWidgetItem(Changes, {QString(), QString(), QStringLiteral("No change of these cards is on record.")});
+    Changes->setCurrentItem(current ? current : Changes->topLevelItem(0));
+    showCardsOfChosen();
+}
+
+const Module1::Change* HistoryWindow::chosen() const
+{
+    const int row = Changes ? Changes->indexOfTopLevelItem(Changes->currentItem()) : -1;
+    return row >= 0 && row < static_cast<int>(changes_.size()) ? &changes_[static_cast<size_t>(row)] : nullptr;
+}
+
+void HistoryWindow::showCardsOfChosen()
+{
+    Cards->clear();
+    const Module1::Change* change = chosen();
+    Restore->setEnabled(change && !change->removed.empty());
+    if (!change) return;
+    addCards(Cards, change->removed, QStringLiteral("took"));
+    addCards(Cards, change->added, QStringLiteral("gave"));
+}
+
+void HistoryWindow::Restore_Click()
+{
+    const Module1::Change* change = chosen();
+    if (!change || change->removed.empty()) return;
+    Module1::Restored restored;
+    FileStatus status = FileStatus::success();
+    {
+        const BusyCursor busy;
+        status = module_.RestoreCards(change->id, restored);
+    }
+    QString text = status.ok() ? QStringLiteral("Restored %1 of %2.").arg(cardCount(restored.cards), whatChanged(*change))
+                               : QStringLiteral("Nothing was restored: %1: %2.").arg(status.file(), status.reason());
+    if (!restored.stayed.isEmpty())
+        text += QStringLiteral("\n\n%1 stand in the file again and stay as they are: %2.")
+                    .arg(cardCount(restored.stayed.size()), restored.stayed.join(QStringLiteral(", ")));
+    platform_.showMessage(this, text, MessageButtons::Ok);
+    fillChanges();
+}
+
+} // namespace kestrix
