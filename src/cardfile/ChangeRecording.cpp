@@ -38,6 +38,7 @@ void ChangeRecording::prepare()
 {
     Computer computer;
     if (!computer_ && thisComputer(stateFolder_, computer).ok()) computer_ = computer;
+    if (!limit_) limit_ = historyLimit(stateFolder_);
 }
 
 FileStatus ChangeRecording::begin(const QString& command, const QString& subject,
@@ -49,6 +50,10 @@ FileStatus ChangeRecording::begin(const QString& command, const QString& subject
         if (FileStatus known = thisComputer(stateFolder_, computer); !known.ok()) return known;
         computer_ = computer;
     }
+    if (!limit_) limit_ = historyLimit(stateFolder_);
+    // Kept to its limit before it grows: a trim that fails leaves the
+    // history longer, never the change undone.
+    (void)trimHistory(directory_, historyFileName(*computer_), *limit_, QDateTime::currentDateTimeUtc());
     auto history = std::make_unique<HistoryAppender>();
     if (FileStatus opened = history->open(directory_, *computer_); !opened.ok()) return opened;
     history_ = std::move(history);
@@ -125,6 +130,13 @@ FileStatus ChangeRecording::everyComputersRecords(std::vector<ComputerRecords>& 
         if (read.ok()) computers.push_back(std::move(computer));
     }
     return FileStatus::success();
+}
+
+FileStatus ChangeRecording::setLimit(qint64 bytes)
+{
+    const FileStatus set = setHistoryLimit(stateFolder_, bytes);
+    if (set.ok()) limit_ = HistoryLimit{bytes};
+    return set;
 }
 
 void ChangeRecording::abandon()

@@ -8,6 +8,7 @@
 #include "history/ChangeRecord.h"
 #include "history/ComputerIdentity.h"
 #include "history/HistoryFile.h"
+#include "history/HistoryLimit.h"
 
 #include <QString>
 
@@ -46,6 +47,8 @@ public:
     FileStatus added(qint64 offset, QByteArrayView card);
     // The step before placing (AtomicFile::setBeforePlacing).
     FileStatus finish(const posix::FileVersion& after);
+    // Sets how much history this computer keeps, from the next change on.
+    FileStatus setLimit(qint64 bytes);
     // Drops a change's record that will not be ended.
     void abandon();
     bool active() const { return history_ != nullptr; }
@@ -56,6 +59,7 @@ private:
     const QString directory_;
     const QString stateFolder_;
     std::optional<Computer> computer_;
+    std::optional<HistoryLimit> limit_;
     std::unique_ptr<HistoryAppender> history_;
     ChangeRecordWriter writer_;
     QByteArray pending_;

@@ -145,6 +145,12 @@ public:
     };
     FileStatus RestoreCards(const QByteArray& id, Restored& restored);
 
+    // Each computer keeps the changes of the last 30 days, or as many of the
+    // newest as fit in a size its user sets (64 MiB at first), whichever is
+    // less. Sets that size for this computer; at least kLeastHistoryLimit.
+    static constexpr qint64 kLeastHistoryLimit = 1024 * 1024;
+    FileStatus SetHistoryLimit(qint64 bytes);
+
     // Reads the counter file into RecordNumber (last item wins), creating it
     // empty when it does not exist; `heldANumber`, when given, tells whether
     // its last item is a plain whole number. Issuing a number is one change:

@@ -87,6 +87,14 @@ FileStatus Module1::ChangeHistory(std::vector<Change>& changes)
     return landedChanges(own, &changes);
 }
 
+FileStatus Module1::SetHistoryLimit(qint64 bytes)
+{
+    static_assert(kLeastHistoryLimit == HistoryLimit::kLeastBytes);
+    if (bytes < kLeastHistoryLimit)
+        return FileStatus::failure(QStringLiteral("history-limit"), QStringLiteral("the least is 1 MiB"));
+    return impl_->recording.setLimit(bytes);
+}
+
 FileStatus Module1::RestoreCards(const QByteArray& id, Restored& restored)
 {
     restored = {};

@@ -125,6 +125,11 @@ struct Options {
         QStringLiteral("restore"),
         QStringLiteral("Bring back the cards change N of --history took, as one more change, then end."),
         QStringLiteral("N")};
+    const QCommandLineOption keepHistory{
+        QStringLiteral("keep-history"),
+        QStringLiteral("Keep at most SIZE of history on this computer (as 64M or 1G; 64M at first), and never "
+                       "more than 30 days, then end."),
+        QStringLiteral("SIZE")};
     QCommandLineParser parser;
 };
 
@@ -134,7 +139,8 @@ Options::Options()
         QStringLiteral("Kestrix keeps business contacts on cards, in the files kest1.dat and kestrec.rec of the\n"
                        "folder it is started in. Without an option it opens its window; the options below work\n"
                        "without one, over SSH or in a script."));
-    parser.addOptions({help, version, exportCards, importCards, format, merge, undo, history, restore});
+    parser.addOptions({help, version, exportCards, importCards, format, merge, undo, history, restore,
+                       keepHistory});
 }
 
 // What is wrong with the options given, once parsed; empty when nothing is.
@@ -144,7 +150,7 @@ QString mistakeIn(const Options& options)
     const QStringList given = parser.optionNames(); // each as often as it was given
     for (const QCommandLineOption* option : {&options.help, &options.version, &options.exportCards,
                                              &options.importCards, &options.format, &options.merge, &options.undo,
-                                             &options.history, &options.restore}) {
+                                             &options.history, &options.restore, &options.keepHistory}) {
         const QStringList names = option->names();
         const auto times =
             std::count_if(given.begin(), given.end(), [&](const QString& name) { return names.contains(name); });
@@ -153,10 +159,10 @@ QString mistakeIn(const Options& options)
     const int actions = int(parser.isSet(options.help)) + int(parser.isSet(options.version))
         + int(parser.isSet(options.exportCards)) + int(parser.isSet(options.importCards))
         + int(parser.isSet(options.merge)) + int(parser.isSet(options.undo)) + int(parser.isSet(options.history))
-        + int(parser.isSet(options.restore));
+        + int(parser.isSet(options.restore)) + int(parser.isSet(options.keepHistory));
     if (actions > 1)
-        return QStringLiteral("Give one of --help, --version, --export, --import, --merge-conflicts, --undo, --history and "
-                              "--restore.");
+        return QStringLiteral("Give one of --help, --version, --export, --import, --merge-conflicts, --undo, --history, "
+                              "--restore and --keep-history.");
     if (!parser.isSet(options.format)) return {};
     if (!parser.isSet(options.exportCards) && !parser.isSet(options.importCards))
         return QStringLiteral("--format goes with --export or --import.");
@@ -190,6 +196,9 @@ void setAction(const Options& options, const std::vector<QByteArray>& rawArgumen
     } else if (parser.isSet(options.restore)) {
         request.action = CommandRequest::Action::Restore;
         request.text = parser.value(options.restore);
+    } else if (parser.isSet(options.keepHistory)) {
+        request.action = CommandRequest::Action::KeepHistory;
+        request.text = parser.value(options.keepHistory);
     }
 }
 

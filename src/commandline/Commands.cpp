@@ -174,6 +174,8 @@ int runCommand(const CommandRequest& request, Module1& module, std::FILE* out, s
         return listHistory(module, out, err);
     case CommandRequest::Action::Restore:
         return restoreCards(module, request.text, out, err);
+    case CommandRequest::Action::KeepHistory:
+        return keepHistory(module, request.text, out, err);
     case CommandRequest::Action::OpenWindow:
         break;
     }

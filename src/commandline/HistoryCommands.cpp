@@ -8,6 +8,8 @@
 #include "cardfile/Module1.h"
 #include "files/FileStatus.h"
 
+#include <limits>
+
 namespace kestrix {
 
 namespace {
@@ -97,6 +99,32 @@ int restoreCards(Module1& module, const QString& changeNumber, std::FILE* out, s
     say(out, QStringLiteral("Restored %1 of %2 from %3")
                  .arg(cardCount(restored.cards), whatChanged(restored.change), whenChanged(restored.change.when)));
     tellStayed(restored.stayed, QStringLiteral("stand in the file again and stay as they are"), err);
+    return kSucceeded;
+}
+
+int keepHistory(Module1& module, const QString& size, std::FILE* out, std::FILE* err)
+{
+    static const QString kUnits = QStringLiteral("KMG");
+    QString digits = size.trimmed().toUpper();
+    qint64 unit = 1;
+    if (const qsizetype at = kUnits.indexOf(digits.right(1)); !digits.isEmpty() && at >= 0) {
+        unit = qint64(1) << (10 * (at + 1));
+        digits.chop(1);
+    }
+    bool isNumber = false;
+    const qint64 count = digits.toLongLong(&isNumber);
+    if (!isNumber || count < 0 || count > std::numeric_limits<qint64>::max() / unit) {
+        complain(err, QStringLiteral("\"%1\" is not a size: give one as 64M, 1G or 500K").arg(size));
+        return kMisused;
+    }
+    const FileStatus status = module.SetHistoryLimit(count * unit);
+    if (!status.ok()) {
+        complain(err, QStringLiteral("the history limit stays as it was: %1").arg(why(status)));
+        return kFailed;
+    }
+    say(out, QStringLiteral("This computer keeps the changes of the last %1 days, up to %2 MiB.")
+                 .arg(30)
+                 .arg(count * unit / (1024 * 1024)));
     return kSucceeded;
 }
 

@@ -16,5 +16,7 @@ class Module1;
 int undoLastChange(Module1& module, std::FILE* out, std::FILE* err);
 int listHistory(Module1& module, std::FILE* out, std::FILE* err);
 int restoreCards(Module1& module, const QString& changeNumber, std::FILE* out, std::FILE* err);
+// --keep-history SIZE: "64M", "1G", "500K" or bytes.
+int keepHistory(Module1& module, const QString& size, std::FILE* out, std::FILE* err);
 
 } // namespace kestrix

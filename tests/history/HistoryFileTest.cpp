@@ -2,6 +2,7 @@
 // Copyright (C) 2026 The Kestrix developers
 
 #include "history/HistoryFile.h"
+#include "history/HistoryLimit.h"
 #include "support/TempFolder.h"
 
 #include <QFile>
@@ -51,6 +52,35 @@ TEST(HistoryFile, AppendedRecordsReadBackPastATornOne)
     std::vector<QString> names;
     ASSERT_TRUE(historyFilesIn(folder.path(), names).ok());
     EXPECT_EQ(names, std::vector<QString>{name});
+}
+
+// A history past 30 days or its size loses its oldest records, in one
+// step, and the records kept read back as they were written.
+TEST(HistoryFile, TrimmedToThirtyDaysAndItsSizeOldestFirst)
+{
+    TempFolder folder;
+    const QDateTime now = QDateTime::fromMSecsSinceEpoch(1'796'000'000'000).toUTC();
+    const QByteArray card(200 * 1024, 'x');
+    std::vector<ChangeRecord> records(8);
+    QByteArray bytes;
+    for (size_t i = 0; i < records.size(); ++i) {
+        records[i].id = QByteArray::number(qulonglong(i));
+        records[i].when = now.addDays(static_cast<int>(i) - 31); // the first is 31 days old
+        records[i].added = {{0, card}};
+        bytes += encodeRecord(records[i]);
+    }
+    const QString name = QStringLiteral(".kest1.dat.history-ann@desk-3f2a9c1e");
+    folder.write(name, bytes);
+
+    ASSERT_TRUE(trimHistory(folder.path(), name, HistoryLimit{}, now).ok());
+    EXPECT_EQ(decodeRecords(folder.read(name)), std::vector<ChangeRecord>(records.begin() + 1, records.end()));
+
+    // Within 1 MiB, with room kept below it: the newest three.
+    ASSERT_TRUE(trimHistory(folder.path(), name, HistoryLimit{1024 * 1024}, now).ok());
+    EXPECT_EQ(decodeRecords(folder.read(name)), std::vector<ChangeRecord>(records.end() - 3, records.end()));
+    const QByteArray trimmed = folder.read(name);
+    ASSERT_TRUE(trimHistory(folder.path(), name, HistoryLimit{1024 * 1024}, now).ok());
+    EXPECT_EQ(folder.read(name), trimmed) << "nothing to trim";
 }
 
 } // namespace kestrix::testing
