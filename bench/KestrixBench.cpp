@@ -5,7 +5,7 @@
 // floors the disk and memory set, and prints a table of medians and ratios.
 //
 //   kestrix_bench [--sizes=1000,100000,1000000] [--data=DIR] [--table=FILE]
-//                 [google benchmark flags]
+//                 [--no-history-space] [google benchmark flags]
 #include "BenchPlatform.h"
 #include "CardFileGenerator.h"
 #include "Floors.h"
@@ -26,6 +26,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QToolButton>
@@ -77,7 +78,7 @@ void startUpScan(Module1& module)
 // first, untimed. Every handler but Add tells its outcome in a message; Add
 // tells it by the number it shows.
 void pressOnce(benchmark::State& state, int cards, QToolButton* Form4::*button,
-               const std::function<void(Form4&, int press)>& prepare)
+               const std::function<void(Form4&, int press)>& prepare, bool recorded = true)
 {
     static int presses = 0;
     const int repetition = presses++;
@@ -89,6 +90,7 @@ void pressOnce(benchmark::State& state, int cards, QToolButton* Form4::*button,
     }
     counter.close();
     Module1 module(dir);
+    module.recordChanges(recorded);
     BenchPlatform platform;
     Form4 form(module, platform);
     prepare(form, repetition);
@@ -236,6 +238,48 @@ void timeLongCard(benchmark::State& state)
     if (result.cards.size() != 1) state.SkipWithError("the card was not read");
 }
 
+// The space each computer's history takes beside the card file after 100
+// changes of one card each (imports), against the card file's own size.
+QString historySpace(int cards)
+{
+    const QString dir = layCardFile(cards);
+    Module1 module(dir);
+    for (int i = 0; i < 100; ++i) {
+        std::vector<CardRecord> one = {generatedCard(i + 1)};
+        if (!module.AddCards(one).ok()) return QStringLiteral("The 100 one-card imports failed.\n");
+    }
+    qint64 history = 0;
+    for (const QFileInfo& file :
+         QDir(dir).entryInfoList({QStringLiteral(".kest1.dat.history-*")}, QDir::Files | QDir::Hidden))
+        history += file.size();
+    const qint64 cardFile = QFileInfo(dir + QStringLiteral("/kest1.dat")).size();
+    return QStringLiteral("After 100 one-card imports into %1 cards, the history beside the card file takes %2 KiB: "
+                          "%3% of the card file's %4 MiB.\n")
+        .arg(QLocale::c().toString(cards))
+        .arg(history / 1024)
+        .arg(100.0 * double(history) / double(cardFile), 0, 'f', 3)
+        .arg(cardFile / (1024 * 1024));
+}
+
+// What a change's record adds to the change, where both were timed.
+QString recordCost(const std::vector<int>& sizes, const std::map<std::string, double>& medians)
+{
+    QString text;
+    for (int cards : sizes)
+        for (const char* change : {"Save, append path", "Delete"}) {
+            const auto with = medians.find(std::string(change) + "/" + std::to_string(cards));
+            const auto without =
+                medians.find(std::string(change) + ", without its record/" + std::to_string(cards));
+            if (with == medians.end() || without == medians.end() || without->second <= 0) continue;
+            text += QStringLiteral("%1 at %2 cards: %3 ms with its record, %4 ms without: a ratio of %5.\n")
+                        .arg(QLatin1String(change), QLocale::c().toString(cards))
+                        .arg(with->second, 0, 'f', 2)
+                        .arg(without->second, 0, 'f', 2)
+                        .arg(with->second / without->second, 0, 'f', 3);
+        }
+    return text.isEmpty() ? text : QLatin1Char('\n') + text;
+}
+
 struct Operation {
     const char* name;
     const char* floor; // empty for the floors themselves
@@ -279,6 +323,23 @@ const std::vector<Operation>& operations()
          [](benchmark::State& state, int cards) {
              pressOnce(state, cards, &Form4::Command2,
                        [cards](Form4& form, int) { form.showCard(generatedCard(cards / 3 + 1)); });
+         }},
+        // The same two changes without their records: what a record costs.
+        {"Save, append path, without its record", "floor: copy + fsync",
+         [](benchmark::State& state, int cards) {
+             pressOnce(
+                 state, cards, &Form4::Command1,
+                 [](Form4& form, int repetition) {
+                     form.showCard(generatedCard(1));
+                     form.setFieldText(Field::RecordNumber, QStringLiteral("new %1").arg(repetition));
+                 },
+                 false);
+         }},
+        {"Delete, without its record", "floor: copy + fsync",
+         [](benchmark::State& state, int cards) {
+             pressOnce(
+                 state, cards, &Form4::Command2,
+                 [cards](Form4& form, int) { form.showCard(generatedCard(cards / 3 + 1)); }, false);
          }},
         {"search list fill", "floor: memchr line ends",
          [](benchmark::State& state, int cards) {
@@ -409,6 +470,7 @@ int main(int argc, char** argv)
     std::vector<int> sizes = {1000, 100000, 1000000};
     gDataDir = QDir::currentPath() + QStringLiteral("/bench-data");
     QString tablePath;
+    bool noHistorySpace = false;
     std::vector<char*> rest = {argv[0]};
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
@@ -417,6 +479,8 @@ int main(int argc, char** argv)
             for (const QString& size : arg.mid(8).split(QLatin1Char(','))) sizes.push_back(size.toInt());
         } else if (arg.startsWith(QStringLiteral("--data="))) {
             gDataDir = QDir(arg.mid(7)).absolutePath();
+        } else if (arg == QStringLiteral("--no-history-space")) {
+            noHistorySpace = true;
         } else if (arg.startsWith(QStringLiteral("--table="))) {
             tablePath = arg.mid(8);
         } else if (const int child = runChildMode(argc, argv, i); child >= 0) {
@@ -427,6 +491,9 @@ int main(int argc, char** argv)
     }
     QApplication app(argc, argv);
     QDir().mkpath(gDataDir);
+    // The computer's identity for the records of the changes timed is the
+    // bench's own, not the user's.
+    qputenv("XDG_STATE_HOME", QFile::encodeName(gDataDir + QStringLiteral("/state")));
     gWorkRoot = gDataDir;
     for (int cards : sizes) {
         if (QFile::exists(sourceFile(cards))) continue;
@@ -470,6 +537,8 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
     QString table = formatTable(sizes, reporter.medians);
+    table += recordCost(sizes, reporter.medians);
+    if (!noHistorySpace) table += QLatin1Char('\n') + historySpace(*std::max_element(sizes.begin(), sizes.end()));
     table += sharedBlocks.mounted()
         ? QStringLiteral("\nRows ending \"on Btrfs\" ran on a loop-mounted Btrfs image, where a new file "
                          "shares the old one's blocks; their floor is the copy on the disk above.\n")

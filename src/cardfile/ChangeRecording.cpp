@@ -45,15 +45,20 @@ FileStatus ChangeRecording::begin(const QString& command, const QString& subject
                                   const std::optional<posix::FileVersion>& before, const QByteArray& undoes)
 {
     abandon();
+    if (off_) return FileStatus::success();
     if (!computer_) {
         Computer computer;
         if (FileStatus known = thisComputer(stateFolder_, computer); !known.ok()) return known;
         computer_ = computer;
     }
     if (!limit_) limit_ = historyLimit(stateFolder_);
-    // Kept to its limit before it grows: a trim that fails leaves the
-    // history longer, never the change undone.
-    (void)trimHistory(directory_, historyFileName(*computer_), *limit_, QDateTime::currentDateTimeUtc());
+    // Kept to its limit before it grows. A history that cannot be read to
+    // be trimmed could not take the record either: the change is refused,
+    // naming the file.
+    if (FileStatus trimmed =
+            trimHistory(directory_, historyFileName(*computer_), *limit_, QDateTime::currentDateTimeUtc());
+        !trimmed.ok())
+        return trimmed;
     auto history = std::make_unique<HistoryAppender>();
     if (FileStatus opened = history->open(directory_, *computer_); !opened.ok()) return opened;
     history_ = std::move(history);
@@ -78,6 +83,7 @@ FileStatus ChangeRecording::flush()
 
 FileStatus ChangeRecording::removed(qint64 offset, QByteArrayView card)
 {
+    if (off_) return FileStatus::success();
     Q_ASSERT(active());
     pending_ += writer_.removed({offset, card.toByteArray()});
     return pending_.size() >= kStretch ? flush() : FileStatus::success();
@@ -85,6 +91,7 @@ FileStatus ChangeRecording::removed(qint64 offset, QByteArrayView card)
 
 FileStatus ChangeRecording::added(qint64 offset, QByteArrayView card)
 {
+    if (off_) return FileStatus::success();
     Q_ASSERT(active());
     pending_ += writer_.added({offset, card.toByteArray()});
     return pending_.size() >= kStretch ? flush() : FileStatus::success();
@@ -92,6 +99,7 @@ FileStatus ChangeRecording::added(qint64 offset, QByteArrayView card)
 
 FileStatus ChangeRecording::finish(const posix::FileVersion& after)
 {
+    if (off_) return FileStatus::success();
     Q_ASSERT(active());
     pending_ += writer_.end(versionOf(after));
     FileStatus status = flush();

@@ -47,6 +47,8 @@ public:
     FileStatus added(qint64 offset, QByteArrayView card);
     // The step before placing (AtomicFile::setBeforePlacing).
     FileStatus finish(const posix::FileVersion& after);
+    // Off, a change is made without a record; only to measure what one costs.
+    void recordChanges(bool on) { off_ = !on; }
     // Sets how much history this computer keeps, from the next change on.
     FileStatus setLimit(qint64 bytes);
     // Drops a change's record that will not be ended.
@@ -60,6 +62,7 @@ private:
     const QString stateFolder_;
     std::optional<Computer> computer_;
     std::optional<HistoryLimit> limit_;
+    bool off_ = false;
     std::unique_ptr<HistoryAppender> history_;
     ChangeRecordWriter writer_;
     QByteArray pending_;

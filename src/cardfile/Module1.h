@@ -223,6 +223,10 @@ public:
     // How long a change waits for another process to finish its own.
     std::chrono::milliseconds lockPatience = std::chrono::seconds(5);
 
+    // Whether each change is recorded, to be undone; off only to measure
+    // what the record costs.
+    void recordChanges(bool on);
+
     // Looks for the copies sync engines make of the card and counter files
     // when two computers changed them while apart, and merges them in: every
     // card a copy holds that the card file does not is added to it, as one

@@ -87,6 +87,11 @@ FileStatus Module1::ChangeHistory(std::vector<Change>& changes)
     return landedChanges(own, &changes);
 }
 
+void Module1::recordChanges(bool on)
+{
+    impl_->recording.recordChanges(on);
+}
+
 FileStatus Module1::SetHistoryLimit(qint64 bytes)
 {
     static_assert(kLeastHistoryLimit == HistoryLimit::kLeastBytes);

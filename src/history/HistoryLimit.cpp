@@ -21,18 +21,21 @@ const QString kLimitFile = QStringLiteral("history-limit");
 constexpr qsizetype kHeadBytes = 4096;
 
 // The time of the first record, where the file starts with one.
-std::optional<QDateTime> firstRecordTime(int fd)
+FileStatus firstRecordTime(int fd, const QString& name, std::optional<QDateTime>& when)
 {
+    when.reset();
     QByteArray head(kHeadBytes, Qt::Uninitialized);
-    const ssize_t got = sys::pread(fd, head.data(), static_cast<size_t>(head.size()), 0);
-    if (got <= 0) return std::nullopt;
+    ssize_t got = -1;
+    do got = sys::pread(fd, head.data(), static_cast<size_t>(head.size()), 0);
+    while (got < 0 && errno == EINTR);
+    if (got < 0) return FileStatus::fromErrno(name, errno);
     head.truncate(got);
     const qsizetype at = head.indexOf("\ntime ");
     const qsizetype end = at < 0 ? -1 : head.indexOf('\n', at + 1);
-    if (end < 0) return std::nullopt;
-    const QDateTime when =
-        QDateTime::fromString(QString::fromLatin1(head.mid(at + 6, end - at - 6)), Qt::ISODateWithMs);
-    return when.isValid() ? std::optional(when) : std::nullopt;
+    if (end < 0) return FileStatus::success();
+    const QDateTime time = QDateTime::fromString(QString::fromLatin1(head.mid(at + 6, end - at - 6)), Qt::ISODateWithMs);
+    if (time.isValid()) when = time;
+    return FileStatus::success();
 }
 
 } // namespace
@@ -81,8 +84,10 @@ FileStatus trimHistory(const QString& directory, const QString& name, const Hist
     FileStatus status = posix::openForReading(directory, name, fd, &version);
     if (status.isMissing()) return FileStatus::success();
     if (!status.ok()) return status;
-    const std::optional<QDateTime> first = firstRecordTime(fd);
-    (void)posix::closeFile(fd, name);
+    std::optional<QDateTime> first;
+    status = firstRecordTime(fd, name, first);
+    status.orFirstFailure(posix::closeFile(fd, name));
+    if (!status.ok()) return status;
     const bool tooOld = first && *first < now.addDays(-HistoryLimit::kDays);
     if (version.size <= limit.bytes && !tooOld) return FileStatus::success();
 
