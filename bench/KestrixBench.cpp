@@ -268,8 +268,7 @@ QString recordCost(const std::vector<int>& sizes, const std::map<std::string, do
     for (int cards : sizes)
         for (const char* change : {"Save, append path", "Delete"}) {
             const auto with = medians.find(std::string(change) + "/" + std::to_string(cards));
-            const auto without =
-                medians.find(std::string(change) + ", without its record/" + std::to_string(cards));
+            const auto without = medians.find(std::string(change) + ", without its record/" + std::to_string(cards));
             if (with == medians.end() || without == medians.end() || without->second <= 0) continue;
             text += QStringLiteral("%1 at %2 cards: %3 ms with its record, %4 ms without: a ratio of %5.\n")
                         .arg(QLatin1String(change), QLocale::c().toString(cards))

@@ -6,7 +6,7 @@
 #include "CardFolder.h"
 #include "CardScan.h"
 #include "ChangeLocking.h"
-#include "ChangeRecording.h"
+#include "history/ChangeRecording.h"
 #include "Notices.h"
 #include "StoredCard.h"
 #include "files/PosixFile.h"

@@ -3,7 +3,7 @@
 
 #include "FileSlot.h"
 
-#include "ChangeRecording.h"
+#include "history/ChangeRecording.h"
 
 #include "files/PosixFile.h"
 #include "files/SystemCalls.h"

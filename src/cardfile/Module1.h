@@ -8,8 +8,8 @@
 #include "Notices.h"
 #include "card/CardRecord.h"
 
-#include <QDateTime>
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 

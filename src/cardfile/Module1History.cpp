@@ -59,8 +59,7 @@ FileStatus Module1::landedChanges(std::vector<ChangeRecord>& own, std::vector<Ch
     const std::optional<CardFileVersion> current = currentVersion(directory());
     std::set<QByteArray> undone;
     for (ChangeRecording::ComputerRecords& computer : computers) {
-        computer.records =
-            kestrix::landedChanges(std::move(computer.records), computer.here ? current : std::nullopt);
+        computer.records = kestrix::landedChanges(std::move(computer.records), computer.here ? current : std::nullopt);
         for (const ChangeRecord& record : computer.records)
             if (!record.undoes.isEmpty()) undone.insert(record.undoes);
     }
@@ -136,12 +135,13 @@ FileStatus Module1::RestoreCards(const QByteArray& id, Restored& restored)
         lines << recorded::lineToStore(card.bytes);
     }
     if (lines.isEmpty())
-        return FileStatus::failure(kCardFile, change->removed.empty()
-                                                  ? QStringLiteral("that change took no card")
-                                                  : QStringLiteral("every card that change took is there again"));
-    status = impl_->cards.beginAppending(impl_->folder.slot1, {QStringLiteral("Restore"),
-                                                               QStringLiteral("%1 of \"%2\"")
-                                                                   .arg(change->command, change->subject)});
+        return FileStatus::failure(kCardFile,
+                                   change->removed.empty()
+                                       ? QStringLiteral("that change took no card")
+                                       : QStringLiteral("every card that change took is there again"));
+    status = impl_->cards.beginAppending(
+        impl_->folder.slot1,
+        {QStringLiteral("Restore"), QStringLiteral("%1 of \"%2\"").arg(change->command, change->subject)});
     for (const QByteArray& line : lines)
         if (status.ok()) status = impl_->folder.slot1.write(line);
     if (!status.ok()) {
@@ -199,9 +199,11 @@ FileStatus Module1::takeBackCardByCard(const ChangeRecord& change, QStringList& 
         }
         lines << recorded::lineToStore(card.bytes);
     }
-    const qsizetype dropping = std::accumulate(given.cbegin(), given.cend(), 0) - std::accumulate(left.cbegin(), left.cend(), 0);
+    const qsizetype dropping =
+        std::accumulate(given.cbegin(), given.cend(), 0) - std::accumulate(left.cbegin(), left.cend(), 0);
     if (dropping == 0 && lines.isEmpty())
-        return FileStatus::failure(kCardFile, QStringLiteral("every card of the %1 was changed since").arg(change.command));
+        return FileStatus::failure(kCardFile,
+                                   QStringLiteral("every card of the %1 was changed since").arg(change.command));
     left = given;
     return impl_->cards.rewrite(
         {QStringLiteral("Undo"), QStringLiteral("%1 of \"%2\"").arg(change.command, change.subject), change.id},

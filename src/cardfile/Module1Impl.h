@@ -6,7 +6,7 @@
 #include "CardFile.h"
 #include "CardFolder.h"
 #include "ChangeLocking.h"
-#include "ChangeRecording.h"
+#include "history/ChangeRecording.h"
 #include "ConflictMerge.h"
 #include "Counter.h"
 #include "Module1.h"

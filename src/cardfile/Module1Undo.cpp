@@ -5,10 +5,10 @@
 #include "Module1.h"
 
 #include "Module1Impl.h"
+#include "RecordedCards.h"
 #include "files/AtomicFile.h"
 #include "files/PosixFile.h"
 #include "files/SystemCalls.h"
-#include "RecordedCards.h"
 #include "history/TakeBack.h"
 
 #include <algorithm>
@@ -104,9 +104,8 @@ FileStatus Module1::UndoLastChange(Undone& undone)
     }
     // Right after the change: the file as it was, byte for byte. The undo's
     // own record is the change turned round.
-    status = impl_->recording.begin(QStringLiteral("Undo"),
-                                    QStringLiteral("%1 of \"%2\"").arg(last->command, last->subject), version,
-                                    last->id);
+    status = impl_->recording.begin(
+        QStringLiteral("Undo"), QStringLiteral("%1 of \"%2\"").arg(last->command, last->subject), version, last->id);
     for (const RecordedCard& card : last->added)
         if (status.ok()) status = impl_->recording.removed(card.offset, card.bytes);
     for (const RecordedCard& card : last->removed)

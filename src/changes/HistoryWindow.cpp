@@ -35,8 +35,9 @@ QTreeWidget* newList(QWidget* parent, const QString& name, const QStringList& he
 void addCards(QTreeWidget* list, const std::vector<CardRecord>& cards, const QString& how)
 {
     for (const CardRecord& card : cards)
-        new QTreeWidgetItem(list, {how, card[indexOf(Field::RecordNumber)], card[indexOf(Field::CCNAME)],
-                                   card[indexOf(Field::CNAME)], card[indexOf(Field::CITY)]});
+        new QTreeWidgetItem(list,
+                            {how, card[indexOf(Field::RecordNumber)], card[indexOf(Field::CCNAME)],
+                             card[indexOf(Field::CNAME)], card[indexOf(Field::CITY)]});
 }
 
 } // namespace
@@ -88,15 +89,17 @@ void HistoryWindow::fillChanges()
     QTreeWidgetItem* current = nullptr;
     for (const Module1::Change& change : changes_) {
         auto* item = new QTreeWidgetItem(
-            Changes, {change.when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")), change.computer,
-                      whatChanged(change) + (change.takenBack ? QStringLiteral(", undone") : QString()),
-                      QString::number(change.added.size()), QString::number(change.removed.size())});
+            Changes,
+            {change.when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")), change.computer,
+             whatChanged(change) + (change.takenBack ? QStringLiteral(", undone") : QString()),
+             QString::number(change.added.size()), QString::number(change.removed.size())});
         if (!current || change.id == wasChosen) current = item;
     }
     if (!status.ok())
-        new QTreeWidgetItem(Changes, {QString(), QString(),
-                                      QStringLiteral("The history could not be read: %1: %2")
-                                          .arg(status.file(), status.reason())});
+        new QTreeWidgetItem(
+            Changes,
+            {QString(), QString(),
+             QStringLiteral("The history could not be read: %1: %2").arg(status.file(), status.reason())});
     else if (changes_.empty())
         new QTreeWidgetItem(Changes, {QString(), QString(), QStringLiteral("No change of these cards is on record.")});
     Changes->setCurrentItem(current ? current : Changes->topLevelItem(0));
@@ -129,8 +132,9 @@ void HistoryWindow::Restore_Click()
         const BusyCursor busy;
         status = module_.RestoreCards(change->id, restored);
     }
-    QString text = status.ok() ? QStringLiteral("Restored %1 of %2.").arg(cardCount(restored.cards), whatChanged(*change))
-                               : QStringLiteral("Nothing was restored: %1: %2.").arg(status.file(), status.reason());
+    QString text = status.ok()
+        ? QStringLiteral("Restored %1 of %2.").arg(cardCount(restored.cards), whatChanged(*change))
+        : QStringLiteral("Nothing was restored: %1: %2.").arg(status.file(), status.reason());
     if (!restored.stayed.isEmpty())
         text += QStringLiteral("\n\n%1 stand in the file again and stay as they are: %2.")
                     .arg(cardCount(restored.stayed.size()), restored.stayed.join(QStringLiteral(", ")));

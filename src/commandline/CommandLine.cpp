@@ -139,8 +139,7 @@ Options::Options()
         QStringLiteral("Kestrix keeps business contacts on cards, in the files kest1.dat and kestrec.rec of the\n"
                        "folder it is started in. Without an option it opens its window; the options below work\n"
                        "without one, over SSH or in a script."));
-    parser.addOptions({help, version, exportCards, importCards, format, merge, undo, history, restore,
-                       keepHistory});
+    parser.addOptions({help, version, exportCards, importCards, format, merge, undo, history, restore, keepHistory});
 }
 
 // What is wrong with the options given, once parsed; empty when nothing is.
@@ -148,9 +147,9 @@ QString mistakeIn(const Options& options)
 {
     const QCommandLineParser& parser = options.parser;
     const QStringList given = parser.optionNames(); // each as often as it was given
-    for (const QCommandLineOption* option : {&options.help, &options.version, &options.exportCards,
-                                             &options.importCards, &options.format, &options.merge, &options.undo,
-                                             &options.history, &options.restore, &options.keepHistory}) {
+    for (const QCommandLineOption* option :
+         {&options.help, &options.version, &options.exportCards, &options.importCards, &options.format, &options.merge,
+          &options.undo, &options.history, &options.restore, &options.keepHistory}) {
         const QStringList names = option->names();
         const auto times =
             std::count_if(given.begin(), given.end(), [&](const QString& name) { return names.contains(name); });
@@ -161,8 +160,9 @@ QString mistakeIn(const Options& options)
         + int(parser.isSet(options.merge)) + int(parser.isSet(options.undo)) + int(parser.isSet(options.history))
         + int(parser.isSet(options.restore)) + int(parser.isSet(options.keepHistory));
     if (actions > 1)
-        return QStringLiteral("Give one of --help, --version, --export, --import, --merge-conflicts, --undo, --history, "
-                              "--restore and --keep-history.");
+        return QStringLiteral(
+            "Give one of --help, --version, --export, --import, --merge-conflicts, --undo, --history, "
+            "--restore and --keep-history.");
     if (!parser.isSet(options.format)) return {};
     if (!parser.isSet(options.exportCards) && !parser.isSet(options.importCards))
         return QStringLiteral("--format goes with --export or --import.");

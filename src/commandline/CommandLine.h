@@ -17,13 +17,24 @@ namespace kestrix {
 // What the command line asks for. Everything but opening the window runs
 // without a display, so it works over SSH and in scripts.
 struct CommandRequest {
-    enum class Action { OpenWindow, ShowHelp, ShowVersion, Export, Import, MergeConflicts, Undo, History, Restore, KeepHistory,
-                        Mistake };
+    enum class Action {
+        OpenWindow,
+        ShowHelp,
+        ShowVersion,
+        Export,
+        Import,
+        MergeConflicts,
+        Undo,
+        History,
+        Restore,
+        KeepHistory,
+        Mistake
+    };
     Action action = Action::OpenWindow;
     QByteArray file;                      // Export, Import, as bytes; "-" exports to standard output
     std::optional<ExchangeFormat> format; // --format
-    QString text;                         // ShowHelp: the help; Mistake: what is wrong; Restore: N; KeepHistory: the size
-    bool standardOutputClosed = false;    // set by the program: nothing can go out there
+    QString text;                      // ShowHelp: the help; Mistake: what is wrong; Restore: N; KeepHistory: the size
+    bool standardOutputClosed = false; // set by the program: nothing can go out there
 };
 
 // Reads the program's arguments (the first is the program), as the system

@@ -33,7 +33,8 @@ QString why(const FileStatus& status)
 void tellStayed(const QStringList& stayed, const QString& because, std::FILE* err)
 {
     if (stayed.isEmpty()) return;
-    complain(err, QStringLiteral("%1 %2: %3").arg(cardCount(stayed.size()), because, stayed.join(QStringLiteral(", "))));
+    complain(err,
+             QStringLiteral("%1 %2: %3").arg(cardCount(stayed.size()), because, stayed.join(QStringLiteral(", "))));
 }
 
 } // namespace
@@ -64,8 +65,8 @@ int listHistory(Module1& module, std::FILE* out, std::FILE* err)
     for (const Module1::Change& change : changes) {
         QString line = QStringLiteral("%1  %2  %3  %4  +%5 -%6")
                            .arg(++number, 3)
-                           .arg(change.when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                                change.computer, whatChanged(change))
+                           .arg(change.when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")), change.computer,
+                                whatChanged(change))
                            .arg(change.added.size())
                            .arg(change.removed.size());
         if (change.takenBack) line += QStringLiteral("  (undone)");
@@ -85,8 +86,9 @@ int restoreCards(Module1& module, const QString& changeNumber, std::FILE* out, s
     bool isNumber = false;
     const qsizetype number = changeNumber.toLongLong(&isNumber);
     if (!isNumber || number < 1 || number > static_cast<qsizetype>(changes.size())) {
-        complain(err, QStringLiteral("nothing restored: there is no change %1; kestrix --history lists them")
-                          .arg(changeNumber));
+        complain(
+            err,
+            QStringLiteral("nothing restored: there is no change %1; kestrix --history lists them").arg(changeNumber));
         return kMisused;
     }
     Module1::Restored restored;
@@ -96,8 +98,9 @@ int restoreCards(Module1& module, const QString& changeNumber, std::FILE* out, s
         tellStayed(restored.stayed, QStringLiteral("stand in the file again"), err);
         return kFailed;
     }
-    say(out, QStringLiteral("Restored %1 of %2 from %3")
-                 .arg(cardCount(restored.cards), whatChanged(restored.change), whenChanged(restored.change.when)));
+    say(out,
+        QStringLiteral("Restored %1 of %2 from %3")
+            .arg(cardCount(restored.cards), whatChanged(restored.change), whenChanged(restored.change.when)));
     tellStayed(restored.stayed, QStringLiteral("stand in the file again and stay as they are"), err);
     return kSucceeded;
 }
@@ -122,9 +125,10 @@ int keepHistory(Module1& module, const QString& size, std::FILE* out, std::FILE*
         complain(err, QStringLiteral("the history limit stays as it was: %1").arg(why(status)));
         return kFailed;
     }
-    say(out, QStringLiteral("This computer keeps the changes of the last %1 days, up to %2 MiB.")
-                 .arg(30)
-                 .arg(count * unit / (1024 * 1024)));
+    say(out,
+        QStringLiteral("This computer keeps the changes of the last %1 days, up to %2 MiB.")
+            .arg(30)
+            .arg(count * unit / (1024 * 1024)));
     return kSucceeded;
 }
 

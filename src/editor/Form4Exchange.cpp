@@ -2,8 +2,8 @@
 // Copyright (C) 2026 The Kestrix developers
 
 // Cards in and out: the editor's menu (Import cards…, Export cards…, Copy
-// card; its undo and history are in Form4History.cpp) and files of contacts dropped on the window. The card on screen is
-// never changed by any of them.
+// card; its undo and history are in Form4History.cpp) and files of contacts dropped on the window. The card on screen
+// is never changed by any of them.
 #include "Form4.h"
 
 #include "ExchangeMessages.h"

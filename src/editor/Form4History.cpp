@@ -22,8 +22,9 @@ void Form4::addHistoryMenuTo(QMenu& menu)
     // Named for what it would take back, read as the menu opens.
     std::optional<Module1::Change> last;
     (void)module_.ChangeToUndo(last);
-    QAction* undo = menu.addAction(last ? QStringLiteral("Undo %1").arg(whatChanged(*last)) : QStringLiteral("Undo a change"),
-                                   this, &Form4::UndoChange_Click);
+    QAction* undo =
+        menu.addAction(last ? QStringLiteral("Undo %1").arg(whatChanged(*last)) : QStringLiteral("Undo a change"), this,
+                       &Form4::UndoChange_Click);
     undo->setObjectName(QStringLiteral("UndoChange"));
     undo->setEnabled(last.has_value());
     QAction* history = menu.addAction(QStringLiteral("History…"), this, &Form4::History_Click);

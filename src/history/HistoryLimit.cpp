@@ -33,7 +33,8 @@ FileStatus firstRecordTime(int fd, const QString& name, std::optional<QDateTime>
     const qsizetype at = head.indexOf("\ntime ");
     const qsizetype end = at < 0 ? -1 : head.indexOf('\n', at + 1);
     if (end < 0) return FileStatus::success();
-    const QDateTime time = QDateTime::fromString(QString::fromLatin1(head.mid(at + 6, end - at - 6)), Qt::ISODateWithMs);
+    const QDateTime time =
+        QDateTime::fromString(QString::fromLatin1(head.mid(at + 6, end - at - 6)), Qt::ISODateWithMs);
     if (time.isValid()) when = time;
     return FileStatus::success();
 }
@@ -76,8 +77,7 @@ std::vector<ChangeRecord> recordsToKeep(std::vector<ChangeRecord> records, const
     return records;
 }
 
-FileStatus trimHistory(const QString& directory, const QString& name, const HistoryLimit& limit,
-                       const QDateTime& now)
+FileStatus trimHistory(const QString& directory, const QString& name, const HistoryLimit& limit, const QDateTime& now)
 {
     int fd = -1;
     posix::FileVersion version;

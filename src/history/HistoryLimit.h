@@ -37,7 +37,6 @@ std::vector<ChangeRecord> recordsToKeep(std::vector<ChangeRecord> records, const
 // `limit` or holds a record older than 30 days: the records kept are
 // written into a new file put in its place in one step. Cheap where nothing
 // is to be trimmed: its size and its first record's time tell.
-FileStatus trimHistory(const QString& directory, const QString& name, const HistoryLimit& limit,
-                       const QDateTime& now);
+FileStatus trimHistory(const QString& directory, const QString& name, const HistoryLimit& limit, const QDateTime& now);
 
 } // namespace kestrix

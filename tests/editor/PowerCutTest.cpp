@@ -97,8 +97,8 @@ protected:
         const Folder& cardsFrom = isAfter ? end : start;
         const qsizetype more = landed(cardsFrom, state[2].value_or(QByteArray())) - landed(cardsFrom, before);
         if (more == (isAfter ? 1 : 0)) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << more << " changes more on record with the cards as "
-                                             << (isAfter ? "after" : "before");
+        return ::testing::AssertionFailure()
+            << more << " changes more on record with the cards as " << (isAfter ? "after" : "before");
     }
 
     void SetUp() override

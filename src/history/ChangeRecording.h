@@ -5,10 +5,10 @@
 
 #include "files/FileStatus.h"
 #include "files/PosixFile.h"
-#include "history/ChangeRecord.h"
-#include "history/ComputerIdentity.h"
-#include "history/HistoryFile.h"
-#include "history/HistoryLimit.h"
+#include "ChangeRecord.h"
+#include "ComputerIdentity.h"
+#include "HistoryFile.h"
+#include "HistoryLimit.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Kestrix developers
 
-#include "cardfile/ChangeRecording.h"
+#include "history/ChangeRecording.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
