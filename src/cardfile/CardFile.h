@@ -6,10 +6,10 @@
 #include "CardFolder.h"
 #include "CardScan.h"
 #include "ChangeLocking.h"
-#include "history/ChangeRecording.h"
 #include "Notices.h"
 #include "StoredCard.h"
 #include "files/PosixFile.h"
+#include "history/ChangeRecording.h"
 
 #include <QByteArray>
 #include <QByteArrayList>

@@ -37,13 +37,16 @@ Module1::Change changeOf(const ChangeRecord& record, const QString& computer, bo
 }
 
 // The version of the card file standing now; none where there is no file.
-std::optional<CardFileVersion> currentVersion(const QString& directory)
+FileStatus currentVersion(const QString& directory, std::optional<CardFileVersion>& current)
 {
+    current.reset();
     int fd = -1;
     posix::FileVersion version;
-    if (!posix::openForReading(directory, names::kCardFile, fd, &version).ok()) return std::nullopt;
-    (void)posix::closeFile(fd, names::kCardFile);
-    return recorded::versionOf(version);
+    const FileStatus opened = posix::openForReading(directory, names::kCardFile, fd, &version);
+    if (opened.isMissing()) return FileStatus::success();
+    if (!opened.ok()) return opened;
+    current = recorded::versionOf(version);
+    return posix::closeFile(fd, names::kCardFile);
 }
 
 } // namespace
@@ -56,7 +59,8 @@ FileStatus Module1::landedChanges(std::vector<ChangeRecord>& own, std::vector<Ch
     own.clear();
     std::vector<ChangeRecording::ComputerRecords> computers;
     if (FileStatus read = impl_->recording.everyComputersRecords(computers); !read.ok()) return read;
-    const std::optional<CardFileVersion> current = currentVersion(directory());
+    std::optional<CardFileVersion> current;
+    if (FileStatus known = currentVersion(directory(), current); !known.ok()) return known;
     std::set<QByteArray> undone;
     for (ChangeRecording::ComputerRecords& computer : computers) {
         computer.records = kestrix::landedChanges(std::move(computer.records), computer.here ? current : std::nullopt);
@@ -64,10 +68,12 @@ FileStatus Module1::landedChanges(std::vector<ChangeRecord>& own, std::vector<Ch
             if (!record.undoes.isEmpty()) undone.insert(record.undoes);
     }
     for (ChangeRecording::ComputerRecords& computer : computers) {
+        // Newest first: a computer's file holds its changes in the order they
+        // were made, which tells two changes of one millisecond apart.
         if (everyones)
-            for (const ChangeRecord& record : computer.records) {
-                everyones->push_back(changeOf(record, computer.label, computer.here));
-                everyones->back().takenBack = undone.count(record.id) > 0;
+            for (auto record = computer.records.rbegin(); record != computer.records.rend(); ++record) {
+                everyones->push_back(changeOf(*record, computer.label, computer.here));
+                everyones->back().takenBack = undone.count(record->id) > 0;
             }
         if (computer.here) own = std::move(computer.records);
     }

@@ -6,11 +6,11 @@
 #include "CardFile.h"
 #include "CardFolder.h"
 #include "ChangeLocking.h"
-#include "history/ChangeRecording.h"
 #include "ConflictMerge.h"
 #include "Counter.h"
 #include "Module1.h"
 #include "Notices.h"
+#include "history/ChangeRecording.h"
 
 namespace kestrix {
 

@@ -42,25 +42,20 @@ CardFileVersion versionStoodFor(const std::vector<ChangeRecord>& landed, CardFil
     return current;
 }
 
-FileStatus readCardFile(const QString& directory, QByteArray& bytes, posix::FileVersion& version)
+// Whether `bytes` stand at `at` in the file open as `fd`.
+FileStatus standsAt(int fd, qint64 at, QByteArrayView bytes, bool& stands)
 {
-    bytes.clear();
-    int fd = -1;
-    FileStatus status = posix::openForReading(directory, names::kCardFile, fd, &version);
-    if (!status.ok()) return status;
-    bytes.resize(static_cast<qsizetype>(version.size));
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got = sys::read(fd, bytes.data() + done, static_cast<size_t>(bytes.size() - done));
+    QByteArray here(bytes.size(), Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < here.size()) {
+        const ssize_t got = sys::pread(fd, here.data() + done, static_cast<size_t>(here.size() - done), at + done);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
-            status = got < 0 ? FileStatus::fromErrno(names::kCardFile, errno)
-                             : FileStatus::failure(names::kCardFile, QStringLiteral("it grew shorter while read"));
-            break;
-        }
+        if (got < 0) return FileStatus::fromErrno(names::kCardFile, errno);
+        if (got == 0) break;
         done += got;
     }
-    return status.orFirstFailure(posix::closeFile(fd, names::kCardFile));
+    stands = done == here.size() && here == bytes;
+    return FileStatus::success();
 }
 
 } // namespace
@@ -92,33 +87,48 @@ FileStatus Module1::UndoLastChange(Undone& undone)
         if (change.id == last->id) undone.change = std::move(change);
 
     (void)impl_->folder.closeAll();
-    QByteArray current;
+    int fd = -1;
     posix::FileVersion version;
-    status = readCardFile(directory(), current, version);
+    status = posix::openForReading(directory(), kCardFile, fd, &version);
     if (!status.ok()) return status;
-    QByteArray before;
-    if (last->after != versionStoodFor(own, recorded::versionOf(version)) || !takeBack(current, *last, before)) {
-        // Later changes stand on this one: take it back card by card.
-        current.clear();
-        return takeBackCardByCard(*last, undone.stayed);
+    bool whole = last->after == versionStoodFor(own, recorded::versionOf(version));
+    if (whole) {
+        // Right after the change: the file as it was, byte for byte, a
+        // stretch at a time. The undo's own record is the change turned round.
+        status =
+            impl_->recording.begin(QStringLiteral("Undo"),
+                                   QStringLiteral("%1 of \"%2\"").arg(last->command, last->subject), version, last->id);
+        for (const RecordedCard& card : last->added)
+            if (status.ok()) status = impl_->recording.removed(card.offset, card.bytes);
+        for (const RecordedCard& card : last->removed)
+            if (status.ok()) status = impl_->recording.added(card.offset, card.bytes);
+        AtomicFile replacement(directory(), kCardFile, Durability::Durable, Links::Follow);
+        if (status.ok()) status = replacement.open();
+        whole = status.ok()
+            && takeBack(version.size, *last,
+                        {[&](qint64 from, qint64 length) {
+                             status = replacement.copyFrom(fd, from, length);
+                             return status.ok();
+                         },
+                         [&](QByteArrayView bytes) {
+                             status = replacement.write(bytes);
+                             return status.ok();
+                         },
+                         [&](qint64 at, QByteArrayView bytes) {
+                             bool stands = false;
+                             status = standsAt(fd, at, bytes, stands);
+                             return stands;
+                         }});
+        if (whole) {
+            replacement.setBeforePlacing(
+                [this](const posix::FileVersion& placed) { return impl_->recording.finish(placed); });
+            status = replacement.close();
+        }
+        if (impl_->recording.active()) impl_->recording.abandon();
     }
-    // Right after the change: the file as it was, byte for byte. The undo's
-    // own record is the change turned round.
-    status = impl_->recording.begin(
-        QStringLiteral("Undo"), QStringLiteral("%1 of \"%2\"").arg(last->command, last->subject), version, last->id);
-    for (const RecordedCard& card : last->added)
-        if (status.ok()) status = impl_->recording.removed(card.offset, card.bytes);
-    for (const RecordedCard& card : last->removed)
-        if (status.ok()) status = impl_->recording.added(card.offset, card.bytes);
-    AtomicFile replacement(directory(), kCardFile, Durability::Durable, Links::Follow);
-    if (status.ok()) status = replacement.open();
-    if (status.ok()) status = replacement.write(before);
-    if (status.ok()) {
-        replacement.setBeforePlacing(
-            [this](const posix::FileVersion& placed) { return impl_->recording.finish(placed); });
-        status = replacement.close();
-    }
-    if (impl_->recording.active()) impl_->recording.abandon();
+    status.orFirstFailure(posix::closeFile(fd, kCardFile));
+    // Later changes stand on this one: it is taken back card by card.
+    if (status.ok() && !whole) return takeBackCardByCard(*last, undone.stayed);
     return status;
 }
 

@@ -48,7 +48,7 @@ HistoryWindow::HistoryWindow(Module1& module, Platform& platform, QWidget* paren
     setObjectName(QStringLiteral("HistoryWindow"));
     setWindowTitle(QStringLiteral("History of the cards"));
     buildControls();
-    fillChanges();
+    (void)fillChanges(); // a failure is shown in the list
 }
 
 void HistoryWindow::buildControls()
@@ -81,7 +81,7 @@ void HistoryWindow::buildControls()
     resize(760, 480);
 }
 
-void HistoryWindow::fillChanges()
+FileStatus HistoryWindow::fillChanges()
 {
     const QByteArray wasChosen = chosen() ? chosen()->id : QByteArray();
     const FileStatus status = module_.ChangeHistory(changes_);
@@ -104,6 +104,7 @@ void HistoryWindow::fillChanges()
         new QTreeWidgetItem(Changes, {QString(), QString(), QStringLiteral("No change of these cards is on record.")});
     Changes->setCurrentItem(current ? current : Changes->topLevelItem(0));
     showCardsOfChosen();
+    return status;
 }
 
 const Module1::Change* HistoryWindow::chosen() const
@@ -134,12 +135,17 @@ void HistoryWindow::Restore_Click()
     }
     QString text = status.ok()
         ? QStringLiteral("Restored %1 of %2.").arg(cardCount(restored.cards), whatChanged(*change))
-        : QStringLiteral("Nothing was restored: %1: %2.").arg(status.file(), status.reason());
+        : QStringLiteral("Nothing was restored.\n\n%1 \"%2\": %3.")
+              .arg(status.concernsFolder() ? QStringLiteral("Folder") : QStringLiteral("File"), status.file(),
+                   status.reason());
     if (!restored.stayed.isEmpty())
         text += QStringLiteral("\n\n%1 stand in the file again and stay as they are: %2.")
                     .arg(cardCount(restored.stayed.size()), restored.stayed.join(QStringLiteral(", ")));
+    if (const FileStatus listed = fillChanges(); !listed.ok())
+        text += QStringLiteral("\n\nThe list of changes could not be read again: %1 \"%2\": %3.")
+                    .arg(listed.concernsFolder() ? QStringLiteral("Folder") : QStringLiteral("File"), listed.file(),
+                         listed.reason());
     platform_.showMessage(this, text, MessageButtons::Ok);
-    fillChanges();
 }
 
 } // namespace kestrix

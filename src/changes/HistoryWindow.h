@@ -15,6 +15,7 @@ class QTreeWidget;
 
 namespace kestrix {
 
+class FileStatus;
 class Platform;
 
 // The history window: every change of the cards, newest first (when, on
@@ -26,8 +27,9 @@ class HistoryWindow : public QDialog {
 public:
     HistoryWindow(Module1& module, Platform& platform, QWidget* parent = nullptr);
 
-    // Reads the changes again, keeping the one chosen where it is still there.
-    void fillChanges();
+    // Reads the changes again, keeping the one chosen where it is still there;
+    // a failure is shown in the list too.
+    FileStatus fillChanges();
     void Restore_Click();
 
     QTreeWidget* Changes = nullptr;

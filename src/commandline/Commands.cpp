@@ -4,6 +4,7 @@
 #include "Commands.h"
 
 #include "HistoryCommands.h"
+#include "Terminal.h"
 
 #include "cardfile/Module1.h"
 #include "exchange/CardTransfer.h"
@@ -18,22 +19,6 @@
 namespace kestrix {
 
 namespace {
-
-void say(std::FILE* stream, const QString& text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fputc('\n', stream);
-}
-
-void complain(std::FILE* err, const QString& text)
-{
-    say(err, QStringLiteral("kestrix: ") + text);
-}
-
-QString why(const FileStatus& status)
-{
-    return QStringLiteral("%1: %2").arg(status.file(), status.reason());
-}
 
 QString cards(qsizetype count)
 {

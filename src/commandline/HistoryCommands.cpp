@@ -4,6 +4,7 @@
 #include "HistoryCommands.h"
 
 #include "Commands.h"
+#include "Terminal.h"
 #include "cardfile/ChangeWords.h"
 #include "cardfile/Module1.h"
 #include "files/FileStatus.h"
@@ -13,22 +14,6 @@
 namespace kestrix {
 
 namespace {
-
-void say(std::FILE* stream, const QString& text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fputc('\n', stream);
-}
-
-void complain(std::FILE* err, const QString& text)
-{
-    say(err, QStringLiteral("kestrix: ") + text);
-}
-
-QString why(const FileStatus& status)
-{
-    return QStringLiteral("%1: %2").arg(status.file(), status.reason());
-}
 
 void tellStayed(const QStringList& stayed, const QString& because, std::FILE* err)
 {

@@ -6,6 +6,8 @@
 // shows the cards as they are the next time it fills.
 #include "Form4.h"
 
+#include "EditorMessages.h"
+
 #include "cardfile/ChangeWords.h"
 #include "cardfile/Module1.h"
 #include "changes/HistoryWindow.h"
@@ -41,12 +43,13 @@ void Form4::UndoChange_Click()
     }
     QString text = status.ok()
         ? QStringLiteral("Undid %1 from %2.").arg(whatChanged(undone.change), whenChanged(undone.change.when))
-        : QStringLiteral("Nothing was undone: %1: %2.").arg(status.file(), status.reason());
+        : QStringLiteral("Nothing was undone.\n\n%1%2")
+              .arg(fileAndReason(status), status.mayPass() ? QStringLiteral("\n\nTry again in a moment.") : QString());
     if (!undone.stayed.isEmpty())
         text += QStringLiteral("\n\n%1 changed since stay as they are: %2.")
                     .arg(cardCount(undone.stayed.size()), undone.stayed.join(QStringLiteral(", ")));
     platform_.showMessage(this, text, MessageButtons::Ok);
-    if (history_) history_->fillChanges();
+    if (history_) (void)history_->fillChanges(); // a failure is shown in its list
     tellNotices();
 }
 
@@ -56,7 +59,7 @@ void Form4::History_Click()
         history_ = new HistoryWindow(module_, platform_, this);
         history_->setAttribute(Qt::WA_DeleteOnClose);
     } else {
-        history_->fillChanges();
+        (void)history_->fillChanges();
     }
     history_->show();
     history_->raise();

@@ -133,8 +133,10 @@ FileStatus ChangeRecording::everyComputersRecords(std::vector<ComputerRecords>& 
         computer.here = computer_ && name == historyFileName(*computer_);
         qsizetype damaged = 0;
         const FileStatus read = readHistory(directory_, name, computer.records, damaged);
-        // One file that cannot be read (gone meanwhile, taken by another
-        // user) does not hide the others.
+        // This computer's own history must be read, or an undo would take
+        // back the wrong change; another's that cannot be read (gone
+        // meanwhile, taken by another user) does not hide the rest.
+        if (!read.ok() && computer.here && !read.isMissing()) return read;
         if (read.ok()) computers.push_back(std::move(computer));
     }
     return FileStatus::success();

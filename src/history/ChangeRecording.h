@@ -3,12 +3,12 @@
 
 #pragma once
 
-#include "files/FileStatus.h"
-#include "files/PosixFile.h"
 #include "ChangeRecord.h"
 #include "ComputerIdentity.h"
 #include "HistoryFile.h"
 #include "HistoryLimit.h"
+#include "files/FileStatus.h"
+#include "files/PosixFile.h"
 
 #include <QString>
 

@@ -107,7 +107,12 @@ FileStatus historyFilesIn(const QString& directory, std::vector<QString>& names)
         if (!isHistoryFileName(name)) continue;
         struct stat info {};
         const QByteArray path = folder + '/' + entry;
-        if (sys::lstat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+        if (sys::lstat(path.constData(), &info) != 0) {
+            // Gone since the folder was listed; any other failure is told.
+            if (errno == ENOENT) continue;
+            return FileStatus::fromErrno(name, errno);
+        }
+        if (!S_ISREG(info.st_mode)) continue;
         if (info.st_uid == ::geteuid() || info.st_uid == folderInfo.st_uid) names.push_back(name);
     }
     return FileStatus::success();

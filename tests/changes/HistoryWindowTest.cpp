@@ -81,7 +81,7 @@ TEST_F(HistoryWindowTest, DeleteUndoneFromTheMenuAndRestoredFromTheHistory)
     EXPECT_EQ(window->Changes->topLevelItem(0)->text(2), QStringLiteral("Restore of Delete of \"\" (7 cards)"));
     const QByteArray restored = cardFile();
     window->Restore->click(); // the same change, still chosen
-    EXPECT_TRUE(platform.shown.back().text.startsWith(QStringLiteral("Nothing was restored: ")));
+    EXPECT_TRUE(platform.shown.back().text.startsWith(QStringLiteral("Nothing was restored.")));
     EXPECT_EQ(cardFile(), restored);
 }
 

@@ -7,6 +7,7 @@
 // where a read or write could see one. After each the files are exactly as
 // before or as after, the user heard which, naming the file and the reason,
 // and nothing typed was lost.
+#include "changes/HistoryWindow.h"
 #include "windowsupport/WindowTest.h"
 
 #include "search/Form14.h"
@@ -19,6 +20,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTreeWidget>
 
 #include <cstring>
 #include <functional>
@@ -163,6 +165,27 @@ const std::vector<Operation> kOperations = {
          t.typeCard(card("Cy", "4"));
      },
      [](HandlerUnderFaults& t) { t.press(t.form->Command4); }},
+    // A change taken back: the Delete just made.
+    {"Undo", true, "\"41\"\r\n",
+     [](HandlerUnderFaults& t) {
+         t.open();
+         t.typeCard(card("Ann", "1"));
+         t.press(t.form->Command2);
+     },
+     [](HandlerUnderFaults& t) { t.form->UndoChange_Click(); }},
+    // The cards of that Delete brought back from the history window, after a later change.
+    {"Restore", true, "\"41\"\r\n",
+     [](HandlerUnderFaults& t) {
+         t.open();
+         t.typeCard(card("Ann", "1"));
+         t.press(t.form->Command2);
+         t.typeCard(card("Bob", "2"));
+         t.press(t.form->Command2);
+         t.form->History_Click();
+         auto* history = t.form->findChild<HistoryWindow*>();
+         history->Changes->setCurrentItem(history->Changes->topLevelItem(1));
+     },
+     [](HandlerUnderFaults& t) { t.form->findChild<HistoryWindow*>()->Restore_Click(); }},
     {"start-up scan", false, "\"41\"\r\n", [](HandlerUnderFaults&) {}, [](HandlerUnderFaults& t) { t.open(); }},
     {"start-up merge", true, "\"41\"\r\n", [](HandlerUnderFaults&) {}, [](HandlerUnderFaults& t) { t.open(); },
      kConflictCopy, cardLine(card("Bob", "2")) + cardLine(card("Dee", "5"))},
@@ -213,8 +236,8 @@ TEST_P(IoFailure, EveryCallFailsInTurn)
     // The handler untouched: what it does, and the calls it makes.
     auto clean = std::make_unique<EveryCall>();
     clean->lay(operation.counter, operation.extraFile, operation.extraContent);
-    const Outcome before = clean->outcome();
     operation.prepare(*clean);
+    const Outcome before = clean->outcome();
     clean->platform.shown.clear();
     SystemCallFaults::start(0, 0);
     operation.run(*clean);
@@ -281,6 +304,7 @@ TEST_P(IoFailure, EveryCallFailsInTurn)
             }
             const bool reportedSuccess = std::any_of(now.told.begin(), now.told.end(), [&](const QString& text) {
                 return success.count(text) || text.contains(QStringLiteral("were added"))
+                    || text.startsWith(QStringLiteral("Undid ")) || text.startsWith(QStringLiteral("Restored "))
                     || QRegularExpression(QStringLiteral("^\\d+ cards? imported from")).match(text).hasMatch();
             });
             if (operation.changesFiles) {
@@ -297,8 +321,10 @@ TEST_P(IoFailure, EveryCallFailsInTurn)
                     // A merged copy that could not be removed holds no card the card
                     // file lacks: the merge is whole, and the next change removes it.
                     // A whole merge may also be followed by a read that fails and is told.
+                    // So may a restore, whose window reads the list of changes again.
                     const bool merge = operation.extraFile == kConflictCopy;
-                    const bool copyLeft = merge && (call == Call::Unlink || toldWhy);
+                    const bool restore = std::string(operation.name) == "Restore";
+                    const bool copyLeft = (merge && (call == Call::Unlink || toldWhy)) || (restore && toldWhy);
                     EXPECT_TRUE(call == Call::Close || call == Call::Closedir || call == Call::Access || copyLeft)
                         << "told of success although " << nameOf(call) << " failed";
                     continue;
