@@ -134,6 +134,10 @@ public:
     // contact stands now. The undo is a change with a record of its own. The
     // counter stays: a number once issued is not issued again.
     FileStatus UndoLastChange(Undone& undone);
+    // Takes back change `id` of the history (ChangeHistory), whichever
+    // computer made it, as UndoLastChange does; an undo too, which gives
+    // back what that undo took back.
+    FileStatus UndoChange(const QByteArray& id, Undone& undone);
 
     // Brings back the cards change `id` took (ChangeHistory), appended as one
     // change, keeping every change since; a card whose number and contact
@@ -245,6 +249,7 @@ public:
     const QString& directory() const;
 
 private:
+    FileStatus takeBackChange(const ChangeRecord& change, const std::vector<ChangeRecord>& own, QStringList& stayed);
     FileStatus takeBackCardByCard(const ChangeRecord& change, QStringList& stayed);
     FileStatus landedChanges(std::vector<ChangeRecord>& own, std::vector<Change>* everyones);
 

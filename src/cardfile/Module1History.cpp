@@ -12,6 +12,7 @@
 #include <QHash>
 #include <QSet>
 
+#include <map>
 #include <numeric>
 #include <set>
 
@@ -49,6 +50,22 @@ FileStatus currentVersion(const QString& directory, std::optional<CardFileVersio
     return posix::closeFile(fd, names::kCardFile);
 }
 
+// The changes taken back, from the undos in the order they were made: an
+// undo of an undo gives back what the first took, so that change stands again.
+std::set<QByteArray> takenBack(std::vector<const ChangeRecord*> undos)
+{
+    std::stable_sort(undos.begin(), undos.end(),
+                     [](const ChangeRecord* a, const ChangeRecord* b) { return a->when < b->when; });
+    std::map<QByteArray, QByteArray> undoing; // an undo's id, and the change it took back
+    std::set<QByteArray> undone;
+    for (const ChangeRecord* undo : undos) {
+        undone.insert(undo->undoes);
+        if (const auto inner = undoing.find(undo->undoes); inner != undoing.end()) undone.erase(inner->second);
+        undoing[undo->id] = undo->undoes;
+    }
+    return undone;
+}
+
 } // namespace
 
 // This computer's changes that landed, oldest first, into `own`, each one an
@@ -61,12 +78,13 @@ FileStatus Module1::landedChanges(std::vector<ChangeRecord>& own, std::vector<Ch
     if (FileStatus read = impl_->recording.everyComputersRecords(computers); !read.ok()) return read;
     std::optional<CardFileVersion> current;
     if (FileStatus known = currentVersion(directory(), current); !known.ok()) return known;
-    std::set<QByteArray> undone;
+    std::vector<const ChangeRecord*> undos;
     for (ChangeRecording::ComputerRecords& computer : computers) {
         computer.records = kestrix::landedChanges(std::move(computer.records), computer.here ? current : std::nullopt);
         for (const ChangeRecord& record : computer.records)
-            if (!record.undoes.isEmpty()) undone.insert(record.undoes);
+            if (!record.undoes.isEmpty()) undos.push_back(&record);
     }
+    const std::set<QByteArray> undone = takenBack(undos);
     for (ChangeRecording::ComputerRecords& computer : computers) {
         // Newest first: a computer's file holds its changes in the order they
         // were made, which tells two changes of one millisecond apart.
@@ -212,7 +230,7 @@ FileStatus Module1::takeBackCardByCard(const ChangeRecord& change, QStringList& 
                                    QStringLiteral("every card of the %1 was changed since").arg(change.command));
     left = given;
     return impl_->cards.rewrite(
-        {QStringLiteral("Undo"), QStringLiteral("%1 of \"%2\"").arg(change.command, change.subject), change.id},
+        {QStringLiteral("Undo"), recorded::subjectOfUndo(change), change.id},
         [&](const StoredCard& card) { return standsAsGiven(card, left); }, lines);
 }
 

@@ -85,27 +85,52 @@ FileStatus Module1::UndoLastChange(Undone& undone)
     if (!last) return FileStatus::failure(kCardFile, QStringLiteral("no change made on this computer is left to undo"));
     for (Change& change : everyones)
         if (change.id == last->id) undone.change = std::move(change);
+    return takeBackChange(*last, own, undone.stayed);
+}
 
+FileStatus Module1::UndoChange(const QByteArray& id, Undone& undone)
+{
+    undone = {};
+    const ChangeGuard guard = lockForChange();
+    if (!guard.status().ok()) return guard.status();
+    std::vector<ChangeRecord> own;
+    std::vector<Change> everyones;
+    FileStatus status = landedChanges(own, &everyones);
+    if (!status.ok()) return status;
+    const auto chosen = std::find_if(everyones.begin(), everyones.end(), [&](const Change& c) { return c.id == id; });
+    if (chosen == everyones.end())
+        return FileStatus::failure(kCardFile, QStringLiteral("no such change is in its history"));
+    if (chosen->takenBack) return FileStatus::failure(kCardFile, QStringLiteral("that change was undone already"));
+    undone.change = std::move(*chosen);
+    std::vector<ChangeRecording::ComputerRecords> computers;
+    status = impl_->recording.everyComputersRecords(computers);
+    for (const ChangeRecording::ComputerRecords& computer : computers)
+        for (const ChangeRecord& record : computer.records)
+            if (status.ok() && record.id == id) return takeBackChange(record, own, undone.stayed);
+    return status.ok() ? FileStatus::failure(kCardFile, QStringLiteral("no such change is in its history")) : status;
+}
+
+FileStatus Module1::takeBackChange(const ChangeRecord& change, const std::vector<ChangeRecord>& own,
+                                   QStringList& stayed)
+{
     (void)impl_->folder.closeAll();
     int fd = -1;
     posix::FileVersion version;
-    status = posix::openForReading(directory(), kCardFile, fd, &version);
+    FileStatus status = posix::openForReading(directory(), kCardFile, fd, &version);
     if (!status.ok()) return status;
-    bool whole = last->after == versionStoodFor(own, recorded::versionOf(version));
+    bool whole = change.after == versionStoodFor(own, recorded::versionOf(version));
     if (whole) {
         // Right after the change: the file as it was, byte for byte, a
         // stretch at a time. The undo's own record is the change turned round.
-        status =
-            impl_->recording.begin(QStringLiteral("Undo"),
-                                   QStringLiteral("%1 of \"%2\"").arg(last->command, last->subject), version, last->id);
-        for (const RecordedCard& card : last->added)
+        status = impl_->recording.begin(QStringLiteral("Undo"), recorded::subjectOfUndo(change), version, change.id);
+        for (const RecordedCard& card : change.added)
             if (status.ok()) status = impl_->recording.removed(card.offset, card.bytes);
-        for (const RecordedCard& card : last->removed)
+        for (const RecordedCard& card : change.removed)
             if (status.ok()) status = impl_->recording.added(card.offset, card.bytes);
         AtomicFile replacement(directory(), kCardFile, Durability::Durable, Links::Follow);
         if (status.ok()) status = replacement.open();
         whole = status.ok()
-            && takeBack(version.size, *last,
+            && takeBack(version.size, change,
                         {[&](qint64 from, qint64 length) {
                              status = replacement.copyFrom(fd, from, length);
                              return status.ok();
@@ -128,7 +153,7 @@ FileStatus Module1::UndoLastChange(Undone& undone)
     }
     status.orFirstFailure(posix::closeFile(fd, kCardFile));
     // Later changes stand on this one: it is taken back card by card.
-    if (status.ok() && !whole) return takeBackCardByCard(*last, undone.stayed);
+    if (status.ok() && !whole) return takeBackCardByCard(change, stayed);
     return status;
 }
 

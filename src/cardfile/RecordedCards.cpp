@@ -38,6 +38,13 @@ QString nameOf(const CardRecord& card)
                                          contact.isEmpty() ? card[indexOf(Field::CNAME)] : contact);
 }
 
+QString subjectOfUndo(const ChangeRecord& change)
+{
+    const bool ofAChange = !change.undoes.isEmpty() || change.command == QLatin1String("Restore");
+    return ofAChange ? QStringLiteral("%1 of %2").arg(change.command, change.subject)
+                     : QStringLiteral("%1 of \"%2\"").arg(change.command, change.subject);
+}
+
 QByteArray lineToStore(QByteArrayView bytes)
 {
     return isStoredLine(bytes) ? bytes.toByteArray() : cardLine(cardOfLine(bytes));

@@ -32,6 +32,10 @@ QString keyOf(const CardRecord& card);
 // where it has no contact.
 QString nameOf(const CardRecord& card);
 
+// What an undo of `change` was done to: "Delete of "Bob"", or for an undo
+// or a restore, the change it was, already named.
+QString subjectOfUndo(const ChangeRecord& change);
+
 // The line that brings a card back: the recorded bytes where they are a
 // card in the stored form, else the card written anew.
 QByteArray lineToStore(QByteArrayView bytes);

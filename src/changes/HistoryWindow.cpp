@@ -32,6 +32,14 @@ QTreeWidget* newList(QWidget* parent, const QString& name, const QStringList& he
     return list;
 }
 
+// A failure as the other messages name one: File "kest1.dat": reason.
+QString failureText(const FileStatus& failure)
+{
+    return QStringLiteral("%1 \"%2\": %3.")
+        .arg(failure.concernsFolder() ? QStringLiteral("Folder") : QStringLiteral("File"), failure.file(),
+             failure.reason());
+}
+
 void addCards(QTreeWidget* list, const std::vector<CardRecord>& cards, const QString& how)
 {
     for (const CardRecord& card : cards)
@@ -68,6 +76,9 @@ void HistoryWindow::buildControls()
     Restore = buttons->addButton(QStringLiteral("Re&store these cards"), QDialogButtonBox::ActionRole);
     Restore->setObjectName(QStringLiteral("Restore"));
     Restore->setAutoDefault(false);
+    UndoThis = buttons->addButton(QStringLiteral("&Undo this change"), QDialogButtonBox::ActionRole);
+    UndoThis->setObjectName(QStringLiteral("UndoThis"));
+    UndoThis->setAutoDefault(false);
     Close = buttons->addButton(QDialogButtonBox::Close);
     Close->setObjectName(QStringLiteral("Close"));
     layout->addWidget(changesLabel);
@@ -77,6 +88,7 @@ void HistoryWindow::buildControls()
     layout->addWidget(buttons);
     connect(Changes, &QTreeWidget::currentItemChanged, this, [this] { showCardsOfChosen(); });
     connect(Restore, &QPushButton::clicked, this, &HistoryWindow::Restore_Click);
+    connect(UndoThis, &QPushButton::clicked, this, &HistoryWindow::UndoThis_Click);
     connect(Close, &QPushButton::clicked, this, &QDialog::reject);
     resize(760, 480);
 }
@@ -118,6 +130,7 @@ void HistoryWindow::showCardsOfChosen()
     Cards->clear();
     const Module1::Change* change = chosen();
     Restore->setEnabled(change && !change->removed.empty());
+    UndoThis->setEnabled(change && !change->takenBack);
     if (!change) return;
     addCards(Cards, change->removed, QStringLiteral("took"));
     addCards(Cards, change->added, QStringLiteral("gave"));
@@ -135,16 +148,32 @@ void HistoryWindow::Restore_Click()
     }
     QString text = status.ok()
         ? QStringLiteral("Restored %1 of %2.").arg(cardCount(restored.cards), whatChanged(*change))
-        : QStringLiteral("Nothing was restored.\n\n%1 \"%2\": %3.")
-              .arg(status.concernsFolder() ? QStringLiteral("Folder") : QStringLiteral("File"), status.file(),
-                   status.reason());
+        : QStringLiteral("Nothing was restored.\n\n%1").arg(failureText(status));
     if (!restored.stayed.isEmpty())
         text += QStringLiteral("\n\n%1 stand in the file again and stay as they are: %2.")
                     .arg(cardCount(restored.stayed.size()), restored.stayed.join(QStringLiteral(", ")));
     if (const FileStatus listed = fillChanges(); !listed.ok())
-        text += QStringLiteral("\n\nThe list of changes could not be read again: %1 \"%2\": %3.")
-                    .arg(listed.concernsFolder() ? QStringLiteral("Folder") : QStringLiteral("File"), listed.file(),
-                         listed.reason());
+        text += QStringLiteral("\n\nThe list of changes could not be read again: %1").arg(failureText(listed));
+    platform_.showMessage(this, text, MessageButtons::Ok);
+}
+
+void HistoryWindow::UndoThis_Click()
+{
+    const Module1::Change* change = chosen();
+    if (!change || change->takenBack) return;
+    Module1::Undone undone;
+    FileStatus status = FileStatus::success();
+    {
+        const BusyCursor busy;
+        status = module_.UndoChange(change->id, undone);
+    }
+    QString text = status.ok() ? QStringLiteral("Undid %1.").arg(whatChanged(undone.change))
+                               : QStringLiteral("Nothing was undone.\n\n%1").arg(failureText(status));
+    if (!undone.stayed.isEmpty())
+        text += QStringLiteral("\n\n%1 changed since stay as they are: %2.")
+                    .arg(cardCount(undone.stayed.size()), undone.stayed.join(QStringLiteral(", ")));
+    if (const FileStatus listed = fillChanges(); !listed.ok())
+        text += QStringLiteral("\n\nThe list of changes could not be read again: %1").arg(failureText(listed));
     platform_.showMessage(this, text, MessageButtons::Ok);
 }
 

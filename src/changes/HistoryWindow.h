@@ -20,7 +20,8 @@ class Platform;
 
 // The history window: every change of the cards, newest first (when, on
 // which computer, what, how many cards it gave and took), the cards of the
-// change chosen, and "Restore these cards" to bring back the cards it took.
+// change chosen, "Restore these cards" to bring back the cards it took, and
+// "Undo this change" to take it back whole, an undo too.
 class HistoryWindow : public QDialog {
     Q_OBJECT
 
@@ -31,10 +32,12 @@ public:
     // a failure is shown in the list too.
     FileStatus fillChanges();
     void Restore_Click();
+    void UndoThis_Click();
 
     QTreeWidget* Changes = nullptr;
     QTreeWidget* Cards = nullptr;
     QPushButton* Restore = nullptr;
+    QPushButton* UndoThis = nullptr;
     QPushButton* Close = nullptr;
 
 private:

@@ -118,6 +118,10 @@ struct Options {
     const QCommandLineOption undo{
         QStringLiteral("undo"),
         QStringLiteral("Take back the newest change made on this computer that is not itself an undo, then end.")};
+    const QCommandLineOption undoChange{
+        QStringLiteral("undo-change"),
+        QStringLiteral("Take back change N of --history, whichever it is (an undo too), then end."),
+        QStringLiteral("N")};
     const QCommandLineOption history{
         QStringLiteral("history"),
         QStringLiteral("List the changes of the cards, newest first, each with its number, then end.")};
@@ -139,7 +143,8 @@ Options::Options()
         QStringLiteral("Kestrix keeps business contacts on cards, in the files kest1.dat and kestrec.rec of the\n"
                        "folder it is started in. Without an option it opens its window; the options below work\n"
                        "without one, over SSH or in a script."));
-    parser.addOptions({help, version, exportCards, importCards, format, merge, undo, history, restore, keepHistory});
+    parser.addOptions(
+        {help, version, exportCards, importCards, format, merge, undo, undoChange, history, restore, keepHistory});
 }
 
 // What is wrong with the options given, once parsed; empty when nothing is.
@@ -149,7 +154,7 @@ QString mistakeIn(const Options& options)
     const QStringList given = parser.optionNames(); // each as often as it was given
     for (const QCommandLineOption* option :
          {&options.help, &options.version, &options.exportCards, &options.importCards, &options.format, &options.merge,
-          &options.undo, &options.history, &options.restore, &options.keepHistory}) {
+          &options.undo, &options.undoChange, &options.history, &options.restore, &options.keepHistory}) {
         const QStringList names = option->names();
         const auto times =
             std::count_if(given.begin(), given.end(), [&](const QString& name) { return names.contains(name); });
@@ -157,11 +162,12 @@ QString mistakeIn(const Options& options)
     }
     const int actions = int(parser.isSet(options.help)) + int(parser.isSet(options.version))
         + int(parser.isSet(options.exportCards)) + int(parser.isSet(options.importCards))
-        + int(parser.isSet(options.merge)) + int(parser.isSet(options.undo)) + int(parser.isSet(options.history))
-        + int(parser.isSet(options.restore)) + int(parser.isSet(options.keepHistory));
+        + int(parser.isSet(options.merge)) + int(parser.isSet(options.undo)) + int(parser.isSet(options.undoChange))
+        + int(parser.isSet(options.history)) + int(parser.isSet(options.restore))
+        + int(parser.isSet(options.keepHistory));
     if (actions > 1)
         return QStringLiteral(
-            "Give one of --help, --version, --export, --import, --merge-conflicts, --undo, --history, "
+            "Give one of --help, --version, --export, --import, --merge-conflicts, --undo, --undo-change, --history, "
             "--restore and --keep-history.");
     if (!parser.isSet(options.format)) return {};
     if (!parser.isSet(options.exportCards) && !parser.isSet(options.importCards))
@@ -191,6 +197,9 @@ void setAction(const Options& options, const std::vector<QByteArray>& rawArgumen
         request.action = CommandRequest::Action::MergeConflicts;
     } else if (parser.isSet(options.undo)) {
         request.action = CommandRequest::Action::Undo;
+    } else if (parser.isSet(options.undoChange)) {
+        request.action = CommandRequest::Action::UndoChange;
+        request.text = parser.value(options.undoChange);
     } else if (parser.isSet(options.history)) {
         request.action = CommandRequest::Action::History;
     } else if (parser.isSet(options.restore)) {

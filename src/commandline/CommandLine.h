@@ -25,6 +25,7 @@ struct CommandRequest {
         Import,
         MergeConflicts,
         Undo,
+        UndoChange,
         History,
         Restore,
         KeepHistory,
@@ -33,7 +34,7 @@ struct CommandRequest {
     Action action = Action::OpenWindow;
     QByteArray file;                      // Export, Import, as bytes; "-" exports to standard output
     std::optional<ExchangeFormat> format; // --format
-    QString text;                      // ShowHelp: the help; Mistake: what is wrong; Restore: N; KeepHistory: the size
+    QString text; // ShowHelp: the help; Mistake: what is wrong; UndoChange, Restore: N; KeepHistory: the size
     bool standardOutputClosed = false; // set by the program: nothing can go out there
 };
 

@@ -155,6 +155,8 @@ int runCommand(const CommandRequest& request, Module1& module, std::FILE* out, s
     }
     case CommandRequest::Action::Undo:
         return undoLastChange(module, out, err);
+    case CommandRequest::Action::UndoChange:
+        return undoChange(module, request.text, out, err);
     case CommandRequest::Action::History:
         return listHistory(module, out, err);
     case CommandRequest::Action::Restore:

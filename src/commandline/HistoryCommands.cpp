@@ -10,6 +10,7 @@
 #include "files/FileStatus.h"
 
 #include <limits>
+#include <optional>
 
 namespace kestrix {
 
@@ -22,12 +23,9 @@ void tellStayed(const QStringList& stayed, const QString& because, std::FILE* er
              QStringLiteral("%1 %2: %3").arg(cardCount(stayed.size()), because, stayed.join(QStringLiteral(", "))));
 }
 
-} // namespace
-
-int undoLastChange(Module1& module, std::FILE* out, std::FILE* err)
+// Says how an undo went.
+int tellUndone(const FileStatus& status, const Module1::Undone& undone, std::FILE* out, std::FILE* err)
 {
-    Module1::Undone undone;
-    const FileStatus status = module.UndoLastChange(undone);
     if (!status.ok()) {
         complain(err, QStringLiteral("nothing undone: %1").arg(why(status)));
         return kFailed;
@@ -35,6 +33,48 @@ int undoLastChange(Module1& module, std::FILE* out, std::FILE* err)
     say(out, QStringLiteral("Undid %1 from %2").arg(whatChanged(undone.change), whenChanged(undone.change.when)));
     tellStayed(undone.stayed, QStringLiteral("changed since stay as they are"), err);
     return kSucceeded;
+}
+
+// The change numbered `changeNumber` in the list --history shows; none,
+// told, where there is none, with the exit code to end with.
+std::optional<Module1::Change> changeNumbered(Module1& module, const QString& changeNumber, const QString& what,
+                                              std::FILE* err, int& exit)
+{
+    std::vector<Module1::Change> changes;
+    const FileStatus status = module.ChangeHistory(changes);
+    bool isNumber = false;
+    const qsizetype number = changeNumber.toLongLong(&isNumber);
+    exit = kFailed;
+    if (!status.ok()) {
+        complain(err, QStringLiteral("%1: %2").arg(what, why(status)));
+    } else if (!isNumber || number < 1 || number > static_cast<qsizetype>(changes.size())) {
+        complain(err,
+                 QStringLiteral("%1: there is no change %2; kestrix --history lists them").arg(what, changeNumber));
+        exit = kMisused;
+    } else {
+        return changes[static_cast<size_t>(number - 1)];
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int undoLastChange(Module1& module, std::FILE* out, std::FILE* err)
+{
+    Module1::Undone undone;
+    const FileStatus status = module.UndoLastChange(undone);
+    return tellUndone(status, undone, out, err);
+}
+
+int undoChange(Module1& module, const QString& changeNumber, std::FILE* out, std::FILE* err)
+{
+    int exit = kFailed;
+    const std::optional<Module1::Change> change =
+        changeNumbered(module, changeNumber, QStringLiteral("nothing undone"), err, exit);
+    if (!change) return exit;
+    Module1::Undone undone;
+    const FileStatus status = module.UndoChange(change->id, undone);
+    return tellUndone(status, undone, out, err);
 }
 
 int listHistory(Module1& module, std::FILE* out, std::FILE* err)
@@ -62,22 +102,12 @@ int listHistory(Module1& module, std::FILE* out, std::FILE* err)
 
 int restoreCards(Module1& module, const QString& changeNumber, std::FILE* out, std::FILE* err)
 {
-    std::vector<Module1::Change> changes;
-    FileStatus status = module.ChangeHistory(changes);
-    if (!status.ok()) {
-        complain(err, QStringLiteral("nothing restored: %1").arg(why(status)));
-        return kFailed;
-    }
-    bool isNumber = false;
-    const qsizetype number = changeNumber.toLongLong(&isNumber);
-    if (!isNumber || number < 1 || number > static_cast<qsizetype>(changes.size())) {
-        complain(
-            err,
-            QStringLiteral("nothing restored: there is no change %1; kestrix --history lists them").arg(changeNumber));
-        return kMisused;
-    }
+    int exit = kFailed;
+    const std::optional<Module1::Change> change =
+        changeNumbered(module, changeNumber, QStringLiteral("nothing restored"), err, exit);
+    if (!change) return exit;
     Module1::Restored restored;
-    status = module.RestoreCards(changes[static_cast<size_t>(number - 1)].id, restored);
+    const FileStatus status = module.RestoreCards(change->id, restored);
     if (!status.ok()) {
         complain(err, QStringLiteral("nothing restored: %1").arg(why(status)));
         tellStayed(restored.stayed, QStringLiteral("stand in the file again"), err);

@@ -14,6 +14,8 @@ class Module1;
 // --undo, --history and --restore N: each says what it did on `out`, and
 // why not on `err`; each returns the program's exit code.
 int undoLastChange(Module1& module, std::FILE* out, std::FILE* err);
+// --undo-change N
+int undoChange(Module1& module, const QString& changeNumber, std::FILE* out, std::FILE* err);
 int listHistory(Module1& module, std::FILE* out, std::FILE* err);
 int restoreCards(Module1& module, const QString& changeNumber, std::FILE* out, std::FILE* err);
 // --keep-history SIZE: "64M", "1G", "500K" or bytes.

@@ -347,6 +347,14 @@ TEST_F(Module1Test, UndoTakesBackChangesNewestFirst)
     EXPECT_EQ(undone.change.cards(), 2);
     EXPECT_EQ(folder.read(kCards), start);
     EXPECT_FALSE(module.UndoLastChange(undone).ok()) << "the undos themselves are not undone";
+    // but taken back when chosen, after which the change counts again.
+    std::vector<Module1::Change> changes;
+    ASSERT_TRUE(module.ChangeHistory(changes).ok());
+    ASSERT_TRUE(module.UndoChange(changes.front().id, undone).ok());
+    EXPECT_EQ(folder.read(kCards), afterDelete);
+    ASSERT_TRUE(module.UndoLastChange(undone).ok());
+    EXPECT_EQ(undone.change.command, QStringLiteral("Delete"));
+    EXPECT_EQ(folder.read(kCards), start);
 
     // Another program's change since: the cards come back at the end.
     ASSERT_TRUE(module.RewriteWithoutContact(QStringLiteral("B")).ok());

@@ -83,6 +83,10 @@ TEST_F(HistoryWindowTest, DeleteUndoneFromTheMenuAndRestoredFromTheHistory)
     window->Restore->click(); // the same change, still chosen
     EXPECT_TRUE(platform.shown.back().text.startsWith(QStringLiteral("Nothing was restored.")));
     EXPECT_EQ(cardFile(), restored);
+
+    window->Changes->setCurrentItem(window->Changes->topLevelItem(0));
+    window->UndoThis->click(); // the restore itself
+    EXPECT_EQ(storedCards(), QStringList{"Cy/9"});
 }
 
 } // namespace
