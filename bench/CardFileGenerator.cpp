@@ -3,7 +3,7 @@
 
 #include "CardFileGenerator.h"
 
-#include "cardfile/CardLine.h"
+#include "card/CardLine.h"
 
 #include <QFile>
 

@@ -25,4 +25,12 @@ QString cardCount(qsizetype count)
     return count == 1 ? QStringLiteral("1 card") : QStringLiteral("%1 cards").arg(count);
 }
 
+QString cardNames(const QStringList& names)
+{
+    constexpr qsizetype kNamed = 12;
+    QString text = names.mid(0, kNamed).join(QStringLiteral(", "));
+    if (names.size() > kNamed) text += QStringLiteral(" and %1 more").arg(names.size() - kNamed);
+    return text;
+}
+
 } // namespace kestrix

@@ -18,5 +18,7 @@ QString whatChanged(const Module1::Change& change);
 QString whenChanged(const QDateTime& when);
 // "1 card", "7 cards"
 QString cardCount(qsizetype count);
+// Cards named one after another, the first dozen and how many more.
+QString cardNames(const QStringList& names);
 
 } // namespace kestrix

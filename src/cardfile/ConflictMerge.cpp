@@ -13,14 +13,15 @@
 #include "ConflictMerge.h"
 
 #include "CardFileNames.h"
-#include "CardKeySet.h"
-#include "ConflictCopies.h"
 #include "ItemReader.h"
+#include "card/CardKeySet.h"
 #include "card/RecordNumberRule.h"
 #include "card/TextEncoding.h"
+#include "files/ConflictCopies.h"
 #include "files/PosixFile.h"
 #include "files/SystemCalls.h"
 #include "files/UserAccess.h"
+#include "history/MergeKnowledge.h"
 
 #include <QFile>
 #include <QStringList>
@@ -35,28 +36,6 @@ namespace kestrix {
 
 using names::kCardFile;
 using names::kCounterFile;
-
-// A copy found fit to merge, open for reading. Closed when it goes.
-struct ConflictMerge::ConflictCopy {
-    QByteArray path;
-    QString name;
-    int fd = -1;
-    dev_t device = 0;
-    ino_t inode = 0;
-
-    ConflictCopy() = default;
-    ConflictCopy(ConflictCopy&& other) noexcept { *this = std::move(other); }
-    ConflictCopy& operator=(ConflictCopy&& other) noexcept
-    {
-        std::swap(path, other.path);
-        std::swap(name, other.name);
-        std::swap(fd, other.fd);
-        device = other.device;
-        inode = other.inode;
-        return *this;
-    }
-    ~ConflictCopy() { (void)posix::closeFile(fd, name); }
-};
 
 namespace {
 
@@ -235,38 +214,68 @@ FileStatus ConflictMerge::appendNewCards(std::vector<ConflictCopy>& copies, Card
     return status;
 }
 
+// Without records of the other computer's changes: every card a copy holds
+// that the card file lacks is added, and nothing is removed.
+FileStatus ConflictMerge::mergeTwoWay(std::vector<ConflictCopy>& copies, std::optional<size_t>& unreadable)
+{
+    CardKeySet keys;
+    if (FileStatus scanned = keysOfStoredCards(keys); !scanned.ok()) return scanned;
+    // The new cards stream into the new card file.
+    FileSlot slot;
+    qint64 added = 0;
+    FileStatus status = appendNewCards(copies, keys, slot, added, unreadable);
+    if (unreadable || !status.ok()) {
+        slot.closeDiscarding();
+        return status;
+    }
+    // Only once the merged cards are on the disk: until then the copies hold them.
+    if (added > 0) {
+        if (status = cards_.finishAppending(slot); !status.ok()) return status;
+    }
+    QStringList names;
+    for (const ConflictCopy& copy : copies) names << copy.name;
+    notices_.add({CardFileNotice::Kind::Merged, names.join(QStringLiteral(", ")), added, {}, {}});
+    return FileStatus::success();
+}
+
 FileStatus ConflictMerge::mergeCardCopies(std::vector<ConflictCopy> copies)
 {
     for (;;) {
         if (copies.empty()) return FileStatus::success();
-        CardKeySet keys;
-        if (FileStatus scanned = keysOfStoredCards(keys); !scanned.ok()) return scanned;
-        // The new cards stream into the new card file; a copy that fails to
-        // read half way is left out, and the others merged without it.
-        FileSlot slot;
+        MergeKnowledge knowledge;
+        std::optional<CardFileVersion> current;
+        FileStatus status = currentCardFile(current);
+        if (status.ok()) status = knowledge.read(recording_, current);
+        if (!status.ok()) return status;
+        // A copy that fails to read half way is left out, and the others
+        // merged without it.
         std::optional<size_t> unreadable;
-        qint64 added = 0;
-        FileStatus status = appendNewCards(copies, keys, slot, added, unreadable);
+        status = knowledge.knowsOtherComputers() ? mergeThreeWay(copies, knowledge, unreadable)
+                                                 : mergeTwoWay(copies, unreadable);
         if (unreadable) {
-            slot.closeDiscarding();
             notices_.notMerged(status);
             copies.erase(copies.begin() + static_cast<std::ptrdiff_t>(*unreadable));
             continue;
         }
-        if (!status.ok()) {
-            slot.closeDiscarding();
-            return status;
-        }
-        // Only once the merged cards are on the disk: until then the copies hold them.
-        if (added > 0) {
-            if (status = cards_.finishAppending(slot); !status.ok()) return status;
-        }
-        QStringList names;
-        for (const ConflictCopy& copy : copies) names << copy.name;
-        notices_.add({CardFileNotice::Kind::Merged, names.join(QStringLiteral(", ")), added, {}});
+        if (!status.ok()) return status;
         removeMerged(copies);
         return FileStatus::success();
     }
+}
+
+// The version of the card file standing now, against which this computer's
+// records tell which of its changes landed.
+FileStatus ConflictMerge::currentCardFile(std::optional<CardFileVersion>& current) const
+{
+    current.reset();
+    int fd = -1;
+    posix::FileVersion version;
+    const FileStatus opened = posix::openForReading(folder_.directory, kCardFile, fd, &version);
+    if (opened.isMissing()) return FileStatus::success();
+    if (!opened.ok()) return opened;
+    current = CardFileVersion{static_cast<quint64>(version.device), static_cast<quint64>(version.inode),
+                              static_cast<qint64>(version.size)};
+    return posix::closeFile(fd, kCardFile);
 }
 
 void ConflictMerge::removeMerged(const std::vector<ConflictCopy>& copies)

@@ -4,7 +4,7 @@
 #include "Counter.h"
 
 #include "CardFileNames.h"
-#include "CardLine.h"
+#include "card/CardLine.h"
 #include "card/RecordNumberRule.h"
 #include "card/TextEncoding.h"
 

@@ -5,8 +5,8 @@
 // those that change a file hold the change lock throughout.
 #include "Module1.h"
 
-#include "CardLine.h"
 #include "Module1Impl.h"
+#include "card/CardLine.h"
 #include "card/TextEncoding.h"
 #include "files/FileStatus.h"
 #include "history/ComputerIdentity.h"

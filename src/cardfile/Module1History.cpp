@@ -5,9 +5,9 @@
 // records, and the cards of one of them brought back.
 #include "Module1.h"
 
-#include "CardLine.h"
 #include "Module1Impl.h"
-#include "RecordedCards.h"
+#include "card/CardLine.h"
+#include "history/RecordedCards.h"
 
 #include <QHash>
 #include <QSet>

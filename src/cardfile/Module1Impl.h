@@ -22,7 +22,7 @@ struct Module1::Impl {
           recording(folder.directory, std::move(stateFolder)),
           cards(folder, notices, locking, recording),
           counter(folder, cards, locking),
-          merge(folder, cards, counter, notices)
+          merge(folder, cards, counter, notices, recording)
     {}
 
     CardFolder folder;

@@ -5,8 +5,8 @@
 // are added as Add and Save would add them one by one, but as one change.
 #include "Module1.h"
 
-#include "CardLine.h"
 #include "Module1Impl.h"
+#include "card/CardLine.h"
 #include "card/RecordNumberRule.h"
 #include "files/AtomicFile.h"
 #include "files/PosixFile.h"

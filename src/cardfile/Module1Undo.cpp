@@ -5,10 +5,10 @@
 #include "Module1.h"
 
 #include "Module1Impl.h"
-#include "RecordedCards.h"
 #include "files/AtomicFile.h"
 #include "files/PosixFile.h"
 #include "files/SystemCalls.h"
+#include "history/RecordedCards.h"
 #include "history/TakeBack.h"
 
 #include <algorithm>

@@ -22,7 +22,12 @@ void Notices::addOnce(CardFileNotice notice)
 void Notices::notMerged(const FileStatus& status)
 {
     if (status.ok() || !toldNotMerged_.insert(status.file()).second) return;
-    add({CardFileNotice::Kind::CopyNotMerged, status.file(), 0, status.reason()});
+    add({CardFileNotice::Kind::CopyNotMerged,
+         status.file(),
+         0,
+         status.reason(),
+         {},
+         status.concernsFolder() ? status.error() : 0});
 }
 
 std::vector<CardFileNotice> Notices::take()

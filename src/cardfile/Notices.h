@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <set>
 #include <vector>
@@ -18,18 +19,45 @@ class FileStatus;
 // - OtherNames (once a run): the card file has `count` other names (hard
 //   links), which keep the cards as they were before.
 // - Merged: `count` cards from the conflict copies named in `where` were
-//   added to the card file (0 when they held none it lacked).
+//   added to the card file (0 when they held none it lacked); `cards`
+//   names them where the merge knew what the other computer did.
+// - MergeChanged: `count` cards, named in `cards`, now hold the version the
+//   other computer changed them to.
+// - MergeRemoved: `count` cards, named in `cards`, went from the card file:
+//   the other computer deleted them.
+// - MergeBothChanged: `count` cards were changed on both computers: both
+//   versions stay, the other computer's under a fresh number (`cards`).
+// - MergeKeptChanged: `count` cards deleted on one computer and changed on
+//   the other stay (`cards`).
+// - MergeStayedDeleted: `count` cards of the copy stay deleted, as they were
+//   deleted here (`cards`).
 // - CounterMerged: the counter took the number `where` from a copy.
 // - CopyNotMerged: the copy `where` was left where it is, for `reason`;
 //   told once a run.
 // - CopyNotRemoved: the copy `where` was merged but could not be removed,
 //   for `reason`; it is not merged again while the program runs.
 struct CardFileNotice {
-    enum class Kind { WithoutLock, OtherNames, Merged, CounterMerged, CopyNotMerged, CopyNotRemoved };
+    enum class Kind {
+        WithoutLock,
+        OtherNames,
+        Merged,
+        CounterMerged,
+        CopyNotMerged,
+        CopyNotRemoved,
+        MergeChanged,
+        MergeRemoved,
+        MergeBothChanged,
+        MergeKeptChanged,
+        MergeStayedDeleted
+    };
     Kind kind;
     QString where;
     qint64 count = 0;
     QString reason;
+    QStringList cards = {};
+    // CopyNotMerged for a folder that failed: the system's error, so the
+    // folder is named as a folder.
+    int folderError = 0;
 };
 
 // The notices gathered until the windows ask for them.

@@ -6,6 +6,7 @@
 #include "HistoryCommands.h"
 #include "Terminal.h"
 
+#include "cardfile/ChangeWords.h"
 #include "cardfile/Module1.h"
 #include "exchange/CardTransfer.h"
 #include "exchange/ContactImport.h"
@@ -23,6 +24,31 @@ namespace {
 QString cards(qsizetype count)
 {
     return count == 1 ? QStringLiteral("1 card") : QStringLiteral("%1 cards").arg(count);
+}
+
+// What a merge did to the cards, for a terminal.
+QString mergedCards(const Module1::Notice& notice)
+{
+    using Kind = Module1::Notice::Kind;
+    const QString named = cardNames(notice.cards);
+    switch (notice.kind) {
+    case Kind::Merged:
+        return QStringLiteral("%1 merged from %2%3")
+            .arg(cards(notice.count), notice.where, named.isEmpty() ? QString() : QStringLiteral(": ") + named);
+    case Kind::MergeChanged:
+        return QStringLiteral("%1 now as the other computer changed them: %2").arg(cards(notice.count), named);
+    case Kind::MergeRemoved:
+        return QStringLiteral("%1 deleted on the other computer went too: %2").arg(cards(notice.count), named);
+    case Kind::MergeBothChanged:
+        return QStringLiteral("%1 changed on both computers: both kept, the other's under a fresh number: %2")
+            .arg(cards(notice.count), named);
+    case Kind::MergeKeptChanged:
+        return QStringLiteral("%1 deleted on one computer and changed on the other stay: %2")
+            .arg(cards(notice.count), named);
+    default:
+        return QStringLiteral("%1 of the copy stay deleted, as they were deleted here: %2")
+            .arg(cards(notice.count), named);
+    }
 }
 
 // What the storage noticed on the way, for a terminal.
@@ -45,7 +71,12 @@ bool tellNotices(Module1& module, std::FILE* out, std::FILE* err)
                          .arg(notice.count));
             break;
         case Module1::Notice::Kind::Merged:
-            say(out, QStringLiteral("%1 merged from %2").arg(cards(notice.count), notice.where));
+        case Module1::Notice::Kind::MergeChanged:
+        case Module1::Notice::Kind::MergeRemoved:
+        case Module1::Notice::Kind::MergeBothChanged:
+        case Module1::Notice::Kind::MergeKeptChanged:
+        case Module1::Notice::Kind::MergeStayedDeleted:
+            say(out, mergedCards(notice));
             break;
         case Module1::Notice::Kind::CounterMerged:
             say(out, QStringLiteral("counter set to %1 from another computer's copy").arg(notice.where));

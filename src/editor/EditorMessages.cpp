@@ -3,6 +3,8 @@
 
 #include "EditorMessages.h"
 
+#include "cardfile/ChangeWords.h"
+
 namespace kestrix {
 
 namespace {
@@ -88,14 +90,32 @@ QString noticeMessage(const Module1::Notice& notice)
         return QStringLiteral("%1 card(s) from another computer's copy of the card file were added (%2). The sync "
                               "program had kept that copy beside the card file when both computers changed the "
                               "cards while apart; it has been removed now that its cards are in the card file.")
-            .arg(notice.count)
-            .arg(notice.where);
+                   .arg(notice.count)
+                   .arg(notice.where)
+            + (notice.cards.isEmpty() ? QString() : QStringLiteral("\n\nAdded: %1.").arg(cardNames(notice.cards)));
+    case Module1::Notice::Kind::MergeChanged:
+        return QStringLiteral("%1 now as another computer changed them (%2): %3.")
+            .arg(cardCount(notice.count), notice.where, cardNames(notice.cards));
+    case Module1::Notice::Kind::MergeRemoved:
+        return QStringLiteral("%1 deleted on another computer went from the card file too (%2): %3.")
+            .arg(cardCount(notice.count), notice.where, cardNames(notice.cards));
+    case Module1::Notice::Kind::MergeBothChanged:
+        return QStringLiteral("%1 changed on both computers while apart. Both versions are kept: the other "
+                              "computer's under a fresh number, with a line in its memo saying so (%2): %3.")
+            .arg(cardCount(notice.count), notice.where, cardNames(notice.cards));
+    case Module1::Notice::Kind::MergeKeptChanged:
+        return QStringLiteral("%1 deleted on one computer and changed on the other stay in the card file (%2): %3.")
+            .arg(cardCount(notice.count), notice.where, cardNames(notice.cards));
+    case Module1::Notice::Kind::MergeStayedDeleted:
+        return QStringLiteral("%1 of another computer's copy stay deleted, as they were deleted here (%2): %3.")
+            .arg(cardCount(notice.count), notice.where, cardNames(notice.cards));
     case Module1::Notice::Kind::CounterMerged:
         return QStringLiteral("The record counter now stands at %1, the largest number another computer's copy of "
                               "it held, so no number issued there is issued again here.")
             .arg(notice.where);
     case Module1::Notice::Kind::CopyNotMerged:
-        return copiesNotMergedMessage(FileStatus::failure(notice.where, notice.reason));
+        return copiesNotMergedMessage(notice.folderError ? FileStatus::folderFailure(notice.where, notice.folderError)
+                                                         : FileStatus::failure(notice.where, notice.reason));
     case Module1::Notice::Kind::CopyNotRemoved:
         return QStringLiteral("The cards of another computer's copy \"%1\" are in the card file now, but the copy "
                               "could not be removed: %2.\n\nKestrix does not merge it again while it runs. Remove "

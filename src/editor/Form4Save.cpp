@@ -6,7 +6,7 @@
 #include "Form4.h"
 
 #include "EditorMessages.h"
-#include "cardfile/CardLine.h"
+#include "card/CardLine.h"
 #include "cardfile/Module1.h"
 #include "cardfile/StoredCard.h"
 #include "files/FileStatus.h"

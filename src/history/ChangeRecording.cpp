@@ -133,11 +133,12 @@ FileStatus ChangeRecording::everyComputersRecords(std::vector<ComputerRecords>& 
         computer.here = computer_ && name == historyFileName(*computer_);
         qsizetype damaged = 0;
         const FileStatus read = readHistory(directory_, name, computer.records, damaged);
-        // This computer's own history must be read, or an undo would take
-        // back the wrong change; another's that cannot be read (gone
-        // meanwhile, taken by another user) does not hide the rest.
-        if (!read.ok() && computer.here && !read.isMissing()) return read;
-        if (read.ok()) computers.push_back(std::move(computer));
+        // Every history must be read, or an undo could take back the wrong
+        // change and a merge take a deletion for a card new elsewhere; one
+        // gone since the folder was listed is no more.
+        if (read.isMissing()) continue;
+        if (!read.ok()) return read;
+        computers.push_back(std::move(computer));
     }
     return FileStatus::success();
 }

@@ -2,7 +2,7 @@
 // Copyright (C) 2026 The Kestrix developers
 
 // Writing card lines, and passing stored cards on unchanged.
-#include "cardfile/CardLine.h"
+#include "card/CardLine.h"
 #include "cardfile/Module1.h"
 #include "cardfile/StoredCard.h"
 #include "support/CardFiles.h"

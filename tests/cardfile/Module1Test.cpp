@@ -3,10 +3,10 @@
 
 // The card file operations on real files in a scratch working directory.
 #include "cardfile/Module1.h"
-#include "cardfile/CardLine.h"
-#include "cardfile/ConflictCopies.h"
+#include "card/CardLine.h"
 #include "cardfile/FileSlot.h"
 #include "cardfile/StoredCard.h"
+#include "files/ConflictCopies.h"
 #include "files/FileStatus.h"
 #include "history/HistoryFile.h"
 #include "history/TakeBack.h"

@@ -6,7 +6,7 @@
 // search window into the editor and saved again with Yes. The file must then
 // be byte for byte what it was, but for the saved card moving to the end (as
 // UTF-8, when it was stored in the older code page).
-#include "cardfile/CardLine.h"
+#include "card/CardLine.h"
 #include "cardfile/Module1.h"
 #include "editor/Form4.h"
 #include "search/Form14.h"

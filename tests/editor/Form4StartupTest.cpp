@@ -2,7 +2,7 @@
 // Copyright (C) 2026 The Kestrix developers
 
 // The editor window as it opens: layout, lock, and the number in "Record".
-#include "cardfile/CardLine.h"
+#include "card/CardLine.h"
 #include "files/FileStatus.h"
 #include "search/Form14.h"
 #include "support/CardFiles.h"

@@ -64,6 +64,23 @@ public:
         platform.answers.clear();
     }
 
+    // Another computer, apart, deleted Ann and added Dee; its card file
+    // lies beside this one as a sync program's copy, with its records.
+    void layOtherComputersChanges(const QString& copyName)
+    {
+        TempFolder there, state;
+        there.write(QStringLiteral("kest1.dat"), folder.read(QStringLiteral("kest1.dat")));
+        {
+            Module1 other(there.path(), state.path());
+            ASSERT_TRUE(other.RewriteWithoutContact(QStringLiteral("Ann")).ok());
+            ASSERT_TRUE(other.AppendCard(card("Dee", "5")).ok());
+        }
+        folder.write(copyName, there.read(QStringLiteral("kest1.dat")));
+        for (const QString& name :
+             QDir(there.path()).entryList({QStringLiteral(".kest1.dat.history-*")}, QDir::Files | QDir::Hidden))
+            folder.write(name, there.read(name));
+    }
+
     // Brings up the search window, its list filled.
     void openSearch()
     {
@@ -189,6 +206,9 @@ const std::vector<Operation> kOperations = {
     {"start-up scan", false, "\"41\"\r\n", [](HandlerUnderFaults&) {}, [](HandlerUnderFaults& t) { t.open(); }},
     {"start-up merge", true, "\"41\"\r\n", [](HandlerUnderFaults&) {}, [](HandlerUnderFaults& t) { t.open(); },
      kConflictCopy, cardLine(card("Bob", "2")) + cardLine(card("Dee", "5"))},
+    {"start-up merge, knowing what the other computer did", true, "\"41\"\r\n",
+     [](HandlerUnderFaults& t) { t.layOtherComputersChanges(kConflictCopy); }, [](HandlerUnderFaults& t) { t.open(); },
+     kConflictCopy},
     {"import", true, "\"41\"\r\n", [](HandlerUnderFaults& t) { t.open(); },
      [](HandlerUnderFaults& t) { t.form->Form_DragDrop({t.folderPath() + QStringLiteral("/contacts.vcf")}); },
      QStringLiteral("contacts.vcf"),

@@ -4,7 +4,7 @@
 // Cards out of one card file and into another, through files of other
 // programs' formats: what comes in is what went out.
 #include "exchange/CardTransfer.h"
-#include "cardfile/CardLine.h"
+#include "card/CardLine.h"
 #include "cardfile/Module1.h"
 #include "exchange/ContactImport.h"
 #include "support/CardFiles.h"

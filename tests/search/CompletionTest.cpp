@@ -3,7 +3,7 @@
 
 // The search window's completion popup, as a user types a part of a name, a
 // company or a number, and the widths of the lists that show whole entries.
-#include "cardfile/CardLine.h"
+#include "card/CardLine.h"
 #include "search/Form14.h"
 #include "support/CardFiles.h"
 #include "windowsupport/TextContrast.h"

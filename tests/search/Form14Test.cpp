@@ -4,7 +4,7 @@
 // The search window, opened from the editor's Search button: when its list
 // refills, how it is sorted, and which card SELECT loads.
 #include "search/Form14.h"
-#include "cardfile/CardLine.h"
+#include "card/CardLine.h"
 #include "support/CardFiles.h"
 #include "support/Module1Access.h"
 #include "windowsupport/WindowTest.h"

@@ -3,7 +3,7 @@
 
 // The program from a terminal or a script, without a display: what it says,
 // what it writes, and its exit status.
-#include "cardfile/CardLine.h"
+#include "card/CardLine.h"
 #include "support/CardFiles.h"
 #include "support/Limits.h"
 #include "support/TempFolder.h"

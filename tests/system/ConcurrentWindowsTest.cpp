@@ -7,7 +7,7 @@
 // are links to the first one's, as a menu entry and a terminal can start
 // them. Afterwards the card file holds exactly the cards the windows were
 // told were stored, each once, and no number was issued twice.
-#include "cardfile/CardLine.h"
+#include "card/CardLine.h"
 #include "support/CardFiles.h"
 #include "support/CardGenerator.h"
 #include "support/Limits.h"

@@ -6,7 +6,7 @@
 // never half a line, never fewer cards, never empty. The counter never goes
 // back. An export is there whole or not at all, and leaves no copy behind.
 // A change's record counts exactly when the change landed.
-#include "cardfile/CardLine.h"
+#include "card/CardLine.h"
 #include "support/CardFiles.h"
 #include "support/CardGenerator.h"
 #include "support/Limits.h"

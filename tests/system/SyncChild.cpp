@@ -36,6 +36,13 @@ void printNotices(Module1& module)
         case Module1::Notice::Kind::Merged:
             std::printf("merged %lld cards from %s\n", static_cast<long long>(notice.count), qPrintable(notice.where));
             break;
+        case Module1::Notice::Kind::MergeChanged:
+        case Module1::Notice::Kind::MergeRemoved:
+        case Module1::Notice::Kind::MergeBothChanged:
+        case Module1::Notice::Kind::MergeKeptChanged:
+        case Module1::Notice::Kind::MergeStayedDeleted:
+            std::printf("merge kind %d: %s\n", static_cast<int>(notice.kind), qPrintable(notice.cards.join(u',')));
+            break;
         case Module1::Notice::Kind::CounterMerged:
             std::printf("counter took %s\n", qPrintable(notice.where));
             break;

@@ -12,7 +12,7 @@
 //   operations <count> failed <count> unasked-updates <count> max-lock-wait-us <microseconds>
 // With KESTRIX_WINDOWS_UNLOCKED set, no lock can be had, as on a file system
 // without locks, to show what the lock prevents.
-#include "cardfile/CardLine.h"
+#include "card/CardLine.h"
 #include "cardfile/Module1.h"
 #include "editor/Form4.h"
 #include "files/FileStatus.h"

@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "cardfile/CardLine.h"
+#include "card/CardLine.h"
 #include "cardfile/Module1.h"
 #include "editor/Form4.h"
 #include "search/Form14.h"

@@ -3,7 +3,7 @@
 
 #include "RecordedCards.h"
 
-#include "CardLine.h"
+#include "card/CardLine.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "card/CardRecord.h"
+#include "CardRecord.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -3,7 +3,7 @@
 
 #include "CardLine.h"
 
-#include "card/TextEncoding.h"
+#include "TextEncoding.h"
 
 namespace kestrix {
 

@@ -3,9 +3,9 @@
 
 #pragma once
 
+#include "ChangeRecord.h"
 #include "card/CardRecord.h"
 #include "files/PosixFile.h"
-#include "history/ChangeRecord.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
