@@ -36,6 +36,7 @@ namespace kestrix {
 
 using names::kCardFile;
 using names::kCounterFile;
+using names::kScratchFile;
 
 namespace {
 
@@ -71,9 +72,10 @@ struct Listing {
 FileStatus ConflictMerge::tidy(const std::vector<PlacedFile>& files, bool withoutLock)
 {
     std::vector<Listing> listings;
-    std::vector<QByteArray> cardCopies, counterCopies;
+    std::vector<QByteArray> cardCopies, counterCopies, scratchCopies;
     const PlacedFile* cardFile = nullptr;
     const PlacedFile* counterFile = nullptr;
+    const PlacedFile* scratchFile = nullptr;
     for (const PlacedFile& file : files) {
         auto listed = std::find_if(listings.begin(), listings.end(),
                                    [&](const Listing& listing) { return listing.folder == file.folder; });
@@ -90,9 +92,11 @@ FileStatus ConflictMerge::tidy(const std::vector<PlacedFile>& files, bool withou
             }
             if (file.name == kCardFile && isConflictCopyOf(entry, file.baseName)) cardCopies.push_back(entry);
             if (file.name == kCounterFile && isConflictCopyOf(entry, file.baseName)) counterCopies.push_back(entry);
+            if (file.name == kScratchFile && isConflictCopyOf(entry, file.baseName)) scratchCopies.push_back(entry);
         }
         if (file.name == kCardFile) cardFile = &file;
         if (file.name == kCounterFile) counterFile = &file;
+        if (file.name == kScratchFile) scratchFile = &file;
     }
     // A copy that cannot be merged stays where it is, and the user's change
     // goes ahead: nothing is lost either way.
@@ -100,6 +104,10 @@ FileStatus ConflictMerge::tidy(const std::vector<PlacedFile>& files, bool withou
         notices_.notMerged(mergeCardCopies(copiesToMerge(*cardFile, std::move(cardCopies))));
     if (counterFile && !counterCopies.empty())
         notices_.notMerged(mergeCounterCopies(copiesToMerge(*counterFile, std::move(counterCopies))));
+    // Two computers' rewrites each leave a scratch file, so a sync program
+    // makes copies of it too: a scratch copy holds nothing the card file
+    // needs, and goes.
+    if (scratchFile && !scratchCopies.empty()) removeMerged(copiesToMerge(*scratchFile, std::move(scratchCopies)));
     return FileStatus::success();
 }
 

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <set>
 
 namespace kestrix {
 
@@ -31,13 +32,16 @@ const ChangeRecord* newestToTakeBack(const std::vector<ChangeRecord>& landed)
 // is byte for byte what it was before that change, though a new file.
 CardFileVersion versionStoodFor(const std::vector<ChangeRecord>& landed, CardFileVersion current)
 {
+    std::set<QByteArray> takenBack;
     for (auto undo = landed.rbegin(); undo != landed.rend(); ++undo) {
+        if (takenBack.count(undo->id)) continue; // walked past with its undo
         // A change taken back is marked by its own id (landedChanges).
         if (undo->after != current || undo->undoes.isEmpty() || undo->undoes == undo->id) break;
         const auto change = std::find_if(landed.begin(), landed.end(),
                                          [&](const ChangeRecord& record) { return record.id == undo->undoes; });
         if (change == landed.end() || undo->before != change->after) break;
         current = change->before;
+        takenBack.insert(change->id);
     }
     return current;
 }

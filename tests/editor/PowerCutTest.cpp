@@ -10,9 +10,11 @@
 // change that did not land.
 #include "windowsupport/WindowTest.h"
 
+#include "files/FileStatus.h"
 #include "support/PowerCut.h"
 #include "support/SystemCallFaults.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <sys/stat.h>
@@ -38,7 +40,7 @@ protected:
         EXPECT_FALSE(shownTexts().isEmpty()) << name;
 
         QList<QByteArray> names = {"kest1.dat", "kestrec.rec"};
-        const QByteArray history = historyFileIn(end);
+        const QByteArray history = historyFileIn(start, end);
         if (!history.isEmpty()) names << history;
         auto contentOf = [](const Folder& f, const QByteArray& n) -> std::optional<QByteArray> {
             return f.count(n) ? std::optional(f.at(n).content) : std::nullopt;
@@ -66,10 +68,14 @@ protected:
                   << std::endl;
     }
 
-    static QByteArray historyFileIn(const Folder& folder)
+    // This computer's history: the one the change wrote to; another
+    // computer's beside it is only read.
+    static QByteArray historyFileIn(const Folder& start, const Folder& end)
     {
-        for (const auto& [name, file] : folder)
-            if (name.startsWith(".kest1.dat.history-")) return name;
+        for (const auto& [name, file] : end)
+            if (name.startsWith(".kest1.dat.history-")
+                && (!start.count(name) || start.at(name).content != file.content))
+                return name;
         return {};
     }
 
@@ -147,6 +153,21 @@ TEST_F(PowerCut, EveryChangeIsBeforeOrAfterAndDurableOnceTold)
     folder.write(QStringLiteral("kest1.sync-conflict-20261207-105153-BRXC5PR.dat"),
                  cardLine(card("Dee", "5")) + cardLine(card("Eve", "6")));
     checkEveryCut("merge at start-up", [&] { open(); });
+
+    // The same, knowing from its records that the other computer deleted Bob.
+    platform.shown.clear();
+    {
+        TempFolder there, state;
+        there.write(QStringLiteral("kest1.dat"), cardFile());
+        Module1 other(there.path(), state.path());
+        ASSERT_TRUE(other.RewriteWithoutContact(QStringLiteral("Bob")).ok());
+        ASSERT_TRUE(other.AppendCard(card("Fay", "7")).ok());
+        folder.write(QStringLiteral("kest1.sync-conflict-20261208-101500-BRXC5PR.dat"), there.read("kest1.dat"));
+        for (const QString& name :
+             QDir(there.path()).entryList({QStringLiteral(".kest1.dat.history-*")}, QDir::Files | QDir::Hidden))
+            folder.write(name, there.read(name));
+    }
+    checkEveryCut("merge at start-up, knowing what the other computer did", [&] { open(); });
 }
 
 } // namespace

@@ -5,9 +5,15 @@
 // each side of a shared folder:
 //   kestrix_sync_child DIR add CONTACT   issues a number as Add does, and
 //                                        appends a card with it as Save does
+//   kestrix_sync_child DIR delete CONTACT  deletes the contact's cards, as
+//                                        Delete does
+//   kestrix_sync_child DIR update CONTACT CITY
+//                                        gives the contact's card that city,
+//                                        as Save's update does
 //   kestrix_sync_child DIR merge         merges the conflict copies, as the
 //                                        start does
-//   kestrix_sync_child DIR list          one line per card: contact, tab, number
+//   kestrix_sync_child DIR list          one line per card: contact, tab,
+//                                        number, tab, city
 // Prints what the notices say, one line each; exits with 1 when an operation
 // fails, its reason on standard error.
 #include "cardfile/Module1.h"
@@ -78,10 +84,26 @@ bool add(Module1& module, const QString& contact)
     return true;
 }
 
+bool update(Module1& module, const QString& contact, const QString& city)
+{
+    std::optional<CardRecord> found;
+    const FileStatus scanned = module.ScanCards(
+        false,
+        [&](const StoredCard& card, const QString& number) {
+            if (card.text(Field::CCNAME) == contact) found = card.record(number);
+            return Module1::ScanStep::Next;
+        },
+        Module1::AfterScan::CloseFiles);
+    if (failed(scanned) || !found) return false;
+    (*found)[indexOf(Field::CITY)] = city;
+    return !failed(module.ReplaceCard(*found));
+}
+
 bool list(Module1& module)
 {
     const FileStatus scanned = module.ScanCards(false, [&](const StoredCard& card, const QString& number) {
-        std::printf("%s\t%s\n", qPrintable(card.text(Field::CCNAME)), qPrintable(number));
+        std::printf("%s\t%s\t%s\n", qPrintable(card.text(Field::CCNAME)), qPrintable(number),
+                    qPrintable(card.text(Field::CITY)));
         return Module1::ScanStep::Next;
     });
     return !failed(scanned);
@@ -91,15 +113,22 @@ bool list(Module1& module)
 
 int main(int argc, char** argv)
 {
-    const bool adding = argc == 4 && !std::strcmp(argv[2], "add");
-    if (!adding && !(argc == 3 && (!std::strcmp(argv[2], "merge") || !std::strcmp(argv[2], "list")))) {
-        std::fprintf(stderr, "usage: %s DIR add CONTACT | merge | list\n", argv[0]);
+    const auto is = [&](const char* command, int arguments) {
+        return argc == 3 + arguments && !std::strcmp(argv[2], command);
+    };
+    if (!is("add", 1) && !is("delete", 1) && !is("update", 2) && !is("merge", 0) && !is("list", 0)) {
+        std::fprintf(stderr, "usage: %s DIR add CONTACT | delete CONTACT | update CONTACT CITY | merge | list\n",
+                     argv[0]);
         return 2;
     }
     Module1 module(QString::fromLocal8Bit(argv[1]));
     bool done = false;
-    if (adding)
+    if (is("add", 1))
         done = add(module, QString::fromLocal8Bit(argv[3]));
+    else if (is("delete", 1))
+        done = !failed(module.RewriteWithoutContact(QString::fromLocal8Bit(argv[3])));
+    else if (is("update", 2))
+        done = update(module, QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]));
     else if (!std::strcmp(argv[2], "merge"))
         done = !failed(module.MergeConflictCopies());
     else

@@ -6,10 +6,12 @@
 
 Two Syncthing instances on the loopback share one folder. Side A makes a few
 cards and Syncthing carries them to side B; then the folder is paused on both
-sides while each adds cards of its own, and resumed, so Syncthing keeps one
-card file and puts the other beside it as a conflict copy. Kestrix on side A
-merges; both sides must end with every card once, no copy left, and the
-counter at the largest number issued.
+sides while each adds cards of its own (A also deletes one, B changes
+another), and resumed, so Syncthing keeps one card file and puts the other
+beside it as a conflict copy. Kestrix on side A merges; both sides must end
+with the same cards, each once: the deleted one gone, the changed one as B
+changed it; no copy left, the counter at the largest number issued, and a
+second merge changing nothing.
     syncthing_merge.py SYNC_CHILD
 Exits with 77 (skipped) where Syncthing is missing or will not start.
 """
@@ -210,6 +212,10 @@ class Side:
     def contacts(self):
         return sorted(line.split("\t")[0] for line in self.kestrix("list"))
 
+    def city_of(self, contact):
+        cities = [line.split("\t")[2] for line in self.kestrix("list") if line.split("\t")[0] == contact]
+        return cities[0] if len(cities) == 1 else cities
+
 
 class Run:
     def __init__(self, sides, deadline):
@@ -279,12 +285,17 @@ def merge_test(child, root, deadline):
         # Meanwhile each side adds cards of its own, issuing its own numbers
         # from the same counter. B first: Syncthing keeps the newer file, A's,
         # so B's cards and B's larger number reach A only through the merge.
+        # B also changes a shared card, and A deletes another: the merge
+        # knows from B's records what B did, so the deletion stays and the
+        # change replaces the old version.
         only_b = ["Only on B 1", "Only on B 2"]
+        b.kestrix("update", "Shared 2", "Changed on B")
         issued += [b.add(contact) for contact in only_b]
         time.sleep(1.1)
         only_a = ["Only on A"]
+        a.kestrix("delete", "Shared 1")
         issued += [a.add(contact) for contact in only_a]
-        expected = sorted(everyone + only_a + only_b)
+        expected = sorted(everyone[1:] + only_a + only_b)
 
         resumed = time.time()
         for side in (a, b):
@@ -305,12 +316,20 @@ def merge_test(child, root, deadline):
         if merged != len(expected) - len(before):
             raise Failure(f"the merge told of {merged} cards, but {len(expected) - len(before)} were added: {said}")
         expect_counter(a, max(issued))
+        if a.city_of("Shared 2") != "Changed on B":
+            raise Failure(f"after the merge, side A holds Shared 2 as {a.city_of('Shared 2')!r}, not as B changed it")
+        settled = snapshot(a.folder).get("kest1.dat")
+        a.kestrix("merge")
+        if snapshot(a.folder).get("kest1.dat") != settled:
+            raise Failure("a second merge on side A changed the card file")
 
         run.wait_for("side B never received the merged card file and the copies' removal",
                      lambda: not conflict_copies(b.folder) and run.in_sync())
         # Kestrix started on side B afterwards: nothing left to merge.
         said_b = b.kestrix("merge")
         expect_every_card(b, expected, "after the merged file reached it")
+        if b.city_of("Shared 2") != "Changed on B":
+            raise Failure(f"side B holds Shared 2 as {b.city_of('Shared 2')!r} after the merge reached it")
         expect_counter(b, max(issued))
 
         return [f"Syncthing made the card file's conflict copy {copy_made:.1f} s after the folder was resumed",
