@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QToolButton>
 
 namespace kestrix {
@@ -127,7 +128,9 @@ void Form4::Form_Load()
     } else if (!merged.ok()) {
         platform_.showMessage(this, copiesNotMergedMessage(merged), MessageButtons::Ok);
     }
-    tellNotices();
+    // What the merge did is told over the window once it is on the screen,
+    // not alone in a corner before it.
+    noticesAtStart_ = true;
 }
 
 void Form4::tellNotices()
@@ -149,6 +152,10 @@ void Form4::showEvent(QShowEvent* event)
         centerOnScreen(this);
     }
     QWidget::showEvent(event);
+    if (noticesAtStart_) {
+        noticesAtStart_ = false;
+        QTimer::singleShot(0, this, &Form4::tellNotices);
+    }
 }
 
 // Closing the window by its caption bar ends the program just as Exit does;

@@ -130,6 +130,8 @@ private:
     QPointer<Form1> about_;
     QPointer<HistoryWindow> history_;
     bool placed_ = false;
+    // What the start's merge noticed waits for the window to show.
+    bool noticesAtStart_ = false;
 };
 
 } // namespace kestrix

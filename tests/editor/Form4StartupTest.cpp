@@ -77,6 +77,9 @@ TEST_F(Form4Startup, AnotherComputersCopyIsMergedAtStartAndTold)
     folder.write(QStringLiteral("kest1.dat"), ann);
     folder.write(copy, ann + bob);
     open();
+    EXPECT_TRUE(platform.shown.empty()) << "told before the window is on the screen";
+    form->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !platform.shown.empty(); }));
     EXPECT_EQ(folder.read(QStringLiteral("kest1.dat")), ann + bob);
     EXPECT_FALSE(folder.exists(copy));
     EXPECT_EQ(form->fieldText(Field::RecordNumber), QStringLiteral("13"));

@@ -52,6 +52,7 @@ class HandlerUnderFaults : public WindowTest {
 public:
     using WindowTest::form;
     using WindowTest::open;
+    using WindowTest::openShown;
     using WindowTest::platform;
     using WindowTest::press;
 
@@ -204,11 +205,11 @@ const std::vector<Operation> kOperations = {
      },
      [](HandlerUnderFaults& t) { t.form->findChild<HistoryWindow*>()->Restore_Click(); }},
     {"start-up scan", false, "\"41\"\r\n", [](HandlerUnderFaults&) {}, [](HandlerUnderFaults& t) { t.open(); }},
-    {"start-up merge", true, "\"41\"\r\n", [](HandlerUnderFaults&) {}, [](HandlerUnderFaults& t) { t.open(); },
+    {"start-up merge", true, "\"41\"\r\n", [](HandlerUnderFaults&) {}, [](HandlerUnderFaults& t) { t.openShown(); },
      kConflictCopy, cardLine(card("Bob", "2")) + cardLine(card("Dee", "5"))},
     {"start-up merge, knowing what the other computer did", true, "\"41\"\r\n",
-     [](HandlerUnderFaults& t) { t.layOtherComputersChanges(kConflictCopy); }, [](HandlerUnderFaults& t) { t.open(); },
-     kConflictCopy},
+     [](HandlerUnderFaults& t) { t.layOtherComputersChanges(kConflictCopy); },
+     [](HandlerUnderFaults& t) { t.openShown(); }, kConflictCopy},
     {"import", true, "\"41\"\r\n", [](HandlerUnderFaults& t) { t.open(); },
      [](HandlerUnderFaults& t) { t.form->Form_DragDrop({t.folderPath() + QStringLiteral("/contacts.vcf")}); },
      QStringLiteral("contacts.vcf"),

@@ -152,7 +152,7 @@ TEST_F(PowerCut, EveryChangeIsBeforeOrAfterAndDurableOnceTold)
     platform.shown.clear();
     folder.write(QStringLiteral("kest1.sync-conflict-20261207-105153-BRXC5PR.dat"),
                  cardLine(card("Dee", "5")) + cardLine(card("Eve", "6")));
-    checkEveryCut("merge at start-up", [&] { open(); });
+    checkEveryCut("merge at start-up", [&] { openShown(); });
 
     // The same, knowing from its records that the other computer deleted Bob.
     platform.shown.clear();
@@ -167,7 +167,7 @@ TEST_F(PowerCut, EveryChangeIsBeforeOrAfterAndDurableOnceTold)
              QDir(there.path()).entryList({QStringLiteral(".kest1.dat.history-*")}, QDir::Files | QDir::Hidden))
             folder.write(name, there.read(name));
     }
-    checkEveryCut("merge at start-up, knowing what the other computer did", [&] { open(); });
+    checkEveryCut("merge at start-up, knowing what the other computer did", [&] { openShown(); });
 }
 
 } // namespace

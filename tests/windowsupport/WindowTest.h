@@ -42,6 +42,15 @@ protected:
         return *form;
     }
 
+    // A new editor shown, once what its start noticed was told over it.
+    Form4& openShown()
+    {
+        open();
+        form->show();
+        QTest::qWait(1);
+        return *form;
+    }
+
     // Makes the editor the active window and presses Search: the search
     // window once its list has the focus, or null.
     Form14* pressSearch()
