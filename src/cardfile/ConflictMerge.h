@@ -93,6 +93,7 @@ private:
                              CopyCards& cards, std::optional<size_t>& unreadable);
     FileStatus cardsGoingFromHere(const CopyCards& copies, const MergeKnowledge& knowledge, CardKeySet& going,
                                   QSet<QString>& staying, QStringList& names, QStringList& keptChanged);
+    FileStatus freshNumber(const CopyCards& theirs, QString& number);
     static QByteArray renumbered(QByteArrayView line, const QString& number, const QString& from);
     void tellThreeWay(const QString& from, const QStringList& added, const QStringList& removed,
                       const QStringList& bothChanged, const QStringList& keptChanged, const QStringList& stayedDeleted);

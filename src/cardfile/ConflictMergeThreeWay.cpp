@@ -133,6 +133,22 @@ QByteArray ConflictMerge::renumbered(QByteArrayView line, const QString& number,
     return cardLine(card);
 }
 
+// The number after `number`, or the first where it is empty: above the
+// counter and every number a card here or in the copies holds.
+FileStatus ConflictMerge::freshNumber(const CopyCards& theirs, QString& number)
+{
+    if (number.isEmpty()) {
+        if (FileStatus issued = counter_.next(number); !issued.ok()) return issued;
+        if (theirs.largestNumber && numberFromText(number) <= theirs.largestNumber)
+            number = nextRecordNumber(textFromNumber(*theirs.largestNumber)).value_or(QString());
+    } else {
+        number = nextRecordNumber(number).value_or(QString());
+    }
+    if (!number.isEmpty()) return FileStatus::success();
+    return FileStatus::failure(names::kCardFile,
+                               QStringLiteral("no number is left to give a card changed on both computers"));
+}
+
 FileStatus ConflictMerge::mergeThreeWay(std::vector<ConflictCopy>& copies, const MergeKnowledge& knowledge,
                                         std::optional<size_t>& unreadable)
 {
@@ -152,27 +168,22 @@ FileStatus ConflictMerge::mergeThreeWay(std::vector<ConflictCopy>& copies, const
     // Changed on both sides: both versions stay, the other's under a fresh
     // number, issued before the cards are put in place as Add issues it.
     QByteArrayList lines;
-    QStringList added, bothChanged;
+    QStringList added, bothChanged, sameNumber;
+    QSet<QString> numbersStaying;
+    for (const QString& version : staying) numbersStaying.insert(version.section(QChar(0x1f), 0, 0));
     QString number;
     for (const QByteArray& line : theirs.coming) {
         const CardRecord card = cardOfLine(line);
         if (!staying.contains(recorded::keyOf(card))) {
             lines << line;
             added << recorded::nameOf(card);
+            // Two computers apart can issue one number to two cards: both
+            // stay, each found by its contact.
+            if (numbersStaying.contains(card[indexOf(Field::RecordNumber)])) sameNumber << recorded::nameOf(card);
             if (knowledge.removedAVersion(Side::Here, recorded::keyOf(card))) keptChanged << recorded::nameOf(card);
             continue;
         }
-        if (number.isEmpty()) {
-            if (FileStatus issued = counter_.next(number); !issued.ok()) return issued;
-            if (theirs.largestNumber && numberFromText(number) <= theirs.largestNumber)
-                number = nextRecordNumber(textFromNumber(*theirs.largestNumber)).value_or(QString());
-        } else {
-            number = nextRecordNumber(number).value_or(QString());
-        }
-        if (number.isEmpty())
-            return FileStatus::failure(names::kCardFile,
-                                       QStringLiteral("no number is left to give a card changed on both "
-                                                      "computers"));
+        if (FileStatus issued = freshNumber(theirs, number); !issued.ok()) return issued;
         lines << renumbered(line, number, from);
         bothChanged << QStringLiteral("%1 as %2").arg(recorded::nameOf(card), number);
     }
@@ -191,6 +202,8 @@ FileStatus ConflictMerge::mergeThreeWay(std::vector<ConflictCopy>& copies, const
         if (!status.ok()) return status;
     }
     tellThreeWay(from, added, removed, bothChanged, keptChanged, theirs.stayedDeleted);
+    if (!sameNumber.isEmpty())
+        notices_.add({CardFileNotice::Kind::MergeSameNumber, from, sameNumber.size(), {}, sameNumber});
     return FileStatus::success();
 }
 

@@ -31,6 +31,8 @@ class FileStatus;
 //   the other stay (`cards`).
 // - MergeStayedDeleted: `count` cards of the copy stay deleted, as they were
 //   deleted here (`cards`).
+// - MergeSameNumber: `count` cards of the copy, named in `cards`, hold a
+//   number that another card here holds too: both stay.
 // - CounterMerged: the counter took the number `where` from a copy.
 // - CopyNotMerged: the copy `where` was left where it is, for `reason`;
 //   told once a run.
@@ -48,7 +50,8 @@ struct CardFileNotice {
         MergeRemoved,
         MergeBothChanged,
         MergeKeptChanged,
-        MergeStayedDeleted
+        MergeStayedDeleted,
+        MergeSameNumber
     };
     Kind kind;
     QString where;

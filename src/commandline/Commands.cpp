@@ -42,6 +42,9 @@ QString mergedCards(const Module1::Notice& notice)
     case Kind::MergeBothChanged:
         return QStringLiteral("%1 changed on both computers: both kept, the other's under a fresh number: %2")
             .arg(cards(notice.count), named);
+    case Kind::MergeSameNumber:
+        return QStringLiteral("%1 hold a number a different card here holds too; both stay: %2")
+            .arg(cards(notice.count), named);
     case Kind::MergeKeptChanged:
         return QStringLiteral("%1 deleted on one computer and changed on the other stay: %2")
             .arg(cards(notice.count), named);
@@ -76,6 +79,7 @@ bool tellNotices(Module1& module, std::FILE* out, std::FILE* err)
         case Module1::Notice::Kind::MergeBothChanged:
         case Module1::Notice::Kind::MergeKeptChanged:
         case Module1::Notice::Kind::MergeStayedDeleted:
+        case Module1::Notice::Kind::MergeSameNumber:
             say(out, mergedCards(notice));
             break;
         case Module1::Notice::Kind::CounterMerged:

@@ -109,6 +109,10 @@ QString noticeMessage(const Module1::Notice& notice)
     case Module1::Notice::Kind::MergeStayedDeleted:
         return QStringLiteral("%1 of another computer's copy stay deleted, as they were deleted here (%2): %3.")
             .arg(cardCount(notice.count), notice.where, cardNames(notice.cards));
+    case Module1::Notice::Kind::MergeSameNumber:
+        return QStringLiteral("%1 from another computer hold a number that a different card here holds too: "
+                              "both stay, each found by its contact (%2): %3.")
+            .arg(cardCount(notice.count), notice.where, cardNames(notice.cards));
     case Module1::Notice::Kind::CounterMerged:
         return QStringLiteral("The record counter now stands at %1, the largest number another computer's copy of "
                               "it held, so no number issued there is issued again here.")

@@ -76,6 +76,8 @@ TEST(ConflictMergeThreeWay, DeletesStayDeletedUpdatesReplaceAndBothSidesAgree)
     ASSERT_TRUE(a.module.RewriteWithoutContact(QStringLiteral("Ann")).ok());
     ASSERT_TRUE(a.module.RewriteWithoutContact(QStringLiteral("Eve")).ok());
     ASSERT_TRUE(a.module.ReplaceCard(cardOf("Cy", "3", "Leeds")).ok());
+    ASSERT_TRUE(a.module.AppendCard(cardOf("Gus", "6")).ok()); // B issues 6 too
+    a.cards.write(kMergedCounter, "\"6\"\r\n");
     ASSERT_TRUE(b.module.ReplaceCard(cardOf("Bob", "2", "York")).ok());
     ASSERT_TRUE(b.module.ReplaceCard(cardOf("Cy", "3", "Hull")).ok());
     ASSERT_TRUE(b.module.ReplaceCard(cardOf("Eve", "4", "Bath")).ok());
@@ -86,15 +88,15 @@ TEST(ConflictMergeThreeWay, DeletesStayDeletedUpdatesReplaceAndBothSidesAgree)
     a.cards.write(kCopy, b.cards.read(kMergedCards));
     carryHistory(b.cards, a.cards);
     ASSERT_TRUE(a.module.MergeConflictCopies().ok());
-    const QStringList merged = {"Bob/2/York",      "Cy/3/Leeds", "Cy/7/Hull",
-                                "Dee/6/f5 of Dee", "Eve/4/Bath", "Fay/5/f5 of Fay"};
+    const QStringList merged = {"Bob/2/York", "Cy/3/Leeds",      "Cy/7/Hull",      "Dee/6/f5 of Dee",
+                                "Eve/4/Bath", "Fay/5/f5 of Fay", "Gus/6/f5 of Gus"};
     EXPECT_EQ(a.stored(), merged);
     EXPECT_FALSE(QFile::exists(a.cards.pathOf(kCopy)));
     QStringList told;
     for (const Module1::Notice& notice : a.module.takeNotices())
         told << QStringLiteral("%1 %2").arg(int(notice.kind)).arg(notice.cards.join(QLatin1Char(',')));
     EXPECT_EQ(told.join(QLatin1Char('|')),
-              QStringLiteral("2 4 (Eve),6 (Dee)|6 2 (Bob)|8 3 (Cy) as 7|9 4 (Eve)|10 1 (Ann)"));
+              QStringLiteral("2 4 (Eve),6 (Dee)|6 2 (Bob)|8 3 (Cy) as 7|9 4 (Eve)|10 1 (Ann)|11 6 (Dee)"));
 
     // The sync program carries A's merged cards and records to B: nothing
     // more to merge on either side, and both hold the same cards.

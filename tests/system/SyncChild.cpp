@@ -47,6 +47,7 @@ void printNotices(Module1& module)
         case Module1::Notice::Kind::MergeBothChanged:
         case Module1::Notice::Kind::MergeKeptChanged:
         case Module1::Notice::Kind::MergeStayedDeleted:
+        case Module1::Notice::Kind::MergeSameNumber:
             std::printf("merge kind %d: %s\n", static_cast<int>(notice.kind), qPrintable(notice.cards.join(u',')));
             break;
         case Module1::Notice::Kind::CounterMerged:
