@@ -22,6 +22,7 @@
 #include "files/SystemCalls.h"
 #include "files/UserAccess.h"
 #include "history/MergeKnowledge.h"
+#include "history/RecordedCards.h"
 
 #include <QFile>
 #include <QStringList>
@@ -252,7 +253,7 @@ FileStatus ConflictMerge::mergeCardCopies(std::vector<ConflictCopy> copies)
         if (copies.empty()) return FileStatus::success();
         MergeKnowledge knowledge;
         std::optional<CardFileVersion> current;
-        FileStatus status = currentCardFile(current);
+        FileStatus status = recorded::currentVersion(folder_.directory, kCardFile, current);
         if (status.ok()) status = knowledge.read(recording_, current);
         if (!status.ok()) return status;
         // A copy that fails to read half way is left out, and the others
@@ -269,21 +270,6 @@ FileStatus ConflictMerge::mergeCardCopies(std::vector<ConflictCopy> copies)
         removeMerged(copies);
         return FileStatus::success();
     }
-}
-
-// The version of the card file standing now, against which this computer's
-// records tell which of its changes landed.
-FileStatus ConflictMerge::currentCardFile(std::optional<CardFileVersion>& current) const
-{
-    current.reset();
-    int fd = -1;
-    posix::FileVersion version;
-    const FileStatus opened = posix::openForReading(folder_.directory, kCardFile, fd, &version);
-    if (opened.isMissing()) return FileStatus::success();
-    if (!opened.ok()) return opened;
-    current = CardFileVersion{static_cast<quint64>(version.device), static_cast<quint64>(version.inode),
-                              static_cast<qint64>(version.size)};
-    return posix::closeFile(fd, kCardFile);
 }
 
 void ConflictMerge::removeMerged(const std::vector<ConflictCopy>& copies)

@@ -98,7 +98,6 @@ private:
     void tellThreeWay(const QString& from, const QStringList& added, const QStringList& removed,
                       const QStringList& bothChanged, const QStringList& keptChanged, const QStringList& stayedDeleted);
     FileStatus mergeTwoWay(std::vector<ConflictCopy>& copies, std::optional<size_t>& unreadable);
-    FileStatus currentCardFile(std::optional<CardFileVersion>& current) const;
 
     FileStatus mergeCounterCopies(std::vector<ConflictCopy> copies);
     FileStatus counterFloor(std::optional<double>& floor);

@@ -251,7 +251,8 @@ public:
 private:
     FileStatus takeBackChange(const ChangeRecord& change, const std::vector<ChangeRecord>& own, QStringList& stayed);
     FileStatus takeBackCardByCard(const ChangeRecord& change, QStringList& stayed);
-    FileStatus landedChanges(std::vector<ChangeRecord>& own, std::vector<Change>* everyones);
+    FileStatus landedChanges(std::vector<ChangeRecord>& own, std::vector<Change>* everyones,
+                             std::vector<ChangeRecord>* others = nullptr);
 
     // The tests look at what the slots hold between operations.
     friend struct testing::Module1Access;

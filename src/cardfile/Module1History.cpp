@@ -37,19 +37,6 @@ Module1::Change changeOf(const ChangeRecord& record, const QString& computer, bo
     return change;
 }
 
-// The version of the card file standing now; none where there is no file.
-FileStatus currentVersion(const QString& directory, std::optional<CardFileVersion>& current)
-{
-    current.reset();
-    int fd = -1;
-    posix::FileVersion version;
-    const FileStatus opened = posix::openForReading(directory, names::kCardFile, fd, &version);
-    if (opened.isMissing()) return FileStatus::success();
-    if (!opened.ok()) return opened;
-    current = recorded::versionOf(version);
-    return posix::closeFile(fd, names::kCardFile);
-}
-
 // The changes taken back, from the undos in the order they were made: an
 // undo of an undo gives back what the first took, so that change stands again.
 std::set<QByteArray> takenBack(std::vector<const ChangeRecord*> undos)
@@ -69,15 +56,18 @@ std::set<QByteArray> takenBack(std::vector<const ChangeRecord*> undos)
 } // namespace
 
 // This computer's changes that landed, oldest first, into `own`, each one an
-// undo took back marked by its own id in `undoes`; and when `everyones` is
-// given, every computer's, newest first, as Change.
-FileStatus Module1::landedChanges(std::vector<ChangeRecord>& own, std::vector<Change>* everyones)
+// undo took back marked by its own id in `undoes`; when `everyones` is given,
+// every computer's, newest first, as Change; and when `others` is, the other
+// computers' records that landed.
+FileStatus Module1::landedChanges(std::vector<ChangeRecord>& own, std::vector<Change>* everyones,
+                                  std::vector<ChangeRecord>* others)
 {
     own.clear();
+    if (others) others->clear();
     std::vector<ChangeRecording::ComputerRecords> computers;
     if (FileStatus read = impl_->recording.everyComputersRecords(computers); !read.ok()) return read;
     std::optional<CardFileVersion> current;
-    if (FileStatus known = currentVersion(directory(), current); !known.ok()) return known;
+    if (FileStatus known = recorded::currentVersion(directory(), kCardFile, current); !known.ok()) return known;
     std::vector<const ChangeRecord*> undos;
     for (ChangeRecording::ComputerRecords& computer : computers) {
         computer.records = kestrix::landedChanges(std::move(computer.records), computer.here ? current : std::nullopt);
@@ -93,7 +83,11 @@ FileStatus Module1::landedChanges(std::vector<ChangeRecord>& own, std::vector<Ch
                 everyones->push_back(changeOf(*record, computer.label, computer.here));
                 everyones->back().takenBack = undone.count(record->id) > 0;
             }
-        if (computer.here) own = std::move(computer.records);
+        if (computer.here) {
+            own = std::move(computer.records);
+        } else if (others) {
+            std::move(computer.records.begin(), computer.records.end(), std::back_inserter(*others));
+        }
     }
     for (ChangeRecord& record : own)
         if (undone.count(record.id)) record.undoes = record.id; // taken back: not to be taken again
@@ -128,16 +122,15 @@ FileStatus Module1::RestoreCards(const QByteArray& id, Restored& restored)
     restored = {};
     const ChangeGuard guard = lockForChange();
     if (!guard.status().ok()) return guard.status();
-    std::vector<ChangeRecording::ComputerRecords> computers;
-    if (FileStatus read = impl_->recording.everyComputersRecords(computers); !read.ok()) return read;
-    const ChangeRecord* change = nullptr;
-    for (const ChangeRecording::ComputerRecords& computer : computers)
-        for (const ChangeRecord& record : computer.records)
-            if (record.id == id) {
-                change = &record;
-                restored.change = changeOf(record, computer.label, computer.here);
-            }
+    std::vector<ChangeRecord> own, others;
+    std::vector<Change> everyones;
+    if (FileStatus read = landedChanges(own, &everyones, &others); !read.ok()) return read;
+    // What the change took is recorded alike whether it was taken back or not.
+    const ChangeRecord* change = recordWithId(own, id);
+    if (!change) change = recordWithId(others, id);
     if (!change) return FileStatus::failure(kCardFile, QStringLiteral("no such change is in its history"));
+    for (Change& shown : everyones)
+        if (shown.id == id) restored.change = std::move(shown);
 
     QSet<QString> standing;
     FileStatus status = impl_->cards.scan(

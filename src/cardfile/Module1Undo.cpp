@@ -97,21 +97,19 @@ FileStatus Module1::UndoChange(const QByteArray& id, Undone& undone)
     undone = {};
     const ChangeGuard guard = lockForChange();
     if (!guard.status().ok()) return guard.status();
-    std::vector<ChangeRecord> own;
+    std::vector<ChangeRecord> own, others;
     std::vector<Change> everyones;
-    FileStatus status = landedChanges(own, &everyones);
-    if (!status.ok()) return status;
+    if (FileStatus status = landedChanges(own, &everyones, &others); !status.ok()) return status;
     const auto chosen = std::find_if(everyones.begin(), everyones.end(), [&](const Change& c) { return c.id == id; });
     if (chosen == everyones.end())
         return FileStatus::failure(kCardFile, QStringLiteral("no such change is in its history"));
     if (chosen->takenBack) return FileStatus::failure(kCardFile, QStringLiteral("that change was undone already"));
     undone.change = std::move(*chosen);
-    std::vector<ChangeRecording::ComputerRecords> computers;
-    status = impl_->recording.everyComputersRecords(computers);
-    for (const ChangeRecording::ComputerRecords& computer : computers)
-        for (const ChangeRecord& record : computer.records)
-            if (status.ok() && record.id == id) return takeBackChange(record, own, undone.stayed);
-    return status.ok() ? FileStatus::failure(kCardFile, QStringLiteral("no such change is in its history")) : status;
+    // Not taken back, so this computer's record of it is unmarked.
+    const ChangeRecord* change = recordWithId(own, id);
+    if (!change) change = recordWithId(others, id);
+    Q_ASSERT(change);
+    return takeBackChange(*change, own, undone.stayed);
 }
 
 FileStatus Module1::takeBackChange(const ChangeRecord& change, const std::vector<ChangeRecord>& own,

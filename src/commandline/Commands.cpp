@@ -21,11 +21,6 @@ namespace kestrix {
 
 namespace {
 
-QString cards(qsizetype count)
-{
-    return count == 1 ? QStringLiteral("1 card") : QStringLiteral("%1 cards").arg(count);
-}
-
 // What a merge did to the cards, for a terminal.
 QString mergedCards(const Module1::Notice& notice)
 {
@@ -34,23 +29,23 @@ QString mergedCards(const Module1::Notice& notice)
     switch (notice.kind) {
     case Kind::Merged:
         return QStringLiteral("%1 merged from %2%3")
-            .arg(cards(notice.count), notice.where, named.isEmpty() ? QString() : QStringLiteral(": ") + named);
+            .arg(cardCount(notice.count), notice.where, named.isEmpty() ? QString() : QStringLiteral(": ") + named);
     case Kind::MergeChanged:
-        return QStringLiteral("%1 now as the other computer changed them: %2").arg(cards(notice.count), named);
+        return QStringLiteral("%1 now as the other computer changed them: %2").arg(cardCount(notice.count), named);
     case Kind::MergeRemoved:
-        return QStringLiteral("%1 deleted on the other computer went too: %2").arg(cards(notice.count), named);
+        return QStringLiteral("%1 deleted on the other computer went too: %2").arg(cardCount(notice.count), named);
     case Kind::MergeBothChanged:
         return QStringLiteral("%1 changed on both computers: both kept, the other's under a fresh number: %2")
-            .arg(cards(notice.count), named);
+            .arg(cardCount(notice.count), named);
     case Kind::MergeSameNumber:
         return QStringLiteral("%1 hold a number a different card here holds too; both stay: %2")
-            .arg(cards(notice.count), named);
+            .arg(cardCount(notice.count), named);
     case Kind::MergeKeptChanged:
         return QStringLiteral("%1 deleted on one computer and changed on the other stay: %2")
-            .arg(cards(notice.count), named);
+            .arg(cardCount(notice.count), named);
     default:
         return QStringLiteral("%1 of the copy stay deleted, as they were deleted here: %2")
-            .arg(cards(notice.count), named);
+            .arg(cardCount(notice.count), named);
     }
 }
 
@@ -136,7 +131,7 @@ int exportTo(const CommandRequest& request, Module1& module, std::FILE* out, std
         return kFailed;
     }
     // The cards themselves may be going to standard output.
-    say(toStandardOutput ? err : out, QStringLiteral("%1 exported").arg(cards(outcome.cards)));
+    say(toStandardOutput ? err : out, QStringLiteral("%1 exported").arg(cardCount(outcome.cards)));
     return kSucceeded;
 }
 
@@ -156,7 +151,7 @@ int importFrom(const CommandRequest& request, Module1& module, std::FILE* out, s
     }
     for (const ImportIssue& issue : outcome.issues) complain(err, describeIssue(issue));
     if (outcome.moreIssues > 0) complain(err, QStringLiteral("and %1 more like these").arg(outcome.moreIssues));
-    say(out, QStringLiteral("%1 imported").arg(cards(outcome.stored)));
+    say(out, QStringLiteral("%1 imported").arg(cardCount(outcome.stored)));
     return !outcome.anyCardNotWhole && noticesWhole ? kSucceeded : kFailed;
 }
 

@@ -3,6 +3,7 @@
 
 #include "ChangeRecord.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace kestrix {
@@ -200,6 +201,13 @@ std::vector<ChangeRecord> decodeRecords(QByteArrayView bytes, qsizetype* damaged
     }
     if (damaged) *damaged = stretches;
     return records;
+}
+
+const ChangeRecord* recordWithId(const std::vector<ChangeRecord>& records, QByteArrayView id)
+{
+    const auto found =
+        std::find_if(records.begin(), records.end(), [&](const ChangeRecord& record) { return record.id == id; });
+    return found == records.end() ? nullptr : &*found;
 }
 
 std::vector<ChangeRecord> landedChanges(std::vector<ChangeRecord> records,

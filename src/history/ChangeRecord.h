@@ -76,6 +76,9 @@ QByteArray encodeRecord(const ChangeRecord& record);
 // record's start. `damaged` counts the stretches that could not be read.
 std::vector<ChangeRecord> decodeRecords(QByteArrayView bytes, qsizetype* damaged = nullptr);
 
+// The record of change `id` among `records`; none where it is not there.
+const ChangeRecord* recordWithId(const std::vector<ChangeRecord>& records, QByteArrayView id);
+
 // The records of one computer's changes that landed, oldest first. A record
 // is ended before its change is put in place, so a change cut off between
 // the two leaves a record of a change that never was. It is known by the

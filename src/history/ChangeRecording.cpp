@@ -3,6 +3,8 @@
 
 #include "ChangeRecording.h"
 
+#include "RecordedCards.h"
+
 #include <QDateTime>
 #include <QRandomGenerator>
 
@@ -13,12 +15,6 @@ namespace {
 // Written in stretches of this size, so a large change's record needs no
 // more memory than that.
 constexpr qsizetype kStretch = 256 * 1024;
-
-CardFileVersion versionOf(const posix::FileVersion& version)
-{
-    return {static_cast<quint64>(version.device), static_cast<quint64>(version.inode),
-            static_cast<qint64>(version.size)};
-}
 
 // Unique among every computer's changes: the time, and a random part for
 // two changes in one millisecond, here or elsewhere.
@@ -68,7 +64,7 @@ FileStatus ChangeRecording::begin(const QString& command, const QString& subject
     header.id = newChangeId(header.when);
     header.command = command;
     header.subject = subject;
-    if (before) header.before = versionOf(*before);
+    if (before) header.before = recorded::versionOf(*before);
     header.undoes = undoes;
     pending_ = writer_.begin(header);
     return FileStatus::success();
@@ -101,7 +97,7 @@ FileStatus ChangeRecording::finish(const posix::FileVersion& after)
 {
     if (off_) return FileStatus::success();
     Q_ASSERT(active());
-    pending_ += writer_.end(versionOf(after));
+    pending_ += writer_.end(recorded::versionOf(after));
     FileStatus status = flush();
     if (status.ok()) status = history_->sync();
     history_.reset();

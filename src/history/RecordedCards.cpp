@@ -15,6 +15,18 @@ CardFileVersion versionOf(const posix::FileVersion& version)
             static_cast<qint64>(version.size)};
 }
 
+FileStatus currentVersion(const QString& directory, const QString& name, std::optional<CardFileVersion>& current)
+{
+    current.reset();
+    int fd = -1;
+    posix::FileVersion version;
+    const FileStatus opened = posix::openForReading(directory, name, fd, &version);
+    if (opened.isMissing()) return FileStatus::success();
+    if (!opened.ok()) return opened;
+    current = versionOf(version);
+    return posix::closeFile(fd, name);
+}
+
 bool isCard(QByteArrayView bytes)
 {
     const CardRecord card = cardOfLine(bytes);

@@ -5,11 +5,14 @@
 
 #include "ChangeRecord.h"
 #include "card/CardRecord.h"
+#include "files/FileStatus.h"
 #include "files/PosixFile.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+
+#include <optional>
 
 namespace kestrix {
 
@@ -18,6 +21,9 @@ namespace kestrix {
 namespace recorded {
 
 CardFileVersion versionOf(const posix::FileVersion& version);
+// The version of `name` in `directory` standing now, which tells the changes
+// of this computer that landed; none where there is no such file.
+FileStatus currentVersion(const QString& directory, const QString& name, std::optional<CardFileVersion>& current);
 
 // Whether a recorded stretch is a card, not only what completed a last card
 // cut short (a line end, empty items).
