@@ -3,7 +3,7 @@
 
 // Runs one storage operation the way the editor's buttons do, for the crash
 // test to kill at a random moment:
-//   kestrix_crash_child DIR append|replace|delete|counter|import|export
+//   kestrix_crash_child DIR append|replace|delete|counter|import|export|merge
 // Writes "r" to standard output as it starts, and "done <microseconds>" once
 // finished.
 #include "cardfile/Module1.h"
@@ -63,6 +63,7 @@ bool run(Module1& module, const char* operation)
     if (!std::strcmp(operation, "export"))
         return exportCardsToFile(module, QFile::encodeName(module.directory()) + "/cards.vcf", ExchangeFormat::VCard4)
             .status.ok();
+    if (!std::strcmp(operation, "merge")) return module.MergeConflictCopies().ok();
     if (!std::strcmp(operation, "counter")) {
         QString number;
         if (!module.NextRecordNumber(number).ok()) return false;
@@ -77,7 +78,7 @@ bool run(Module1& module, const char* operation)
 int main(int argc, char** argv)
 {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s DIR append|replace|delete|counter|import|export\n", argv[0]);
+        std::fprintf(stderr, "usage: %s DIR append|replace|delete|counter|import|export|merge\n", argv[0]);
         return 2;
     }
     Module1 module(QString::fromLocal8Bit(argv[1]));

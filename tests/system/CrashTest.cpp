@@ -5,8 +5,11 @@
 // and checks that the card file is always either as it was or as it became:
 // never half a line, never fewer cards, never empty. The counter never goes
 // back. An export is there whole or not at all, and leaves no copy behind.
-// A change's record counts exactly when the change landed.
+// A change's record counts exactly when the change landed. A merge of
+// another computer's copy, knowing what that computer did, is killed too.
 #include "card/CardLine.h"
+#include "cardfile/Module1.h"
+#include "files/FileStatus.h"
 #include "support/CardFiles.h"
 #include "support/CardGenerator.h"
 #include "support/Limits.h"
@@ -43,12 +46,45 @@ struct Files {
     QStringList others; // any other file, hidden ones too, with its size
 };
 
-void lay(const TempFolder& folder, const Files& files)
+// What another computer sends: its card file as a sync program's conflict
+// copy, and its history file.
+struct OtherComputer {
+    QString copyName;
+    QByteArray copy;
+    QString historyName;
+    QByteArray history;
+};
+
+void lay(const TempFolder& folder, const Files& files, const OtherComputer* other = nullptr)
 {
     QDir dir(folder.path());
     for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) dir.remove(name);
     folder.write(QStringLiteral("kest1.dat"), files.cards);
     folder.write(QStringLiteral("kestrec.rec"), files.counter);
+    if (!other) return;
+    folder.write(other->copyName, other->copy);
+    folder.write(other->historyName, other->history);
+}
+
+// Another computer, apart from this one since `original`, deletes a card,
+// updates one and adds one.
+OtherComputer otherComputerOf(const Files& original)
+{
+    TempFolder cards, state;
+    cards.write(QStringLiteral("kest1.dat"), original.cards);
+    cards.write(QStringLiteral("kestrec.rec"), original.counter);
+    Module1 module(cards.path(), state.path());
+    CardRecord updated = makeCard(QStringLiteral("Contact 4000"), QStringLiteral("4000"));
+    updated[indexOf(Field::CITY)] = QStringLiteral("Leeds");
+    const bool changed = module.RewriteWithoutContact(QStringLiteral("Contact 17")).ok()
+        && module.ReplaceCard(updated).ok()
+        && module.AppendCard(makeCard(QStringLiteral("Newcomer"), QStringLiteral("42"))).ok();
+    EXPECT_TRUE(changed);
+    const QStringList histories =
+        QDir(cards.path()).entryList({QStringLiteral(".kest1.dat.history-*")}, QDir::Files | QDir::Hidden);
+    EXPECT_EQ(histories.size(), 1);
+    return {QStringLiteral("kest1.sync-conflict-20261208-101500-OTHERPC.dat"), cards.read(QStringLiteral("kest1.dat")),
+            histories.value(0), cards.read(histories.value(0))};
 }
 
 const QStringList kCardFiles = {QStringLiteral("kest1.dat"), QStringLiteral("kestrec.rec"), QStringLiteral("temp.dat")};
@@ -70,10 +106,11 @@ Files readBack(const TempFolder& folder)
 
 // How many changes this computer's history file beside the cards records
 // as landed, against the card file standing now.
-qsizetype landedRecords(const TempFolder& folder)
+qsizetype landedRecords(const TempFolder& folder, const OtherComputer* other)
 {
-    const QStringList histories =
+    QStringList histories =
         QDir(folder.path()).entryList({QStringLiteral(".kest1.dat.history-*")}, QDir::Files | QDir::Hidden);
+    if (other) histories.removeAll(other->historyName);
     struct stat info {};
     if (histories.isEmpty() || ::stat(QFile::encodeName(folder.pathOf(QStringLiteral("kest1.dat"))), &info) != 0)
         return 0;
@@ -103,24 +140,32 @@ TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
         original.cards += cardLine(makeCard(QStringLiteral("Contact %1").arg(i), QString::number(i)));
     original.counter = "\"41\"\r\n";
 
+    const OtherComputer otherComputer = otherComputerOf(original);
     TempFolder folder;
     int kills = 0;
-    for (const QString operation : {"append", "replace", "delete", "counter", "import", "export"}) {
+    for (const QString operation : {"append", "replace", "delete", "counter", "import", "export", "merge"}) {
+        const OtherComputer* other = operation == QStringLiteral("merge") ? &otherComputer : nullptr;
+        lay(folder, original, other);
+        const QStringList othersBefore = readBack(folder).others;
         // Kill moments spread over the whole run, as long as the slowest of
         // a few complete runs.
         qint64 duration = 0;
         for (int run = 0; run < 3; ++run) {
-            lay(folder, original);
+            lay(folder, original, other);
             qint64 micros = 0;
             ASSERT_NO_FATAL_FAILURE(runToEnd(folder, operation, micros));
             duration = std::max(duration, micros);
         }
         const Files after = readBack(folder);
         ASSERT_NE(after.cards.isEmpty() && after.counter == original.counter, true);
-        int before = 0, done = 0, skipped = 0;
+        if (other) { // the merge knew what the other computer did
+            ASSERT_TRUE(!after.cards.contains(cardLine(makeCard(QStringLiteral("Contact 17"), QStringLiteral("17"))))
+                        && after.cards.contains("Leeds") && after.cards.contains("Newcomer") && after.others.isEmpty());
+        }
+        int before = 0, done = 0, skipped = 0, again = 0;
         std::uniform_int_distribution<qint64> delay(0, duration + duration / 4);
         for (int k = 0; k < kKillsPerOperation; ++k) {
-            lay(folder, original);
+            lay(folder, original, other);
             QProcess child;
             limitChild(child);
             child.start(crashChildProgram(), {folder.path(), operation});
@@ -132,7 +177,7 @@ TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
 
             const Files now = readBack(folder);
             const bool isBefore =
-                now.cards == original.cards && now.counter == original.counter && now.others.isEmpty();
+                now.cards == original.cards && now.counter == original.counter && now.others == othersBefore;
             const bool isAfter = now.cards == after.cards && now.counter == after.counter && now.others == after.others;
             // An import steps the counter before it stores the cards: killed in
             // between, numbers are skipped, never issued twice.
@@ -143,22 +188,28 @@ TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
             const bool exportNamed = operation == QStringLiteral("export") && now.others.size() == 1
                 && now.others[0].startsWith(QStringLiteral(".cards.vcf.kestrix-"))
                 && now.others[0].endsWith(after.others.value(0).section(QLatin1Char(' '), 1));
-            if (exportNamed) {
+            // Killed between placing the merged cards and removing the copy:
+            // the next merge of that copy changes nothing more.
+            const bool copyLeft = other && now.cards == after.cards && now.others == othersBefore;
+            if (exportNamed || copyLeft) {
                 qint64 micros = 0;
                 ASSERT_NO_FATAL_FAILURE(runToEnd(folder, operation, micros));
-                EXPECT_EQ(readBack(folder).others, after.others) << "the copy a killed export left stays";
+                EXPECT_EQ(readBack(folder).cards, after.cards) << "merged again, kill " << k;
+                EXPECT_EQ(readBack(folder).others, after.others) << "the copy a killed change left stays";
+                ++again;
                 continue;
             }
             ASSERT_TRUE(isBefore || isAfter || numbersSkipped)
                 << operation.toStdString() << ", kill " << k << ": " << now.others.join(QLatin1Char(' ')).toStdString();
-            EXPECT_EQ(landedRecords(folder), now.cards == original.cards ? 0 : 1)
+            EXPECT_EQ(landedRecords(folder, other), now.cards == original.cards ? 0 : 1)
                 << operation.toStdString() << ", kill " << k << ": a change without its record, or a record of "
                 << "one that did not land";
             (isBefore ? before : isAfter ? done : skipped) += 1;
         }
         std::cout << operation.toStdString() << ": " << kKillsPerOperation << " kills, " << before
                   << " left the files as before, " << done << " as after, " << skipped
-                  << " with numbers skipped; the slowest complete run took " << duration << " us" << std::endl;
+                  << " with numbers skipped, " << again << " left a copy the next run removed; the slowest complete run took "
+                  << duration << " us" << std::endl;
     }
     EXPECT_GE(kills, 200);
 }
