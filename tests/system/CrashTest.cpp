@@ -207,9 +207,9 @@ TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
             (isBefore ? before : isAfter ? done : skipped) += 1;
         }
         std::cout << operation.toStdString() << ": " << kKillsPerOperation << " kills, " << before
-                  << " left the files as before, " << done << " as after, " << skipped
-                  << " with numbers skipped, " << again << " left a copy the next run removed; the slowest complete run took "
-                  << duration << " us" << std::endl;
+                  << " left the files as before, " << done << " as after, " << skipped << " with numbers skipped, "
+                  << again << " left a copy the next run removed; the slowest complete run took " << duration << " us"
+                  << std::endl;
     }
     EXPECT_GE(kills, 200);
 }
