@@ -3,6 +3,8 @@
 
 #include "CsvContact.h"
 
+#include "contacts/MemoProperties.h"
+
 #include <algorithm>
 #include <array>
 #include <map>
@@ -103,7 +105,14 @@ public:
     void groupValue(const CsvCell& cell, const CsvColumn& column);
 
 private:
-    void toMemo(const CsvCell& cell) { contact_.extras.push_back({cell.column, headers_[cell.column], cell.value}); }
+    void toMemo(const CsvCell& cell)
+    {
+        const QString& label = headers_[cell.column];
+        const MemoProperty* property = memoPropertyLabelled(label);
+        contact_.extras.push_back(
+            {cell.column, label,
+             property && property->value == MemoValue::Date ? memoDate(cell.value, {}) : cell.value});
+    }
     Group& groupOf(GroupKind kind, const CsvCell& cell, const CsvColumn& column);
     void addGroups();
     void addPhones(const Group& group);
@@ -346,6 +355,10 @@ void RowContact::addAddress(const Group& group)
 }
 
 } // namespace
+
+CsvContactReader::CsvContactReader(std::vector<CsvColumn> columns, const QStringList& headers)
+    : columns_(std::move(columns)), headers_(memoLabelsOfColumns(headers))
+{}
 
 ContactData CsvContactReader::read(const std::vector<CsvCell>& cells)
 {

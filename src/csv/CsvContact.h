@@ -27,9 +27,9 @@ struct CsvCell {
 class CsvContactReader {
 public:
     CsvContactReader() = default;
-    CsvContactReader(std::vector<CsvColumn> columns, QStringList headers)
-        : columns_(std::move(columns)), headers_(std::move(headers))
-    {}
+    // A header naming a property in another program's words labels the
+    // memo as a vCard's property would, so the export finds it again.
+    CsvContactReader(std::vector<CsvColumn> columns, const QStringList& headers);
 
     // `cells` in the order of their columns; empty fields left out.
     ContactData read(const std::vector<CsvCell>& cells);

@@ -161,7 +161,11 @@ void CardReader::take(const VCardProperty& property, int order)
     if (notUtf8) noteNotUtf8(head.upperName);
     Unescaper unescape(version_, head.carriageReturns);
     const PropertyValue value{head, labelFor(property, head), raw, unescape, order};
-    if (!takeIntoBox(value)) contact_.extras.push_back({order, value.label, unescape.text(raw)});
+    if (takeIntoBox(value)) return;
+    QString text = unescape.text(raw);
+    // A date shows as a date, and one given without its year stays so.
+    if (head.memoValue == MemoValue::Date) text = memoDate(text, head.omittedYear);
+    contact_.extras.push_back({order, value.label, std::move(text)});
 }
 
 bool CardReader::takeIntoBox(const PropertyValue& value)

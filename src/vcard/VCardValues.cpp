@@ -27,8 +27,8 @@ struct KnownProperty {
     const char* label;
 };
 
-// Properties the mapping looks at, and readable names for the memo lines of
-// the others. BEGIN, END, VERSION, PRODID, REV, UID and CLIENTPIDMAP say
+// Properties the mapping looks at; the memo labels of the others are in
+// MemoProperties, which the export shares. BEGIN, END, VERSION, PRODID, REV, UID and CLIENTPIDMAP say
 // nothing about the contact: where the card starts and ends, who wrote it
 // when, and its identity for synchronisation.
 constexpr KnownProperty kKnown[] = {
@@ -49,33 +49,6 @@ constexpr KnownProperty kKnown[] = {
     {"NOTE", PropertyKind::Note, "Note"},
     {"KIND", PropertyKind::Kind, "Kind"},
     {"X-ABSHOWAS", PropertyKind::Kind, "X-ABShowAs"},
-    {"TITLE", PropertyKind::Other, "Title"},
-    {"ROLE", PropertyKind::Other, "Role"},
-    {"URL", PropertyKind::Other, "Web"},
-    {"BDAY", PropertyKind::Other, "Birthday"},
-    {"ANNIVERSARY", PropertyKind::Other, "Anniversary"},
-    {"NICKNAME", PropertyKind::Other, "Nickname"},
-    {"CATEGORIES", PropertyKind::Other, "Categories"},
-    {"GEO", PropertyKind::Other, "Geo"},
-    {"TZ", PropertyKind::Other, "Time zone"},
-    {"IMPP", PropertyKind::Other, "Chat"},
-    {"LANG", PropertyKind::Other, "Language"},
-    {"GENDER", PropertyKind::Other, "Gender"},
-    {"RELATED", PropertyKind::Other, "Related"},
-    {"MEMBER", PropertyKind::Other, "Member"},
-    {"LABEL", PropertyKind::Other, "Address label"},
-    {"MAILER", PropertyKind::Other, "Mailer"},
-    {"SORT-STRING", PropertyKind::Other, "Sort as"},
-    {"PHOTO", PropertyKind::Other, "Photo"},
-    {"LOGO", PropertyKind::Other, "Logo"},
-    {"SOUND", PropertyKind::Other, "Sound"},
-    {"KEY", PropertyKind::Other, "Key"},
-    {"FBURL", PropertyKind::Other, "Free/busy"},
-    {"CALURI", PropertyKind::Other, "Calendar"},
-    {"CALADRURI", PropertyKind::Other, "Calendar request"},
-    {"SOURCE", PropertyKind::Other, "Source"},
-    {"AGENT", PropertyKind::Other, "Agent"},
-    {"CLASS", PropertyKind::Other, "Class"},
 };
 
 void addType(PropertyHead& head, QByteArrayView type, QStringList& qualifiers)
@@ -151,6 +124,10 @@ void addParameter(PropertyHead& head, const VCardParameter& parameter, QStringLi
         head.valueText = equalsNoCase(value, "text");
     } else if (equalsNoCase(parameter.name, "X-KESTRIX-CR")) {
         addCarriageReturns(head, value);
+    } else if (equalsNoCase(parameter.name, "X-APPLE-OMIT-YEAR")) {
+        bool ok = false;
+        const int year = value.toInt(&ok);
+        if (ok) head.omittedYear = year;
     }
 }
 
@@ -159,14 +136,19 @@ PropertyHead headOf(const VCardProperty& property)
     PropertyHead head;
     QString label = QString::fromUtf8(property.name);
     head.upperName = label.toUpper();
-    for (const KnownProperty& known : kKnown)
-        if (property.is(known.name)) {
-            head.kind = known.kind;
-            label = QLatin1String(known.label);
-            head.takesUri = known.kind == PropertyKind::Other
-                && (property.is("PHOTO") || property.is("LOGO") || property.is("SOUND") || property.is("KEY"));
+    bool known = false;
+    for (const KnownProperty& row : kKnown)
+        if (property.is(row.name)) {
+            head.kind = row.kind;
+            label = QLatin1String(row.label);
+            known = true;
             break;
         }
+    if (const MemoProperty* row = known ? nullptr : memoPropertyNamed(property.name)) {
+        label = QLatin1String(row->label);
+        head.memoValue = row->value;
+        head.takesUri = property.is("PHOTO") || property.is("LOGO") || property.is("SOUND") || property.is("KEY");
+    }
     QStringList qualifiers;
     for (const VCardParameter& parameter : property.parameters) addParameter(head, parameter, qualifiers);
     std::sort(head.carriageReturns.begin(), head.carriageReturns.end());

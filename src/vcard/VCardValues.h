@@ -5,6 +5,7 @@
 
 #include "VCardLines.h"
 #include "contacts/ContactData.h"
+#include "contacts/MemoProperties.h"
 
 #include <QByteArrayView>
 #include <QHash>
@@ -15,6 +16,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // What a vCard property's name and parameters say, and its value as text.
@@ -60,9 +62,11 @@ struct PropertyHead {
     // For a CHARSET other than UTF-8 that the toolkit knows; made once, as
     // the toolkit looks the name up anew for each.
     std::shared_ptr<QStringDecoder> decoder;
-    std::vector<int> carriageReturns; // which line breaks stand for a lone CR, from 1, in order
-    QString label;                    // the memo's label, as in "Phone (home, fax)"
-    QString upperName;                // the name as a report gives it
+    std::vector<int> carriageReturns;   // which line breaks stand for a lone CR, from 1, in order
+    std::optional<MemoValue> memoValue; // for a property without a box: what its value holds
+    std::optional<int> omittedYear;     // X-APPLE-OMIT-YEAR: the year a date was given for none
+    QString label;                      // the memo's label, as in "Phone (home, fax)"
+    QString upperName;                  // the name as a report gives it
 };
 
 // The heads met so far, by their bytes (name and parameters). Bounded, so

@@ -3,16 +3,25 @@
 
 #include "VCardWriter.h"
 
+#include "VCardMemoLines.h"
+#include "VCardStream.h"
 #include "contacts/CardMapping.h"
+#include "contacts/InputBytes.h"
 
 #include <QStringEncoder>
 #include <QStringList>
 
+#include <algorithm>
 #include <initializer_list>
+#include <span>
+#include <vector>
 
 namespace kestrix {
 
 namespace {
+
+using vcard::LiftedLine;
+using vcard::MemoLines;
 
 constexpr qsizetype kLineOctets = 75;
 
@@ -28,7 +37,13 @@ public:
 
     // One property: `head` is its name with any group and parameters; the
     // components are escaped and joined with semicolons.
-    void write(QByteArrayView head, std::initializer_list<const QString*> components)
+    void write(QByteArrayView head, std::initializer_list<const QString*> components, bool keepCommas = false)
+    {
+        keepCommas_ = keepCommas;
+        writeComponents(head, std::span(components.begin(), components.size()));
+    }
+
+    void writeComponents(QByteArrayView head, std::span<const QString* const> components)
     {
         value_.resize(0);
         lineBreaks_ = 0;
@@ -53,6 +68,14 @@ public:
         appendFolded();
     }
 
+    void write(QByteArrayView head, const QStringList& components)
+    {
+        keepCommas_ = false;
+        std::vector<const QString*> pointers;
+        for (const QString& component : components) pointers.push_back(&component);
+        writeComponents(head, pointers);
+    }
+
     void writeRaw(QByteArrayView line)
     {
         out_.append(line);
@@ -68,7 +91,7 @@ private:
         qsizetype start = 0;
         for (qsizetype i = 0; i < text.size(); ++i) {
             const char c = text[i];
-            if (c != '\\' && c != ',' && c != ';' && c != '\n' && c != '\r') continue;
+            if (c != '\\' && (c != ',' || keepCommas_) && c != ';' && c != '\n' && c != '\r') continue;
             value_.append(text.constData() + start, i - start);
             start = i + 1;
             if (c == '\n' || c == '\r') {
@@ -112,6 +135,7 @@ private:
                &carriageReturns_ = scratch_.carriageReturns;
     QStringEncoder encoder_{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
     int lineBreaks_ = 0;
+    bool keepCommas_ = false; // a list: its commas separate its values
 };
 
 // vCard 3.0 demands a name in parts: the contact's last word as the family
@@ -127,55 +151,165 @@ QStringList namePartsOf(const QString& contact)
     return parts;
 }
 
+// What a card's export writes, with the memo lines at its end that leave
+// the note for properties of their own.
+class CardWriter {
+public:
+    CardWriter(QByteArray& out, const CardRecord& card, bool v3) : writer_(out), card_(card), v3_(v3) {}
+
+    void write(const MemoLines& memo, qsizetype lifted);
+
+private:
+    const QString& field(Field f) const { return card_[indexOf(f)]; }
+    void writeOrganization(const QString* department);
+    void writeAddress(const QString* poBox, const QString* country);
+    void writePhones();
+    void writeTel(Field f, const char* v4Head, const char* v3Head);
+    void writeLifted(const std::vector<LiftedLine>& lines);
+
+    PropertyWriter writer_;
+    const CardRecord& card_;
+    bool v3_;
+    const QString none_;
+};
+
+void CardWriter::write(const MemoLines& memo, qsizetype lifted)
+{
+    writer_.writeRaw("BEGIN:VCARD");
+    writer_.writeRaw(v3_ ? "VERSION:3.0" : "VERSION:4.0");
+    // FN is required; an empty contact leaves it empty rather than taking
+    // the company, which would read back as the contact.
+    writer_.write("FN", {&field(Field::CCNAME)});
+    if (v3_) {
+        const QStringList parts = namePartsOf(field(Field::CCNAME));
+        writer_.write("N", {&parts[0], &parts[1], &parts[2], &parts[3], &parts[4]});
+    }
+    const std::vector<LiftedLine> lines = memo.lastLines(lifted);
+    auto liftedInto = [&](LiftedLine::Into into) {
+        return std::any_of(lines.begin(), lines.end(), [into](const LiftedLine& line) { return line.into == into; });
+    };
+    // An organisation's units and an address's country go where their memo
+    // lines stood, so the import puts the lines back in their order.
+    if (!liftedInto(LiftedLine::Into::Department)) writeOrganization(nullptr);
+    if (!liftedInto(LiftedLine::Into::PoBox) && !liftedInto(LiftedLine::Into::Country)) writeAddress(nullptr, nullptr);
+    writePhones();
+    if (!field(Field::email).isEmpty())
+        writer_.write(v3_ ? "EMAIL;TYPE=internet,work" : "EMAIL;TYPE=work", {&field(Field::email)});
+    const QString note = lifted > 0 ? memo.noteWithout(lifted) : field(Field::MEMO);
+    if (!note.isEmpty()) writer_.write("NOTE", {&note});
+    writeLifted(lines);
+    const QByteArray uid = exportUid(card_).toLatin1();
+    writer_.writeRaw(v3_ ? "UID:" + uid : "UID:urn:uuid:" + uid);
+    writer_.writeRaw("END:VCARD");
+}
+
+void CardWriter::writeOrganization(const QString* department)
+{
+    if (!department) {
+        if (!field(Field::CNAME).isEmpty()) writer_.write("ORG", {&field(Field::CNAME)});
+        return;
+    }
+    // The import joins the units with a comma and a blank.
+    QStringList units = department->split(QStringLiteral(", "));
+    units.prepend(field(Field::CNAME));
+    writer_.write("ORG", units);
+}
+
+void CardWriter::writeAddress(const QString* poBox, const QString* country)
+{
+    if (!poBox && !country && field(Field::ADDRESS1).isEmpty() && field(Field::ADDRESS2).isEmpty()
+        && field(Field::CITY).isEmpty() && field(Field::ST).isEmpty() && field(Field::ZIP).isEmpty())
+        return;
+    writer_.write("ADR;TYPE=work",
+                  {poBox ? poBox : &none_, &field(Field::ADDRESS2), &field(Field::ADDRESS1), &field(Field::CITY),
+                   &field(Field::ST), &field(Field::ZIP), country ? country : &none_});
+}
+
+// A text that itself starts with "tel:" must not pass for a tel: URI.
+void CardWriter::writeTel(Field f, const char* v4Head, const char* v3Head)
+{
+    const QString& number = field(f);
+    if (number.isEmpty()) return;
+    QByteArray head = v3_ ? QByteArray(v3Head) : QByteArray(v4Head);
+    if (!v3_ && number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive)) head.append(";VALUE=text");
+    writer_.write(head, {&number});
+}
+
+void CardWriter::writePhones()
+{
+    // The first work phone is the preferred one. The second carries a label,
+    // which address books show and which puts it back in its own box even
+    // when the first is empty.
+    writeTel(Field::PHONE, "TEL;TYPE=work,voice;PREF=1", "TEL;TYPE=work,voice,pref");
+    if (!field(Field::PHONE2).isEmpty()) {
+        writeTel(Field::PHONE2, "item1.TEL;TYPE=work,voice", "item1.TEL;TYPE=work,voice");
+        writer_.writeRaw("item1.X-ABLabel:PHONE 2");
+    }
+    writeTel(Field::CELL, "TEL;TYPE=cell", "TEL;TYPE=cell");
+    writeTel(Field::FAX, "TEL;TYPE=work,fax", "TEL;TYPE=work,fax");
+}
+
+void CardWriter::writeLifted(const std::vector<LiftedLine>& lines)
+{
+    using Into = LiftedLine::Into;
+    const QString *poBox = nullptr, *country = nullptr;
+    for (const LiftedLine& line : lines) {
+        if (line.into == Into::PoBox) poBox = &line.value;
+        if (line.into == Into::Country) country = &line.value;
+    }
+    bool addressWritten = false;
+    for (const LiftedLine& line : lines) {
+        switch (line.into) {
+        case Into::Property:
+            if (!v3_ && line.head.startsWith("TEL")
+                && line.value.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
+                writer_.write(line.head + ";VALUE=text", {&line.value});
+            else
+                writer_.write(line.head, {&line.value}, line.keepsCommas);
+            break;
+        case Into::Department:
+            writeOrganization(&line.value);
+            break;
+        case Into::PoBox:
+        case Into::Country:
+            if (!addressWritten) writeAddress(poBox ? poBox : &none_, country ? country : &none_);
+            addressWritten = true;
+            break;
+        }
+    }
+}
+
+// Whether `written`, read back as an import reads it, gives `card` back in
+// every field but its number.
+bool readsBack(QByteArrayView written, const CardRecord& card)
+{
+    TextInput input(written);
+    VCardCards cards(input);
+    CardRecord back;
+    std::vector<ImportIssue> issues;
+    if (!cards.findFirstCard() || !cards.next(back, issues)) return false;
+    for (int i = 0; i < kFieldCount; ++i)
+        if (i != indexOf(Field::RecordNumber) && back[i] != card[i]) return false;
+    return true;
+}
+
 } // namespace
 
 void appendVCard(QByteArray& out, const CardRecord& card, ExchangeFormat version)
 {
     const bool v3 = version == ExchangeFormat::VCard3;
-    auto field = [&card](Field f) -> const QString& { return card[indexOf(f)]; };
-    PropertyWriter writer(out);
-    writer.writeRaw("BEGIN:VCARD");
-    writer.writeRaw(v3 ? "VERSION:3.0" : "VERSION:4.0");
-
-    // FN is required; an empty contact leaves it empty rather than taking
-    // the company, which would read back as the contact.
-    writer.write("FN", {&field(Field::CCNAME)});
-    if (v3) {
-        const QStringList parts = namePartsOf(field(Field::CCNAME));
-        writer.write("N", {&parts[0], &parts[1], &parts[2], &parts[3], &parts[4]});
+    const vcard::MemoLines memo(card[indexOf(Field::MEMO)], v3);
+    // Memo lines leave the note only where the import puts them back as
+    // they were: fewer are tried, then none, when the card would not come
+    // back exactly.
+    const qsizetype mark = out.size();
+    qsizetype lifted = memo.liftable();
+    for (int tries = 0;; ++tries) {
+        CardWriter(out, card, v3).write(memo, lifted);
+        if (lifted == 0 || readsBack(QByteArrayView(out).sliced(mark), card)) return;
+        out.truncate(mark);
+        lifted = tries < 2 ? lifted - 1 : 0;
     }
-    if (!field(Field::CNAME).isEmpty()) writer.write("ORG", {&field(Field::CNAME)});
-    const QString none;
-    if (!(field(Field::ADDRESS1).isEmpty() && field(Field::ADDRESS2).isEmpty() && field(Field::CITY).isEmpty()
-          && field(Field::ST).isEmpty() && field(Field::ZIP).isEmpty()))
-        writer.write("ADR;TYPE=work",
-                     {&none, &field(Field::ADDRESS2), &field(Field::ADDRESS1), &field(Field::CITY), &field(Field::ST),
-                      &field(Field::ZIP), &none});
-
-    // A text that itself starts with "tel:" must not pass for a tel: URI.
-    auto tel = [&](Field f, const char* v4Head, const char* v3Head) {
-        const QString& number = field(f);
-        if (number.isEmpty()) return;
-        QByteArray head = v3 ? QByteArray(v3Head) : QByteArray(v4Head);
-        if (!v3 && number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive)) head.append(";VALUE=text");
-        writer.write(head, {&number});
-    };
-    // The first work phone is the preferred one. The second carries a label,
-    // which address books show and which puts it back in its own box even
-    // when the first is empty.
-    tel(Field::PHONE, "TEL;TYPE=work,voice;PREF=1", "TEL;TYPE=work,voice,pref");
-    if (!field(Field::PHONE2).isEmpty()) {
-        tel(Field::PHONE2, "item1.TEL;TYPE=work,voice", "item1.TEL;TYPE=work,voice");
-        writer.writeRaw("item1.X-ABLabel:PHONE 2");
-    }
-    tel(Field::CELL, "TEL;TYPE=cell", "TEL;TYPE=cell");
-    tel(Field::FAX, "TEL;TYPE=work,fax", "TEL;TYPE=work,fax");
-    if (!field(Field::email).isEmpty())
-        writer.write(v3 ? "EMAIL;TYPE=internet,work" : "EMAIL;TYPE=work", {&field(Field::email)});
-    if (!field(Field::MEMO).isEmpty()) writer.write("NOTE", {&field(Field::MEMO)});
-    const QByteArray uid = exportUid(card).toLatin1();
-    writer.writeRaw(v3 ? "UID:" + uid : "UID:urn:uuid:" + uid);
-    writer.writeRaw("END:VCARD");
 }
 
 } // namespace kestrix

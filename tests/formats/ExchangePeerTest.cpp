@@ -9,6 +9,7 @@
 #include "support/Limits.h"
 #include "support/TempFolder.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -63,6 +64,39 @@ TEST(ExchangePeer, VobjectReadsOurVCardsAndWeReadItsVCards)
                 << "card " << c + 1 << ", field " << f + 1 << " of vobject's vCard";
     std::cout << "Kestrix read " << result.cards.size() << " cards vobject wrote, compared " << compared << " fields"
               << std::endl;
+}
+
+// A phone's cards, imported and exported again in both versions, keep every
+// property the phone wrote, each as a property of its own.
+TEST(ExchangePeer, PhoneCardsComeBackPropertyByProperty)
+{
+    const QString phone = QStringLiteral(KESTRIX_EXCHANGE_SAMPLES "/phone-style-3.0.vcf");
+    QFile file(phone);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const ImportResult imported = readCards(file.readAll());
+    ASSERT_EQ(imported.cards.size(), 2u);
+    TempFolder folder;
+    folder.write(QStringLiteral("export4.vcf"), writeCards(imported.cards, ExchangeFormat::VCard4));
+    folder.write(QStringLiteral("export3.vcf"), writeCards(imported.cards, ExchangeFormat::VCard3));
+    // What Kestrix exports comes back as it went.
+    for (const char* name : {"export4.vcf", "export3.vcf"}) {
+        const ImportResult back = readCards(folder.read(QLatin1String(name)));
+        ASSERT_EQ(back.cards.size(), 2u);
+        for (std::size_t c = 0; c < 2; ++c)
+            for (int f = 0; f < kFieldCount - 1; ++f)
+                EXPECT_EQ(back.cards[c][f].toStdString(), imported.cards[c][f].toStdString()) << name << " card " << c;
+    }
+
+    QProcess peer;
+    peer.setProcessChannelMode(QProcess::MergedChannels);
+    limitChild(peer);
+    peer.start(QStringLiteral(KESTRIX_PYTHON3),
+               {QStringLiteral(KESTRIX_PHONE_PEER), phone, folder.pathOf(QStringLiteral("export4.vcf")),
+                folder.pathOf(QStringLiteral("export3.vcf"))});
+    ASSERT_TRUE(finishes(peer, std::chrono::minutes(1)));
+    const std::string said = peer.readAll().toStdString();
+    std::cout << said;
+    ASSERT_EQ(peer.exitCode(), 0) << said << "(needs Debian's python3-vobject)";
 }
 
 } // namespace

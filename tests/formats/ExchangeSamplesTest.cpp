@@ -95,7 +95,7 @@ std::vector<Sample> samples()
                 {F::MEMO,
                  "Line one\nLine two\nE-mail (work): soren@example.se\n"
                  "Address (home): Hemgatan 3, Uppsala 75320, Sweden\nCountry: Sweden\n"
-                 "Birthday: 19800412\nLanguage: sv"}})},
+                 "Birthday: 1980-04-12\nLanguage: sv"}})},
          {}},
         {"photo.vcf",
          ContentKind::VCard3,
@@ -118,11 +118,11 @@ std::vector<Sample> samples()
                 {F::FAX, "+1 217 555 0102"},
                 {F::email, "john@example.com"},
                 {F::MEMO,
-                 "Met at the \u201DExpo\u201D, booth 12.\nCall Tuesdays.\nTitle: Mr.\nSuffix: Jr.\n"
-                 "Department: Sales\nJob Title: Account Manager\nCountry: United States of America\n"
+                 "Met at the \u201DExpo\u201D, booth 12.\nCall Tuesdays.\nName prefix: Mr.\nSuffix: Jr.\n"
+                 "Department: Sales\nTitle: Account Manager\nCountry: United States of America\n"
                  "Business Street 3: Door 7\nHome Phone: +1 217 555 0199\n"
                  "E-mail Display Name: John Public (john@example.com)\nE-mail 2 Address: jqp@example.org\n"
-                 "Web Page: https://example.com"}}),
+                 "Web: https://example.com"}}),
           card({{F::CCNAME, "Zoë Ångström"}, {F::PHONE2, "+46 8 555 0111"}, {F::MEMO, "Gender: Female"}})},
          {"card 1 (John Q. Public): a double quote in MEMO is stored as \u201D, as the card file cannot hold it"}},
         {"contacts-cp1252.csv",
@@ -139,7 +139,7 @@ std::vector<Sample> samples()
                 {F::email, "rene@example.fr"},
                 {F::MEMO,
                  "Prix: 20 € l’unité\nGroup Membership: * myContacts\nE-mail (Home): rene.home@example.fr\n"
-                 "Country: France\nOrganization 1 - Title: Gérant"}}),
+                 "Country: France\nTitle: Gérant"}}),
           card({{F::CCNAME, "Hélène Dubois"},
                 {F::PHONE, "+33 4 55 50 03 00"},
                 {F::MEMO, "Group Membership: * myContacts"}})},
