@@ -147,6 +147,18 @@ TEST(CommandLine, RunsWithoutADisplayAndSaysHowItWent)
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(run.err.contains(QStringLiteral("card 1 (René): not UTF-8"))) << run.err.toStdString();
 
+    // A contact already there, or twice in the file, makes no second card
+    // and takes no number.
+    const QByteArray twin = "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Twin\r\nEND:VCARD\r\n";
+    folder.write(QStringLiteral("twins.vcf"), twin + twin);
+    run = kestrix(folder, {QStringLiteral("--import"), QStringLiteral("twins.vcf")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, QStringLiteral("1 card imported; 1 card already there, not added\n"));
+    const QByteArray counter = folder.read(QStringLiteral("kestrec.rec"));
+    run = kestrix(folder, {QStringLiteral("--import"), QStringLiteral("twins.vcf")});
+    EXPECT_EQ(run.out, QStringLiteral("0 cards imported; 2 cards already there, not added\n"));
+    EXPECT_EQ(folder.read(QStringLiteral("kestrec.rec")), counter);
+
     // A copy left unmerged is a failure.
     folder.makeFolder(QStringLiteral("kest1 (conflicted copy 2026-12-07 105153).dat"));
     run = kestrix(folder, {QStringLiteral("--merge-conflicts")});
