@@ -137,7 +137,8 @@ int exportTo(const CommandRequest& request, Module1& module, std::FILE* out, std
 
 int importFrom(const CommandRequest& request, Module1& module, std::FILE* out, std::FILE* err)
 {
-    const ImportOutcome outcome = importContacts(module, request.file, request.format);
+    const ImportOutcome outcome = importContacts(module, request.file, request.format, {},
+                                                 request.addIdentical ? IdenticalCards::Add : IdenticalCards::Skip);
     const bool noticesWhole = tellNotices(module, out, err);
     if (!outcome.recognised) {
         complain(err,
