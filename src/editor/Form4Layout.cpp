@@ -114,6 +114,13 @@ void Form4::applyPanelColours()
 {
     fillWith(Frame2, palette().color(QPalette::Dark));
     Frame3->setPalette(lockedCardPalette(palette()));
+    applyMemoColours();
+}
+
+void Form4::applyMemoColours()
+{
+    // An empty palette: the memo follows the panel again.
+    memo_->setPalette(isLocked() ? lockedReadOnlyPalette(palette()) : QPalette());
 }
 
 void Form4::buildButtonPanel()

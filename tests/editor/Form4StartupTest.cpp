@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStyleOptionComboBox>
 #include <QStyleOptionToolButton>
 #include <QTest>
@@ -101,14 +102,31 @@ TEST_F(Form4Startup, UnreadableCardFileIsReportedOnceAndTheWindowStillOpens)
     EXPECT_EQ(form->fieldText(Field::RecordNumber), QStringLiteral("1"));
 }
 
+// A locked memo takes no typing either, but a long one still scrolls by the
+// wheel and its text can be selected for copying.
 TEST_F(Form4Startup, LockedFieldsTakeNoTyping)
 {
     open();
+    const QString memoText = QStringLiteral("line\n").repeated(40);
+    form->setFieldText(Field::MEMO, memoText);
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     auto* company = qobject_cast<QLineEdit*>(form->Text(1));
+    auto* memo = qobject_cast<QPlainTextEdit*>(form->Text(13));
     QTest::keyClicks(company, QStringLiteral("Acme"));
     EXPECT_EQ(company->text(), QString());
+    QTest::keyClicks(memo, QStringLiteral("Acme"));
+    QTest::keyClick(memo, Qt::Key_Backspace);
+    EXPECT_EQ(form->fieldText(Field::MEMO), memoText);
+
+    const QPointF inside = memo->viewport()->rect().center();
+    QWheelEvent wheel(inside, memo->viewport()->mapToGlobal(inside), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(memo->viewport(), &wheel);
+    EXPECT_GT(memo->verticalScrollBar()->value(), 0);
+    QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(memo->textCursor().selectedText().size(), memoText.size());
+
     form->unlockEditor();
     QTest::keyClicks(company, QStringLiteral("Acme"));
     EXPECT_EQ(company->text(), QStringLiteral("Acme"));
