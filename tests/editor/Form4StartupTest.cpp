@@ -223,7 +223,8 @@ TEST_F(Form4Startup, LayoutMatchesTheDesign)
     open();
     EXPECT_EQ(form->windowTitle(), QStringLiteral("KESTRIX"));
     EXPECT_EQ(form->size(), QSize(6240 / 15, 6525 / 15));
-    EXPECT_EQ(form->minimumSize(), form->maximumSize());
+    EXPECT_EQ(form->minimumSize(), form->size());
+    EXPECT_EQ(form->maximumWidth(), form->width());
     EXPECT_FALSE(form->windowIcon().isNull());
 
     const auto pixels = [](int twips) { return twips / 15; };
@@ -253,6 +254,15 @@ TEST_F(Form4Startup, LayoutMatchesTheDesign)
                   + form->findChildren<QToolButton*>().size(),
               14 + 13 + 7);
     EXPECT_TRUE(qobject_cast<QPlainTextEdit*>(form->Text(13)));
+
+    // Grown taller, the window gives the height to the memo and the panels.
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->resize(form->width(), form->height() + 150);
+    QApplication::processEvents();
+    EXPECT_EQ(form->Text(13)->geometry(), QRect(120 / 15, 5400 / 15, 4095 / 15, 735 / 15 + 150));
+    EXPECT_EQ(form->Frame1->height(), 6255 / 15 + 150);
+    EXPECT_EQ(form->Frame3->height(), 6255 / 15 + 150);
 }
 
 // The Record box keeps its designed size: a five-digit number shows whole,
