@@ -90,11 +90,13 @@ int searchPeak(int argc, char** argv, const QString& dir)
 }
 
 // Imports `file` into the card file of `dir`: prints the peak in KiB, the
-// cards stored and the reports.
+// cards stored and the reports. The file holds the card file's own cards,
+// added all the same.
 int importPeak(const QString& dir, const QString& file)
 {
     Module1 module(dir);
-    const ImportOutcome outcome = importContacts(module, QFile::encodeName(file), std::nullopt);
+    const ImportOutcome outcome =
+        importContacts(module, QFile::encodeName(file), std::nullopt, {}, IdenticalCards::Add);
     std::printf("%ld %lld %lld\n", peakKiB(), static_cast<long long>(outcome.stored),
                 static_cast<long long>(outcome.issues.size()) + static_cast<long long>(outcome.moreIssues));
     return outcome.status.ok() ? 0 : 1;

@@ -18,6 +18,21 @@ CardKeySet::Key CardKeySet::keyOf(QByteArrayView line, QByteArray& scratch)
     return {qHash(line, 0x6b657374), qHash(line, 0x72697821)};
 }
 
+CardKeySet::Key CardKeySet::keyOfText(const CardRecord& card, QString& scratch)
+{
+    // Each field after its length, so that no two cards join into one text.
+    scratch.clear();
+    for (Field field : kAllFields) {
+        if (field == Field::RecordNumber) continue;
+        const QString& text = card[indexOf(field)];
+        const auto length = static_cast<quint32>(text.size());
+        scratch += QChar(static_cast<char16_t>(length >> 16));
+        scratch += QChar(static_cast<char16_t>(length & 0xffff));
+        scratch += text;
+    }
+    return {qHash(QStringView(scratch), 0x6b657374), qHash(QStringView(scratch), 0x72697821)};
+}
+
 bool CardKeySet::contains(const Key& key) const
 {
     if (key == Key{}) return holdsZero_;

@@ -3,19 +3,22 @@
 
 #pragma once
 
+#include "CardRecord.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 
 #include <cstdint>
 #include <vector>
 
 namespace kestrix {
 
-// Which cards a file holds, by a key of all their bytes: two hashes of 64
-// bits each, so two different cards share a key with a chance of one in
-// 2^128, and the cards of a big file need not be held in memory. A line
-// break stored as CR LF and one stored as a lone LF give the same key: the
-// card reads the same either way.
+// Which cards a file holds, by a key of all their bytes (or of their text
+// but the number, keyOfText): two hashes of 64 bits each, so two different
+// cards share a key with a chance of one in 2^128, and the cards of a big
+// file need not be held in memory. A line break stored as CR LF and one
+// stored as a lone LF give the same key: the card reads the same either way.
 //
 // Open addressing in one array: 16 bytes a card, about 48 MB at most for a
 // million cards while the array grows, where a node-based set takes three
@@ -30,6 +33,10 @@ public:
 
     // The key of a card's stored line. `scratch` is reused between calls.
     static Key keyOf(QByteArrayView line, QByteArray& scratch);
+    // The key of a card's text, its record number left out: the same card
+    // under another number has the same key. Made from the decoded text, so
+    // a card stored in an older encoding meets the same text from elsewhere.
+    static Key keyOfText(const CardRecord& card, QString& scratch);
 
     // False when the key was there already.
     bool insert(const Key& key);

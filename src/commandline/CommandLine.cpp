@@ -109,6 +109,9 @@ struct Options {
         QStringLiteral("Add the contacts in FILE (vCard 2.1, 3.0 or 4.0, or CSV, told apart by their content) as "
                        "new cards, each with a fresh number."),
         QStringLiteral("FILE")};
+    const QCommandLineOption all{
+        QStringLiteral("all"),
+        QStringLiteral("With --import: add cards even when an identical card is already there.")};
     const QCommandLineOption format{QStringLiteral("format"),
                                     QStringLiteral("The format for --export or --import: vcard4, vcard3 or csv."),
                                     QStringLiteral("FORMAT")};
@@ -144,7 +147,7 @@ Options::Options()
                        "folder it is started in. Without an option it opens its window; the options below work\n"
                        "without one, over SSH or in a script."));
     parser.addOptions(
-        {help, version, exportCards, importCards, format, merge, undo, undoChange, history, restore, keepHistory});
+        {help, version, exportCards, importCards, all, format, merge, undo, undoChange, history, restore, keepHistory});
 }
 
 // What is wrong with the options given, once parsed; empty when nothing is.
@@ -153,8 +156,9 @@ QString mistakeIn(const Options& options)
     const QCommandLineParser& parser = options.parser;
     const QStringList given = parser.optionNames(); // each as often as it was given
     for (const QCommandLineOption* option :
-         {&options.help, &options.version, &options.exportCards, &options.importCards, &options.format, &options.merge,
-          &options.undo, &options.undoChange, &options.history, &options.restore, &options.keepHistory}) {
+         {&options.help, &options.version, &options.exportCards, &options.importCards, &options.all, &options.format,
+          &options.merge, &options.undo, &options.undoChange, &options.history, &options.restore,
+          &options.keepHistory}) {
         const QStringList names = option->names();
         const auto times =
             std::count_if(given.begin(), given.end(), [&](const QString& name) { return names.contains(name); });
@@ -169,6 +173,8 @@ QString mistakeIn(const Options& options)
         return QStringLiteral(
             "Give one of --help, --version, --export, --import, --merge-conflicts, --undo, --undo-change, --history, "
             "--restore and --keep-history.");
+    if (parser.isSet(options.all) && !parser.isSet(options.importCards))
+        return QStringLiteral("--all goes with --import.");
     if (!parser.isSet(options.format)) return {};
     if (!parser.isSet(options.exportCards) && !parser.isSet(options.importCards))
         return QStringLiteral("--format goes with --export or --import.");
@@ -193,6 +199,7 @@ void setAction(const Options& options, const std::vector<QByteArray>& rawArgumen
     } else if (parser.isSet(options.importCards)) {
         request.action = CommandRequest::Action::Import;
         request.file = valueBytes(rawArguments, "import");
+        request.addIdentical = parser.isSet(options.all);
     } else if (parser.isSet(options.merge)) {
         request.action = CommandRequest::Action::MergeConflicts;
     } else if (parser.isSet(options.undo)) {

@@ -35,6 +35,7 @@ struct CommandRequest {
     QByteArray file;                      // Export, Import, as bytes; "-" exports to standard output
     std::optional<ExchangeFormat> format; // --format
     QString text; // ShowHelp: the help; Mistake: what is wrong; UndoChange, Restore: N; KeepHistory: the size
+    bool addIdentical = false;         // Import: --all, cards already there are added too
     bool standardOutputClosed = false; // set by the program: nothing can go out there
 };
 

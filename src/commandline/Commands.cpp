@@ -137,7 +137,8 @@ int exportTo(const CommandRequest& request, Module1& module, std::FILE* out, std
 
 int importFrom(const CommandRequest& request, Module1& module, std::FILE* out, std::FILE* err)
 {
-    const ImportOutcome outcome = importContacts(module, request.file, request.format);
+    const ImportOutcome outcome = importContacts(module, request.file, request.format, {},
+                                                 request.addIdentical ? IdenticalCards::Add : IdenticalCards::Skip);
     const bool noticesWhole = tellNotices(module, out, err);
     if (!outcome.recognised) {
         complain(err,
@@ -151,7 +152,10 @@ int importFrom(const CommandRequest& request, Module1& module, std::FILE* out, s
     }
     for (const ImportIssue& issue : outcome.issues) complain(err, describeIssue(issue));
     if (outcome.moreIssues > 0) complain(err, QStringLiteral("and %1 more like these").arg(outcome.moreIssues));
-    say(out, QStringLiteral("%1 imported").arg(cardCount(outcome.stored)));
+    QString told = QStringLiteral("%1 imported").arg(cardCount(outcome.stored));
+    if (outcome.alreadyThere > 0)
+        told += QStringLiteral("; %1 already there, not added").arg(cardCount(outcome.alreadyThere));
+    say(out, told);
     return !outcome.anyCardNotWhole && noticesWhole ? kSucceeded : kFailed;
 }
 

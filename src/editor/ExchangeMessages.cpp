@@ -35,6 +35,8 @@ QString importReport(const QString& file, const ImportOutcome& outcome)
                  outcome.status.mayPass() ? QStringLiteral("\n\nTry again in a moment.") : QString());
     }
     QString text = QStringLiteral("%1 imported from %2.").arg(cards(outcome.stored), file);
+    if (outcome.alreadyThere > 0)
+        text += QStringLiteral("\n%1 already there, not added.").arg(cards(outcome.alreadyThere));
     QStringList lost, notices;
     for (const ImportIssue& issue : outcome.issues) (issue.notice ? notices : lost) << describeIssue(issue);
     const qsizetype more = outcome.moreIssues;

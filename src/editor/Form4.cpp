@@ -83,15 +83,27 @@ void Form4::clearDataFields()
 
 bool Form4::isLocked() const
 {
-    return !Frame3->isEnabled();
+    return memo_->isReadOnly();
 }
 void Form4::lockEditor()
 {
-    Frame3->setEnabled(false);
+    setLocked(true);
 }
 void Form4::unlockEditor()
 {
-    Frame3->setEnabled(true);
+    setLocked(false);
+}
+
+// A disabled memo would not scroll, and a phone's contact can bring many
+// lines into it: so the memo is read-only instead, its text still to be
+// selected and copied, by mouse or keys, while the other boxes are disabled.
+void Form4::setLocked(bool locked)
+{
+    for (QLineEdit* box : lineEdits_)
+        if (box) box->setEnabled(!locked);
+    memo_->setReadOnly(locked);
+    if (locked) memo_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    applyMemoColours();
 }
 
 void Form4::connectButtons()

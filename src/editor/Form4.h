@@ -28,8 +28,8 @@ class Module1;
 class Platform;
 
 // The main window: one card in 14 text boxes and the seven command buttons.
-// The panel Frame3 holding the text boxes is the edit lock: while it is
-// disabled the fields show their text but take neither input nor focus.
+// While the card is locked its text boxes show their text but take neither
+// input nor focus; the memo, read-only instead, takes no input but scrolls.
 class Form4 : public QWidget {
     Q_OBJECT
 
@@ -90,6 +90,7 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -106,6 +107,9 @@ private:
     // The colours the panels take from the window's palette; set again
     // whenever the palette changes, as when the desktop switches theme.
     void applyPanelColours();
+    // A locked memo, read-only but not disabled, takes the locked boxes' look.
+    void applyMemoColours();
+    void setLocked(bool locked);
     void setTabOrder();
     void connectButtons();
     void Form_Load();

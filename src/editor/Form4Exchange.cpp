@@ -180,7 +180,7 @@ void Form4::ExportCards_Click()
         MessageButtons::Ok);
 }
 
-// Works on a locked card too: its boxes take no selection to copy from.
+// Works on a locked card too, where only the memo lets text be selected.
 void Form4::CopyCard_Click()
 {
     const CardRecord shown = card();

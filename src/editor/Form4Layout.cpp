@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QToolButton>
 
+#include <algorithm>
 #include <limits>
 
 namespace kestrix {
@@ -47,6 +48,13 @@ const std::array<FieldPlacement, kFieldCount> kFields = {{
     {"MEMO", twipsRect(120, 5160, 735, 255), false, twipsRect(120, 5400, 4095, 735)},
     {"Record", twipsRect(2880, 240, 735, 255), false, twipsRect(3600, 240, 615, 285)},
 }};
+
+// The window and its panels as designed; the window may grow taller than
+// this, and the panels and the memo take the height it gains.
+constexpr QSize kDesignedSize(twips(6240), twips(6525));
+constexpr QRect kFrame1 = twipsRect(4560, 240, 1575, 6255);
+constexpr QRect kFrame2 = twipsRect(120, 120, 1335, 6015);
+constexpr QRect kFrame3 = twipsRect(120, 120, 4335, 6255);
 
 } // namespace
 
@@ -94,10 +102,13 @@ void Form4::buildControls()
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("KESTRIX"));
     setWindowIcon(applicationIcon());
-    // A fixed single border: no maximise button, no resizing.
+    // No maximise button: only the memo can use more room, and only more
+    // height, so the window grows taller alone.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(twips(6240), twips(6525));
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setMinimumSize(kDesignedSize);
+    setMaximumWidth(kDesignedSize.width());
+    resize(kDesignedSize);
     markFocusFromStart(this);
 
     // Controls join the focus chain in the order they are created, and the
@@ -114,13 +125,31 @@ void Form4::applyPanelColours()
 {
     fillWith(Frame2, palette().color(QPalette::Dark));
     Frame3->setPalette(lockedCardPalette(palette()));
+    applyMemoColours();
+}
+
+void Form4::applyMemoColours()
+{
+    // An empty palette: the memo follows the panel again.
+    memo_->setPalette(isLocked() ? lockedReadOnlyPalette(palette()) : QPalette());
+}
+
+void Form4::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    const int gained = std::max(0, height() - kDesignedSize.height());
+    Frame1->resize(kFrame1.width(), kFrame1.height() + gained);
+    Frame2->resize(kFrame2.width(), kFrame2.height() + gained);
+    Frame3->resize(kFrame3.width(), kFrame3.height() + gained);
+    const QRect memo = kFields[indexOf(Field::MEMO)].text;
+    memo_->resize(memo.width(), memo.height() + gained);
 }
 
 void Form4::buildButtonPanel()
 {
-    Frame1 = makePanel(this, "Frame1", twipsRect(4560, 240, 1575, 6255));
+    Frame1 = makePanel(this, "Frame1", kFrame1);
     fillWith(Frame1, Qt::black);
-    Frame2 = makePanel(Frame1, "Frame2", twipsRect(120, 120, 1335, 6015));
+    Frame2 = makePanel(Frame1, "Frame2", kFrame2);
     Frame1->setAccessibleName(QStringLiteral("Commands"));
 
     for (std::size_t i = 0; i + 1 < kButtons.size(); ++i) addButton(kButtons[i]);
@@ -143,7 +172,7 @@ void Form4::addButton(const ButtonPlacement& placement)
 
 void Form4::buildEditingPanel()
 {
-    Frame3 = makePanel(this, "Frame3", twipsRect(120, 120, 4335, 6255));
+    Frame3 = makePanel(this, "Frame3", kFrame3);
     Frame3->setFrameStyle(QFrame::Box | QFrame::Sunken);
     Frame3->setAccessibleName(QStringLiteral("Card"));
 

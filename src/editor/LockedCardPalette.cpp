@@ -69,4 +69,13 @@ QPalette lockedCardPalette(const QPalette& window)
     return locked;
 }
 
+QPalette lockedReadOnlyPalette(const QPalette& window)
+{
+    QPalette locked = lockedCardPalette(window);
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        for (const QPalette::ColorRole role : {QPalette::Text, QPalette::Base})
+            locked.setColor(group, role, locked.color(QPalette::Disabled, role));
+    return locked;
+}
+
 } // namespace kestrix

@@ -4,7 +4,9 @@
 #include "ContactImport.h"
 
 #include "CardTransfer.h"
+#include "card/CardKeySet.h"
 #include "cardfile/Module1.h"
+#include "cardfile/StoredCard.h"
 #include "files/FileStatus.h"
 #include "files/NamedFile.h"
 #include "formats/ContactReader.h"
@@ -27,10 +29,46 @@ void keep(std::vector<ImportIssue> found, ImportOutcome& outcome)
     }
 }
 
+// The keys of the cards stored, read as the window's start reads them: a
+// missing card file is created, and RecordNumber ends with the last card's
+// number.
+FileStatus readStoredKeys(Module1& module, CardKeySet& keys)
+{
+    QString scratch;
+    return module.ScanCards(
+        true,
+        [&](const StoredCard& card, const QString& number) {
+            keys.insert(CardKeySet::keyOfText(card.record(number), scratch));
+            return ScanStep::Next;
+        },
+        AfterScan::CloseFiles);
+}
+
+// The contacts of `reader` as cards to add, but for those already there
+// when `keys` is given.
+Module1::CardSource newCards(ContactReader& reader, const NamedFileReader& file, CardKeySet* keys,
+                             const ImportProgress& progress, ImportOutcome& outcome)
+{
+    return [&reader, &file, keys, &progress, &outcome, scratch = QString()](CardRecord& card) mutable {
+        for (;;) {
+            if (progress && !progress(reader.consumed(), file.size())) {
+                outcome.stopped = true;
+                return Module1::NextCard::Stop;
+            }
+            const bool more = reader.next(card);
+            keep(reader.takeIssues(), outcome);
+            // A file that fails half way must not pass for a shorter one.
+            if (!more) return reader.sourceFailed() ? Module1::NextCard::Stop : Module1::NextCard::End;
+            if (!keys || keys->insert(CardKeySet::keyOfText(card, scratch))) return Module1::NextCard::Card;
+            ++outcome.alreadyThere;
+        }
+    };
+}
+
 } // namespace
 
 ImportOutcome importContacts(Module1& module, const QByteArray& path, std::optional<ExchangeFormat> format,
-                             const ImportProgress& progress)
+                             const ImportProgress& progress, IdenticalCards identical)
 {
     ImportOutcome outcome;
     outcome.status = refuseCardFiles(module, path);
@@ -50,21 +88,16 @@ ImportOutcome importContacts(Module1& module, const QByteArray& path, std::optio
     // As the window starts: a missing card file is created, and the last
     // card's number is where numbering goes on when the counter holds none.
     // Only for contacts: a file that holds none leaves the folder as it was.
-    outcome.status = module.ReadAtStart();
+    // Held from the read to the last card stored, so a card another window
+    // stores meanwhile is not missed when telling which are there.
+    const Module1::ChangeGuard change = module.lockForChange();
+    outcome.status = change.status();
+    CardKeySet keys;
+    const bool skip = identical == IdenticalCards::Skip;
+    if (outcome.status.ok()) outcome.status = skip ? readStoredKeys(module, keys) : module.ReadAtStart();
     if (!outcome.status.ok()) return outcome;
-    FileStatus stored = module.AddCards(
-        [&](CardRecord& card) {
-            if (progress && !progress(reader.consumed(), file.size())) {
-                outcome.stopped = true;
-                return Module1::NextCard::Stop;
-            }
-            const bool more = reader.next(card);
-            keep(reader.takeIssues(), outcome);
-            // A file that fails half way must not pass for a shorter one.
-            if (!more) return reader.sourceFailed() ? Module1::NextCard::Stop : Module1::NextCard::End;
-            return Module1::NextCard::Card;
-        },
-        outcome.stored, displayNameOfPath(path));
+    FileStatus stored = module.AddCards(newCards(reader, file, skip ? &keys : nullptr, progress, outcome),
+                                        outcome.stored, displayNameOfPath(path));
     if (!file.failure().ok()) stored = file.failure();
     if (!outcome.stopped) outcome.status = stored;
     return outcome;

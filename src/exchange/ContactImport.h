@@ -28,6 +28,9 @@ struct ImportOutcome {
     // The user stopped it before its end: nothing was stored.
     bool stopped = false;
     qsizetype stored = 0;
+    // The contacts left out because a card of the same text, its number
+    // aside, was stored already or came earlier in the file.
+    qsizetype alreadyThere = 0;
     // What was found, in file order: the first ones, and how many more. A
     // file of a million odd cards must not hold a million reports.
     std::vector<ImportIssue> issues;
@@ -39,13 +42,20 @@ struct ImportOutcome {
 // How far an import has come, in bytes of the file, and whether to go on.
 using ImportProgress = std::function<bool(qint64 done, qint64 total)>;
 
+// What becomes of a contact whose card would read exactly as one already
+// stored (its number aside): left out, or added all the same.
+enum class IdenticalCards { Skip, Add };
+
 // Adds the contacts in `path` (vCards or CSV, told apart by their content
 // unless `format` says which) as new cards with fresh numbers, as one
 // change: all of them or, where anything fails or the user stops, none.
-// The file is read, parsed and stored a stretch at a time, so memory does
-// not grow with its size. Kestrix's own files are refused, and so is a link
-// to the file that another user made to a file they may not change.
+// A contact whose card is already there, or came earlier in the file, is
+// skipped unless `identical` says Add; it takes no number. The file is read,
+// parsed and stored a stretch at a time, so memory does not grow with its
+// size, but for 16 bytes or so a card to know the cards already there.
+// Kestrix's own files are refused, and so is a link to the file that
+// another user made to a file they may not change.
 ImportOutcome importContacts(Module1& module, const QByteArray& path, std::optional<ExchangeFormat> format,
-                             const ImportProgress& progress = {});
+                             const ImportProgress& progress = {}, IdenticalCards identical = IdenticalCards::Skip);
 
 } // namespace kestrix

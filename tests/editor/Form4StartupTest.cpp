@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStyleOptionComboBox>
 #include <QStyleOptionToolButton>
 #include <QTest>
@@ -101,14 +102,31 @@ TEST_F(Form4Startup, UnreadableCardFileIsReportedOnceAndTheWindowStillOpens)
     EXPECT_EQ(form->fieldText(Field::RecordNumber), QStringLiteral("1"));
 }
 
+// A locked memo takes no typing either, but a long one still scrolls by the
+// wheel and its text can be selected for copying.
 TEST_F(Form4Startup, LockedFieldsTakeNoTyping)
 {
     open();
+    const QString memoText = QStringLiteral("line\n").repeated(40);
+    form->setFieldText(Field::MEMO, memoText);
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     auto* company = qobject_cast<QLineEdit*>(form->Text(1));
+    auto* memo = qobject_cast<QPlainTextEdit*>(form->Text(13));
     QTest::keyClicks(company, QStringLiteral("Acme"));
     EXPECT_EQ(company->text(), QString());
+    QTest::keyClicks(memo, QStringLiteral("Acme"));
+    QTest::keyClick(memo, Qt::Key_Backspace);
+    EXPECT_EQ(form->fieldText(Field::MEMO), memoText);
+
+    const QPointF inside = memo->viewport()->rect().center();
+    QWheelEvent wheel(inside, memo->viewport()->mapToGlobal(inside), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(memo->viewport(), &wheel);
+    EXPECT_GT(memo->verticalScrollBar()->value(), 0);
+    QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(memo->textCursor().selectedText().size(), memoText.size());
+
     form->unlockEditor();
     QTest::keyClicks(company, QStringLiteral("Acme"));
     EXPECT_EQ(company->text(), QStringLiteral("Acme"));
@@ -205,7 +223,8 @@ TEST_F(Form4Startup, LayoutMatchesTheDesign)
     open();
     EXPECT_EQ(form->windowTitle(), QStringLiteral("KESTRIX"));
     EXPECT_EQ(form->size(), QSize(6240 / 15, 6525 / 15));
-    EXPECT_EQ(form->minimumSize(), form->maximumSize());
+    EXPECT_EQ(form->minimumSize(), form->size());
+    EXPECT_EQ(form->maximumWidth(), form->width());
     EXPECT_FALSE(form->windowIcon().isNull());
 
     const auto pixels = [](int twips) { return twips / 15; };
@@ -235,6 +254,15 @@ TEST_F(Form4Startup, LayoutMatchesTheDesign)
                   + form->findChildren<QToolButton*>().size(),
               14 + 13 + 7);
     EXPECT_TRUE(qobject_cast<QPlainTextEdit*>(form->Text(13)));
+
+    // Grown taller, the window gives the height to the memo and the panels.
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->resize(form->width(), form->height() + 150);
+    QApplication::processEvents();
+    EXPECT_EQ(form->Text(13)->geometry(), QRect(120 / 15, 5400 / 15, 4095 / 15, 735 / 15 + 150));
+    EXPECT_EQ(form->Frame1->height(), 6255 / 15 + 150);
+    EXPECT_EQ(form->Frame3->height(), 6255 / 15 + 150);
 }
 
 // The Record box keeps its designed size: a five-digit number shows whole,

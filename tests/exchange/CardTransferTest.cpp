@@ -73,6 +73,18 @@ TEST(CardTransfer, ExportedCardsImportIntoAnEmptyFolderExactly)
             // Numbered as Add numbers in a new folder: the first is 2.
             ASSERT_EQ(back[i].fields[kFieldCount - 1], QString::number(i + 2)) << "card " << i;
         }
+
+        // Once more, every card is there already: nothing is added and no
+        // number is issued, unless asked to add them all the same.
+        const QByteArray cardsBefore = to.read(QStringLiteral("kest1.dat"));
+        const QByteArray counterBefore = to.read(QStringLiteral("kestrec.rec"));
+        const ImportOutcome again = importContacts(target, file, std::nullopt);
+        ASSERT_TRUE(again.status.ok()) << again.status.describe().toStdString();
+        EXPECT_EQ(again.alreadyThere, kCards);
+        EXPECT_EQ(to.read(QStringLiteral("kest1.dat")), cardsBefore);
+        EXPECT_EQ(to.read(QStringLiteral("kestrec.rec")), counterBefore);
+        const ImportOutcome all = importContacts(target, file, std::nullopt, {}, IdenticalCards::Add);
+        EXPECT_EQ(all.stored, kCards);
     }
 
     // A card file that fails to read after its first stretch leaves an

@@ -72,7 +72,8 @@ TEST(CommandLine, RunsWithoutADisplayAndSaysHowItWent)
 
     run = kestrix(folder, {QStringLiteral("--help")});
     EXPECT_EQ(run.status, 0);
-    EXPECT_TRUE(run.out.contains(QStringLiteral("--export <FILE>")) && run.out.contains(QStringLiteral("--import")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("--export <FILE>")) && run.out.contains(QStringLiteral("--import"))
+                && run.out.contains(QStringLiteral("--all")));
     run = kestrix(folder, {QStringLiteral("--version")});
     EXPECT_EQ(run.out.trimmed(), QStringLiteral("kestrix " KESTRIX_VERSION));
     EXPECT_EQ(kestrix(folder, {QStringLiteral("--exprot"), QStringLiteral("x.vcf")}).status, 2);
@@ -146,6 +147,21 @@ TEST(CommandLine, RunsWithoutADisplayAndSaysHowItWent)
     run = kestrix(folder, {QStringLiteral("--import"), QStringLiteral("old.vcf")});
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(run.err.contains(QStringLiteral("card 1 (René): not UTF-8"))) << run.err.toStdString();
+
+    // A contact already there, or twice in the file, makes no second card
+    // and takes no number, unless --all asks for every one.
+    const QByteArray twin = "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Twin\r\nEND:VCARD\r\n";
+    folder.write(QStringLiteral("twins.vcf"), twin + twin);
+    run = kestrix(folder, {QStringLiteral("--import"), QStringLiteral("twins.vcf")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, QStringLiteral("1 card imported; 1 card already there, not added\n"));
+    const QByteArray counter = folder.read(QStringLiteral("kestrec.rec"));
+    run = kestrix(folder, {QStringLiteral("--import"), QStringLiteral("twins.vcf")});
+    EXPECT_EQ(run.out, QStringLiteral("0 cards imported; 2 cards already there, not added\n"));
+    EXPECT_EQ(folder.read(QStringLiteral("kestrec.rec")), counter);
+    run = kestrix(folder, {QStringLiteral("--import"), QStringLiteral("twins.vcf"), QStringLiteral("--all")});
+    EXPECT_EQ(run.out, QStringLiteral("2 cards imported\n"));
+    EXPECT_EQ(kestrix(folder, {QStringLiteral("--all")}).status, 2);
 
     // A copy left unmerged is a failure.
     folder.makeFolder(QStringLiteral("kest1 (conflicted copy 2026-12-07 105153).dat"));
