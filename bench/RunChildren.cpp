@@ -90,13 +90,12 @@ int searchPeak(int argc, char** argv, const QString& dir)
 }
 
 // Imports `file` into the card file of `dir`: prints the peak in KiB, the
-// cards stored and the reports. The file holds the card file's own cards,
-// added all the same.
+// cards stored and the reports. Each contact is checked against the cards
+// stored, as an import does by default.
 int importPeak(const QString& dir, const QString& file)
 {
     Module1 module(dir);
-    const ImportOutcome outcome =
-        importContacts(module, QFile::encodeName(file), std::nullopt, {}, IdenticalCards::Add);
+    const ImportOutcome outcome = importContacts(module, QFile::encodeName(file), std::nullopt);
     std::printf("%ld %lld %lld\n", peakKiB(), static_cast<long long>(outcome.stored),
                 static_cast<long long>(outcome.issues.size()) + static_cast<long long>(outcome.moreIssues));
     return outcome.status.ok() ? 0 : 1;
@@ -219,7 +218,8 @@ QString childMeasurements(const char* program, const QString& dataDir, const std
     // The contacts files the import rows of the table read, generated there.
     for (int cards : sizes) {
         for (const char* extension : {"vcf", "csv"}) {
-            const QString file = dataDir + QStringLiteral("/contacts-%1.%2").arg(cards).arg(QLatin1String(extension));
+            const QString file =
+                dataDir + QStringLiteral("/new-contacts-%1.%2").arg(cards).arg(QLatin1String(extension));
             if (!QFile::exists(file)) continue;
             const std::vector<long long> got = childImport(program, cardsDir(dataDir, cards), file);
             rows += QStringLiteral("| import peak memory of the process, %1 of %2 MB, into as many cards | %3 | %4 |\n")

@@ -3,6 +3,10 @@
 
 #include "CardKeySet.h"
 
+#include <QStringEncoder>
+
+#include <cstring>
+
 #include <QHash>
 
 namespace kestrix {
@@ -18,19 +22,33 @@ CardKeySet::Key CardKeySet::keyOf(QByteArrayView line, QByteArray& scratch)
     return {qHash(line, 0x6b657374), qHash(line, 0x72697821)};
 }
 
-CardKeySet::Key CardKeySet::keyOfText(const CardRecord& card, QString& scratch)
+CardKeySet::Key CardKeySet::keyOfText(const CardRecord& card, QByteArray& scratch)
+{
+    // Encoded into one buffer, as keyOfUtf8 lays the fields out: a key made
+    // for every card of an import allocates nothing.
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    scratch.resize(0);
+    for (int i = 0; i < kFieldCount - 1; ++i) {
+        const qsizetype at = scratch.size();
+        scratch.resize(at + qsizetype(sizeof(quint32)) + encoder.requiredSpace(card[i].size()));
+        char* const begin = scratch.data() + at + sizeof(quint32);
+        const auto length = static_cast<quint32>(encoder.appendToBuffer(begin, card[i]) - begin);
+        std::memcpy(scratch.data() + at, &length, sizeof length);
+        scratch.resize(at + qsizetype(sizeof length) + length);
+    }
+    return {qHash(QByteArrayView(scratch), 0x6b657374), qHash(QByteArrayView(scratch), 0x72697821)};
+}
+
+CardKeySet::Key CardKeySet::keyOfUtf8(const std::array<QByteArrayView, kFieldCount - 1>& fields, QByteArray& scratch)
 {
     // Each field after its length, so that no two cards join into one text.
-    scratch.clear();
-    for (Field field : kAllFields) {
-        if (field == Field::RecordNumber) continue;
-        const QString& text = card[indexOf(field)];
-        const auto length = static_cast<quint32>(text.size());
-        scratch += QChar(static_cast<char16_t>(length >> 16));
-        scratch += QChar(static_cast<char16_t>(length & 0xffff));
-        scratch += text;
+    scratch.resize(0);
+    for (const QByteArrayView field : fields) {
+        const auto length = static_cast<quint32>(field.size());
+        scratch.append(reinterpret_cast<const char*>(&length), sizeof length);
+        scratch.append(field);
     }
-    return {qHash(QStringView(scratch), 0x6b657374), qHash(QStringView(scratch), 0x72697821)};
+    return {qHash(QByteArrayView(scratch), 0x6b657374), qHash(QByteArrayView(scratch), 0x72697821)};
 }
 
 bool CardKeySet::contains(const Key& key) const

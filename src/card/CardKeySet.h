@@ -9,6 +9,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -34,9 +35,13 @@ public:
     // The key of a card's stored line. `scratch` is reused between calls.
     static Key keyOf(QByteArrayView line, QByteArray& scratch);
     // The key of a card's text, its record number left out: the same card
-    // under another number has the same key. Made from the decoded text, so
+    // under another number has the same key. Made from the text in UTF-8, so
     // a card stored in an older encoding meets the same text from elsewhere.
-    static Key keyOfText(const CardRecord& card, QString& scratch);
+    static Key keyOfText(const CardRecord& card, QByteArray& scratch);
+    // The same key from the card's 13 fields but the number, each as UTF-8
+    // with its line breaks as lone LFs: a stored item that decodes to itself
+    // is its own UTF-8, and need not be decoded.
+    static Key keyOfUtf8(const std::array<QByteArrayView, kFieldCount - 1>& fields, QByteArray& scratch);
 
     // False when the key was there already.
     bool insert(const Key& key);

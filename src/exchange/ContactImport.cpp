@@ -5,11 +5,14 @@
 
 #include "CardTransfer.h"
 #include "card/CardKeySet.h"
+#include "card/TextEncoding.h"
 #include "cardfile/Module1.h"
 #include "cardfile/StoredCard.h"
 #include "files/FileStatus.h"
 #include "files/NamedFile.h"
 #include "formats/ContactReader.h"
+
+#include <array>
 
 namespace kestrix {
 
@@ -34,11 +37,24 @@ void keep(std::vector<ImportIssue> found, ImportOutcome& outcome)
 // number.
 FileStatus readStoredKeys(Module1& module, CardKeySet& keys)
 {
-    QString scratch;
+    QByteArray scratch;
+    std::array<QByteArray, kFieldCount - 1> decoded;
+    std::array<QByteArrayView, kFieldCount - 1> fields;
     return module.ScanCards(
         true,
-        [&](const StoredCard& card, const QString& number) {
-            keys.insert(CardKeySet::keyOfText(card.record(number), scratch));
+        [&](const StoredCard& card, const QString&) {
+            // Most items are plain ASCII, their own UTF-8: only the others
+            // are decoded.
+            for (int i = 0; i < kFieldCount - 1; ++i) {
+                const QByteArrayView raw = card.raw(static_cast<Field>(i));
+                if (decodesToItself(raw)) {
+                    fields[i] = raw;
+                } else {
+                    decoded[i] = card.text(static_cast<Field>(i)).toUtf8();
+                    fields[i] = decoded[i];
+                }
+            }
+            keys.insert(CardKeySet::keyOfUtf8(fields, scratch));
             return ScanStep::Next;
         },
         AfterScan::CloseFiles);
@@ -49,7 +65,7 @@ FileStatus readStoredKeys(Module1& module, CardKeySet& keys)
 Module1::CardSource newCards(ContactReader& reader, const NamedFileReader& file, CardKeySet* keys,
                              const ImportProgress& progress, ImportOutcome& outcome)
 {
-    return [&reader, &file, keys, &progress, &outcome, scratch = QString()](CardRecord& card) mutable {
+    return [&reader, &file, keys, &progress, &outcome, scratch = QByteArray()](CardRecord& card) mutable {
         for (;;) {
             if (progress && !progress(reader.consumed(), file.size())) {
                 outcome.stopped = true;
