@@ -38,6 +38,12 @@ bool fitCard(const ContactData& contact, qsizetype position, std::vector<QString
     if (mapped.empty) reasons.push_back(QStringLiteral("holds no contact data: not imported"));
     const QString name = cardName(mapped.card);
     for (QString& reason : reasons) issues.push_back({position, name, std::move(reason)});
+    if (!contact.leftOut.empty())
+        issues.push_back(
+            {position, name,
+             QStringLiteral("left out, holding no contact data: %1")
+                 .arg(QStringList(contact.leftOut.begin(), contact.leftOut.end()).join(QStringLiteral(", "))),
+             true});
     if (!notUtf8.isEmpty())
         issues.push_back(
             {position, name,

@@ -64,6 +64,7 @@ struct ContactData {
     std::vector<ContactAddress> addresses;
     QString note;                 // the memo's first lines
     std::vector<MemoLine> extras; // values without a box of their own
+    std::vector<QString> leftOut; // layout hints and markers without contact data: why each was left out
 };
 
 } // namespace kestrix

@@ -58,6 +58,8 @@ constexpr std::pair<const char*, const char*> kColumnLabels[] = {
     {"department", "Department"},
     {"organization 1 - department", "Department"},
     {"categories", "Categories"},
+    {"group membership", "Categories"},
+    {"labels", "Categories"},
     {"gender", "Gender"},
     {"language", "Language"},
 };

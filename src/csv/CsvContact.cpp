@@ -109,10 +109,15 @@ private:
     {
         const QString& label = headers_[cell.column];
         const MemoProperty* property = memoPropertyLabelled(label);
+        if (property && property->value == MemoValue::List) {
+            toList(cell, label);
+            return;
+        }
         contact_.extras.push_back(
             {cell.column, label,
              property && property->value == MemoValue::Date ? memoDate(cell.value, {}) : cell.value});
     }
+    void toList(const CsvCell& cell, const QString& label);
     Group& groupOf(GroupKind kind, const CsvCell& cell, const CsvColumn& column);
     void addGroups();
     void addPhones(const Group& group);
@@ -225,6 +230,23 @@ void RowContact::note(const CsvCell& cell, const CsvColumn&)
         toMemo(cell);
 }
 
+// Several values in one cell, split by " ::: ", as a list. Google marks its
+// own groups with "* ": the one every contact is in says nothing.
+void RowContact::toList(const CsvCell& cell, const QString& label)
+{
+    QStringList values;
+    for (QString value : cell.value.split(QStringLiteral(" ::: "))) {
+        value = value.trimmed();
+        if (value.compare(QLatin1String("* myContacts"), Qt::CaseInsensitive) == 0) {
+            contact_.leftOut.push_back(QStringLiteral("Google's group of all contacts (* myContacts)"));
+            continue;
+        }
+        if (value.startsWith(QLatin1String("* "))) value.remove(0, 2);
+        if (!value.isEmpty()) values.append(value);
+    }
+    if (!values.isEmpty()) contact_.extras.push_back({cell.column, label, values.join(QLatin1Char(','))});
+}
+
 void RowContact::unknown(const CsvCell& cell, const CsvColumn&)
 {
     if (!isPlaceholderValue(headers_[cell.column], cell.value)) toMemo(cell);
@@ -301,31 +323,38 @@ void RowContact::addGroups()
     }
 }
 
-// Several numbers of one type stand in one cell, split by " ::: ".
+// Several values stand in one cell, split by " ::: ", and their types,
+// where there is one for each, likewise; in lower case, as a vCard's types
+// show in the memo.
+std::vector<std::pair<QString, QString>> typedValues(const Group& group)
+{
+    const QStringList values = group.values.front().second.split(QStringLiteral(" ::: "));
+    const QStringList types = group.type.split(QStringLiteral(" ::: "));
+    std::vector<std::pair<QString, QString>> typed;
+    for (qsizetype i = 0; i < values.size(); ++i)
+        typed.emplace_back(values[i], (types.size() == values.size() ? types[i] : group.type).toLower());
+    return typed;
+}
+
 void RowContact::addPhones(const Group& group)
 {
-    QString type = group.type;
-    const int preference = preferenceOf(type);
-    const PhoneKind kind = phoneKindOf(type.toLower());
-    for (const QString& number : group.values.front().second.split(QStringLiteral(" ::: "))) {
+    for (auto& [number, type] : typedValues(group)) {
         ContactPhone phone;
         phone.order = group.order;
-        phone.prefRank = preference;
+        phone.prefRank = preferenceOf(type);
+        phone.kind = phoneKindOf(type);
         phone.label = labelled("Phone", type);
         phone.number = number;
-        phone.kind = kind;
         contact_.phones.push_back(std::move(phone));
     }
 }
 
 void RowContact::addEmails(const Group& group)
 {
-    QString type = group.type;
-    const int preference = preferenceOf(type);
-    for (const QString& address : group.values.front().second.split(QStringLiteral(" ::: "))) {
+    for (auto& [address, type] : typedValues(group)) {
         ContactEmail email;
         email.order = group.order;
-        email.prefRank = preference;
+        email.prefRank = preferenceOf(type);
         email.label = labelled("E-mail", type);
         email.address = address;
         contact_.emails.push_back(std::move(email));

@@ -3,9 +3,13 @@
 
 #include "VCardContact.h"
 
+#include "VendorProperties.h"
+
 #include <QHash>
 #include <QSet>
 #include <QVarLengthArray>
+
+#include <algorithm>
 
 namespace kestrix::vcard {
 
@@ -54,6 +58,7 @@ private:
     void takePhone(const PropertyValue& value);
     void takeEmail(const PropertyValue& value);
     bool takeNote(const PropertyValue& value);
+    void takeAndroidRow(const PropertyValue& value);
     const QString& labelFor(const VCardProperty& property, const PropertyHead& head) const;
     void noteNotUtf8(const QString& name)
     {
@@ -151,6 +156,11 @@ void CardReader::take(const VCardProperty& property, int order)
     const PropertyHead& head = heads_.of(property);
     if (head.kind == PropertyKind::Structural) return;
     if (head.kind == PropertyKind::GroupLabel && !property.group.isEmpty()) return;
+    if (const std::optional<QString> why = leftOutBecause(property)) {
+        if (std::find(contact_.leftOut.begin(), contact_.leftOut.end(), *why) == contact_.leftOut.end())
+            contact_.leftOut.push_back(*why);
+        return;
+    }
     if (isBinaryValue(head, property.value)) {
         found_.push_back(QStringLiteral("%1 not imported: binary data").arg(head.upperName));
         return;
@@ -162,6 +172,10 @@ void CardReader::take(const VCardProperty& property, int order)
     Unescaper unescape(version_, head.carriageReturns);
     const PropertyValue value{head, labelFor(property, head), raw, unescape, order};
     if (takeIntoBox(value)) return;
+    if (property.is("X-ANDROID-CUSTOM")) {
+        takeAndroidRow(value);
+        return;
+    }
     QString text = unescape.text(raw);
     // A date shows as a date, and one given without its year stays so.
     if (head.memoValue == MemoValue::Date) text = memoDate(text, head.omittedYear);
@@ -287,6 +301,19 @@ void CardReader::takeEmail(const PropertyValue& value)
     email.label = value.label;
     email.address = value.unescape.text(value.raw);
     contact_.emails.push_back(std::move(email));
+}
+
+// A row whose meaning is known becomes words; any other is kept without
+// the empty columns Android pads every row with.
+void CardReader::takeAndroidRow(const PropertyValue& value)
+{
+    QStringList components = value.unescape.components(value.raw);
+    if (std::optional<MemoLine> row = androidRow(components, value.order)) {
+        contact_.extras.push_back(std::move(*row));
+        return;
+    }
+    while (components.size() > 1 && components.back().isEmpty()) components.removeLast();
+    contact_.extras.push_back({value.order, value.label, components.join(QLatin1Char(';'))});
 }
 
 bool CardReader::takeNote(const PropertyValue& value)

@@ -72,7 +72,8 @@ std::optional<LiftedLine> liftedOf(const QString& line, bool v3)
     if (types.isEmpty() && base == QLatin1String("Country")) return LiftedLine{Into::Country, {}, value};
     // An extension property comes back under its own name.
     static const QRegularExpression kExtension(QStringLiteral("^X-[A-Za-z0-9-]+$"));
-    if (kExtension.match(base).hasMatch()) return LiftedLine{Into::Property, headOf(base.toUtf8(), types), value};
+    if (kExtension.match(base).hasMatch())
+        return LiftedLine{Into::Property, headOf(base.toUtf8(), types), value, true, true};
     const MemoProperty* property = memoPropertyLabelled(base);
     if (!property || !(v3 ? property->inV3 : property->inV4)) return std::nullopt;
     const QByteArray name = headOf(property->property, types);

@@ -17,9 +17,10 @@ namespace kestrix::vcard {
 struct LiftedLine {
     enum class Into { Property, Department, PoBox, Country };
     Into into = Into::Property;
-    QByteArray head;          // the property's name and parameters
-    QString value;            // as the property holds it
-    bool keepsCommas = false; // a list: its commas separate values
+    QByteArray head;              // the property's name and parameters
+    QString value;                // as the property holds it
+    bool keepsCommas = false;     // a list: its commas separate values
+    bool keepsSemicolons = false; // another program's property: its parts stay as that program wrote them
 };
 
 // A card's memo as the export sees it: the lines at its end that are such

@@ -37,9 +37,11 @@ public:
 
     // One property: `head` is its name with any group and parameters; the
     // components are escaped and joined with semicolons.
-    void write(QByteArrayView head, std::initializer_list<const QString*> components, bool keepCommas = false)
+    void write(QByteArrayView head, std::initializer_list<const QString*> components, bool keepCommas = false,
+               bool keepSemicolons = false)
     {
         keepCommas_ = keepCommas;
+        keepSemicolons_ = keepSemicolons;
         writeComponents(head, std::span(components.begin(), components.size()));
     }
 
@@ -70,7 +72,7 @@ public:
 
     void write(QByteArrayView head, const QStringList& components)
     {
-        keepCommas_ = false;
+        keepCommas_ = keepSemicolons_ = false;
         std::vector<const QString*> pointers;
         for (const QString& component : components) pointers.push_back(&component);
         writeComponents(head, pointers);
@@ -91,7 +93,8 @@ private:
         qsizetype start = 0;
         for (qsizetype i = 0; i < text.size(); ++i) {
             const char c = text[i];
-            if (c != '\\' && (c != ',' || keepCommas_) && c != ';' && c != '\n' && c != '\r') continue;
+            if (c != '\\' && (c != ',' || keepCommas_) && (c != ';' || keepSemicolons_) && c != '\n' && c != '\r')
+                continue;
             value_.append(text.constData() + start, i - start);
             start = i + 1;
             if (c == '\n' || c == '\r') {
@@ -135,7 +138,8 @@ private:
                &carriageReturns_ = scratch_.carriageReturns;
     QStringEncoder encoder_{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
     int lineBreaks_ = 0;
-    bool keepCommas_ = false; // a list: its commas separate its values
+    bool keepCommas_ = false;     // a list: its commas separate its values
+    bool keepSemicolons_ = false; // another program's property, its parts as written
 };
 
 // vCard 3.0 demands a name in parts: the contact's last word as the family
@@ -265,7 +269,7 @@ void CardWriter::writeLifted(const std::vector<LiftedLine>& lines)
                 && line.value.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
                 writer_.write(line.head + ";VALUE=text", {&line.value});
             else
-                writer_.write(line.head, {&line.value}, line.keepsCommas);
+                writer_.write(line.head, {&line.value}, line.keepsCommas, line.keepsSemicolons);
             break;
         case Into::Department:
             writeOrganization(&line.value);

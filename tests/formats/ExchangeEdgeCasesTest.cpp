@@ -165,6 +165,20 @@ std::vector<ReadCase> vcardCases()
          vcard("3.0", "FN:x\r\nnonsense\r\n"),
          {{F::CCNAME, "x"}},
          {"1 line(s) that are no vCard property skipped"}},
+        {"programs' own rows and markers: words where they mean something, else left out",
+         vcard("3.0",
+               "FN:x\r\nX-MS-OL-DESIGN;CHARSET=utf-8:<card xmlns=\"http://schemas.example/c\"/>\r\n"
+               "X-ANDROID-CUSTOM:vnd.android.cursor.item/nickname;Bo;1;;;;;;;;;;;;;\r\n"
+               "X-ANDROID-CUSTOM:vnd.android.cursor.item/relation;Ann;14;;;;;;;;;;;;;\r\n"
+               "X-ANDROID-CUSTOM:vnd.android.cursor.item/contact_event;2001-06-02;1;;;;;;;;;;;;;\r\n"
+               "X-ANDROID-CUSTOM:vnd.android.cursor.item/contact_event;--0504;0;Name day;;;;;;;;;;;;\r\n"
+               "X-ANDROID-CUSTOM:vnd.com.example/pet;Rex;;;;;;;;;;;;;;\r\n"
+               "BDAY;X-APPLE-OMIT-YEAR=1604:1604-12-24\r\n"),
+         {{F::CCNAME, "x"},
+          {F::MEMO,
+           "Nickname: Bo\nRelated: Ann (spouse)\nAnniversary: 2001-06-02\nName day: --05-04\n"
+           "X-ANDROID-CUSTOM: vnd.com.example/pet;Rex\nBirthday: --12-24"}},
+         {"(notice) card 1 (x): left out, holding no contact data: Outlook's card design (X-MS-OL-DESIGN)"}},
         {"values with colons and quoted parameters",
          vcard("4.0", "FN:x\r\nURL;TYPE=\"a:b;c\":http://e.x/\r\n"),
          {{F::CCNAME, "x"}, {F::MEMO, "Web (a:b;c): http://e.x/"}}},
