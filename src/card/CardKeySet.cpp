@@ -3,11 +3,9 @@
 
 #include "CardKeySet.h"
 
-#include <QStringEncoder>
+#include <QHash>
 
 #include <cstring>
-
-#include <QHash>
 
 namespace kestrix {
 
@@ -22,33 +20,40 @@ CardKeySet::Key CardKeySet::keyOf(QByteArrayView line, QByteArray& scratch)
     return {qHash(line, 0x6b657374), qHash(line, 0x72697821)};
 }
 
-CardKeySet::Key CardKeySet::keyOfText(const CardRecord& card, QByteArray& scratch)
+CardKeySet::Key CardKeySet::keyOfText(const CardRecord& card, TextKey& scratch)
 {
-    // Encoded into one buffer, as keyOfUtf8 lays the fields out: a key made
-    // for every card of an import allocates nothing.
-    QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
-    scratch.resize(0);
-    for (int i = 0; i < kFieldCount - 1; ++i) {
-        const qsizetype at = scratch.size();
-        scratch.resize(at + qsizetype(sizeof(quint32)) + encoder.requiredSpace(card[i].size()));
-        char* const begin = scratch.data() + at + sizeof(quint32);
-        const auto length = static_cast<quint32>(encoder.appendToBuffer(begin, card[i]) - begin);
-        std::memcpy(scratch.data() + at, &length, sizeof length);
-        scratch.resize(at + qsizetype(sizeof length) + length);
-    }
-    return {qHash(QByteArrayView(scratch), 0x6b657374), qHash(QByteArrayView(scratch), 0x72697821)};
+    scratch.clear();
+    for (int i = 0; i < kFieldCount - 1; ++i) scratch.add(card[i]);
+    return scratch.key();
 }
 
-CardKeySet::Key CardKeySet::keyOfUtf8(const std::array<QByteArrayView, kFieldCount - 1>& fields, QByteArray& scratch)
+// Each field after its length, so that no two cards join into one text.
+// Written in place: a key is made for every card of an import and every
+// card stored, and appending a character at a time costs more than the rest.
+QChar* CardKeySet::TextKey::extend(qsizetype length)
 {
-    // Each field after its length, so that no two cards join into one text.
-    scratch.resize(0);
-    for (const QByteArrayView field : fields) {
-        const auto length = static_cast<quint32>(field.size());
-        scratch.append(reinterpret_cast<const char*>(&length), sizeof length);
-        scratch.append(field);
-    }
-    return {qHash(QByteArrayView(scratch), 0x6b657374), qHash(QByteArrayView(scratch), 0x72697821)};
+    const qsizetype at = text_.size();
+    text_.resize(at + 2 + length);
+    QChar* const place = text_.data() + at;
+    place[0] = QChar(static_cast<char16_t>(static_cast<quint32>(length) >> 16));
+    place[1] = QChar(static_cast<char16_t>(length & 0xffff));
+    return place + 2;
+}
+
+void CardKeySet::TextKey::add(QStringView field)
+{
+    std::memcpy(static_cast<void*>(extend(field.size())), field.data(), static_cast<size_t>(field.size()) * sizeof(QChar));
+}
+
+void CardKeySet::TextKey::addAscii(QByteArrayView field)
+{
+    QChar* place = extend(field.size());
+    for (const char c : field) *place++ = QLatin1Char(c);
+}
+
+CardKeySet::Key CardKeySet::TextKey::key() const
+{
+    return {qHash(QStringView(text_), 0x6b657374), qHash(QStringView(text_), 0x72697821)};
 }
 
 bool CardKeySet::contains(const Key& key) const

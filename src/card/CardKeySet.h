@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 #include <array>
 #include <cstdint>
@@ -34,14 +35,23 @@ public:
 
     // The key of a card's stored line. `scratch` is reused between calls.
     static Key keyOf(QByteArrayView line, QByteArray& scratch);
-    // The key of a card's text, its record number left out: the same card
-    // under another number has the same key. Made from the text in UTF-8, so
-    // a card stored in an older encoding meets the same text from elsewhere.
-    static Key keyOfText(const CardRecord& card, QByteArray& scratch);
-    // The same key from the card's 13 fields but the number, each as UTF-8
-    // with its line breaks as lone LFs: a stored item that decodes to itself
-    // is its own UTF-8, and need not be decoded.
-    static Key keyOfUtf8(const std::array<QByteArrayView, kFieldCount - 1>& fields, QByteArray& scratch);
+    // The key of a card's text made a field at a time, from 1 to 13, its
+    // record number left out: the same card under another number has the
+    // same key. Made from the text, so a card stored in an older encoding
+    // meets the same text from elsewhere; a stored item of plain ASCII is its
+    // own text, and need not be decoded. Reuse one between cards.
+    class TextKey {
+    public:
+        void clear() { text_.resize(0); }
+        void add(QStringView field);
+        void addAscii(QByteArrayView field);
+        Key key() const;
+
+    private:
+        QChar* extend(qsizetype length);
+        QString text_;
+    };
+    static Key keyOfText(const CardRecord& card, TextKey& scratch);
 
     // False when the key was there already.
     bool insert(const Key& key);

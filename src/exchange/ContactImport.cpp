@@ -12,8 +12,6 @@
 #include "files/NamedFile.h"
 #include "formats/ContactReader.h"
 
-#include <array>
-
 namespace kestrix {
 
 namespace {
@@ -37,24 +35,19 @@ void keep(std::vector<ImportIssue> found, ImportOutcome& outcome)
 // number.
 FileStatus readStoredKeys(Module1& module, CardKeySet& keys)
 {
-    QByteArray scratch;
-    std::array<QByteArray, kFieldCount - 1> decoded;
-    std::array<QByteArrayView, kFieldCount - 1> fields;
+    CardKeySet::TextKey key;
     return module.ScanCards(
         true,
         [&](const StoredCard& card, const QString&) {
-            // Most items are plain ASCII, their own UTF-8: only the others
-            // are decoded.
+            key.clear();
             for (int i = 0; i < kFieldCount - 1; ++i) {
                 const QByteArrayView raw = card.raw(static_cast<Field>(i));
-                if (decodesToItself(raw)) {
-                    fields[i] = raw;
-                } else {
-                    decoded[i] = card.text(static_cast<Field>(i)).toUtf8();
-                    fields[i] = decoded[i];
-                }
+                if (decodesToItself(raw))
+                    key.addAscii(raw);
+                else
+                    key.add(card.text(static_cast<Field>(i)));
             }
-            keys.insert(CardKeySet::keyOfUtf8(fields, scratch));
+            keys.insert(key.key());
             return ScanStep::Next;
         },
         AfterScan::CloseFiles);
@@ -65,7 +58,7 @@ FileStatus readStoredKeys(Module1& module, CardKeySet& keys)
 Module1::CardSource newCards(ContactReader& reader, const NamedFileReader& file, CardKeySet* keys,
                              const ImportProgress& progress, ImportOutcome& outcome)
 {
-    return [&reader, &file, keys, &progress, &outcome, scratch = QByteArray()](CardRecord& card) mutable {
+    return [&reader, &file, keys, &progress, &outcome, scratch = CardKeySet::TextKey()](CardRecord& card) mutable {
         for (;;) {
             if (progress && !progress(reader.consumed(), file.size())) {
                 outcome.stopped = true;
