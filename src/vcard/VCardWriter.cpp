@@ -4,9 +4,9 @@
 #include "VCardWriter.h"
 
 #include "contacts/CardMapping.h"
+#include "contacts/PersonName.h"
 
 #include <QStringEncoder>
-#include <QStringList>
 
 #include <initializer_list>
 
@@ -114,19 +114,6 @@ private:
     int lineBreaks_ = 0;
 };
 
-// vCard 3.0 demands a name in parts: the contact's last word as the family
-// name, its first as the given name, any between as additional names.
-QStringList namePartsOf(const QString& contact)
-{
-    const QStringList words = contact.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    QStringList parts(5);
-    if (words.isEmpty()) return parts;
-    parts[0] = words.back();
-    if (words.size() > 1) parts[1] = words.front();
-    if (words.size() > 2) parts[2] = words.mid(1, words.size() - 2).join(QLatin1Char(' '));
-    return parts;
-}
-
 } // namespace
 
 void appendVCard(QByteArray& out, const CardRecord& card, ExchangeFormat version)
@@ -140,10 +127,9 @@ void appendVCard(QByteArray& out, const CardRecord& card, ExchangeFormat version
     // FN is required; an empty contact leaves it empty rather than taking
     // the company, which would read back as the contact.
     writer.write("FN", {&field(Field::CCNAME)});
-    if (v3) {
-        const QStringList parts = namePartsOf(field(Field::CCNAME));
-        writer.write("N", {&parts[0], &parts[1], &parts[2], &parts[3], &parts[4]});
-    }
+    // N, which 3.0 demands, lets an address book sort by family name.
+    const PersonName parts = parseName(field(Field::CCNAME));
+    writer.write("N", {&parts.family, &parts.given, &parts.additional, &parts.prefix, &parts.suffix});
     if (!field(Field::CNAME).isEmpty()) writer.write("ORG", {&field(Field::CNAME)});
     const QString none;
     if (!(field(Field::ADDRESS1).isEmpty() && field(Field::ADDRESS2).isEmpty() && field(Field::CITY).isEmpty()

@@ -5,6 +5,7 @@
 // apart, what the reader reports, how formats are told apart, and what the
 // writers put out byte for byte.
 #include "contacts/CardMapping.h"
+#include "contacts/PersonName.h"
 #include "formats/AddressBlock.h"
 #include "formats/CardExchange.h"
 #include "support/CaseNames.h"
@@ -269,6 +270,49 @@ TEST(ExchangeFormats, ToldByNameWordAndContent)
     EXPECT_EQ(plain.cards[0][indexOf(Field::CCNAME)], QStringLiteral("Zoë"));
 }
 
+TEST(NameParsing, TitlesParticlesAndTheCommaForm)
+{
+    // Full name, then family, given, additional, prefix, suffix.
+    const std::vector<std::array<const char*, 6>> rows = {
+        {"Dr. John Smith Jr.", "Smith", "John", "", "Dr.", "Jr."},
+        {"Ludwig van Beethoven", "van Beethoven", "Ludwig", "", "", ""},
+        {"Smith, John", "Smith", "John", "", "", ""},
+        // A lone name is the family name, the one part X.520 names require.
+        {"Nowak", "Nowak", "", "", "", ""},
+        {"Prof Dr. Anna Maria von der Leyen, Ph.D.", "von der Leyen", "Anna", "Maria", "Prof Dr.", "Ph.D."},
+        {"John Smith Jr., MD", "Smith", "John", "", "", "Jr. MD"},
+        {"Mgr Ing. Jan Novák", "Novák", "Jan", "", "Mgr Ing.", ""},
+        {"Martin Luther King III", "King", "Martin", "Luther", "", "III"},
+        {"van der Berg, Dr. Anna Maria", "van der Berg", "Anna", "Maria", "Dr.", ""},
+        {"Jean De La Fontaine", "De La Fontaine", "Jean", "", "", ""},
+        {"van Gogh", "van Gogh", "", "", "", ""},
+        {"Van Morrison", "Morrison", "Van", "", "", ""},
+        {"Anna Iv", "Iv", "Anna", "", "", ""},
+        {"Dr. Jr.", "Jr.", "", "", "Dr.", ""},
+        {"Smith, Jr.", "Smith", "", "", "", "Jr."},
+        {"Smith Jr., Dr. John Paul, MD", "Smith", "John", "Paul", "Dr.", "Jr. MD"},
+        {" Anna\tNowak\n", "Nowak", "Anna", "", "", ""},
+        // Blanks or commas alone are kept, so a contact always has a part.
+        {" , ", " , ", "", "", "", ""},
+        {"", "", "", "", "", ""},
+    };
+    for (const auto& row : rows) {
+        const PersonName parts = parseName(QString::fromUtf8(row[0]));
+        const std::array<QString, 5> got = {parts.family, parts.given, parts.additional, parts.prefix, parts.suffix};
+        for (std::size_t i = 0; i < got.size(); ++i)
+            EXPECT_EQ(got[i].toStdString(), row[i + 1]) << row[0] << ", part " << i;
+    }
+
+    // A name of many titles costs no more than their number.
+    constexpr int kMany = 100000;
+    const PersonName many =
+        parseName(QStringLiteral("Dr. ").repeated(kMany) + QStringLiteral("Anna Nowak")
+                  + QStringLiteral(" Jr.").repeated(kMany) + QStringLiteral(", MD").repeated(kMany));
+    EXPECT_EQ(many.family, QStringLiteral("Nowak"));
+    EXPECT_EQ(many.prefix.size(), 4 * kMany - 1);
+    EXPECT_EQ(many.suffix.size(), 7 * kMany - 1);
+}
+
 CardRecord sampleCard()
 {
     CardRecord card;
@@ -291,7 +335,8 @@ TEST(ExchangeWriting, PutsOutWhatTheStandardsAsk)
 {
     const CardRecord card = sampleCard();
     const QString uid = exportUid(card);
-    const QByteArray v4 = "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Anna Maria Nowak\r\nORG:Acme\\; Inc.\r\n"
+    const QByteArray v4 = "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Anna Maria Nowak\r\nN:Nowak;Anna;Maria;;\r\n"
+                          "ORG:Acme\\; Inc.\r\n"
                           "ADR;TYPE=work:;;1 Main St;Springfield;IL;62701;\r\n"
                           "item1.TEL;TYPE=work,voice:555-0102\r\nitem1.X-ABLabel:PHONE 2\r\n"
                           "TEL;TYPE=work,fax;VALUE=text:tel:555-0109\r\nEMAIL;TYPE=work:anna@example.com\r\n"
