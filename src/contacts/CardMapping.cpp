@@ -3,12 +3,15 @@
 
 #include "CardMapping.h"
 
+#include "PersonName.h"
+
 #include <QStringList>
 #include <QUuid>
 #include <QVarLengthArray>
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <vector>
 
 namespace kestrix {
@@ -39,46 +42,6 @@ Pointers<Item> byPreference(const std::vector<Item>& items)
         return a->prefRank != b->prefRank ? a->prefRank < b->prefRank : a->order < b->order;
     });
     return sorted;
-}
-
-bool separatesWords(QChar c)
-{
-    return c.isSpace() || c == QLatin1Char(',');
-}
-
-// Calls `each` with every word of `text`, split at blanks and commas, until
-// it returns false; returns whether it never did.
-template <typename Each>
-bool forEachWord(QStringView text, Each each)
-{
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && !separatesWords(text[i])) continue;
-        if (i > start && !each(text.sliced(start, i - start))) return false;
-        start = i + 1;
-    }
-    return true;
-}
-
-// Whether every word of the name parts stands in the full name, in any
-// letter case: then the parts say nothing the contact does not. The full
-// name's words are sorted once and looked up, so many words cost little
-// more than few.
-bool partsSaidBy(const QStringList& parts, const QString& fullName)
-{
-    if (std::all_of(parts.begin(), parts.end(), [](const QString& part) { return part.isEmpty(); })) return true;
-    const QString folded = fullName.toCaseFolded();
-    std::vector<QStringView> words;
-    forEachWord(folded, [&words](QStringView word) {
-        words.push_back(word);
-        return true;
-    });
-    std::sort(words.begin(), words.end());
-    return std::all_of(parts.begin(), parts.end(), [&words](const QString& part) {
-        const QString foldedPart = part.toCaseFolded();
-        return forEachWord(foldedPart,
-                           [&words](QStringView word) { return std::binary_search(words.begin(), words.end(), word); });
-    });
 }
 
 QString addressText(const ContactAddress& address)
@@ -164,13 +127,13 @@ void fitAddress(const ContactData& contact, CardRecord& card, std::vector<MemoLi
 }
 
 // The company, and the contact: its full name, else its name parts. Name
-// parts the full name does not say, and a kind the boxes do not, go to the
-// memo.
+// parts the full name does not give back, and a kind the boxes do not say,
+// go to the memo.
 void fitNames(const ContactData& contact, CardRecord& card, std::vector<MemoLine>& memo)
 {
     const QString company = contact.company.value_or(QString());
     card[indexOf(Field::CNAME)] = company;
-    const QStringList nameParts = {contact.prefix, contact.given, contact.additional, contact.family, contact.suffix};
+    const PersonName parts{contact.family, contact.given, contact.additional, contact.prefix, contact.suffix};
     const bool hasFullName = contact.formattedName && !contact.formattedName->isEmpty();
     const QString kind = contact.kind ? contact.kind->value.trimmed() : QString();
     const bool organisation = kind.compare(QLatin1String("org"), Qt::CaseInsensitive) == 0
@@ -181,14 +144,26 @@ void fitNames(const ContactData& contact, CardRecord& card, std::vector<MemoLine
     const bool kindSaid = kind.isEmpty() || kind.compare(QLatin1String("individual"), Qt::CaseInsensitive) == 0
         || (organisation && hasFullName && *contact.formattedName == company);
     if (!kindSaid) memo.push_back(*contact.kind);
-    if (hasFullName) {
-        // An organisation's card names the company as its full name; it has
-        // no contact person.
-        if (!(organisation && *contact.formattedName == company)) card[indexOf(Field::CCNAME)] = *contact.formattedName;
-        if (!partsSaidBy(nameParts, *contact.formattedName))
-            memo.push_back({contact.namePartsOrder, QStringLiteral("Name"), joinedName(nameParts)});
-    } else {
-        card[indexOf(Field::CCNAME)] = joinedName(nameParts);
+    if (!hasFullName) {
+        card[indexOf(Field::CCNAME)] =
+            joinedName({parts.prefix, parts.given, parts.additional, parts.family, parts.suffix});
+        return;
+    }
+    const QString& fullName = *contact.formattedName;
+    // An organisation's card names the company as its full name; it has no
+    // contact person.
+    if (!(organisation && fullName == company)) card[indexOf(Field::CCNAME)] = fullName;
+    switch (keptName(parts, fullName)) {
+    case KeptName::Nothing:
+        break;
+    case KeptName::Parts:
+        // Last, where the export looks for it to write the parts back.
+        memo.push_back({std::numeric_limits<int>::max(), kNamePartsLabel, namePartsText(parts)});
+        break;
+    case KeptName::Words:
+        memo.push_back({contact.namePartsOrder, QStringLiteral("Name"),
+                        joinedName({parts.prefix, parts.given, parts.additional, parts.family, parts.suffix})});
+        break;
     }
 }
 
@@ -258,7 +233,7 @@ MappedCard mapContact(const ContactData& contact)
     fitPhones(contact, card, memo);
     fitEmail(contact, card, memo);
     fitAddress(contact, card, memo);
-    // Back in file order, as the memo lists them.
+    // Back in file order, as the memo lists them; the name parts last.
     std::stable_sort(memo.begin(), memo.end(), [](const MemoLine& a, const MemoLine& b) { return a.order < b.order; });
     if (fitMemo(contact.note, memo, card[indexOf(Field::MEMO)]))
         mapped.issues.push_back(QStringLiteral("a label in the memo cut to %1 characters").arg(kLongestLabel));

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace kestrix {
@@ -99,6 +100,51 @@ void splitGivenFamily(const QStringList& words, qsizetype from, qsizetype to, Pe
     if (family > from + 1) parts.additional = words.mid(from + 1, family - from - 1).join(QLatin1Char(' '));
 }
 
+std::array<const QString*, 5> inOrder(const PersonName& parts)
+{
+    return {&parts.family, &parts.given, &parts.additional, &parts.prefix, &parts.suffix};
+}
+
+bool separatesWords(QChar c)
+{
+    return c.isSpace() || c == QLatin1Char(',');
+}
+
+// Calls `each` with every word of `text`, split at blanks and commas, until
+// it returns false; returns whether it never did.
+template <typename Each>
+bool forEachWord(QStringView text, Each each)
+{
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !separatesWords(text[i])) continue;
+        if (i > start && !each(text.sliced(start, i - start))) return false;
+        start = i + 1;
+    }
+    return true;
+}
+
+// Whether every word of the name parts stands in the full name, in any
+// letter case: then the parts say nothing the contact does not. The full
+// name's words are sorted once and looked up, so many words cost little
+// more than few.
+bool partsSaidBy(const PersonName& parts, const QString& fullName)
+{
+    const QString folded = fullName.toCaseFolded();
+    std::vector<QStringView> words;
+    forEachWord(folded, [&words](QStringView word) {
+        words.push_back(word);
+        return true;
+    });
+    std::sort(words.begin(), words.end());
+    const std::array<const QString*, 5> all = inOrder(parts);
+    return std::all_of(all.begin(), all.end(), [&words](const QString* part) {
+        const QString foldedPart = part->toCaseFolded();
+        return forEachWord(foldedPart,
+                           [&words](QStringView word) { return std::binary_search(words.begin(), words.end(), word); });
+    });
+}
+
 } // namespace
 
 PersonName parseName(const QString& fullName)
@@ -136,6 +182,75 @@ PersonName parseName(const QString& fullName)
     // Blanks or commas alone are still what the user wrote as the name.
     if (parts.isEmpty()) parts.family = fullName;
     return parts;
+}
+
+QString namePartsText(const PersonName& parts)
+{
+    const std::array<const QString*, 5> all = inOrder(parts);
+    std::size_t count = all.size();
+    while (count > 0 && all[count - 1]->isEmpty()) --count;
+    QString text;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) text += QStringLiteral("; ");
+        for (QChar c : *all[i]) {
+            if (c == QLatin1Char('\\') || c == QLatin1Char(';'))
+                text += QLatin1Char('\\') + c;
+            else if (c == QLatin1Char('\n'))
+                text += QStringLiteral("\\n");
+            else if (c == QLatin1Char('\r'))
+                text += QStringLiteral("\\r");
+            else
+                text += c;
+        }
+    }
+    return text;
+}
+
+std::optional<PersonName> namePartsFromText(QStringView text)
+{
+    PersonName parts;
+    const std::array<QString*, 5> all = {&parts.family, &parts.given, &parts.additional, &parts.prefix, &parts.suffix};
+    std::size_t at = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QChar c = text[i];
+        if (c == QLatin1Char(';')) {
+            if (++at == all.size() || i + 1 == text.size() || text[i + 1] != QLatin1Char(' ')) return std::nullopt;
+            ++i;
+            continue;
+        }
+        if (c == QLatin1Char('\\')) {
+            if (++i == text.size()) return std::nullopt;
+            c = text[i] == QLatin1Char('n')   ? QChar(QLatin1Char('\n'))
+                : text[i] == QLatin1Char('r') ? QChar(QLatin1Char('\r'))
+                                              : text[i];
+        }
+        *all[at] += c;
+    }
+    // Any other spelling of the same parts is not this form.
+    if (parts.isEmpty() || namePartsText(parts) != text) return std::nullopt;
+    return parts;
+}
+
+KeptName keptName(const PersonName& parts, const QString& fullName)
+{
+    if (parts.isEmpty() || parts == parseName(fullName)) return KeptName::Nothing;
+    return partsSaidBy(parts, fullName) ? KeptName::Parts : KeptName::Words;
+}
+
+WrittenName writtenName(const QString& contact, const QString& memo)
+{
+    if (contact.isEmpty()) return {PersonName(), memo};
+    const qsizetype lineStart = memo.lastIndexOf(QLatin1Char('\n')) + 1;
+    const QStringView line = QStringView(memo).sliced(lineStart);
+    const QString head = kNamePartsLabel + QStringLiteral(": ");
+    // An import puts the line last, after a line break only when a note
+    // stands before it.
+    if (lineStart != 1 && line.startsWith(head)) {
+        const std::optional<PersonName> parts = namePartsFromText(line.sliced(head.size()));
+        if (parts && keptName(*parts, contact) == KeptName::Parts)
+            return {*parts, lineStart == 0 ? QString() : memo.first(lineStart - 1)};
+    }
+    return {parseName(contact), memo};
 }
 
 } // namespace kestrix

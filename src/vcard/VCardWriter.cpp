@@ -128,7 +128,8 @@ void appendVCard(QByteArray& out, const CardRecord& card, ExchangeFormat version
     // the company, which would read back as the contact.
     writer.write("FN", {&field(Field::CCNAME)});
     // N, which 3.0 demands, lets an address book sort by family name.
-    const PersonName parts = parseName(field(Field::CCNAME));
+    const WrittenName name = writtenName(field(Field::CCNAME), field(Field::MEMO));
+    const PersonName& parts = name.parts;
     writer.write("N", {&parts.family, &parts.given, &parts.additional, &parts.prefix, &parts.suffix});
     if (!field(Field::CNAME).isEmpty()) writer.write("ORG", {&field(Field::CNAME)});
     const QString none;
@@ -158,7 +159,7 @@ void appendVCard(QByteArray& out, const CardRecord& card, ExchangeFormat version
     tel(Field::FAX, "TEL;TYPE=work,fax", "TEL;TYPE=work,fax");
     if (!field(Field::email).isEmpty())
         writer.write(v3 ? "EMAIL;TYPE=internet,work" : "EMAIL;TYPE=work", {&field(Field::email)});
-    if (!field(Field::MEMO).isEmpty()) writer.write("NOTE", {&field(Field::MEMO)});
+    if (!name.memo.isEmpty()) writer.write("NOTE", {&name.memo});
     const QByteArray uid = exportUid(card).toLatin1();
     writer.writeRaw(v3 ? "UID:" + uid : "UID:urn:uuid:" + uid);
     writer.writeRaw("END:VCARD");

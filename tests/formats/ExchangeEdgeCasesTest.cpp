@@ -108,6 +108,9 @@ std::vector<ReadCase> vcardCases()
         {"N that says more than FN",
          vcard("3.0", "FN:Ania\r\nN:Nowak;Anna;;;\r\n"),
          {{F::CCNAME, "Ania"}, {F::MEMO, "Name: Anna Nowak"}}},
+        {"N that differs from FN but says nothing more, kept last",
+         vcard("3.0", "FN:Ludwig van Beethoven\r\nN:Beethoven;Ludwig;van;;\r\nTITLE:Composer\r\n"),
+         {{F::CCNAME, "Ludwig van Beethoven"}, {F::MEMO, "Title: Composer\nName parts: Beethoven; Ludwig; van"}}},
         {"an organisation's card", vcard("4.0", "KIND:org\r\nFN:Acme\r\nORG:Acme\r\n"), {{F::CNAME, "Acme"}}},
         {"a group's kind the boxes cannot say",
          vcard("4.0", "KIND:group\r\nFN:Team\r\n"),
@@ -311,6 +314,17 @@ TEST(NameParsing, TitlesParticlesAndTheCommaForm)
     EXPECT_EQ(many.family, QStringLiteral("Nowak"));
     EXPECT_EQ(many.prefix.size(), 4 * kMany - 1);
     EXPECT_EQ(many.suffix.size(), 7 * kMany - 1);
+
+    // The memo's form of the parts reads back exactly; any other spelling
+    // of it is no such line.
+    const PersonName odd{QStringLiteral("a;b"), QStringLiteral(" c\\d"), QString(), QStringLiteral("e\nf\rg"),
+                         QString()};
+    const QString text = namePartsText(odd);
+    EXPECT_EQ(text.toStdString(), "a\\;b;  c\\\\d; ; e\\nf\\rg");
+    EXPECT_EQ(namePartsFromText(text), odd);
+    for (const char* other :
+         {"", "Smith;John", "Smith; John; ", "Smith; John; ; ; ; x", "Smith\\x", "Smith\\", "a\nb", "; ; "})
+        EXPECT_FALSE(namePartsFromText(QString::fromUtf8(other))) << other;
 }
 
 CardRecord sampleCard()
