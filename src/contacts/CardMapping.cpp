@@ -126,9 +126,20 @@ void fitAddress(const ContactData& contact, CardRecord& card, std::vector<MemoLi
         memo.push_back({(*at)->order, (*at)->label, addressText(**at)});
 }
 
+// Whether a card read names no one: an individual's, with neither company
+// nor name parts, whose full name is the stand-in the export writes for
+// such a card. The stand-in repeats a box or says nothing, so nothing is
+// lost. Only when an N was given, empty: a vCard 4.0 without one names its
+// contact in its full name alone.
+bool namesNoOne(const ContactData& contact, bool individual, const PersonName& parts, const CardRecord& card)
+{
+    return individual && contact.hasNameParts && parts.isEmpty() && contact.company.value_or(QString()).isEmpty()
+        && *contact.formattedName == nameStandIn(card);
+}
+
 // The company, and the contact: its full name, else its name parts. Name
 // parts the full name does not give back, and a kind the boxes do not say,
-// go to the memo.
+// go to the memo. Called once the other boxes are filled.
 void fitNames(const ContactData& contact, CardRecord& card, std::vector<MemoLine>& memo)
 {
     const QString company = contact.company.value_or(QString());
@@ -139,20 +150,18 @@ void fitNames(const ContactData& contact, CardRecord& card, std::vector<MemoLine
     const bool organisation = kind.compare(QLatin1String("org"), Qt::CaseInsensitive) == 0
         || kind.compare(QLatin1String("organization"), Qt::CaseInsensitive) == 0
         || kind.compare(QLatin1String("company"), Qt::CaseInsensitive) == 0;
-    // The kind an individual's card, or an organisation's named as its
-    // company, says nothing the boxes do not.
-    const bool kindSaid = kind.isEmpty() || kind.compare(QLatin1String("individual"), Qt::CaseInsensitive) == 0
-        || (organisation && hasFullName && *contact.formattedName == company);
-    if (!kindSaid) memo.push_back(*contact.kind);
+    const bool individual = kind.isEmpty() || kind.compare(QLatin1String("individual"), Qt::CaseInsensitive) == 0;
+    // An organisation's card names the company as its full name; it has
+    // no contact person, and its kind says nothing the boxes do not.
+    const bool companyNamed = organisation && hasFullName && *contact.formattedName == company;
+    if (!individual && !companyNamed) memo.push_back(*contact.kind);
     if (!hasFullName) {
         card[indexOf(Field::CCNAME)] =
             joinedName({parts.prefix, parts.given, parts.additional, parts.family, parts.suffix});
         return;
     }
     const QString& fullName = *contact.formattedName;
-    // An organisation's card names the company as its full name; it has no
-    // contact person.
-    if (!(organisation && fullName == company)) card[indexOf(Field::CCNAME)] = fullName;
+    if (!companyNamed && !namesNoOne(contact, individual, parts, card)) card[indexOf(Field::CCNAME)] = fullName;
     switch (keptName(parts, fullName)) {
     case KeptName::Nothing:
         break;
@@ -229,10 +238,10 @@ MappedCard mapContact(const ContactData& contact)
     MappedCard mapped;
     CardRecord& card = mapped.card;
     std::vector<MemoLine> memo = contact.extras;
-    fitNames(contact, card, memo);
     fitPhones(contact, card, memo);
     fitEmail(contact, card, memo);
     fitAddress(contact, card, memo);
+    fitNames(contact, card, memo);
     // Back in file order, as the memo lists them; the name parts last.
     std::stable_sort(memo.begin(), memo.end(), [](const MemoLine& a, const MemoLine& b) { return a.order < b.order; });
     if (fitMemo(contact.note, memo, card[indexOf(Field::MEMO)]))

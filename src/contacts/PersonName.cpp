@@ -237,6 +237,19 @@ KeptName keptName(const PersonName& parts, const QString& fullName)
     return partsSaidBy(parts, fullName) ? KeptName::Parts : KeptName::Words;
 }
 
+QString nameStandIn(const CardRecord& card)
+{
+    // What a phone shows for a contact without a name, and all of it in
+    // the card already, so an import can drop it again without loss.
+    for (Field field : {Field::email, Field::PHONE, Field::PHONE2, Field::CELL, Field::FAX, Field::ADDRESS1,
+                        Field::ADDRESS2, Field::CITY, Field::ST, Field::ZIP}) {
+        QString text = card[indexOf(field)].trimmed();
+        if (!text.isEmpty()) return text;
+    }
+    // Not the memo, which may be long and is rarely meant to be shown.
+    return QStringLiteral("(no name)");
+}
+
 WrittenName writtenName(const QString& contact, const QString& memo)
 {
     if (contact.isEmpty()) return {PersonName(), memo};

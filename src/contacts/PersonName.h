@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "card/CardRecord.h"
+
 #include <QLatin1String>
 #include <QString>
 #include <QStringView>
@@ -51,6 +53,11 @@ enum class KeptName {
     Words,   // words the full name does not say: a "Name" line of them
 };
 KeptName keptName(const PersonName& parts, const QString& fullName);
+
+// The full name of a card that names neither a contact nor a company, as
+// vCard requires one: how the contact is reached, else where it is, else a
+// text that names nothing. Never empty.
+QString nameStandIn(const CardRecord& card);
 
 // The name parts a card's vCard carries, and the memo left for its NOTE:
 // the parts parseName makes of the contact, or those of a kNamePartsLabel

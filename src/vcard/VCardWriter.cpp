@@ -124,14 +124,22 @@ void appendVCard(QByteArray& out, const CardRecord& card, ExchangeFormat version
     writer.writeRaw("BEGIN:VCARD");
     writer.writeRaw(v3 ? "VERSION:3.0" : "VERSION:4.0");
 
-    // FN is required; an empty contact leaves it empty rather than taking
-    // the company, which would read back as the contact.
-    writer.write("FN", {&field(Field::CCNAME)});
+    // FN is required and never empty: the contact; for a company's own card
+    // the company, the card marked as an organisation's so that it does not
+    // read back as the contact; for a card of neither, a stand-in.
+    const QString& contact = field(Field::CCNAME);
+    const QString& company = field(Field::CNAME);
+    const bool companyCard = contact.isEmpty() && !company.isEmpty();
+    if (companyCard && !v3) writer.writeRaw("KIND:org");
+    const QString standIn = contact.isEmpty() && company.isEmpty() ? nameStandIn(card) : QString();
+    writer.write("FN", {!contact.isEmpty() ? &contact : companyCard ? &company : &standIn});
     // N, which 3.0 demands, lets an address book sort by family name.
-    const WrittenName name = writtenName(field(Field::CCNAME), field(Field::MEMO));
+    const WrittenName name = writtenName(contact, field(Field::MEMO));
     const PersonName& parts = name.parts;
     writer.write("N", {&parts.family, &parts.given, &parts.additional, &parts.prefix, &parts.suffix});
-    if (!field(Field::CNAME).isEmpty()) writer.write("ORG", {&field(Field::CNAME)});
+    if (!company.isEmpty()) writer.write("ORG", {&company});
+    // Apple's mark, which other address books read too.
+    if (companyCard && v3) writer.writeRaw("X-ABShowAs:COMPANY");
     const QString none;
     if (!(field(Field::ADDRESS1).isEmpty() && field(Field::ADDRESS2).isEmpty() && field(Field::CITY).isEmpty()
           && field(Field::ST).isEmpty() && field(Field::ZIP).isEmpty()))

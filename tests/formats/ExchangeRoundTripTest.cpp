@@ -92,13 +92,19 @@ TEST(ExchangeRoundTrip, RandomCardsComeBackExactlyInEveryFormat)
 }
 
 // The name lines each card is written with, and the card read back whole:
-// name parts an import kept in the memo go out as N and come back.
+// FN is never empty, a company's card or one that names no one is written
+// with a full name that reads back as no contact, and name parts an import
+// kept in the memo go out as N and come back.
 TEST(ExchangeRoundTrip, NamesAreWrittenWholeAndComeBackExactly)
 {
     struct Row {
         const char *contact, *company, *memo, *v4Names, *v3Names, *note, *phone = "+1 555 0100";
     };
     const Row rows[] = {
+        {"", "Acme", "", "KIND:org\r\nFN:Acme\r\nN:;;;;\r\nORG:Acme\r\n",
+         "FN:Acme\r\nN:;;;;\r\nORG:Acme\r\nX-ABShowAs:COMPANY\r\n", nullptr},
+        {"", "", "x", "FN:+1 555 0100\r\nN:;;;;\r\n", nullptr, "NOTE:x"},
+        {"", "", "x", "FN:(no name)\r\nN:;;;;\r\n", nullptr, "NOTE:x", ""},
         {"Acme", "Acme", "", "FN:Acme\r\nN:Acme;;;;\r\nORG:Acme\r\n", nullptr, nullptr},
         // Parts an import kept, given back as N.
         {"Ludwig van Beethoven", "", "Deaf.\nName parts: Beethoven; Ludwig; van",
@@ -113,6 +119,8 @@ TEST(ExchangeRoundTrip, NamesAreWrittenWholeAndComeBackExactly)
         {"Ludwig", "", "Name parts: Bach; Ludwig", "FN:Ludwig\r\nN:Ludwig;;;;\r\n", nullptr, "NOTE:Name parts: Bach"},
         {"Smith John", "", "Name parts: Smith; John\nx", "N:John;Smith;;;\r\n", nullptr, "NOTE:Name parts"},
         {"Smith John", "", "\nName parts: Smith; John", "N:John;Smith;;;\r\n", nullptr, "NOTE:\\nName parts"},
+        {"", "Acme", "Name parts: Smith; John", "KIND:org\r\nFN:Acme\r\nN:;;;;\r\n",
+         "N:;;;;\r\nORG:Acme\r\nX-ABShowAs:COMPANY\r\n", "NOTE:Name parts"},
     };
     for (const Row& row : rows) {
         CardRecord card;
