@@ -42,7 +42,8 @@ QChar* CardKeySet::TextKey::extend(qsizetype length)
 
 void CardKeySet::TextKey::add(QStringView field)
 {
-    std::memcpy(static_cast<void*>(extend(field.size())), field.data(), static_cast<size_t>(field.size()) * sizeof(QChar));
+    std::memcpy(static_cast<void*>(extend(field.size())), field.data(),
+                static_cast<size_t>(field.size()) * sizeof(QChar));
 }
 
 void CardKeySet::TextKey::addAscii(QByteArrayView field)

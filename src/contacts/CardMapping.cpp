@@ -3,12 +3,15 @@
 
 #include "CardMapping.h"
 
+#include "PersonName.h"
+
 #include <QStringList>
 #include <QUuid>
 #include <QVarLengthArray>
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <vector>
 
 namespace kestrix {
@@ -39,46 +42,6 @@ Pointers<Item> byPreference(const std::vector<Item>& items)
         return a->prefRank != b->prefRank ? a->prefRank < b->prefRank : a->order < b->order;
     });
     return sorted;
-}
-
-bool separatesWords(QChar c)
-{
-    return c.isSpace() || c == QLatin1Char(',');
-}
-
-// Calls `each` with every word of `text`, split at blanks and commas, until
-// it returns false; returns whether it never did.
-template <typename Each>
-bool forEachWord(QStringView text, Each each)
-{
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && !separatesWords(text[i])) continue;
-        if (i > start && !each(text.sliced(start, i - start))) return false;
-        start = i + 1;
-    }
-    return true;
-}
-
-// Whether every word of the name parts stands in the full name, in any
-// letter case: then the parts say nothing the contact does not. The full
-// name's words are sorted once and looked up, so many words cost little
-// more than few.
-bool partsSaidBy(const QStringList& parts, const QString& fullName)
-{
-    if (std::all_of(parts.begin(), parts.end(), [](const QString& part) { return part.isEmpty(); })) return true;
-    const QString folded = fullName.toCaseFolded();
-    std::vector<QStringView> words;
-    forEachWord(folded, [&words](QStringView word) {
-        words.push_back(word);
-        return true;
-    });
-    std::sort(words.begin(), words.end());
-    return std::all_of(parts.begin(), parts.end(), [&words](const QString& part) {
-        const QString foldedPart = part.toCaseFolded();
-        return forEachWord(foldedPart,
-                           [&words](QStringView word) { return std::binary_search(words.begin(), words.end(), word); });
-    });
 }
 
 QString addressText(const ContactAddress& address)
@@ -163,32 +126,53 @@ void fitAddress(const ContactData& contact, CardRecord& card, std::vector<MemoLi
         memo.push_back({(*at)->order, (*at)->label, addressText(**at)});
 }
 
+// Whether a card read names no one: an individual's, with neither company
+// nor name parts, whose full name is the stand-in the export writes for
+// such a card. The stand-in repeats a box or says nothing, so nothing is
+// lost. Only when an N was given, empty: a vCard 4.0 without one names its
+// contact in its full name alone.
+bool namesNoOne(const ContactData& contact, bool individual, const PersonName& parts, const CardRecord& card)
+{
+    return individual && contact.hasNameParts && parts.isEmpty() && contact.company.value_or(QString()).isEmpty()
+        && *contact.formattedName == nameStandIn(card);
+}
+
 // The company, and the contact: its full name, else its name parts. Name
-// parts the full name does not say, and a kind the boxes do not, go to the
-// memo.
+// parts the full name does not give back, and a kind the boxes do not say,
+// go to the memo. Called once the other boxes are filled.
 void fitNames(const ContactData& contact, CardRecord& card, std::vector<MemoLine>& memo)
 {
     const QString company = contact.company.value_or(QString());
     card[indexOf(Field::CNAME)] = company;
-    const QStringList nameParts = {contact.prefix, contact.given, contact.additional, contact.family, contact.suffix};
+    const PersonName parts{contact.family, contact.given, contact.additional, contact.prefix, contact.suffix};
     const bool hasFullName = contact.formattedName && !contact.formattedName->isEmpty();
     const QString kind = contact.kind ? contact.kind->value.trimmed() : QString();
     const bool organisation = kind.compare(QLatin1String("org"), Qt::CaseInsensitive) == 0
         || kind.compare(QLatin1String("organization"), Qt::CaseInsensitive) == 0
         || kind.compare(QLatin1String("company"), Qt::CaseInsensitive) == 0;
-    // The kind an individual's card, or an organisation's named as its
-    // company, says nothing the boxes do not.
-    const bool kindSaid = kind.isEmpty() || kind.compare(QLatin1String("individual"), Qt::CaseInsensitive) == 0
-        || (organisation && hasFullName && *contact.formattedName == company);
-    if (!kindSaid) memo.push_back(*contact.kind);
-    if (hasFullName) {
-        // An organisation's card names the company as its full name; it has
-        // no contact person.
-        if (!(organisation && *contact.formattedName == company)) card[indexOf(Field::CCNAME)] = *contact.formattedName;
-        if (!partsSaidBy(nameParts, *contact.formattedName))
-            memo.push_back({contact.namePartsOrder, QStringLiteral("Name"), joinedName(nameParts)});
-    } else {
-        card[indexOf(Field::CCNAME)] = joinedName(nameParts);
+    const bool individual = kind.isEmpty() || kind.compare(QLatin1String("individual"), Qt::CaseInsensitive) == 0;
+    // An organisation's card names the company as its full name; it has
+    // no contact person, and its kind says nothing the boxes do not.
+    const bool companyNamed = organisation && hasFullName && *contact.formattedName == company;
+    if (!individual && !companyNamed) memo.push_back(*contact.kind);
+    if (!hasFullName) {
+        card[indexOf(Field::CCNAME)] =
+            joinedName({parts.prefix, parts.given, parts.additional, parts.family, parts.suffix});
+        return;
+    }
+    const QString& fullName = *contact.formattedName;
+    if (!companyNamed && !namesNoOne(contact, individual, parts, card)) card[indexOf(Field::CCNAME)] = fullName;
+    switch (keptName(parts, fullName)) {
+    case KeptName::Nothing:
+        break;
+    case KeptName::Parts:
+        // Last, where the export looks for it to write the parts back.
+        memo.push_back({std::numeric_limits<int>::max(), kNamePartsLabel, namePartsText(parts)});
+        break;
+    case KeptName::Words:
+        memo.push_back({contact.namePartsOrder, QStringLiteral("Name"),
+                        joinedName({parts.prefix, parts.given, parts.additional, parts.family, parts.suffix})});
+        break;
     }
 }
 
@@ -254,11 +238,11 @@ MappedCard mapContact(const ContactData& contact)
     MappedCard mapped;
     CardRecord& card = mapped.card;
     std::vector<MemoLine> memo = contact.extras;
-    fitNames(contact, card, memo);
     fitPhones(contact, card, memo);
     fitEmail(contact, card, memo);
     fitAddress(contact, card, memo);
-    // Back in file order, as the memo lists them.
+    fitNames(contact, card, memo);
+    // Back in file order, as the memo lists them; the name parts last.
     std::stable_sort(memo.begin(), memo.end(), [](const MemoLine& a, const MemoLine& b) { return a.order < b.order; });
     if (fitMemo(contact.note, memo, card[indexOf(Field::MEMO)]))
         mapped.issues.push_back(QStringLiteral("a label in the memo cut to %1 characters").arg(kLongestLabel));

@@ -55,6 +55,7 @@ struct ContactData {
     // when there is no full name.
     QString prefix, given, additional, family, suffix;
     int namePartsOrder = 0;
+    bool hasNameParts = false; // a vCard's N was given, even an empty one
     std::optional<QString> company;
     // What the card is of (vCard KIND): for an organisation, a full name
     // that is the company's names no contact person.

@@ -230,6 +230,7 @@ bool CardReader::takeName(const PropertyValue& value)
     contact_.prefix = parts[3];
     contact_.suffix = parts[4];
     contact_.namePartsOrder = value.order;
+    contact_.hasNameParts = true;
     return true;
 }
 

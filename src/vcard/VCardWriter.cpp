@@ -7,9 +7,9 @@
 #include "VCardStream.h"
 #include "contacts/CardMapping.h"
 #include "contacts/InputBytes.h"
+#include "contacts/PersonName.h"
 
 #include <QStringEncoder>
-#include <QStringList>
 
 #include <algorithm>
 #include <initializer_list>
@@ -142,28 +142,16 @@ private:
     bool keepSemicolons_ = false; // another program's property, its parts as written
 };
 
-// vCard 3.0 demands a name in parts: the contact's last word as the family
-// name, its first as the given name, any between as additional names.
-QStringList namePartsOf(const QString& contact)
-{
-    const QStringList words = contact.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    QStringList parts(5);
-    if (words.isEmpty()) return parts;
-    parts[0] = words.back();
-    if (words.size() > 1) parts[1] = words.front();
-    if (words.size() > 2) parts[2] = words.mid(1, words.size() - 2).join(QLatin1Char(' '));
-    return parts;
-}
-
 // What a card's export writes, with the memo lines at its end that leave
 // the note for properties of their own.
 class CardWriter {
 public:
     CardWriter(QByteArray& out, const CardRecord& card, bool v3) : writer_(out), card_(card), v3_(v3) {}
 
-    void write(const MemoLines& memo, qsizetype lifted);
+    void write(const WrittenName& name, const MemoLines& memo, qsizetype lifted);
 
 private:
+    void writeNames(const WrittenName& name);
     const QString& field(Field f) const { return card_[indexOf(f)]; }
     void writeOrganization(const QString* department);
     void writeAddress(const QString* poBox, const QString* country);
@@ -177,17 +165,11 @@ private:
     const QString none_;
 };
 
-void CardWriter::write(const MemoLines& memo, qsizetype lifted)
+void CardWriter::write(const WrittenName& name, const MemoLines& memo, qsizetype lifted)
 {
     writer_.writeRaw("BEGIN:VCARD");
     writer_.writeRaw(v3_ ? "VERSION:3.0" : "VERSION:4.0");
-    // FN is required; an empty contact leaves it empty rather than taking
-    // the company, which would read back as the contact.
-    writer_.write("FN", {&field(Field::CCNAME)});
-    if (v3_) {
-        const QStringList parts = namePartsOf(field(Field::CCNAME));
-        writer_.write("N", {&parts[0], &parts[1], &parts[2], &parts[3], &parts[4]});
-    }
+    writeNames(name);
     const std::vector<LiftedLine> lines = memo.lastLines(lifted);
     auto liftedInto = [&](LiftedLine::Into into) {
         return std::any_of(lines.begin(), lines.end(), [into](const LiftedLine& line) { return line.into == into; });
@@ -199,7 +181,7 @@ void CardWriter::write(const MemoLines& memo, qsizetype lifted)
     writePhones();
     if (!field(Field::email).isEmpty())
         writer_.write(v3_ ? "EMAIL;TYPE=internet,work" : "EMAIL;TYPE=work", {&field(Field::email)});
-    const QString note = lifted > 0 ? memo.noteWithout(lifted) : field(Field::MEMO);
+    const QString note = lifted > 0 ? memo.noteWithout(lifted) : name.memo;
     if (!note.isEmpty()) writer_.write("NOTE", {&note});
     writeLifted(lines);
     const QByteArray uid = exportUid(card_).toLatin1();
@@ -207,16 +189,34 @@ void CardWriter::write(const MemoLines& memo, qsizetype lifted)
     writer_.writeRaw("END:VCARD");
 }
 
+// FN is required and never empty: the contact; for a company's own card
+// the company, the card marked as an organisation's so that it does not
+// read back as the contact; for a card of neither, a stand-in.
+void CardWriter::writeNames(const WrittenName& name)
+{
+    const QString& contact = field(Field::CCNAME);
+    const QString& company = field(Field::CNAME);
+    const bool companyCard = contact.isEmpty() && !company.isEmpty();
+    if (companyCard && !v3_) writer_.writeRaw("KIND:org");
+    const QString standIn = contact.isEmpty() && company.isEmpty() ? nameStandIn(card_) : QString();
+    writer_.write("FN", {!contact.isEmpty() ? &contact : companyCard ? &company : &standIn});
+    // N, which 3.0 demands, lets an address book sort by family name.
+    const PersonName& parts = name.parts;
+    writer_.write("N", {&parts.family, &parts.given, &parts.additional, &parts.prefix, &parts.suffix});
+}
+
 void CardWriter::writeOrganization(const QString* department)
 {
     if (!department) {
         if (!field(Field::CNAME).isEmpty()) writer_.write("ORG", {&field(Field::CNAME)});
-        return;
+    } else {
+        // The import joins the units with a comma and a blank.
+        QStringList units = department->split(QStringLiteral(", "));
+        units.prepend(field(Field::CNAME));
+        writer_.write("ORG", units);
     }
-    // The import joins the units with a comma and a blank.
-    QStringList units = department->split(QStringLiteral(", "));
-    units.prepend(field(Field::CNAME));
-    writer_.write("ORG", units);
+    // Apple's mark of a company's own card, which other address books read too.
+    if (v3_ && field(Field::CCNAME).isEmpty() && !field(Field::CNAME).isEmpty()) writer_.writeRaw("X-ABShowAs:COMPANY");
 }
 
 void CardWriter::writeAddress(const QString* poBox, const QString* country)
@@ -302,14 +302,17 @@ bool readsBack(QByteArrayView written, const CardRecord& card)
 void appendVCard(QByteArray& out, const CardRecord& card, ExchangeFormat version)
 {
     const bool v3 = version == ExchangeFormat::VCard3;
-    const vcard::MemoLines memo(card[indexOf(Field::MEMO)], v3);
+    // A "Name parts" line, last in the memo, gives N; the lines before it
+    // may leave the note too.
+    const WrittenName name = writtenName(card[indexOf(Field::CCNAME)], card[indexOf(Field::MEMO)]);
+    const vcard::MemoLines memo(name.memo, v3);
     // Memo lines leave the note only where the import puts them back as
     // they were: fewer are tried, then none, when the card would not come
     // back exactly.
     const qsizetype mark = out.size();
     qsizetype lifted = memo.liftable();
     for (int tries = 0;; ++tries) {
-        CardWriter(out, card, v3).write(memo, lifted);
+        CardWriter(out, card, v3).write(name, memo, lifted);
         if (lifted == 0 || readsBack(QByteArrayView(out).sliced(mark), card)) return;
         out.truncate(mark);
         lifted = tries < 2 ? lifted - 1 : 0;

@@ -5,6 +5,7 @@
 // apart, what the reader reports, how formats are told apart, and what the
 // writers put out byte for byte.
 #include "contacts/CardMapping.h"
+#include "contacts/PersonName.h"
 #include "formats/AddressBlock.h"
 #include "formats/CardExchange.h"
 #include "support/CaseNames.h"
@@ -107,7 +108,22 @@ std::vector<ReadCase> vcardCases()
         {"N that says more than FN",
          vcard("3.0", "FN:Ania\r\nN:Nowak;Anna;;;\r\n"),
          {{F::CCNAME, "Ania"}, {F::MEMO, "Name: Anna Nowak"}}},
+        {"N that differs from FN but says nothing more, kept last",
+         vcard("3.0", "FN:Ludwig van Beethoven\r\nN:Beethoven;Ludwig;van;;\r\nTITLE:Composer\r\n"),
+         {{F::CCNAME, "Ludwig van Beethoven"}, {F::MEMO, "Title: Composer\nName parts: Beethoven; Ludwig; van"}}},
         {"an organisation's card", vcard("4.0", "KIND:org\r\nFN:Acme\r\nORG:Acme\r\n"), {{F::CNAME, "Acme"}}},
+        {"a company's card as Apple marks it",
+         vcard("3.0", "FN:Acme\r\nN:;;;;\r\nORG:Acme;Sales\r\nX-ABShowAs:COMPANY\r\n"),
+         {{F::CNAME, "Acme"}, {F::MEMO, "Department: Sales"}}},
+        {"a nameless card's full name repeats its e-mail",
+         vcard("4.0", "FN:anna@example.com\r\nN:;;;;\r\nEMAIL:anna@example.com\r\n"),
+         {{F::email, "anna@example.com"}}},
+        {"an empty N beside a full name that repeats nothing",
+         vcard("3.0", "FN:Anna\r\nN:;;;;\r\nEMAIL:anna@example.com\r\n"),
+         {{F::CCNAME, "Anna"}, {F::email, "anna@example.com"}}},
+        {"no N: the full name is the contact even when it repeats the e-mail",
+         vcard("4.0", "FN:anna@example.com\r\nEMAIL:anna@example.com\r\n"),
+         {{F::CCNAME, "anna@example.com"}, {F::email, "anna@example.com"}}},
         {"a group's kind the boxes cannot say",
          vcard("4.0", "KIND:group\r\nFN:Team\r\n"),
          {{F::CCNAME, "Team"}, {F::MEMO, "Kind: group"}}},
@@ -283,6 +299,60 @@ TEST(ExchangeFormats, ToldByNameWordAndContent)
     EXPECT_EQ(plain.cards[0][indexOf(Field::CCNAME)], QStringLiteral("Zoë"));
 }
 
+TEST(NameParsing, TitlesParticlesAndTheCommaForm)
+{
+    // Full name, then family, given, additional, prefix, suffix.
+    const std::vector<std::array<const char*, 6>> rows = {
+        {"Dr. John Smith Jr.", "Smith", "John", "", "Dr.", "Jr."},
+        {"Ludwig van Beethoven", "van Beethoven", "Ludwig", "", "", ""},
+        {"Smith, John", "Smith", "John", "", "", ""},
+        // A lone name is the family name, the one part X.520 names require.
+        {"Nowak", "Nowak", "", "", "", ""},
+        {"Prof Dr. Anna Maria von der Leyen, Ph.D.", "von der Leyen", "Anna", "Maria", "Prof Dr.", "Ph.D."},
+        {"John Smith Jr., MD", "Smith", "John", "", "", "Jr. MD"},
+        {"Mgr Ing. Jan Novák", "Novák", "Jan", "", "Mgr Ing.", ""},
+        {"Martin Luther King III", "King", "Martin", "Luther", "", "III"},
+        {"van der Berg, Dr. Anna Maria", "van der Berg", "Anna", "Maria", "Dr.", ""},
+        {"Jean De La Fontaine", "De La Fontaine", "Jean", "", "", ""},
+        {"van Gogh", "van Gogh", "", "", "", ""},
+        {"Van Morrison", "Morrison", "Van", "", "", ""},
+        {"Anna Iv", "Iv", "Anna", "", "", ""},
+        {"Dr. Jr.", "Jr.", "", "", "Dr.", ""},
+        {"Smith, Jr.", "Smith", "", "", "", "Jr."},
+        {"Smith Jr., Dr. John Paul, MD", "Smith", "John", "Paul", "Dr.", "Jr. MD"},
+        {" Anna\tNowak\n", "Nowak", "Anna", "", "", ""},
+        // Blanks or commas alone are kept, so a contact always has a part.
+        {" , ", " , ", "", "", "", ""},
+        {"", "", "", "", "", ""},
+    };
+    for (const auto& row : rows) {
+        const PersonName parts = parseName(QString::fromUtf8(row[0]));
+        const std::array<QString, 5> got = {parts.family, parts.given, parts.additional, parts.prefix, parts.suffix};
+        for (std::size_t i = 0; i < got.size(); ++i)
+            EXPECT_EQ(got[i].toStdString(), row[i + 1]) << row[0] << ", part " << i;
+    }
+
+    // A name of many titles costs no more than their number.
+    constexpr int kMany = 100000;
+    const PersonName many =
+        parseName(QStringLiteral("Dr. ").repeated(kMany) + QStringLiteral("Anna Nowak")
+                  + QStringLiteral(" Jr.").repeated(kMany) + QStringLiteral(", MD").repeated(kMany));
+    EXPECT_EQ(many.family, QStringLiteral("Nowak"));
+    EXPECT_EQ(many.prefix.size(), 4 * kMany - 1);
+    EXPECT_EQ(many.suffix.size(), 7 * kMany - 1);
+
+    // The memo's form of the parts reads back exactly; any other spelling
+    // of it is no such line.
+    const PersonName odd{QStringLiteral("a;b"), QStringLiteral(" c\\d"), QString(), QStringLiteral("e\nf\rg"),
+                         QString()};
+    const QString text = namePartsText(odd);
+    EXPECT_EQ(text.toStdString(), "a\\;b;  c\\\\d; ; e\\nf\\rg");
+    EXPECT_EQ(namePartsFromText(text), odd);
+    for (const char* other :
+         {"", "Smith;John", "Smith; John; ", "Smith; John; ; ; ; x", "Smith\\x", "Smith\\", "a\nb", "; ; "})
+        EXPECT_FALSE(namePartsFromText(QString::fromUtf8(other))) << other;
+}
+
 CardRecord sampleCard()
 {
     CardRecord card;
@@ -305,7 +375,8 @@ TEST(ExchangeWriting, PutsOutWhatTheStandardsAsk)
 {
     const CardRecord card = sampleCard();
     const QString uid = exportUid(card);
-    const QByteArray v4 = "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Anna Maria Nowak\r\nORG:Acme\\; Inc.\r\n"
+    const QByteArray v4 = "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Anna Maria Nowak\r\nN:Nowak;Anna;Maria;;\r\n"
+                          "ORG:Acme\\; Inc.\r\n"
                           "ADR;TYPE=work:;;1 Main St;Springfield;IL;62701;\r\n"
                           "item1.TEL;TYPE=work,voice:555-0102\r\nitem1.X-ABLabel:PHONE 2\r\n"
                           "TEL;TYPE=work,fax;VALUE=text:tel:555-0109\r\nEMAIL;TYPE=work:anna@example.com\r\n"

@@ -31,6 +31,12 @@ TEST(ExchangePeer, VobjectReadsOurVCardsAndWeReadItsVCards)
     QJsonArray json;
     for (int i = 0; i < kPeerCards; ++i) {
         cards.push_back(generate.realisticCard(i + 1));
+        // Some a company's own card, some naming neither contact nor company.
+        if (i % 10 == 3) cards.back()[indexOf(Field::CCNAME)].clear();
+        if (i % 25 == 7) {
+            cards.back()[indexOf(Field::CCNAME)].clear();
+            cards.back()[indexOf(Field::CNAME)].clear();
+        }
         QJsonArray fields;
         for (int f = 0; f < kFieldCount - 1; ++f) fields.append(cards.back()[f]);
         json.append(fields);

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <iostream>
 
 namespace kestrix::testing {
@@ -108,6 +109,62 @@ TEST(ExchangeRoundTrip, RandomCardsComeBackExactlyInEveryFormat)
                 ASSERT_TRUE(result.cards[c][i] == cards[c][i])
                     << "card " << c + 1 << ", field " << i + 1 << " " << difference(result.cards[c][i], cards[c][i]);
             ASSERT_TRUE(result.cards[c][indexOf(Field::RecordNumber)].isEmpty());
+        }
+    }
+}
+
+// The name lines each card is written with, and the card read back whole:
+// FN is never empty, a company's card or one that names no one is written
+// with a full name that reads back as no contact, and name parts an import
+// kept in the memo go out as N and come back.
+TEST(ExchangeRoundTrip, NamesAreWrittenWholeAndComeBackExactly)
+{
+    struct Row {
+        const char *contact, *company, *memo, *v4Names, *v3Names, *note, *phone = "+1 555 0100";
+    };
+    const Row rows[] = {
+        {"", "Acme", "", "KIND:org\r\nFN:Acme\r\nN:;;;;\r\nORG:Acme\r\n",
+         "FN:Acme\r\nN:;;;;\r\nORG:Acme\r\nX-ABShowAs:COMPANY\r\n", nullptr},
+        {"", "", "x", "FN:+1 555 0100\r\nN:;;;;\r\n", nullptr, "NOTE:x"},
+        {"", "", "x", "FN:(no name)\r\nN:;;;;\r\n", nullptr, "NOTE:x", ""},
+        {"Acme", "Acme", "", "FN:Acme\r\nN:Acme;;;;\r\nORG:Acme\r\n", nullptr, nullptr},
+        // Parts an import kept, given back as N.
+        {"Ludwig van Beethoven", "", "Deaf.\nName parts: Beethoven; Ludwig; van",
+         "FN:Ludwig van Beethoven\r\nN:Beethoven;Ludwig;van;;\r\n", nullptr, "NOTE:Deaf."},
+        {"Smith John", "", "Name parts: Smith; John", "FN:Smith John\r\nN:Smith;John;;;\r\n", nullptr, nullptr},
+        // Lines an import would not put back so stay in the note: the
+        // parts the full name gives anyway, parts that say more, a line
+        // not last, and a line after an empty note.
+        {"Ludwig van Beethoven", "", "Name parts: van Beethoven; Ludwig",
+         "FN:Ludwig van Beethoven\r\nN:van Beethoven;Ludwig;;;\r\n", nullptr,
+         "NOTE:Name parts: van Beethoven\\; Ludwig"},
+        {"Ludwig", "", "Name parts: Bach; Ludwig", "FN:Ludwig\r\nN:Ludwig;;;;\r\n", nullptr, "NOTE:Name parts: Bach"},
+        {"Smith John", "", "Name parts: Smith; John\nx", "N:John;Smith;;;\r\n", nullptr, "NOTE:Name parts"},
+        {"Smith John", "", "\nName parts: Smith; John", "N:John;Smith;;;\r\n", nullptr, "NOTE:\\nName parts"},
+        {"", "Acme", "Name parts: Smith; John", "KIND:org\r\nFN:Acme\r\nN:;;;;\r\n",
+         "N:;;;;\r\nORG:Acme\r\nX-ABShowAs:COMPANY\r\n", "NOTE:Name parts"},
+    };
+    for (const Row& row : rows) {
+        CardRecord card;
+        card[indexOf(Field::CCNAME)] = QString::fromUtf8(row.contact);
+        card[indexOf(Field::CNAME)] = QString::fromUtf8(row.company);
+        card[indexOf(Field::MEMO)] = QString::fromUtf8(row.memo);
+        card[indexOf(Field::PHONE)] = QString::fromUtf8(row.phone);
+        for (ExchangeFormat format : {ExchangeFormat::VCard4, ExchangeFormat::VCard3}) {
+            const QByteArray bytes = writeCards({card}, format);
+            const char* names = format == ExchangeFormat::VCard4 || !row.v3Names ? row.v4Names : row.v3Names;
+            SCOPED_TRACE(bytes.toStdString());
+            EXPECT_TRUE(bytes.contains(names));
+            EXPECT_EQ(bytes.contains("\r\nKIND:") || bytes.contains("\r\nX-ABShowAs:"),
+                      std::strstr(names, "KIND:") || std::strstr(names, "X-ABShowAs:"));
+            EXPECT_EQ(bytes.contains("\r\nNOTE"), row.note != nullptr);
+            if (row.note) {
+                EXPECT_TRUE(bytes.contains(row.note));
+            }
+            const ImportResult result = readCards(bytes);
+            ASSERT_EQ(result.cards.size(), 1u);
+            for (int i = 0; i < kFieldCount - 1; ++i)
+                EXPECT_EQ(result.cards[0][i].toStdString(), card[i].toStdString()) << "field " << i + 1;
         }
     }
 }

@@ -7,9 +7,11 @@
 
 CARDS.json holds the cards, each a list of its first 13 fields. EXPORT4.vcf
 and EXPORT3.vcf are those cards as Kestrix exported them (vCard 4.0 and
-3.0): vobject reads every card, and FN, ORG, TEL, EMAIL, NOTE and ADR must
-hold the fields. Then vobject writes the same cards to WRITTEN.vcf, for
-Kestrix to read back. Prints the counts; exits 1 on any difference.
+3.0): vobject reads every card, and FN, N, ORG, TEL, EMAIL, NOTE and ADR
+must hold the fields, a company's own card marked as one. Then vobject
+writes the same cards to WRITTEN.vcf, with the names it read from the 3.0
+export, for Kestrix to read back. Prints the counts; exits 1 on any
+difference.
 """
 
 import json
@@ -40,6 +42,27 @@ def phones_of(component):
     return found
 
 
+def full_name(card):
+    """FN: the contact, else the company, else how the contact is reached."""
+    if card[CONTACT]:
+        return card[CONTACT]
+    if card[COMPANY]:
+        return card[COMPANY]
+    for box in (EMAIL, PHONE, PHONE2, CELL, FAX, ADDRESS, ADDRESS2, CITY, ST, ZIP):
+        if card[box].strip():
+            return card[box].strip()
+    return "(no name)"
+
+
+def name_words(name):
+    """The words of a vobject Name, whose parts may be lists."""
+    words = []
+    for part in (name.family, name.given, name.additional, name.prefix, name.suffix):
+        for value in part if isinstance(part, list) else [part]:
+            words += value.split()
+    return sorted(words)
+
+
 def check(cards, path, version):
     problems, fields = [], 0
     with open(path, encoding="utf-8") as stream:
@@ -53,7 +76,14 @@ def check(cards, path, version):
             if got != wanted:
                 problems.append(f"{version} card {number} {what}: {got!r} where {wanted!r} was written")
 
-        compare("FN", component.fn.value, card[CONTACT])
+        compare("FN", component.fn.value, full_name(card))
+        names = component.contents.get("n", [])
+        compare("N words", name_words(names[0].value) if names else None,
+                sorted(card[CONTACT].replace(",", " ").split()))
+        company_card = not card[CONTACT] and bool(card[COMPANY])
+        marks = component.contents.get("kind" if version == "4.0" else "x-abshowas", [])
+        compare("company mark", [mark.value for mark in marks],
+                (["org"] if version == "4.0" else ["COMPANY"]) if company_card else [])
         orgs = component.contents.get("org", [])
         compare("ORG", orgs[0].value[0] if orgs else "", card[COMPANY])
         phones = phones_of(component)
@@ -75,14 +105,19 @@ def check(cards, path, version):
     return problems, fields
 
 
-def write(cards, path):
+def write(cards, export3, path):
+    with open(export3, encoding="utf-8") as stream:
+        exported = list(vobject.readComponents(stream.read()))
     with open(path, "w", encoding="utf-8", newline="") as stream:
-        for card in cards:
+        for card, read in zip(cards, exported):
             component = vobject.vCard()
-            component.add("fn").value = card[CONTACT]
-            words = card[CONTACT].split()
-            component.add("n").value = vobject.vcard.Name(family=words[-1] if words else "",
-                                                         given=" ".join(words[:-1]))
+            component.add("fn").value = read.fn.value
+            name = read.n.value
+            component.add("n").value = vobject.vcard.Name(family=name.family, given=name.given,
+                                                         additional=name.additional, prefix=name.prefix,
+                                                         suffix=name.suffix)
+            for mark in read.contents.get("x-abshowas", []):
+                component.add("x-abshowas").value = mark.value
             if card[COMPANY]:
                 component.add("org").value = [card[COMPANY]]
             if any(card[ADDRESS:ZIP + 1]):
@@ -116,7 +151,7 @@ def main():
         found, compared = check(cards, path, version)
         problems += found
         fields += compared
-    write(cards, written)
+    write(cards, export3, written)
     for problem in problems[:20]:
         print(problem)
     print(f"vobject read {2 * len(cards)} cards (4.0 and 3.0), compared {fields} fields, "
