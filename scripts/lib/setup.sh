@@ -19,7 +19,8 @@ KESTRIX_PACKAGES=(
   xvfb xauth xdotool x11-utils
   dpkg-dev desktop-file-utils appstream
   clang-format clang-tidy lintian
-  python3 python3-vobject syncthing
+  python3 python3-vobject libtext-vcard-perl python3-gi gir1.2-ebookcontacts-1.2
+  syncthing
   btrfs-progs
 )
 

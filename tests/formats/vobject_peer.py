@@ -5,21 +5,26 @@
 
     vobject_peer.py CARDS.json EXPORT4.vcf EXPORT3.vcf WRITTEN.vcf
 
-CARDS.json holds the cards, each a list of its first 13 fields. EXPORT4.vcf
-and EXPORT3.vcf are those cards as Kestrix exported them (vCard 4.0 and
-3.0): vobject reads every card, and FN, N, ORG, TEL, EMAIL, NOTE and ADR
-must hold the fields, a company's own card marked as one. Then vobject
-writes the same cards to WRITTEN.vcf, with the names it read from the 3.0
-export, for Kestrix to read back. Prints the counts; exits 1 on any
-difference.
+CARDS.json holds the cards (see peer_cards.py). EXPORT4.vcf and EXPORT3.vcf
+are those cards as Kestrix exported them (vCard 4.0 and 3.0): vobject reads
+every card, and FN, N, ORG, TEL, EMAIL, NOTE and ADR must hold the fields, a
+company's own card marked as one. Then vobject writes the same cards to
+WRITTEN.vcf, with the names it read from the 3.0 export, for Kestrix to read
+back.
+Prints the differences and the counts; exits 1 on any difference, 3 when
+vobject is not installed.
 """
 
-import json
 import sys
 
-import vobject
+from peer_cards import (ADDRESS, ADDRESS2, CELL, CITY, COMPANY, CONTACT, EMAIL, FAX, MEMO, MISSING, PHONE, PHONE2,
+                        ST, ZIP, Reading, compare, load_cards, report)
 
-(COMPANY, CONTACT, ADDRESS, ADDRESS2, CITY, ST, ZIP, PHONE, PHONE2, CELL, FAX, EMAIL, MEMO) = range(13)
+try:
+    import vobject
+except ImportError:
+    print("vobject_peer.py cannot run: Debian's python3-vobject is missing")
+    sys.exit(MISSING)
 
 
 def phones_of(component):
@@ -36,22 +41,8 @@ def phones_of(component):
             box = PHONE2
         else:
             box = PHONE
-        if box in found:
-            raise ValueError(f"two numbers for box {box + 1}")
-        found[box] = line.value
+        found[box] = f"{found[box]} | {line.value}" if box in found else line.value
     return found
-
-
-def full_name(card):
-    """FN: the contact, else the company, else how the contact is reached."""
-    if card[CONTACT]:
-        return card[CONTACT]
-    if card[COMPANY]:
-        return card[COMPANY]
-    for box in (EMAIL, PHONE, PHONE2, CELL, FAX, ADDRESS, ADDRESS2, CITY, ST, ZIP):
-        if card[box].strip():
-            return card[box].strip()
-    return "(no name)"
 
 
 def name_words(name):
@@ -60,49 +51,29 @@ def name_words(name):
     for part in (name.family, name.given, name.additional, name.prefix, name.suffix):
         for value in part if isinstance(part, list) else [part]:
             words += value.split()
-    return sorted(words)
+    return words
 
 
-def check(cards, path, version):
-    problems, fields = [], 0
+def first(component, name):
+    lines = component.contents.get(name, [])
+    return lines[0].value if lines else None
+
+
+def reading_of(component):
+    kind, shown_as = first(component, "kind"), first(component, "x-abshowas")
+    org = first(component, "org")
+    adr = first(component, "adr")
+    name = first(component, "n")
+    return Reading(fn=first(component, "fn") or "", name_words=name_words(name) if name else None,
+                   organisation=(kind or "").lower() == "org" or (shown_as or "").upper() == "COMPANY",
+                   org=org[0] if org else "", phones=phones_of(component), email=first(component, "email") or "",
+                   note=first(component, "note") or "",
+                   address=[adr.street, adr.extended, adr.city, adr.region, adr.code] if adr else [""] * 5)
+
+
+def read(path):
     with open(path, encoding="utf-8") as stream:
-        components = list(vobject.readComponents(stream.read()))
-    if len(components) != len(cards):
-        return [f"{path}: {len(components)} cards where {len(cards)} were written"], 0
-    for number, (card, component) in enumerate(zip(cards, components), 1):
-        def compare(what, got, wanted):
-            nonlocal fields
-            fields += 1
-            if got != wanted:
-                problems.append(f"{version} card {number} {what}: {got!r} where {wanted!r} was written")
-
-        compare("FN", component.fn.value, full_name(card))
-        names = component.contents.get("n", [])
-        compare("N words", name_words(names[0].value) if names else None,
-                sorted(card[CONTACT].replace(",", " ").split()))
-        company_card = not card[CONTACT] and bool(card[COMPANY])
-        marks = component.contents.get("kind" if version == "4.0" else "x-abshowas", [])
-        compare("company mark", [mark.value for mark in marks],
-                (["org"] if version == "4.0" else ["COMPANY"]) if company_card else [])
-        orgs = component.contents.get("org", [])
-        compare("ORG", orgs[0].value[0] if orgs else "", card[COMPANY])
-        phones = phones_of(component)
-        for box in (PHONE, PHONE2, CELL, FAX):
-            compare(f"TEL of box {box + 1}", phones.get(box, ""), card[box])
-        emails = component.contents.get("email", [])
-        compare("EMAIL", emails[0].value if emails else "", card[EMAIL])
-        notes = component.contents.get("note", [])
-        compare("NOTE", notes[0].value if notes else "", card[MEMO])
-        addresses = component.contents.get("adr", [])
-        if addresses:
-            adr = addresses[0].value
-            got = [adr.street, adr.extended, adr.city, adr.region, adr.code]
-        else:
-            got = [""] * 5
-        for name, value, wanted in zip(("street", "extended", "city", "region", "code"), got,
-                                       card[ADDRESS:ZIP + 1]):
-            compare(f"ADR {name}", value, wanted)
-    return problems, fields
+        return [reading_of(component) for component in vobject.readComponents(stream.read())]
 
 
 def write(cards, export3, path):
@@ -144,19 +115,12 @@ def write(cards, export3, path):
 
 def main():
     cards_path, export4, export3, written = sys.argv[1:5]
-    with open(cards_path, encoding="utf-8") as stream:
-        cards = json.load(stream)
+    cards = load_cards(cards_path)
     problems, fields = [], 0
     for path, version in ((export4, "4.0"), (export3, "3.0")):
-        found, compared = check(cards, path, version)
-        problems += found
-        fields += compared
+        fields += compare(cards, read(path), version, problems)
     write(cards, export3, written)
-    for problem in problems[:20]:
-        print(problem)
-    print(f"vobject read {2 * len(cards)} cards (4.0 and 3.0), compared {fields} fields, "
-          f"{len(problems)} differ; wrote {len(cards)} cards")
-    return 1 if problems else 0
+    return report("vobject", problems, fields, cards, f"; wrote {len(cards)} cards")
 
 
 if __name__ == "__main__":

@@ -21,7 +21,7 @@ checked=0 missing=()
 while IFS= read -r file; do
   # In a case pattern * matches / too: *.sh takes in every folder.
   case $file in
-    *.cpp | *.h | *.h.in | CMakeLists.txt | */CMakeLists.txt | *.cmake | scripts/* | .ci/run | *.sh | *.py) ;;
+    *.cpp | *.h | *.h.in | CMakeLists.txt | */CMakeLists.txt | *.cmake | scripts/* | .ci/run | *.sh | *.py | *.pl) ;;
     *) continue ;;
   esac
   [ -f "$file" ] || continue # deleted, not yet committed
