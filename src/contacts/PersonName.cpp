@@ -3,8 +3,8 @@
 
 #include "PersonName.h"
 
-#include <QSet>
 #include <QStringList>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <array>
@@ -14,54 +14,69 @@ namespace kestrix {
 
 namespace {
 
-// Compared without letter case or dots, so "Ph.D." is "PhD" and "phd".
-QString titleKey(const QString& word)
+// Whether `word` is `key` without letter case or dots, so "Ph.D." is "phd".
+// Compared in place: every contact of an export is parsed, and a key made
+// for each word would cost more than the rest of the parse.
+bool isTitle(QStringView word, QLatin1String key)
 {
-    QString key = word.toCaseFolded();
-    key.remove(QLatin1Char('.'));
-    return key;
+    qsizetype at = 0;
+    for (const QChar c : word) {
+        if (c == QLatin1Char('.')) continue;
+        char16_t unit = c.unicode();
+        if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit - u'A' + u'a');
+        if (at == key.size() || unit != key[at].unicode()) return false;
+        ++at;
+    }
+    return at == key.size();
 }
 
-bool isPrefix(const QString& word)
+template <size_t Count>
+bool isOneOf(QStringView word, const std::array<QLatin1String, Count>& keys)
 {
-    static const QSet<QString> prefixes = {
-        QStringLiteral("dr"),   QStringLiteral("prof"), QStringLiteral("mr"),       QStringLiteral("mrs"),
-        QStringLiteral("ms"),   QStringLiteral("miss"), QStringLiteral("mx"),       QStringLiteral("sir"),
-        QStringLiteral("dame"), QStringLiteral("rev"),  QStringLiteral("hon"),      QStringLiteral("herr"),
-        QStringLiteral("frau"), QStringLiteral("mme"),  QStringLiteral("mlle"),     QStringLiteral("sr"),
-        QStringLiteral("sra"),  QStringLiteral("ing"),  QStringLiteral("dipl-ing"), QStringLiteral("mag"),
-        QStringLiteral("mgr"),  QStringLiteral("bc"),   QStringLiteral("doc"),      QStringLiteral("judr"),
-        QStringLiteral("mudr"), QStringLiteral("rndr"), QStringLiteral("phdr"),     QStringLiteral("dott"),
+    return std::any_of(keys.begin(), keys.end(), [word](QLatin1String key) { return isTitle(word, key); });
+}
+
+bool isPrefix(QStringView word)
+{
+    static constexpr std::array kPrefixes = {
+        QLatin1String("dr"),   QLatin1String("prof"), QLatin1String("mr"),       QLatin1String("mrs"),
+        QLatin1String("ms"),   QLatin1String("miss"), QLatin1String("mx"),       QLatin1String("sir"),
+        QLatin1String("dame"), QLatin1String("rev"),  QLatin1String("hon"),      QLatin1String("herr"),
+        QLatin1String("frau"), QLatin1String("mme"),  QLatin1String("mlle"),     QLatin1String("sr"),
+        QLatin1String("sra"),  QLatin1String("ing"),  QLatin1String("dipl-ing"), QLatin1String("mag"),
+        QLatin1String("mgr"),  QLatin1String("bc"),   QLatin1String("doc"),      QLatin1String("judr"),
+        QLatin1String("mudr"), QLatin1String("rndr"), QLatin1String("phdr"),     QLatin1String("dott"),
     };
-    return prefixes.contains(titleKey(word));
+    return isOneOf(word, kPrefixes);
 }
 
 // Roman numerals only in capitals: "Iv" or "ii" is more likely a name.
-bool isSuffix(const QString& word)
+bool isSuffix(QStringView word)
 {
-    static const QSet<QString> suffixes = {
-        QStringLiteral("jr"),  QStringLiteral("sr"),  QStringLiteral("phd"), QStringLiteral("md"),
-        QStringLiteral("dds"), QStringLiteral("dmd"), QStringLiteral("dvm"), QStringLiteral("esq"),
-        QStringLiteral("mba"), QStringLiteral("cpa"), QStringLiteral("jd"),  QStringLiteral("llm"),
-        QStringLiteral("msc"), QStringLiteral("bsc"), QStringLiteral("rn"),  QStringLiteral("csc"),
+    static constexpr std::array kSuffixes = {
+        QLatin1String("jr"),  QLatin1String("sr"),  QLatin1String("phd"), QLatin1String("md"),
+        QLatin1String("dds"), QLatin1String("dmd"), QLatin1String("dvm"), QLatin1String("esq"),
+        QLatin1String("mba"), QLatin1String("cpa"), QLatin1String("jd"),  QLatin1String("llm"),
+        QLatin1String("msc"), QLatin1String("bsc"), QLatin1String("rn"),  QLatin1String("csc"),
     };
     return word == QLatin1String("II") || word == QLatin1String("III") || word == QLatin1String("IV")
-        || suffixes.contains(titleKey(word));
+        || isOneOf(word, kSuffixes);
 }
 
 // A particle in any letter case joins the family name ("Jean De La
 // Fontaine"); as the first word only in small letters, as "Van" and "Del"
 // are given names too.
-bool isParticle(const QString& word, bool first)
+bool isParticle(QStringView word, bool first)
 {
-    static const QSet<QString> particles = {
-        QStringLiteral("van"), QStringLiteral("von"), QStringLiteral("de"),  QStringLiteral("da"),
-        QStringLiteral("di"),  QStringLiteral("der"), QStringLiteral("den"), QStringLiteral("du"),
-        QStringLiteral("la"),  QStringLiteral("le"),  QStringLiteral("ter"), QStringLiteral("ten"),
-        QStringLiteral("dos"), QStringLiteral("das"), QStringLiteral("del"), QStringLiteral("della"),
-        QStringLiteral("des"), QStringLiteral("do"),  QStringLiteral("zu"),  QStringLiteral("af"),
+    static constexpr std::array kParticles = {
+        QLatin1String("van"),   QLatin1String("von"), QLatin1String("de"),  QLatin1String("da"),  QLatin1String("di"),
+        QLatin1String("der"),   QLatin1String("den"), QLatin1String("du"),  QLatin1String("la"),  QLatin1String("le"),
+        QLatin1String("ter"),   QLatin1String("ten"), QLatin1String("dos"), QLatin1String("das"), QLatin1String("del"),
+        QLatin1String("della"), QLatin1String("des"), QLatin1String("do"),  QLatin1String("zu"),  QLatin1String("af"),
     };
-    return particles.contains(first ? word : word.toCaseFolded());
+    const Qt::CaseSensitivity cs = first ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    return std::any_of(kParticles.begin(), kParticles.end(),
+                       [&](QLatin1String particle) { return word.compare(particle, cs) == 0; });
 }
 
 QStringList wordsOf(QStringView text)
@@ -145,10 +160,48 @@ bool partsSaidBy(const PersonName& parts, const QString& fullName)
     });
 }
 
+// A name without a comma whose words stand one blank apart, as most do:
+// parsed as the words of the full parse are, each part a stretch of the
+// name itself, without a list of words made. Nothing for any other name.
+std::optional<PersonName> plainName(const QString& fullName)
+{
+    QVarLengthArray<QStringView, 8> words;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= fullName.size(); ++i) {
+        if (i < fullName.size() && fullName[i] != QLatin1Char(' ')) {
+            if (fullName[i] == QLatin1Char(',') || fullName[i].isSpace()) return std::nullopt;
+            continue;
+        }
+        if (i == start) return std::nullopt; // a blank at either end, or two together
+        words.append(QStringView(fullName).sliced(start, i - start));
+        start = i + 1;
+    }
+    const qsizetype count = words.size();
+    qsizetype from = 0, to = count;
+    while (to - from > 1 && isPrefix(words[from])) ++from;
+    while (to - from > 1 && isSuffix(words[to - 1])) --to;
+    qsizetype family = to - 1;
+    while (family > from && isParticle(words[family - 1], family - 1 == from)) --family;
+    // Words [first, last) as they stand in the name, blanks between.
+    auto stretch = [&](qsizetype first, qsizetype last) {
+        if (first >= last) return QString();
+        const QChar* begin = words[first].data();
+        return QStringView(begin, words[last - 1].data() + words[last - 1].size() - begin).toString();
+    };
+    PersonName parts;
+    parts.prefix = stretch(0, from);
+    parts.given = family > from ? stretch(from, from + 1) : QString();
+    parts.additional = stretch(from + 1, family);
+    parts.family = stretch(family, to);
+    parts.suffix = stretch(to, count);
+    return parts;
+}
+
 } // namespace
 
 PersonName parseName(const QString& fullName)
 {
+    if (std::optional<PersonName> parts = plainName(fullName)) return std::move(*parts);
     std::vector<QStringList> segments;
     for (const QString& segment : fullName.split(QLatin1Char(',')))
         if (QStringList words = wordsOf(segment); !words.isEmpty()) segments.push_back(std::move(words));
@@ -255,11 +308,10 @@ WrittenName writtenName(const QString& contact, const QString& memo)
     if (contact.isEmpty()) return {PersonName(), memo};
     const qsizetype lineStart = memo.lastIndexOf(QLatin1Char('\n')) + 1;
     const QStringView line = QStringView(memo).sliced(lineStart);
-    const QString head = kNamePartsLabel + QStringLiteral(": ");
     // An import puts the line last, after a line break only when a note
     // stands before it.
-    if (lineStart != 1 && line.startsWith(head)) {
-        const std::optional<PersonName> parts = namePartsFromText(line.sliced(head.size()));
+    if (lineStart != 1 && line.startsWith(kNamePartsLabel) && line.sliced(kNamePartsLabel.size()).startsWith(u": ")) {
+        const std::optional<PersonName> parts = namePartsFromText(line.sliced(kNamePartsLabel.size() + 2));
         if (parts && keptName(*parts, contact) == KeptName::Parts)
             return {*parts, lineStart == 0 ? QString() : memo.first(lineStart - 1)};
     }
