@@ -42,8 +42,10 @@ QChar* CardKeySet::TextKey::extend(qsizetype length)
 
 void CardKeySet::TextKey::add(QStringView field)
 {
-    std::memcpy(static_cast<void*>(extend(field.size())), field.data(),
-                static_cast<size_t>(field.size()) * sizeof(QChar));
+    QChar* const place = extend(field.size());
+    // An empty field's text may be no memory at all.
+    if (!field.isEmpty())
+        std::memcpy(static_cast<void*>(place), field.data(), static_cast<size_t>(field.size()) * sizeof(QChar));
 }
 
 void CardKeySet::TextKey::addAscii(QByteArrayView field)
