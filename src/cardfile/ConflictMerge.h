@@ -82,7 +82,7 @@ private:
     // ConflictMergeThreeWay.cpp.
     struct CopyCards {
         CardKeySet keys;           // every card the copies hold
-        QSet<QString> versions;    // the number and contact of each
+        CardKeySet versions;       // the number and contact of each, by textKey
         QByteArrayList coming;     // those this file lacks that come
         QStringList stayedDeleted; // those this file lacks that were deleted here
         std::optional<double> largestNumber;
@@ -92,7 +92,8 @@ private:
     FileStatus cardsOfCopies(std::vector<ConflictCopy>& copies, const CardKeySet& here, const MergeKnowledge& knowledge,
                              CopyCards& cards, std::optional<size_t>& unreadable);
     FileStatus cardsGoingFromHere(const CopyCards& copies, const MergeKnowledge& knowledge, CardKeySet& going,
-                                  QSet<QString>& staying, QStringList& names, QStringList& keptChanged);
+                                  CardKeySet& staying, CardKeySet& numbersStaying, QStringList& names,
+                                  QStringList& keptChanged);
     FileStatus freshNumber(const CopyCards& theirs, QString& number);
     static QByteArray renumbered(QByteArrayView line, const QString& number, const QString& from);
     void tellThreeWay(const QString& from, const QStringList& added, const QStringList& removed,

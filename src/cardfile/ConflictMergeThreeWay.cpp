@@ -16,7 +16,6 @@
 #include "history/RecordedCards.h"
 
 #include <QHash>
-#include <QSet>
 
 #include <cerrno>
 #include <unistd.h>
@@ -50,6 +49,16 @@ QString nameOf(QByteArrayView line)
     return recorded::nameOf(cardOfLine(line));
 }
 
+// A text as a key: a merge of a million cards holds a key of each card's
+// number and contact, where a set of the texts took seconds to fill.
+CardKeySet::Key textKey(QStringView text)
+{
+    static thread_local CardKeySet::TextKey key;
+    key.clear();
+    key.add(text);
+    return key.key();
+}
+
 } // namespace
 
 // What the copies hold that this file lacks and may come, with their keys;
@@ -72,7 +81,7 @@ FileStatus ConflictMerge::cardsOfCopies(std::vector<ConflictCopy>& copies, const
             card.appendLineTo(line);
             const CardKeySet::Key key = CardKeySet::keyOf(line, scratch);
             cards.keys.insert(key);
-            cards.versions.insert(recorded::keyOf(card.text(Field::RecordNumber), card.text(Field::CCNAME)));
+            cards.versions.insert(textKey(recorded::keyOf(card.text(Field::RecordNumber), card.text(Field::CCNAME))));
             if (const std::optional<double> number = numberFromText(card.text(Field::RecordNumber));
                 number && isPlainWholeNumber(card.text(Field::RecordNumber)))
                 cards.largestNumber = std::max(cards.largestNumber.value_or(*number), *number);
@@ -94,8 +103,8 @@ FileStatus ConflictMerge::cardsOfCopies(std::vector<ConflictCopy>& copies, const
 // The cards here that go, being gone on the other side: their keys, and
 // the number and contact of every card that stays.
 FileStatus ConflictMerge::cardsGoingFromHere(const CopyCards& copies, const MergeKnowledge& knowledge,
-                                             CardKeySet& going, QSet<QString>& staying, QStringList& names,
-                                             QStringList& keptChanged)
+                                             CardKeySet& going, CardKeySet& staying, CardKeySet& numbersStaying,
+                                             QStringList& names, QStringList& keptChanged)
 {
     QByteArray line, scratch;
     const FileStatus scanned = cards_.scan(
@@ -108,9 +117,10 @@ FileStatus ConflictMerge::cardsGoingFromHere(const CopyCards& copies, const Merg
                 if (going.insert(key)) names << nameOf(line);
             } else {
                 const QString version = recorded::keyOf(number, card.text(Field::CCNAME));
-                staying.insert(version);
+                staying.insert(textKey(version));
+                numbersStaying.insert(textKey(number));
                 // Deleted there, changed here meanwhile: it stays, and is told.
-                if (!copies.keys.contains(key) && !copies.versions.contains(version)
+                if (!copies.keys.contains(key) && !copies.versions.contains(textKey(version))
                     && knowledge.removedAVersion(Side::Elsewhere, version))
                     keptChanged << nameOf(line);
             }
@@ -157,9 +167,11 @@ FileStatus ConflictMerge::mergeThreeWay(std::vector<ConflictCopy>& copies, const
     CopyCards theirs;
     if (FileStatus read = cardsOfCopies(copies, here, knowledge, theirs, unreadable); !read.ok()) return read;
     CardKeySet going;
-    QSet<QString> staying;
+    CardKeySet staying, numbersStaying;
     QStringList removed, keptChanged;
-    if (FileStatus scanned = cardsGoingFromHere(theirs, knowledge, going, staying, removed, keptChanged); !scanned.ok())
+    if (FileStatus scanned =
+            cardsGoingFromHere(theirs, knowledge, going, staying, numbersStaying, removed, keptChanged);
+        !scanned.ok())
         return scanned;
     QStringList names;
     for (const ConflictCopy& copy : copies) names << copy.name;
@@ -169,17 +181,16 @@ FileStatus ConflictMerge::mergeThreeWay(std::vector<ConflictCopy>& copies, const
     // number, issued before the cards are put in place as Add issues it.
     QByteArrayList lines;
     QStringList added, bothChanged, sameNumber;
-    QSet<QString> numbersStaying;
-    for (const QString& version : staying) numbersStaying.insert(version.section(QChar(0x1f), 0, 0));
     QString number;
     for (const QByteArray& line : theirs.coming) {
         const CardRecord card = cardOfLine(line);
-        if (!staying.contains(recorded::keyOf(card))) {
+        if (!staying.contains(textKey(recorded::keyOf(card)))) {
             lines << line;
             added << recorded::nameOf(card);
             // Two computers apart can issue one number to two cards: both
             // stay, each found by its contact.
-            if (numbersStaying.contains(card[indexOf(Field::RecordNumber)])) sameNumber << recorded::nameOf(card);
+            if (numbersStaying.contains(textKey(card[indexOf(Field::RecordNumber)])))
+                sameNumber << recorded::nameOf(card);
             if (knowledge.removedAVersion(Side::Here, recorded::keyOf(card))) keptChanged << recorded::nameOf(card);
             continue;
         }
