@@ -3,13 +3,12 @@
 
 #include "VCardWriter.h"
 
+#include "PropertyWriter.h"
 #include "VCardMemoLines.h"
 #include "VCardStream.h"
 #include "contacts/CardMapping.h"
 #include "contacts/InputBytes.h"
 #include "contacts/PersonName.h"
-
-#include <QStringEncoder>
 
 #include <algorithm>
 #include <initializer_list>
@@ -22,125 +21,7 @@ namespace {
 
 using vcard::LiftedLine;
 using vcard::MemoLines;
-
-constexpr qsizetype kLineOctets = 75;
-
-// Buffers kept from one card to the next, so writing many cards costs no
-// allocation per property.
-struct Scratch {
-    QByteArray utf8, value, line, carriageReturns;
-};
-
-class PropertyWriter {
-public:
-    explicit PropertyWriter(QByteArray& out) : out_(out) {}
-
-    // One property: `head` is its name with any group and parameters; the
-    // components are escaped and joined with semicolons.
-    void write(QByteArrayView head, std::initializer_list<const QString*> components, bool keepCommas = false,
-               bool keepSemicolons = false)
-    {
-        keepCommas_ = keepCommas;
-        keepSemicolons_ = keepSemicolons;
-        writeComponents(head, std::span(components.begin(), components.size()));
-    }
-
-    void writeComponents(QByteArrayView head, std::span<const QString* const> components)
-    {
-        value_.resize(0);
-        lineBreaks_ = 0;
-        carriageReturns_.resize(0);
-        bool first = true;
-        for (const QString* component : components) {
-            if (!first) value_.append(';');
-            first = false;
-            utf8_.resize(encoder_.requiredSpace(component->size()));
-            utf8_.resize(encoder_.appendToBuffer(utf8_.data(), *component) - utf8_.data());
-            appendEscaped(utf8_);
-        }
-        line_.resize(0);
-        line_.append(head);
-        if (!carriageReturns_.isEmpty()) {
-            // Other readers see a line break; this one puts the CR back.
-            line_.append(";X-KESTRIX-CR=");
-            line_.append(carriageReturns_);
-        }
-        line_.append(':');
-        line_.append(value_);
-        appendFolded();
-    }
-
-    void write(QByteArrayView head, const QStringList& components)
-    {
-        keepCommas_ = keepSemicolons_ = false;
-        std::vector<const QString*> pointers;
-        for (const QString& component : components) pointers.push_back(&component);
-        writeComponents(head, pointers);
-    }
-
-    void writeRaw(QByteArrayView line)
-    {
-        out_.append(line);
-        out_.append("\r\n");
-    }
-
-private:
-    // Backslash, comma, semicolon and line breaks escaped. A CR (never stored
-    // but by an old hand-edited file) is written as a line break too, and its
-    // place noted, so no reader takes it for the end of a line.
-    void appendEscaped(const QByteArray& text)
-    {
-        qsizetype start = 0;
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const char c = text[i];
-            if (c != '\\' && (c != ',' || keepCommas_) && (c != ';' || keepSemicolons_) && c != '\n' && c != '\r')
-                continue;
-            value_.append(text.constData() + start, i - start);
-            start = i + 1;
-            if (c == '\n' || c == '\r') {
-                ++lineBreaks_;
-                if (c == '\r') {
-                    if (!carriageReturns_.isEmpty()) carriageReturns_.append(',');
-                    carriageReturns_.append(QByteArray::number(lineBreaks_));
-                }
-                value_.append("\\n");
-            } else {
-                value_.append('\\');
-                value_.append(c);
-            }
-        }
-        value_.append(text.constData() + start, text.size() - start);
-    }
-
-    // Lines of at most 75 octets; each continuation starts with a blank. A
-    // line never ends inside a UTF-8 sequence.
-    void appendFolded()
-    {
-        const char* at = line_.constData();
-        qsizetype left = line_.size();
-        qsizetype room = kLineOctets;
-        while (left > room) {
-            qsizetype cut = room;
-            while (cut > 0 && (static_cast<unsigned char>(at[cut]) & 0xC0) == 0x80) --cut;
-            out_.append(at, cut);
-            out_.append("\r\n ");
-            at += cut;
-            left -= cut;
-            room = kLineOctets - 1;
-        }
-        out_.append(at, left);
-        out_.append("\r\n");
-    }
-
-    QByteArray& out_;
-    inline static thread_local Scratch scratch_;
-    QByteArray &utf8_ = scratch_.utf8, &value_ = scratch_.value, &line_ = scratch_.line,
-               &carriageReturns_ = scratch_.carriageReturns;
-    QStringEncoder encoder_{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
-    int lineBreaks_ = 0;
-    bool keepCommas_ = false;     // a list: its commas separate its values
-    bool keepSemicolons_ = false; // another program's property, its parts as written
-};
+using vcard::PropertyWriter;
 
 // What a card's export writes, with the memo lines at its end that leave
 // the note for properties of their own.
@@ -180,9 +61,9 @@ void CardWriter::write(const WrittenName& name, const MemoLines& memo, qsizetype
     if (!liftedInto(LiftedLine::Into::PoBox) && !liftedInto(LiftedLine::Into::Country)) writeAddress(nullptr, nullptr);
     writePhones();
     if (!field(Field::email).isEmpty())
-        writer_.write(v3_ ? "EMAIL;TYPE=internet,work" : "EMAIL;TYPE=work", {&field(Field::email)});
+        writer_.write(v3_ ? "EMAIL;TYPE=internet,work" : "EMAIL;TYPE=work", {field(Field::email)});
     const QString note = lifted > 0 ? memo.noteWithout(lifted) : name.memo;
-    if (!note.isEmpty()) writer_.write("NOTE", {&note});
+    if (!note.isEmpty()) writer_.write("NOTE", {note});
     writeLifted(lines);
     const QByteArray uid = exportUid(card_).toLatin1();
     writer_.writeRaw(v3_ ? "UID:" + uid : "UID:urn:uuid:" + uid);
@@ -199,16 +80,16 @@ void CardWriter::writeNames(const WrittenName& name)
     const bool companyCard = contact.isEmpty() && !company.isEmpty();
     if (companyCard && !v3_) writer_.writeRaw("KIND:org");
     const QString standIn = contact.isEmpty() && company.isEmpty() ? nameStandIn(card_) : QString();
-    writer_.write("FN", {!contact.isEmpty() ? &contact : companyCard ? &company : &standIn});
+    writer_.write("FN", {!contact.isEmpty() ? contact : companyCard ? company : standIn});
     // N, which 3.0 demands, lets an address book sort by family name.
     const PersonName& parts = name.parts;
-    writer_.write("N", {&parts.family, &parts.given, &parts.additional, &parts.prefix, &parts.suffix});
+    writer_.write("N", {parts.family, parts.given, parts.additional, parts.prefix, parts.suffix});
 }
 
 void CardWriter::writeOrganization(const QString* department)
 {
     if (!department) {
-        if (!field(Field::CNAME).isEmpty()) writer_.write("ORG", {&field(Field::CNAME)});
+        if (!field(Field::CNAME).isEmpty()) writer_.write("ORG", {field(Field::CNAME)});
     } else {
         // The import joins the units with a comma and a blank.
         QStringList units = department->split(QStringLiteral(", "));
@@ -225,8 +106,8 @@ void CardWriter::writeAddress(const QString* poBox, const QString* country)
         && field(Field::CITY).isEmpty() && field(Field::ST).isEmpty() && field(Field::ZIP).isEmpty())
         return;
     writer_.write("ADR;TYPE=work",
-                  {poBox ? poBox : &none_, &field(Field::ADDRESS2), &field(Field::ADDRESS1), &field(Field::CITY),
-                   &field(Field::ST), &field(Field::ZIP), country ? country : &none_});
+                  {poBox ? *poBox : none_, field(Field::ADDRESS2), field(Field::ADDRESS1), field(Field::CITY),
+                   field(Field::ST), field(Field::ZIP), country ? *country : none_});
 }
 
 // A text that itself starts with "tel:" must not pass for a tel: URI.
@@ -236,7 +117,7 @@ void CardWriter::writeTel(Field f, const char* v4Head, const char* v3Head)
     if (number.isEmpty()) return;
     QByteArray head = v3_ ? QByteArray(v3Head) : QByteArray(v4Head);
     if (!v3_ && number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive)) head.append(";VALUE=text");
-    writer_.write(head, {&number});
+    writer_.write(head, {number});
 }
 
 void CardWriter::writePhones()
@@ -267,9 +148,9 @@ void CardWriter::writeLifted(const std::vector<LiftedLine>& lines)
         case Into::Property:
             if (!v3_ && line.head.startsWith("TEL")
                 && line.value.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
-                writer_.write(line.head + ";VALUE=text", {&line.value});
+                writer_.write(line.head + ";VALUE=text", {line.value});
             else
-                writer_.write(line.head, {&line.value}, line.keepsCommas, line.keepsSemicolons);
+                writer_.write(line.head, {line.value}, line.keepsCommas, line.keepsSemicolons);
             break;
         case Into::Department:
             writeOrganization(&line.value);
