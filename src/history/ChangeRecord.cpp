@@ -110,9 +110,7 @@ std::optional<ChangeRecord> RecordReader::read()
         if (!text) return std::nullopt;
         if (text->startsWith(kEnd)) {
             const QByteArray sum =
-                QCryptographicHash::hash(bytes_.sliced(start, at_ - start - text->size() - 1 + kEnd.size()),
-                                         QCryptographicHash::Sha256)
-                    .toHex();
+                Sha256::hash(bytes_.sliced(start, at_ - start - text->size() - 1 + kEnd.size())).toHex();
             if (text->mid(kEnd.size()) != sum) return std::nullopt;
             return record;
         }

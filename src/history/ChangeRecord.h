@@ -3,9 +3,10 @@
 
 #pragma once
 
+#include "Sha256.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QString>
 
@@ -65,7 +66,7 @@ public:
 private:
     QByteArray piece(QByteArray bytes);
 
-    QCryptographicHash sum_{QCryptographicHash::Sha256};
+    Sha256 sum_;
 };
 
 // The whole record in one piece.
