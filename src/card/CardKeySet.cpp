@@ -4,8 +4,14 @@
 #include "CardKeySet.h"
 
 #include <QHash>
+#include <QStringEncoder>
 
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace kestrix {
 
@@ -27,36 +33,53 @@ CardKeySet::Key CardKeySet::keyOfText(const CardRecord& card, TextKey& scratch)
     return scratch.key();
 }
 
-// Each field after its length, so that no two cards join into one text.
-// Written in place: a key is made for every card of an import and every
-// card stored, and appending a character at a time costs more than the rest.
-QChar* CardKeySet::TextKey::extend(qsizetype length)
+// Written in place into a buffer kept from card to card: a key is made for
+// every card of an import and every card stored, and building a text a
+// field at a time cost more than the rest of the check.
+char* CardKeySet::TextKey::room(qsizetype octets)
 {
-    const qsizetype at = text_.size();
-    text_.resize(at + 2 + length);
-    QChar* const place = text_.data() + at;
-    place[0] = QChar(static_cast<char16_t>(static_cast<quint32>(length) >> 16));
-    place[1] = QChar(static_cast<char16_t>(length & 0xffff));
-    return place + 2;
+    if (used_ + octets > bytes_.size()) bytes_.resize(std::max(2 * bytes_.size(), used_ + octets));
+    return bytes_.data() + used_;
 }
 
 void CardKeySet::TextKey::add(QStringView field)
 {
-    QChar* const place = extend(field.size());
-    // An empty field's text may be no memory at all.
-    if (!field.isEmpty())
-        std::memcpy(static_cast<void*>(place), field.data(), static_cast<size_t>(field.size()) * sizeof(QChar));
+    // Three octets a unit at most, or two for a doubled quote.
+    char* at = room(3 + 3 * field.size());
+    *at++ = '"';
+    qsizetype ascii = 0;
+    for (; ascii < field.size() && field[ascii].unicode() < 0x80; ++ascii) {
+        const char c = static_cast<char>(field[ascii].unicode());
+        if (c == '"') *at++ = '"';
+        *at++ = c;
+    }
+    if (ascii < field.size()) {
+        // Past the first character beyond ASCII a quote can still come.
+        QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+        for (QStringView rest = field.sliced(ascii); !rest.isEmpty();) {
+            const qsizetype quote = rest.indexOf(QLatin1Char('"'));
+            at = utf8.appendToBuffer(at, rest.first(quote < 0 ? rest.size() : quote + 1));
+            if (quote < 0) break;
+            *at++ = '"';
+            rest = rest.sliced(quote + 1);
+        }
+    }
+    *at++ = '"';
+    *at++ = ',';
+    used_ = at - bytes_.constData();
 }
 
-void CardKeySet::TextKey::addAscii(QByteArrayView field)
+void CardKeySet::TextKey::addFramed(QByteArrayView fields)
 {
-    QChar* place = extend(field.size());
-    for (const char c : field) *place++ = QLatin1Char(c);
+    char* const at = room(fields.size());
+    if (!fields.isEmpty()) std::memcpy(at, fields.data(), static_cast<size_t>(fields.size()));
+    used_ += fields.size();
 }
 
 CardKeySet::Key CardKeySet::TextKey::key() const
 {
-    return {qHash(QStringView(text_), 0x6b657374), qHash(QStringView(text_), 0x72697821)};
+    const QByteArrayView text(bytes_.constData(), used_);
+    return {qHash(text, 0x6b657374), qHash(text, 0x72697821)};
 }
 
 bool CardKeySet::contains(const Key& key) const
@@ -91,9 +114,45 @@ bool CardKeySet::insert(const Key& key)
     }
 }
 
+namespace {
+
+constexpr size_t kHugePage = size_t(2) << 20;
+
+} // namespace
+
+CardKeySet::Key* CardKeySet::SlotAllocator::allocate(size_t count)
+{
+    const size_t bytes = count * sizeof(Key);
+    if (bytes < kHugePage) return static_cast<Key*>(::operator new(bytes));
+    void* memory = std::aligned_alloc(kHugePage, (bytes + kHugePage - 1) / kHugePage * kHugePage);
+    if (!memory) throw std::bad_alloc();
+    (void)madvise(memory, bytes, MADV_HUGEPAGE); // a hint: without it, the set is only slower
+    return static_cast<Key*>(memory);
+}
+
+void CardKeySet::SlotAllocator::deallocate(Key* memory, size_t count) noexcept
+{
+    if (count * sizeof(Key) < kHugePage)
+        ::operator delete(memory);
+    else
+        std::free(memory);
+}
+
 void CardKeySet::grow()
 {
-    std::vector<Key> old(slots_.empty() ? 1024 : slots_.size() * 2);
+    rehash(slots_.empty() ? 1024 : slots_.size() * 2);
+}
+
+void CardKeySet::reserve(qsizetype count)
+{
+    size_t slotCount = slots_.empty() ? 1024 : slots_.size();
+    while (slotCount < static_cast<size_t>(count) * 2) slotCount *= 2;
+    if (slotCount > slots_.size()) rehash(slotCount);
+}
+
+void CardKeySet::rehash(size_t slotCount)
+{
+    std::vector<Key, SlotAllocator> old(slotCount);
     old.swap(slots_);
     const size_t mask = slots_.size() - 1;
     for (const Key& key : old) {

@@ -38,30 +38,52 @@ public:
     // The key of a card's text made a field at a time, from 1 to 13, its
     // record number left out: the same card under another number has the
     // same key. Made from the text, so a card stored in an older encoding
-    // meets the same text from elsewhere; a stored item of plain ASCII is its
-    // own text, and need not be decoded. Reuse one between cards.
+    // meets the same text from elsewhere. Each field is framed as a card
+    // line frames it, its UTF-8 quoted with a comma after, a quote in it
+    // doubled; so a stored line in UTF-8 is its own key text, without being
+    // decoded (addFramed). Reuse one between cards.
     class TextKey {
     public:
-        void clear() { text_.resize(0); }
+        void clear() { used_ = 0; }
         void add(QStringView field);
-        void addAscii(QByteArrayView field);
+        // Fields framed as above, that hold no quote and are their texts'
+        // UTF-8: StoredCard::itemsBeforeNumber where isUtf8OfItsText.
+        void addFramed(QByteArrayView fields);
         Key key() const;
 
     private:
-        QChar* extend(qsizetype length);
-        QString text_;
+        char* room(qsizetype octets);
+
+        QByteArray bytes_; // kept between cards
+        qsizetype used_ = 0;
     };
     static Key keyOfText(const CardRecord& card, TextKey& scratch);
 
     // False when the key was there already.
     bool insert(const Key& key);
     bool contains(const Key& key) const;
+    // Room for `count` keys without growing, which moves every key.
+    void reserve(qsizetype count);
     qsizetype size() const { return size_; }
 
 private:
     void grow();
+    void rehash(size_t slotCount);
 
-    std::vector<Key> slots_; // a key of all zeros marks a free slot
+    // Large tables on huge pages: a key's slot is anywhere in it, and with
+    // pages of 4 KiB nearly every look-up of a big set missed the TLB.
+    struct SlotAllocator {
+        using value_type = Key;
+        template <class>
+        struct rebind {
+            using other = SlotAllocator;
+        };
+        SlotAllocator() = default;
+        Key* allocate(size_t count);
+        void deallocate(Key* slots, size_t count) noexcept;
+        friend bool operator==(const SlotAllocator&, const SlotAllocator&) = default;
+    };
+    std::vector<Key, SlotAllocator> slots_; // a key of all zeros marks a free slot
     qsizetype size_ = 0;
     bool holdsZero_ = false; // the one key a free slot cannot hold
 };

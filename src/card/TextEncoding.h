@@ -19,6 +19,9 @@ QString decodeItem(QByteArrayView bytes);
 // True when the item's text is its bytes, one character each: plain ASCII
 // without a carriage return. Such an item needs no decoding to compare.
 bool decodesToItself(QByteArrayView bytes);
+// Whether a stored item's bytes are the UTF-8 of its text, so a key of the
+// text can be made of them without decoding.
+bool isUtf8OfItsText(QByteArrayView bytes);
 
 // Whether the item's text is `text`, decoding it only when its bytes are not
 // already its text.

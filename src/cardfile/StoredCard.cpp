@@ -77,6 +77,13 @@ QByteArrayView StoredCard::raw(Field field) const
     return QByteArrayView(data + begins_[i], ends_[i] - begins_[i]);
 }
 
+QByteArrayView StoredCard::itemsBeforeNumber() const
+{
+    if (!storedForm_) return {};
+    const int number = indexOf(Field::RecordNumber);
+    return line_.first(begins_[number] - 1);
+}
+
 QString StoredCard::text(Field field) const
 {
     return decodeItem(raw(field));

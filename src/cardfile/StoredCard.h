@@ -38,6 +38,11 @@ public:
 
     QByteArrayView raw(Field field) const;
     QString text(Field field) const;
+    // For a card in the stored form, its line from the opening quote of the
+    // first item to the comma before the record number: fields 1 to 13 as
+    // CardKeySet::TextKey frames them, no item holding a quote. Empty for
+    // any other card.
+    QByteArrayView itemsBeforeNumber() const;
     // The card as the user sees it: fields 1 to 13 decoded, and `number`, the
     // record number a scan hands over with the card, as field 14.
     CardRecord record(const QString& number) const;

@@ -12,6 +12,8 @@
 #include "files/NamedFile.h"
 #include "formats/ContactReader.h"
 
+#include <vector>
+
 namespace kestrix {
 
 namespace {
@@ -36,21 +38,26 @@ void keep(std::vector<ImportIssue> found, ImportOutcome& outcome)
 FileStatus readStoredKeys(Module1& module, CardKeySet& keys)
 {
     CardKeySet::TextKey key;
-    return module.ScanCards(
+    // Gathered first, so the set is made once at a size with room for as
+    // many new cards, instead of growing through every size on the way.
+    std::vector<CardKeySet::Key> stored;
+    const FileStatus status = module.ScanCards(
         true,
         [&](const StoredCard& card, const QString&) {
             key.clear();
-            for (int i = 0; i < kFieldCount - 1; ++i) {
-                const QByteArrayView raw = card.raw(static_cast<Field>(i));
-                if (decodesToItself(raw))
-                    key.addAscii(raw);
-                else
-                    key.add(card.text(static_cast<Field>(i)));
-            }
-            keys.insert(key.key());
+            // A line of UTF-8 is its own key text; any other is decoded.
+            const QByteArrayView framed = card.itemsBeforeNumber();
+            if (!framed.isEmpty() && isUtf8OfItsText(framed))
+                key.addFramed(framed);
+            else
+                for (int i = 0; i < kFieldCount - 1; ++i) key.add(card.text(static_cast<Field>(i)));
+            stored.push_back(key.key());
             return ScanStep::Next;
         },
         AfterScan::CloseFiles);
+    keys.reserve(2 * static_cast<qsizetype>(stored.size()));
+    for (const CardKeySet::Key& one : stored) keys.insert(one);
+    return status;
 }
 
 // The contacts of `reader` as cards to add, but for those already there

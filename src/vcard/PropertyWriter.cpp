@@ -3,7 +3,6 @@
 
 #include "PropertyWriter.h"
 
-
 #include <vector>
 
 namespace kestrix::vcard {

@@ -5,6 +5,7 @@
 // programs' formats: what comes in is what went out.
 #include "exchange/CardTransfer.h"
 #include "card/CardLine.h"
+#include "card/TextEncoding.h"
 #include "cardfile/Module1.h"
 #include "exchange/ContactImport.h"
 #include "support/CardFiles.h"
@@ -106,6 +107,59 @@ TEST(CardTransfer, ExportedCardsImportIntoAnEmptyFolderExactly)
     SystemCallFaults::stop();
     EXPECT_TRUE(SystemCallFaults::struck());
     EXPECT_EQ(to.read(QStringLiteral("cards.vcf")), QByteArray("earlier"));
+}
+
+// Cards stored as older programs and hand edits left them (a code page, a
+// line break as a lone LF, items unquoted) are the same cards as their text
+// from elsewhere: exported and imported into the same folder, each is
+// found there already, beside cards stored as the program stores them.
+TEST(CardTransfer, CardsStoredInAnyFormAreFoundThereAlready)
+{
+    const unsigned seed = seedFrom("KESTRIX_TRANSFER_SEED", "stored forms");
+    CardGenerator generate(seed);
+    QByteArray stored;
+    int count = 0;
+    while (count < kCards) {
+        CardRecord card;
+        const int form = count % 4;
+        for (Field field : kAllFields) card[indexOf(field)] = generate.field(field == Field::MEMO, form == 1);
+        card[indexOf(Field::CCNAME)] += QStringLiteral("-%1").arg(count);
+        card[indexOf(Field::RecordNumber)] = QString::number(count + 1);
+        QByteArray line = cardLine(card);
+        if (form == 1) {
+            bool codePage = false;
+            line.clear();
+            for (int i = 0; i < kFieldCount; ++i) {
+                const std::optional<QByteArray> bytes = inCodePage(card[i]);
+                codePage = codePage || bytes;
+                line += (i ? ",\"" : "\"") + bytes.value_or(encodeField(card[i])) + '"';
+            }
+            if (!codePage) continue; // no field the code page tells from UTF-8
+            line += "\r\n";
+        } else if (form == 2) {
+            line.replace("\r\n", "\n").chop(1);
+            line += "\r\n";
+        } else if (form == 3) {
+            // Unquoted, where no comma, blank or break inside would change it.
+            const QByteArrayView items = QByteArrayView(line).chopped(2);
+            if (items.count(',') == kFieldCount - 1 && std::none_of(items.begin(), items.end(), [](char c) {
+                    return QByteArrayView(" \t\n\v\f\r").contains(c);
+                }))
+                line.replace('"', QByteArray());
+        }
+        stored += line;
+        ++count;
+    }
+    TempFolder folder;
+    folder.write(QStringLiteral("kest1.dat"), stored);
+    Module1 module(folder.path());
+    const QByteArray file = QFile::encodeName(folder.pathOf(QStringLiteral("out.vcf")));
+    ASSERT_TRUE(exportCardsToFile(module, file, ExchangeFormat::VCard4).status.ok());
+    const ImportOutcome again = importContacts(module, file, std::nullopt);
+    ASSERT_TRUE(again.status.ok()) << again.status.describe().toStdString();
+    EXPECT_EQ(again.stored, 0) << "seed " << seed;
+    EXPECT_EQ(again.alreadyThere, kCards) << "seed " << seed;
+    EXPECT_EQ(folder.read(QStringLiteral("kest1.dat")), stored);
 }
 
 // In a shared folder anyone may plant a link where the user will export. The
