@@ -20,20 +20,34 @@ bool startsWithNoCase(QStringView text, QLatin1String prefix)
     return text.startsWith(prefix, Qt::CaseInsensitive);
 }
 
-// An address book's own label for a group ("item1.X-ABLabel"), without the
-// marks some wrap their built-in labels in ("_$!<Mobile>!$_").
-QString cleanLabel(QString label)
+// Whether a group's label is one an address book built in, marked so
+// ("_$!<Mobile>!$_"), rather than one the user typed.
+bool isBuiltInLabel(QStringView label)
 {
-    if (label.startsWith(QStringLiteral("_$!<")) && label.endsWith(QStringLiteral(">!$_")))
-        label = label.mid(4, label.size() - 8);
-    return label;
+    return label.size() > 8 && label.startsWith(u"_$!<") && label.endsWith(u">!$_");
 }
+
+// What Apple's built-in labels say a number is, as its types would, with
+// the memo label those types give.
+struct BuiltInPhoneLabel {
+    const char16_t* name;
+    PhoneKind kind;
+    const char* label;
+};
+constexpr BuiltInPhoneLabel kBuiltInPhoneLabels[] = {
+    {u"Mobile", PhoneKind::Cell, "Phone (cell)"},      {u"iPhone", PhoneKind::Cell, "Phone (cell)"},
+    {u"HomeFAX", PhoneKind::Fax, "Phone (home, fax)"}, {u"WorkFAX", PhoneKind::Fax, "Phone (work, fax)"},
+    {u"OtherFAX", PhoneKind::Fax, "Phone (fax)"},      {u"Home", PhoneKind::Other, "Phone (home)"},
+    {u"Pager", PhoneKind::Other, "Phone (pager)"},     {u"Work", PhoneKind::Voice, "Phone (work)"},
+    {u"Main", PhoneKind::Voice, "Phone (main)"},       {u"Other", PhoneKind::Voice, "Phone"},
+};
 
 // A property's value, decoded but not yet unescaped, as the steps that take
 // it into the contact see it.
 struct PropertyValue {
     const PropertyHead& head;
     const QString& label; // the group's label, or else the head's own
+    bool builtInLabel;    // the group's label is one an address book built in
     const QString& raw;
     Unescaper& unescape;
     int order;
@@ -76,6 +90,7 @@ private:
     QSet<QString> notUtf8Seen_;
     ContactData contact_;
     QHash<QByteArray, QString> groupLabels_; // by the group's name in lower case
+    QSet<QByteArray> builtInLabels_;         // the groups whose label an address book built in
     bool hasName_ = false, hasNameParts_ = false, hasCompany_ = false, hasNote_ = false;
 };
 
@@ -122,8 +137,12 @@ ContactData CardReader::read(QByteArrayView lines)
         if (groupLabels_.contains(group)) return;
         const PropertyHead& head = heads_.of(labelled);
         bool notUtf8 = false;
-        QString label = cleanLabel(decodeValue(labelled.value, head, notUtf8));
+        QString label = decodeValue(labelled.value, head, notUtf8);
         if (notUtf8) noteNotUtf8(head.upperName);
+        if (isBuiltInLabel(label)) {
+            label = label.mid(4, label.size() - 8);
+            builtInLabels_.insert(group);
+        }
         if (!label.isEmpty()) groupLabels_.emplace(group, std::move(label));
     });
     int order = 0;
@@ -170,7 +189,8 @@ void CardReader::take(const VCardProperty& property, int order)
     const QString raw = decodeValue(property.value, head, notUtf8);
     if (notUtf8) noteNotUtf8(head.upperName);
     Unescaper unescape(version_, head.carriageReturns);
-    const PropertyValue value{head, labelFor(property, head), raw, unescape, order};
+    const bool builtIn = !builtInLabels_.isEmpty() && builtInLabels_.contains(property.group.toByteArray().toLower());
+    const PropertyValue value{head, labelFor(property, head), builtIn, raw, unescape, order};
     if (takeIntoBox(value)) return;
     if (property.is("X-ANDROID-CUSTOM")) {
         takeAndroidRow(value);
@@ -286,6 +306,14 @@ void CardReader::takePhone(const PropertyValue& value)
         phone.kind = PhoneKind::Cell;
     else if ((bits & SpecialPhone) || ((bits & Home) && !(bits & Work)))
         phone.kind = PhoneKind::Other;
+    // A built-in label says what the types did not.
+    if (value.builtInLabel && !(bits & (Fax | Cell | Home | SpecialPhone))) {
+        for (const BuiltInPhoneLabel& row : kBuiltInPhoneLabels)
+            if (value.label == QStringView(row.name)) {
+                phone.kind = row.kind;
+                phone.label = QLatin1String(row.label);
+            }
+    }
     // A label naming one of the boxes puts the number there.
     if (&value.label != &head.label) {
         if (value.label.compare(QLatin1String("PHONE 2"), Qt::CaseInsensitive) == 0) phone.slot = 2;

@@ -97,6 +97,18 @@ std::vector<ReadCase> vcardCases()
                "FN:x\r\nTEL;TYPE=\"work,voice\":1\r\nTEL;TYPE=work;TYPE=fax:2\r\nTEL;CELL:3\r\n"
                "TEL;TYPE=pager:4\r\n"),
          {{F::CCNAME, "x"}, {F::PHONE, "1"}, {F::FAX, "2"}, {F::CELL, "3"}, {F::MEMO, "Phone (pager): 4"}}},
+        {"what Apple's built-in labels say a number is; the user's own labels stay in the memo",
+         vcard("3.0",
+               "FN:x\r\nitem1.TEL:1\r\nitem1.X-ABLabel:_$!<Mobile>!$_\r\nitem2.TEL:2\r\n"
+               "item2.X-ABLabel:_$!<WorkFAX>!$_\r\nitem3.TEL:3\r\nitem3.X-ABLabel:_$!<Home>!$_\r\n"
+               "TEL;TYPE=work:4\r\nitem5.TEL:5\r\nitem5.X-ABLabel:Office\r\nitem6.TEL:6\r\n"
+               "item6.X-ABLabel:Boat\r\n"),
+         {{F::CCNAME, "x"},
+          {F::CELL, "1"},
+          {F::FAX, "2"},
+          {F::PHONE, "4"},
+          {F::PHONE2, "5"},
+          {F::MEMO, "Phone (home): 3\nBoat: 6"}}},
         {"the marked line break is a lone CR",
          vcard("4.0", "FN:x\r\nNOTE;X-KESTRIX-CR=2:a\\nb\\nc\r\n"),
          {{F::CCNAME, "x"}, {F::MEMO, "a\nb\rc"}}},
