@@ -12,7 +12,6 @@ each export, with its value and its types, and the note alone in NOTE.
 Exits 1 on any difference.
 """
 
-import re
 import sys
 
 import vobject
