@@ -145,4 +145,29 @@ QByteArray encodeField(const QString& text)
     return bytes;
 }
 
+char* appendUtf8Of(QStringView text, qsizetype& i, char* out)
+{
+    char32_t code = text[i].unicode();
+    if (code < 0x80) {
+        *out++ = static_cast<char>(code);
+        return out;
+    }
+    if (QChar::isHighSurrogate(code) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+        code = QChar::surrogateToUcs4(static_cast<char16_t>(code), text[++i].unicode());
+    else if (QChar::isSurrogate(code))
+        code = QChar::ReplacementCharacter;
+    if (code < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (code >> 6));
+    } else if (code < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | (code >> 12));
+        *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | (code >> 18));
+        *out++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    }
+    *out++ = static_cast<char>(0x80 | (code & 0x3F));
+    return out;
+}
+
 } // namespace kestrix

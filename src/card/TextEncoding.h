@@ -58,4 +58,10 @@ QString decodeWindows1252(QByteArrayView bytes);
 // The bytes a field is stored as: UTF-8, each line feed written as CR LF.
 QByteArray encodeField(const QString& text);
 
+// The UTF-8 of the character at `text[i]` written at `out`, a surrogate pair
+// whole (`i` left on its second half) and a lone half as U+FFFD, as Qt's
+// encoder writes it; returns the end. For writers that encode a character
+// at a time: four bytes at most, three for a single unit.
+char* appendUtf8Of(QStringView text, qsizetype& i, char* out);
+
 } // namespace kestrix

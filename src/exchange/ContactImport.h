@@ -52,7 +52,9 @@ enum class IdenticalCards { Skip, Add };
 // A contact whose card is already there, or came earlier in the file, is
 // skipped unless `identical` says Add; it takes no number. The file is read,
 // parsed and stored a stretch at a time, so memory does not grow with its
-// size, but for 16 bytes or so a card to know the cards already there.
+// size, but for a key of 16 bytes a card, stored or read, to know the cards
+// already there: in a table at most half full, some 64 MiB when a million
+// cards meet a million more.
 // Kestrix's own files are refused, and so is a link to the file that
 // another user made to a file they may not change.
 ImportOutcome importContacts(Module1& module, const QByteArray& path, std::optional<ExchangeFormat> format,

@@ -3,6 +3,8 @@
 
 #include "PropertyWriter.h"
 
+#include "card/TextEncoding.h"
+
 #include <vector>
 
 namespace kestrix::vcard {
@@ -48,33 +50,6 @@ private:
     qsizetype column_ = 0;
     qsizetype room_ = kLineOctets;
 };
-
-// The UTF-8 sequence of one character; a lone surrogate becomes U+FFFD, as
-// Qt's encoder writes it.
-int utf8Of(QStringView text, qsizetype& i, char* bytes)
-{
-    char32_t code = text[i].unicode();
-    if (QChar::isHighSurrogate(code) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-        code = QChar::surrogateToUcs4(code, text[++i].unicode());
-    else if (QChar::isSurrogate(code))
-        code = QChar::ReplacementCharacter;
-    if (code < 0x800) {
-        bytes[0] = static_cast<char>(0xC0 | (code >> 6));
-        bytes[1] = static_cast<char>(0x80 | (code & 0x3F));
-        return 2;
-    }
-    if (code < 0x10000) {
-        bytes[0] = static_cast<char>(0xE0 | (code >> 12));
-        bytes[1] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        bytes[2] = static_cast<char>(0x80 | (code & 0x3F));
-        return 3;
-    }
-    bytes[0] = static_cast<char>(0xF0 | (code >> 18));
-    bytes[1] = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    bytes[2] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    bytes[3] = static_cast<char>(0x80 | (code & 0x3F));
-    return 4;
-}
 
 // The most bytes a line of these parts can take once encoded, escaped and
 // folded: three octets a UTF-16 unit at most, a fold every 74.
@@ -127,7 +102,7 @@ bool PropertyWriter::writeDirect(QByteArrayView head, std::span<const QStringVie
             const char16_t unit = component[i].unicode();
             if (unit >= 0x80) {
                 char bytes[4];
-                line.sequence(bytes, utf8Of(component, i, bytes));
+                line.sequence(bytes, static_cast<int>(appendUtf8Of(component, i, bytes) - bytes));
                 continue;
             }
             const char c = static_cast<char>(unit);

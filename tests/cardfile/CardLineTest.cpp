@@ -24,6 +24,10 @@ TEST(CardLine, EveryFieldQuotedCommasBetweenCrLfAtTheEnd)
     EXPECT_TRUE(line.contains("\"call back\r\nafter 5\""));
     EXPECT_TRUE(line.endsWith(",\"12\"\r\n"));
     EXPECT_EQ(counterLine(QStringLiteral("42")), QByteArray("\"42\"\r\n"));
+    // Every form of line break, a character beyond the BMP and a lone half
+    // of a pair, as the encoder writes them.
+    card[indexOf(Field::MEMO)] = QStringView(u"a\r\nb\nc\rd\r\r\n\n\U0001F600").toString() + QChar(0xD800);
+    EXPECT_TRUE(cardLine(card).contains("\"a\r\nb\r\nc\rd\r\r\n\r\n\xF0\x9F\x98\x80\xEF\xBF\xBD\""));
 }
 
 TEST(CardLine, WrittenCardsReadBackUnchanged)
