@@ -43,7 +43,11 @@ QString headerEtag(const QString& etag)
 class MultistatusReader {
 public:
     MultistatusReader(const QByteArray& body, const QUrl& requestUrl, Multistatus& result, qsizetype maxResponses)
-        : xml_(body), requestUrl_(requestUrl), result_(result), maxResponses_(maxResponses)
+        : xml_(body),
+          requestUrl_(requestUrl),
+          result_(result),
+          maxResponses_(maxResponses),
+          wroteCrLf_(body.contains("\r\n"))
     {}
 
     DavStatus read();
@@ -63,6 +67,7 @@ private:
     Multistatus& result_;
     qsizetype maxResponses_;
     bool tooMany_ = false;
+    bool wroteCrLf_;
 };
 
 DavStatus MultistatusReader::badReply(const QString& what) const
@@ -202,7 +207,12 @@ void MultistatusReader::readProperty(DavProperties& properties)
         properties.homeSets = readHrefs();
     } else if (ns == davnames::carddav && name == QLatin1String("address-data")) {
         properties.hasAddressData = true;
-        properties.addressData = xml_.readElementText(QXmlStreamReader::IncludeChildElements).toUtf8();
+        QString vcard = xml_.readElementText(QXmlStreamReader::IncludeChildElements);
+        // XML turns every CRLF into LF before the text reaches us. vCard lines
+        // end in CRLF, so a server that wrote CRLF wrote them in the cards:
+        // they are put back, and the bytes are the ones the server stored.
+        if (wroteCrLf_ && !vcard.contains(QLatin1Char('\r'))) vcard.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+        properties.addressData = vcard.toUtf8();
     } else if (ns == davnames::calendarServer && name == QLatin1String("getctag")) {
         properties.ctag = text(xml_);
     } else {

@@ -23,7 +23,10 @@ struct DavProperties {
     QString ctag;
     QString syncToken;
     bool hasAddressData = false;
-    QByteArray addressData; // UTF-8, as the XML parser hands the text over
+    // UTF-8; line ends as the server wrote them, where it wrote CRLF or
+    // &#13; throughout, as vCard has it (a reply whose lines all end in LF
+    // gives LF, as XML cannot tell LF and CRLF apart)
+    QByteArray addressData;
     QList<QUrl> principals;
     QList<QUrl> homeSets;
 };

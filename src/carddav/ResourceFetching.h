@@ -25,11 +25,9 @@ struct MultigetResult {
 };
 
 // The members `hrefs` of `addressBook` with their vCards and entity tags,
-// in one addressbook-multiget REPORT. The vCard is the address-data's text
-// as UTF-8: an XML parser hands line ends over as LF, whatever the server
-// stored, unless the server wrote its CRs as character references. Keep
-// each call to a few hundred hrefs, so the reply stays under the client's
-// size limit.
+// in one addressbook-multiget REPORT (Multistatus.h says how line ends come
+// through XML). Keep each call to a few hundred hrefs, so the reply stays
+// under the client's size limit.
 MultigetResult multiget(DavClient& client, const QUrl& addressBook, const QList<QUrl>& hrefs);
 
 struct FetchResult {

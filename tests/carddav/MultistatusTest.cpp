@@ -201,6 +201,21 @@ TEST(Multistatus, StopsAtTheCapOnResponses)
     EXPECT_EQ(result.responses.size(), maxMultistatusResponses + 1);
 }
 
+// XML hands text over with LF for CRLF; the CRs a server wrote come back.
+TEST(Multistatus, AddressDataKeepsTheServersLineEnds)
+{
+    const QByteArray vcard = "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:A &amp; B\r\nEND:VCARD\r\n";
+    const Multistatus reply =
+        parsed("<?xml version=\"1.0\"?>\r\n<multistatus xmlns=\"DAV:\" xmlns:C=\"urn:ietf:params:xml:ns:carddav\">\r\n"
+               "<response><href>/jo/a.vcf</href><propstat><prop><C:address-data>"
+               + vcard
+               + "</C:address-data></prop><status>HTTP/1.1 200 OK</status></propstat></response>\r\n"
+                 "</multistatus>\r\n");
+    ASSERT_EQ(reply.responses.size(), 1);
+    EXPECT_EQ(reply.responses[0].properties.addressData,
+              QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\nFN:A & B\r\nEND:VCARD\r\n"));
+}
+
 // Unknown elements anywhere, deep nesting inside a property, and a response
 // naming several hrefs.
 TEST(Multistatus, SkipsWhatItDoesNotKnow)
