@@ -13,8 +13,8 @@ namespace kestrix {
 
 // A member of an address book and its entity tag, quoted as If-Match wants.
 struct DavMember {
-    QUrl href; // canonical (DavHref.h)
-    QString etag;
+    QUrl href;    // canonical (DavHref.h)
+    QString etag; // empty where the server gave none: a multiget fetches it
 };
 
 struct SyncCollectionResult {
