@@ -21,6 +21,7 @@ KESTRIX_PACKAGES=(
   clang-format clang-tidy lintian
   python3 python3-vobject libtext-vcard-perl python3-gi gir1.2-ebookcontacts-1.2
   syncthing
+  radicale xandikos vdirsyncer
   btrfs-progs
 )
 
