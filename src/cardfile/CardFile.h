@@ -61,9 +61,13 @@ public:
 
     // Rewrites the card file without the cards `drop` picks, through the
     // scratch file, and adds `appended`, a card line each, at the end, as
-    // one change.
+    // one change. `appended` is read once every card has met `drop`, which
+    // may add to it.
     using CardTest = std::function<bool(const StoredCard& card)>;
     FileStatus rewrite(const ChangeLabel& label, const CardTest& drop, const QByteArrayList& appended);
+    // Whether the last rewrite put its file in place, even where a step
+    // after failed: the numbers its cards carry are then issued.
+    bool rewritePlaced() const { return placed_; }
     // See Module1::CheckCardFileReplaceable.
     FileStatus checkReplaceable();
 
@@ -86,6 +90,7 @@ private:
         QByteArray completion;
     };
     std::optional<KnownEnd> knownEnd_;
+    bool placed_ = false;
 };
 
 } // namespace kestrix

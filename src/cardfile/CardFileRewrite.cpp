@@ -19,6 +19,7 @@ using names::kScratchFile;
 FileStatus CardFile::rewrite(const ChangeLabel& label, const CardTest& drop, const QByteArrayList& appended)
 {
     Q_ASSERT(locking_.held());
+    placed_ = false;
     (void)folder_.closeAll();
     const FileStatus scratch =
         folder_.slot2.openForWriting(folder_.directory, kScratchFile, Durability::Scratch, Links::Replace);
@@ -126,6 +127,7 @@ FileStatus CardFile::putRewriteInPlace(AtomicFile& replacement, const QByteArray
     // The record is on the disk before the new cards can be seen.
     replacement.setBeforePlacing([this](const posix::FileVersion& placed) { return recording_.finish(placed); });
     status = replacement.close();
+    placed_ = replacement.committed();
     if (recording_.active()) recording_.abandon();
     if (status.ok()) noteOtherNames(replacement.otherNames());
     return status;

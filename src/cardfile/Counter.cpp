@@ -7,6 +7,7 @@
 #include "card/CardLine.h"
 #include "card/RecordNumberRule.h"
 #include "card/TextEncoding.h"
+#include "files/AtomicFile.h"
 
 namespace kestrix {
 
@@ -78,6 +79,27 @@ FileStatus Counter::write(const QString& number)
     status.orFirstFailure(folder_.slot2.write(counterLine(number)));
     // A number must never be issued twice, even after a crash: on the disk now.
     return status.orFirstFailure(folder_.slot2.commitNow());
+}
+
+FileStatus Counter::following(QString& number)
+{
+    if (const std::optional<QString> next = nextRecordNumber(number)) {
+        number = *next;
+        return FileStatus::success();
+    }
+    return FileStatus::failure(kCounterFile,
+                               QStringLiteral("the number %1 is too large to count on: the next number "
+                                              "would be written the same and issued twice")
+                                   .arg(number));
+}
+
+void Counter::restore(const QByteArray& before)
+{
+    (void)folder_.closeAll();
+    AtomicFile counter(folder_.directory, kCounterFile, Durability::Durable, Links::Follow);
+    FileStatus restored = counter.open();
+    restored.orFirstFailure(counter.write(before));
+    restored.orFirstFailure(counter.close());
 }
 
 } // namespace kestrix

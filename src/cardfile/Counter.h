@@ -29,6 +29,13 @@ public:
     // Replaces the counter file's content with `number`, on the disk at
     // once; the file stays open in slot 2.
     FileStatus write(const QString& number);
+    // The number issued after `number` within one change; a failure where
+    // it would be written the same and so issued twice.
+    static FileStatus following(QString& number);
+    // Puts back the counter file as it was before a change that did not
+    // land, so its numbers are issued again.
+    void restore(const QByteArray& before);
+    const QString& directory() const { return folder_.directory; }
 
 private:
     CardFolder& folder_;

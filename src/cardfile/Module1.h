@@ -6,6 +6,7 @@
 #include "CardFileNames.h"
 #include "CardScan.h"
 #include "Notices.h"
+#include "card/CardChanges.h"
 #include "card/CardRecord.h"
 
 #include <QByteArray>
@@ -96,6 +97,16 @@ public:
     // missing. Cards of the same contact under other numbers stay: the user
     // was asked about this card only. The scratch file holds the kept cards.
     FileStatus ReplaceCard(const CardRecord& card);
+
+    // Another copy's changes (a sync's) as one change, recorded as `command`
+    // done to `subject`, so one undo takes them all back: the matching cards
+    // deleted, replaced under their numbers (moving to the end, as an
+    // update does) and the additions numbered as Add numbers them. A card
+    // whose key no longer matches stays as it is, reported in `applied`.
+    // All of it lands, or none of it: the counter too. With nothing that
+    // matches and nothing to add, nothing changes and nothing is recorded.
+    FileStatus ApplyCardChanges(const CardChanges& changes, CardChangesApplied& applied, const QString& command,
+                                const QString& subject);
 
     // One change of the card file as its record tells it: the cards it took
     // and gave as the user sees them.

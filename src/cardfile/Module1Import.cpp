@@ -7,8 +7,6 @@
 
 #include "Module1Impl.h"
 #include "card/CardLine.h"
-#include "card/RecordNumberRule.h"
-#include "files/AtomicFile.h"
 #include "files/PosixFile.h"
 
 namespace kestrix {
@@ -37,28 +35,13 @@ FileStatus streamCards(const Module1::CardSource& next, CardFolder& folder, Card
             (void)folder.closeAll();
             if (FileStatus opened = cards.beginAppending(slot, {QStringLiteral("Import"), from}); !opened.ok())
                 return opened;
-        } else if (const std::optional<QString> following = nextRecordNumber(number)) {
-            number = *following;
-        } else {
-            return FileStatus::failure(names::kCounterFile,
-                                       QStringLiteral("the number %1 is too large to count on: the next number "
-                                                      "would be written the same and issued twice")
-                                           .arg(number));
+        } else if (FileStatus next = Counter::following(number); !next.ok()) {
+            return next;
         }
         card[indexOf(Field::RecordNumber)] = number;
         if (FileStatus written = slot.write(cardLine(card)); !written.ok()) return written;
         ++added;
     }
-}
-
-// The counter as it was before the cards, where they are not stored.
-void restoreCounter(CardFolder& folder, const QByteArray& counterBefore)
-{
-    (void)folder.closeAll();
-    AtomicFile counter(folder.directory, names::kCounterFile, Durability::Durable, Links::Follow);
-    FileStatus restored = counter.open();
-    restored.orFirstFailure(counter.write(counterBefore));
-    restored.orFirstFailure(counter.close());
 }
 
 } // namespace
@@ -100,7 +83,7 @@ FileStatus Module1::AddCards(const CardSource& next, qsizetype& added, const QSt
     // if the cards cannot be stored after all. Should it be in place but not
     // safe on the disk, it goes back too.
     if (status = impl_->counter.write(number); !status.ok()) {
-        restoreCounter(impl_->folder, counterBefore);
+        impl_->counter.restore(counterBefore);
         slot.closeDiscarding();
         added = 0;
         return status;
@@ -109,7 +92,7 @@ FileStatus Module1::AddCards(const CardSource& next, qsizetype& added, const QSt
     // Once the cards are in the file, whatever failed after, the numbers
     // they carry stay issued.
     if (!status.ok() && !slot.replacedOnClose()) {
-        restoreCounter(impl_->folder, counterBefore);
+        impl_->counter.restore(counterBefore);
         added = 0;
     }
     return status;

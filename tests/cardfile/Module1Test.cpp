@@ -3,6 +3,7 @@
 
 // The card file operations on real files in a scratch working directory.
 #include "cardfile/Module1.h"
+#include "card/CardChanges.h"
 #include "card/CardLine.h"
 #include "cardfile/FileSlot.h"
 #include "cardfile/StoredCard.h"
@@ -1036,6 +1037,76 @@ TEST_F(Module1Test, AddedCardsGetFreshNumbersInOneChange)
     std::vector<CardRecord> more = {makeCard(QStringLiteral("Eve"), {})};
     ASSERT_TRUE(module.AddCards(more).ok());
     EXPECT_EQ(more[0][indexOf(Field::RecordNumber)], QStringLiteral("44"));
+}
+
+// A sync's changes land as one change or not at all, the new cards
+// numbered as Add numbers them; a card edited since the sync saw it, or
+// gone, stays as it is and is reported, and of two equal cards under one
+// number a deletion takes one.
+TEST_F(Module1Test, SyncChangesLandTogetherAndSpareCardsEditedSince)
+{
+    folder.write(kCards, lines({{"Ann", "1"}, {"Bob", "2"}, {"Cy", "3"}, {"Dee", "4"}, {"Dee", "4"}}));
+    folder.write(kCounter, "\"41\"\r\n");
+    const QByteArray before = folder.read(kCards);
+    CardKeySet::TextKey scratch;
+    const auto keyOf = [&](const char* contact) {
+        return CardKeySet::keyOfText(makeCard(QLatin1String(contact), QString()), scratch);
+    };
+    CardRecord bob = makeCard(QStringLiteral("Bob"), QStringLiteral("99"));
+    bob[indexOf(Field::CITY)] = QStringLiteral("Leeds");
+    CardChanges changes;
+    changes.deletions = {{QStringLiteral("1"), keyOf("Ann")},
+                         {QStringLiteral("3"), keyOf("Cy before the edit")},
+                         {QStringLiteral("8"), keyOf("Gone")},
+                         {QStringLiteral("4"), keyOf("Dee")}};
+    changes.replacements = {{QStringLiteral("2"), keyOf("Bob"), bob}, {QStringLiteral("4"), keyOf("Eve"), bob}};
+    changes.additions = {makeCard(QStringLiteral("Fay"), {}), makeCard(QStringLiteral("Gus"), {})};
+    CardChangesApplied applied;
+    std::vector<Module1::Change> history;
+    {
+        FileSizeLimit limit(static_cast<rlim_t>(before.size() + 10));
+        EXPECT_FALSE(module.ApplyCardChanges(changes, applied, QStringLiteral("Sync"), QStringLiteral("dav")).ok());
+    }
+    EXPECT_EQ(folder.read(kCards), before);
+    EXPECT_EQ(folder.read(kCounter), QByteArray("\"41\"\r\n"));
+    ASSERT_TRUE(module.ChangeHistory(history).ok());
+    EXPECT_TRUE(history.empty());
+
+    ASSERT_TRUE(module.ApplyCardChanges(changes, applied, QStringLiteral("Sync"), QStringLiteral("dav")).ok());
+    bob[indexOf(Field::RecordNumber)] = QStringLiteral("2");
+    EXPECT_EQ(folder.read(kCards),
+              lines({{"Cy", "3"}, {"Dee", "4"}}) + cardLine(bob) + lines({{"Fay", "42"}, {"Gus", "43"}}));
+    EXPECT_EQ(applied.deletionsLeft, (std::vector<size_t>{1, 2}));
+    EXPECT_EQ(applied.replacementsLeft, (std::vector<size_t>{1}));
+    EXPECT_EQ(applied.numbers, (QStringList{QStringLiteral("42"), QStringLiteral("43")}));
+    EXPECT_EQ(folder.read(kCounter), QByteArray("\"43\"\r\n"));
+    ASSERT_TRUE(module.ChangeHistory(history).ok());
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].command, QStringLiteral("Sync"));
+    EXPECT_EQ(history[0].subject, QStringLiteral("dav"));
+    EXPECT_EQ(history[0].removed.size(), 3u);
+    EXPECT_EQ(history[0].added.size(), 3u);
+
+    // Nothing that still matches, nothing new: no change to undo.
+    const QByteArray after = folder.read(kCards);
+    CardChanges stale;
+    stale.deletions = {{QStringLiteral("3"), keyOf("Ann")}};
+    ASSERT_TRUE(module.ApplyCardChanges(stale, applied, QStringLiteral("Sync"), QStringLiteral("dav")).ok());
+    EXPECT_EQ(applied.deletionsLeft, (std::vector<size_t>{0}));
+    EXPECT_EQ(folder.read(kCards), after);
+    ASSERT_TRUE(module.ChangeHistory(history).ok());
+    EXPECT_EQ(history.size(), 1u);
+
+    // One undo takes all of it back, byte for byte; the numbers stay issued.
+    Module1::Undone undone;
+    ASSERT_TRUE(module.UndoLastChange(undone).ok());
+    EXPECT_EQ(undone.change.command, QStringLiteral("Sync"));
+    EXPECT_EQ(folder.read(kCards), before);
+    EXPECT_EQ(folder.read(kCounter), QByteArray("\"43\"\r\n"));
+
+    changes.additions[0][indexOf(Field::MEMO)] = QStringLiteral("a \"quote\"");
+    EXPECT_FALSE(module.ApplyCardChanges(changes, applied, QStringLiteral("Sync"), QStringLiteral("dav")).ok());
+    EXPECT_EQ(folder.read(kCards), before);
 }
 
 TEST_F(Module1Test, RewriteOfAMissingCardFileCreatesItEmpty)
