@@ -3,7 +3,7 @@
 
 #include "StoredCard.h"
 
-#include "QuoteFinder.h"
+#include "card/QuoteFinder.h"
 #include "card/TextEncoding.h"
 
 #include <cstring>

@@ -2,7 +2,7 @@
 // Copyright (C) 2026 The Kestrix developers
 
 // Reading the item stream of card files, including files edited by hand.
-#include "cardfile/QuoteFinder.h"
+#include "card/QuoteFinder.h"
 #include "support/CardFiles.h"
 
 #include <gtest/gtest.h>
