@@ -3,6 +3,8 @@
 
 #include "CardChanges.h"
 
+#include "CardLine.h"
+
 #include <algorithm>
 
 namespace kestrix {
@@ -15,11 +17,37 @@ CardChangeMatcher::CardChangeMatcher(const CardChanges& changes)
         pending_.emplace(changes.replacements[i].number, Pending{{Kind::Replace, i}, changes.replacements[i].key});
 }
 
-CardChangeMatcher::Match CardChangeMatcher::take(const CardRecord& card)
+bool CardChanges::holdsDoubleQuote() const
 {
-    auto [at, end] = pending_.equal_range(card[indexOf(Field::RecordNumber)]);
+    const auto quoted = [](const CardRecord& card) { return firstFieldWithDoubleQuote(card).has_value(); };
+    return std::any_of(additions.begin(), additions.end(), quoted)
+        || std::any_of(replacements.begin(), replacements.end(), [&](const Replacement& r) { return quoted(r.card); });
+}
+
+QByteArray CardChanges::replacementLine(size_t index) const
+{
+    CardRecord card = replacements[index].card;
+    card[indexOf(Field::RecordNumber)] = replacements[index].number;
+    return cardLine(card);
+}
+
+QByteArrayList CardChanges::additionLines(const QStringList& numbers) const
+{
+    Q_ASSERT(numbers.size() == static_cast<qsizetype>(additions.size()));
+    QByteArrayList lines;
+    for (size_t i = 0; i < additions.size(); ++i) {
+        CardRecord card = additions[i];
+        card[indexOf(Field::RecordNumber)] = numbers[static_cast<qsizetype>(i)];
+        lines << cardLine(card);
+    }
+    return lines;
+}
+
+CardChangeMatcher::Match CardChangeMatcher::take(const QString& number, const std::function<CardRecord()>& record)
+{
+    auto [at, end] = pending_.equal_range(number);
     if (at == end) return {};
-    const CardKeySet::Key key = CardKeySet::keyOfText(card, scratch_);
+    const CardKeySet::Key key = CardKeySet::keyOfText(record(), scratch_);
     for (; at != end; ++at) {
         if (at->second.key != key) continue;
         const Match match = at->second.match;

@@ -6,9 +6,12 @@
 #include "CardKeySet.h"
 #include "CardRecord.h"
 
+#include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -32,6 +35,13 @@ struct CardChanges {
     std::vector<Deletion> deletions;
     std::vector<Replacement> replacements;
     std::vector<CardRecord> additions; // numbered as Add numbers
+
+    // Whether a card to store holds one, which the card file cannot.
+    bool holdsDoubleQuote() const;
+    // The line of replacement `index`, under the number it replaces.
+    QByteArray replacementLine(size_t index) const;
+    // The lines of the additions under `numbers`, one each, in order.
+    QByteArrayList additionLines(const QStringList& numbers) const;
 };
 
 // What came of them: the deletions and replacements no card matched (their
@@ -53,11 +63,10 @@ public:
         size_t index = 0;
     };
     explicit CardChangeMatcher(const CardChanges& changes);
-    // Whether a card of this number could answer any; cheap, so a card's
-    // text is decoded only where it could.
-    bool awaits(const QString& number) const { return pending_.count(number) > 0; }
-    // What `card` answers, taken; None when nothing.
-    Match take(const CardRecord& card);
+    // What the card of `number` answers, taken; None when nothing. The
+    // card is asked of `record` only where its number could answer one, so
+    // a stored card is decoded only then.
+    Match take(const QString& number, const std::function<CardRecord()>& record);
     // Those no card answered.
     void left(CardChangesApplied& applied) const;
 

@@ -10,6 +10,9 @@ QString whatChanged(const Module1::Change& change)
     // An undo's or a restore's subject is itself a change, already named.
     const bool ofAChange = change.isUndo || change.command == QLatin1String("Restore");
     const QString subject = ofAChange ? change.subject : QStringLiteral("\"%1\"").arg(change.subject);
+    // A sync is with a server, not of a card.
+    if (change.command == QLatin1String("Sync") && !change.isUndo)
+        return QStringLiteral("Sync with %1 (%2)").arg(change.subject, cardCount(change.cards()));
     return QStringLiteral("%1 of %2 (%3)").arg(change.command, subject, cardCount(change.cards()));
 }
 

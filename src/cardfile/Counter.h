@@ -35,7 +35,6 @@ public:
     // Puts back the counter file as it was before a change that did not
     // land, so its numbers are issued again.
     void restore(const QByteArray& before);
-    const QString& directory() const { return folder_.directory; }
 
 private:
     CardFolder& folder_;

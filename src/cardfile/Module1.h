@@ -98,15 +98,15 @@ public:
     // was asked about this card only. The scratch file holds the kept cards.
     FileStatus ReplaceCard(const CardRecord& card);
 
-    // Another copy's changes (a sync's) as one change, recorded as `command`
-    // done to `subject`, so one undo takes them all back: the matching cards
-    // deleted, replaced under their numbers (moving to the end, as an
-    // update does) and the additions numbered as Add numbers them. A card
-    // whose key no longer matches stays as it is, reported in `applied`.
-    // All of it lands, or none of it: the counter too. With nothing that
-    // matches and nothing to add, nothing changes and nothing is recorded.
-    FileStatus ApplyCardChanges(const CardChanges& changes, CardChangesApplied& applied, const QString& command,
-                                const QString& subject);
+    // A sync's changes as one change, recorded as "Sync" with `server`, so
+    // one undo takes them all back: the matching cards deleted, replaced
+    // under their numbers (moving to the end, as an update does) and the
+    // additions numbered as Add numbers them. A card whose key no longer
+    // matches (edited since the sync saw it) or that is gone stays as it is,
+    // reported in `applied`. All of it lands, or none of it: the counter
+    // and the history too. With nothing that matches and nothing to add,
+    // nothing changes and nothing is recorded.
+    FileStatus ApplyCardChanges(const CardChanges& changes, CardChangesApplied& applied, const QString& server);
 
     // One change of the card file as its record tells it: the cards it took
     // and gave as the user sees them.

@@ -5,6 +5,7 @@
 #include "cardfile/Module1.h"
 #include "card/CardChanges.h"
 #include "card/CardLine.h"
+#include "cardfile/ChangeWords.h"
 #include "cardfile/FileSlot.h"
 #include "cardfile/StoredCard.h"
 #include "files/ConflictCopies.h"
@@ -1065,14 +1066,14 @@ TEST_F(Module1Test, SyncChangesLandTogetherAndSpareCardsEditedSince)
     std::vector<Module1::Change> history;
     {
         FileSizeLimit limit(static_cast<rlim_t>(before.size() + 10));
-        EXPECT_FALSE(module.ApplyCardChanges(changes, applied, QStringLiteral("Sync"), QStringLiteral("dav")).ok());
+        EXPECT_FALSE(module.ApplyCardChanges(changes, applied, QStringLiteral("dav")).ok());
     }
     EXPECT_EQ(folder.read(kCards), before);
     EXPECT_EQ(folder.read(kCounter), QByteArray("\"41\"\r\n"));
     ASSERT_TRUE(module.ChangeHistory(history).ok());
     EXPECT_TRUE(history.empty());
 
-    ASSERT_TRUE(module.ApplyCardChanges(changes, applied, QStringLiteral("Sync"), QStringLiteral("dav")).ok());
+    ASSERT_TRUE(module.ApplyCardChanges(changes, applied, QStringLiteral("dav")).ok());
     bob[indexOf(Field::RecordNumber)] = QStringLiteral("2");
     EXPECT_EQ(folder.read(kCards),
               lines({{"Cy", "3"}, {"Dee", "4"}}) + cardLine(bob) + lines({{"Fay", "42"}, {"Gus", "43"}}));
@@ -1083,7 +1084,7 @@ TEST_F(Module1Test, SyncChangesLandTogetherAndSpareCardsEditedSince)
     ASSERT_TRUE(module.ChangeHistory(history).ok());
     ASSERT_EQ(history.size(), 1u);
     EXPECT_EQ(history[0].command, QStringLiteral("Sync"));
-    EXPECT_EQ(history[0].subject, QStringLiteral("dav"));
+    EXPECT_EQ(whatChanged(history[0]), QStringLiteral("Sync with dav (3 cards)"));
     EXPECT_EQ(history[0].removed.size(), 3u);
     EXPECT_EQ(history[0].added.size(), 3u);
 
@@ -1091,7 +1092,7 @@ TEST_F(Module1Test, SyncChangesLandTogetherAndSpareCardsEditedSince)
     const QByteArray after = folder.read(kCards);
     CardChanges stale;
     stale.deletions = {{QStringLiteral("3"), keyOf("Ann")}};
-    ASSERT_TRUE(module.ApplyCardChanges(stale, applied, QStringLiteral("Sync"), QStringLiteral("dav")).ok());
+    ASSERT_TRUE(module.ApplyCardChanges(stale, applied, QStringLiteral("dav")).ok());
     EXPECT_EQ(applied.deletionsLeft, (std::vector<size_t>{0}));
     EXPECT_EQ(folder.read(kCards), after);
     ASSERT_TRUE(module.ChangeHistory(history).ok());
@@ -1105,7 +1106,7 @@ TEST_F(Module1Test, SyncChangesLandTogetherAndSpareCardsEditedSince)
     EXPECT_EQ(folder.read(kCounter), QByteArray("\"43\"\r\n"));
 
     changes.additions[0][indexOf(Field::MEMO)] = QStringLiteral("a \"quote\"");
-    EXPECT_FALSE(module.ApplyCardChanges(changes, applied, QStringLiteral("Sync"), QStringLiteral("dav")).ok());
+    EXPECT_FALSE(module.ApplyCardChanges(changes, applied, QStringLiteral("dav")).ok());
     EXPECT_EQ(folder.read(kCards), before);
 }
 

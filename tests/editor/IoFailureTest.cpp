@@ -50,6 +50,7 @@ const QString kExportFile = QStringLiteral("export.vcf");
 
 class HandlerUnderFaults : public WindowTest {
 public:
+    using WindowTest::applySync;
     using WindowTest::form;
     using WindowTest::open;
     using WindowTest::openShown;
@@ -204,6 +205,8 @@ const std::vector<Operation> kOperations = {
          history->Changes->setCurrentItem(history->Changes->topLevelItem(1));
      },
      [](HandlerUnderFaults& t) { t.form->findChild<HistoryWindow*>()->Restore_Click(); }},
+    // A sync's changes of the cards, as its engine applies them.
+    {"sync", true, "\"41\"\r\n", [](HandlerUnderFaults&) {}, [](HandlerUnderFaults& t) { t.applySync(); }},
     {"start-up scan", false, "\"41\"\r\n", [](HandlerUnderFaults&) {}, [](HandlerUnderFaults& t) { t.open(); }},
     {"start-up merge", true, "\"41\"\r\n", [](HandlerUnderFaults&) {}, [](HandlerUnderFaults& t) { t.openShown(); },
      kConflictCopy, cardLine(card("Bob", "2")) + cardLine(card("Dee", "5"))},
@@ -326,6 +329,7 @@ TEST_P(IoFailure, EveryCallFailsInTurn)
             const bool reportedSuccess = std::any_of(now.told.begin(), now.told.end(), [&](const QString& text) {
                 return success.count(text) || text.contains(QStringLiteral("were added"))
                     || text.startsWith(QStringLiteral("Undid ")) || text.startsWith(QStringLiteral("Restored "))
+                    || text.startsWith(QStringLiteral("Synced with "))
                     || QRegularExpression(QStringLiteral("^\\d+ cards? imported from")).match(text).hasMatch();
             });
             if (operation.changesFiles) {

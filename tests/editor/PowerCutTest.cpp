@@ -117,6 +117,10 @@ protected:
 
 TEST_F(PowerCut, EveryChangeIsBeforeOrAfterAndDurableOnceTold)
 {
+    // A sync's deletions, update and new card, with the counter, as one change.
+    checkEveryCut("sync", [&] { applySync(); });
+
+    platform.shown.clear();
     showCard(card("Cy", "4"));
     checkEveryCut("Save, append path", [&] { press(form->Command1); });
 

@@ -5,7 +5,9 @@
 
 #include "card/CardLine.h"
 #include "cardfile/Module1.h"
+#include "editor/EditorMessages.h"
 #include "editor/Form4.h"
+#include "files/FileStatus.h"
 #include "search/Form14.h"
 #include "support/CardFiles.h"
 #include "support/Module1Access.h"
@@ -85,6 +87,24 @@ protected:
     }
 
     void showCard(const CardRecord& card) { form->showCard(card); }
+
+    // What a sync brings to the three sample cards, applied as its engine
+    // does, told as a window would tell it: Ann 3 deleted, Bob 2 updated
+    // and a new card.
+    void applySync()
+    {
+        CardKeySet::TextKey scratch;
+        CardRecord bob = card("Bob", "2");
+        bob[indexOf(Field::CITY)] = QStringLiteral("Leeds");
+        CardChanges changes;
+        changes.deletions = {{QStringLiteral("3"), CardKeySet::keyOfText(card("Ann", "3"), scratch)}};
+        changes.replacements = {{QStringLiteral("2"), CardKeySet::keyOfText(card("Bob", "2"), scratch), bob}};
+        changes.additions = {card("Cy", "")};
+        CardChangesApplied applied;
+        const FileStatus status = module.ApplyCardChanges(changes, applied, QStringLiteral("dav.example"));
+        platform.shown.push_back({status.ok() ? QStringLiteral("Synced with dav.example") : fileAndReason(status),
+                                  MessageButtons::Ok, std::nullopt});
+    }
 
     QStringList shownTexts() const
     {
