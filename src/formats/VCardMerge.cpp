@@ -10,6 +10,7 @@
 #include <QSet>
 #include <QStringList>
 
+#include <algorithm>
 #include <optional>
 
 namespace kestrix {
@@ -67,11 +68,10 @@ std::vector<bool> boxProperties(const Properties& properties, const CardRecord& 
 // The memo less the lines the kept properties give it, found from its end;
 // nothing where the memo no longer holds them all. A CR before a line
 // break is the break's, not the line's.
-std::optional<QString> memoWithout(const QString& memo, const QString& keptLines)
+std::optional<QString> memoWithout(const QString& memo, const QStringList& kept)
 {
-    if (keptLines.isEmpty()) return memo;
+    if (kept.isEmpty()) return memo;
     QStringList lines = memo.split(QLatin1Char('\n'));
-    const QStringList kept = keptLines.split(QLatin1Char('\n'));
     const auto bare = [](QStringView line) { return line.endsWith(u'\r') ? line.chopped(1) : line; };
     qsizetype at = lines.size();
     for (qsizetype k = kept.size() - 1; k >= 0; --k) {
@@ -80,6 +80,64 @@ std::optional<QString> memoWithout(const QString& memo, const QString& keptLines
         lines.removeAt(--at);
     }
     return lines.join(QLatin1Char('\n'));
+}
+
+// The lines of the server's memo that its kept properties give, and which
+// properties give them: those the memo lacks when the property is left out.
+struct KeptMemo {
+    QStringList lines;
+    std::vector<bool> givers;
+};
+
+// Which of `all` are missing from `left`, by the longest common run of
+// lines, so that lines a removal adds elsewhere do not count as lost.
+std::vector<bool> missingLines(const QStringList& all, const QStringList& left)
+{
+    const qsizetype n = all.size(), m = left.size();
+    std::vector<qsizetype> common(static_cast<size_t>((n + 1) * (m + 1)));
+    const auto at = [&](qsizetype i, qsizetype j) -> qsizetype& {
+        return common[static_cast<size_t>(i * (m + 1) + j)];
+    };
+    for (qsizetype i = n - 1; i >= 0; --i)
+        for (qsizetype j = m - 1; j >= 0; --j)
+            at(i, j) = all[i] == left[j] ? at(i + 1, j + 1) + 1 : std::max(at(i + 1, j), at(i, j + 1));
+    std::vector<bool> missing(static_cast<size_t>(n), true);
+    for (qsizetype i = 0, j = 0; i < n && j < m;) {
+        if (all[i] == left[j]) {
+            missing[static_cast<size_t>(i++)] = false;
+            ++j;
+        } else if (at(i + 1, j) >= at(i, j + 1)) {
+            ++i;
+        } else {
+            ++j;
+        }
+    }
+    return missing;
+}
+
+KeptMemo keptMemo(const Properties& properties, const std::vector<bool>& box, const QString& serverMemo)
+{
+    const QStringList all = serverMemo.split(QLatin1Char('\n'));
+    std::vector<bool> given(static_cast<size_t>(all.size()));
+    KeptMemo kept{{}, std::vector<bool>(properties.size())};
+    for (size_t i = 0; i < properties.size(); ++i) {
+        // A group's label names a value; it gives no line of its own.
+        const QByteArray& name = properties[i].name;
+        if (box[i] || name.isEmpty() || name == "BEGIN" || name == "END" || name == "VERSION" || name == "X-ABLABEL")
+            continue;
+        std::vector<bool> without(properties.size());
+        without[i] = true;
+        const std::optional<CardRecord> card = imported(joined(properties, without));
+        const QStringList left = card ? (*card)[indexOf(Field::MEMO)].split(QLatin1Char('\n')) : QStringList();
+        const std::vector<bool> missing = missingLines(all, left);
+        for (size_t k = 0; k < missing.size(); ++k) {
+            given[k] = given[k] || missing[k];
+            kept.givers[i] = kept.givers[i] || missing[k];
+        }
+    }
+    for (qsizetype k = 0; k < all.size(); ++k)
+        if (given[static_cast<size_t>(k)]) kept.lines << all[k];
+    return kept;
 }
 
 // The export's properties for `card` but its frame, its group named anew so
@@ -149,21 +207,6 @@ QByteArray placed(const Properties& server, const std::vector<bool>& box, const 
     return out;
 }
 
-// The kept properties that give the memo a line: where the user changed
-// those lines, they give way to what the export makes of the memo.
-std::vector<bool> memoGivers(const Properties& server, const std::vector<bool>& box, const QString& keptMemo)
-{
-    std::vector<bool> givers(server.size());
-    for (size_t i = 0; i < server.size(); ++i) {
-        if (box[i] || server[i].name.isEmpty() || server[i].name == "BEGIN" || server[i].name == "END") continue;
-        std::vector<bool> without = box;
-        without[i] = true;
-        const std::optional<CardRecord> card = imported(joined(server, without));
-        givers[i] = (card ? (*card)[indexOf(Field::MEMO)] : QString()) != keptMemo;
-    }
-    return givers;
-}
-
 } // namespace
 
 QByteArray mergeCardIntoVCard(QByteArrayView server, const CardRecord& card, ExchangeFormat format)
@@ -176,18 +219,18 @@ QByteArray mergeCardIntoVCard(QByteArrayView server, const CardRecord& card, Exc
     if (!serverCard) return exportOnly;
 
     const std::vector<bool> box = boxProperties(properties, *serverCard);
-    const std::optional<CardRecord> keptCard = imported(joined(properties, box));
-    const QString keptMemo = keptCard ? (*keptCard)[indexOf(Field::MEMO)] : QString();
-    const std::vector<bool> none(properties.size());
-    if (const std::optional<QString> note = memoWithout(card[indexOf(Field::MEMO)], keptMemo)) {
+    const KeptMemo kept = keptMemo(properties, box, (*serverCard)[indexOf(Field::MEMO)]);
+    if (const std::optional<QString> note = memoWithout(card[indexOf(Field::MEMO)], kept.lines)) {
         CardRecord written = card;
         written[indexOf(Field::MEMO)] = *note;
+        const std::vector<bool> none(properties.size());
         QByteArray merged = placed(properties, box, none, exportedProperties(written, format, properties));
         const std::optional<CardRecord> back = imported(merged);
         if (back && sameBoxes(*back, card, true)) return merged;
     }
-    const std::vector<bool> givers = memoGivers(properties, box, keptMemo);
-    QByteArray merged = placed(properties, box, givers, exportedProperties(card, format, properties));
+    // The memo's kept lines changed: their properties give way to what
+    // the export makes of the memo.
+    QByteArray merged = placed(properties, box, kept.givers, exportedProperties(card, format, properties));
     const std::optional<CardRecord> back = imported(merged);
     return back && sameBoxes(*back, card, true) ? merged : exportOnly;
 }

@@ -6,9 +6,11 @@
 // every field but the record number must come back exactly. Also times
 // both ways for 100,000 cards such as people keep.
 #include "formats/CardExchange.h"
+#include "formats/VCardMerge.h"
 #include "support/CardGenerator.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -109,6 +111,137 @@ TEST(ExchangeRoundTrip, RandomCardsComeBackExactlyInEveryFormat)
                 ASSERT_TRUE(result.cards[c][i] == cards[c][i])
                     << "card " << c + 1 << ", field " << i + 1 << " " << difference(result.cards[c][i], cards[c][i]);
             ASSERT_TRUE(result.cards[c][indexOf(Field::RecordNumber)].isEmpty());
+        }
+    }
+}
+
+// A phone's vCards as a CardDAV server keeps them, with what Kestrix has no
+// box for: a photo on folded lines, labelled groups, more numbers and
+// addresses, a birthday, properties of its own. `kept` are lines that give
+// the memo nothing and must stay whatever the card says; `inMemo` are those
+// whose memo lines the card still holds unless its memo was rewritten.
+struct ServerVCard {
+    QByteArray bytes;
+    ExchangeFormat version;
+    QByteArrayList kept;
+    QByteArrayList inMemo;
+};
+
+std::vector<ServerVCard> serverVCards()
+{
+    QFile sample(QStringLiteral(KESTRIX_EXCHANGE_SAMPLES "/phone-style-3.0.vcf"));
+    EXPECT_TRUE(sample.open(QIODevice::ReadOnly));
+    QByteArray phone = sample.readAll();
+    phone.truncate(phone.indexOf("END:VCARD") + 10);
+    const QByteArray apple =
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:-//Apple Inc.//iPhone OS 17.0//EN\r\nN:Okafor;Chidi;;;\r\n"
+        "FN:Chidi Okafor\r\nORG:Lagos Freight;\r\nitem1.TEL;type=pref:+234 1 555 0300\r\n"
+        "item1.X-ABLabel:_$!<Mobile>!$_\r\nitem2.TEL;type=HOME:+234 1 555 0301\r\nitem2.X-ABLabel:Warehouse\r\n"
+        "TEL;type=WORK;type=VOICE:+234 1 555 0302\r\nitem3.EMAIL;type=INTERNET:chidi@freight.example\r\n"
+        "item3.X-ABLabel:_$!<Other>!$_\r\nEMAIL;type=INTERNET;type=HOME:chidi@home.example\r\n"
+        "item4.ADR;type=WORK:;;12 Marina Road;Lagos;;101001;Nigeria\r\nitem4.X-ABADR:ng\r\n"
+        "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQSkZJRgABAQAAAQABAAD/2wBDAAgGBgcGBQgHBwcJCQgKDBQNDAsLD\r\n"
+        " BkSEx8dGh0aHx4dGhwcICQuJyAiLCMcHCg3KSwwMTQ0NB8nOT04MjwuMzQy\r\nBDAY;VALUE=date:1979-11-02\r\n"
+        "X-SOCIALPROFILE;type=twitter:x-apple:chidi\r\nUID:3B9E6C2A-1F7D-4C55-9D0B-7E2C0A4D1F10\r\nEND:VCARD\r\n";
+    const QByteArray v4 = "BEGIN:VCARD\r\nVERSION:4.0\r\nUID:urn:uuid:0c1f5a52-4a7e-4d7b-8f2e-3b6f1d9c2a40\r\n"
+                          "FN:Ines Duarte\r\nN:Duarte;Ines;;;\r\nTEL;TYPE=work,voice;VALUE=uri:tel:+351-21-555-0400\r\n"
+                          "TEL;TYPE=cell;VALUE=uri:tel:+351-91-555-0401\r\nEMAIL;TYPE=work:ines@porto.example\r\n"
+                          "NOTE:Speaks Portuguese\\, English.\r\nX-CUSTOM-FIELD;X-PARAM=1:keep me\r\n"
+                          "CATEGORIES:clients\r\nEND:VCARD\r\n";
+    return {
+        {phone,
+         ExchangeFormat::VCard3,
+         {"PRODID:-//Kestrix tests//Hand-written in the style of a phone//EN\n",
+          "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQSkZJRgABAQ==\n", "UID:6f0c7f0e-3a51-4d7e-9a0e-phone-style-1\n"},
+         {"NICKNAME:Majsan\n", "TITLE:Key Account Manager\n", "TEL;TYPE=HOME:+46 8 555 0102\n",
+          "EMAIL;TYPE=INTERNET,HOME:maja.home@example.se\n", "URL:https://nordljus.example/maja\n",
+          "BDAY:1985-03-14\n"}},
+        {apple,
+         ExchangeFormat::VCard3,
+         {"PRODID:-//Apple Inc.//iPhone OS 17.0//EN\r\n", "item1.X-ABLabel:_$!<Mobile>!$_\r\n",
+          "item2.X-ABLabel:Warehouse\r\n", "item3.X-ABLabel:_$!<Other>!$_\r\n", "item4.X-ABADR:ng\r\n",
+          "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQSkZJRgABAQAAAQABAAD/2wBDAAgGBgcGBQgHBwcJCQgKDBQNDAsLD\r\n"
+          " BkSEx8dGh0aHx4dGhwcICQuJyAiLCMcHCg3KSwwMTQ0NB8nOT04MjwuMzQy\r\n",
+          "UID:3B9E6C2A-1F7D-4C55-9D0B-7E2C0A4D1F10\r\n"},
+         {"item2.TEL;type=HOME:+234 1 555 0301\r\n", "EMAIL;type=INTERNET;type=HOME:chidi@home.example\r\n",
+          "BDAY;VALUE=date:1979-11-02\r\n", "X-SOCIALPROFILE;type=twitter:x-apple:chidi\r\n"}},
+        {v4,
+         ExchangeFormat::VCard4,
+         {"UID:urn:uuid:0c1f5a52-4a7e-4d7b-8f2e-3b6f1d9c2a40\r\n"},
+         {"X-CUSTOM-FIELD;X-PARAM=1:keep me\r\n", "CATEGORIES:clients\r\n"}},
+    };
+}
+
+CardRecord importedCard(const QByteArray& vcard)
+{
+    const ImportResult result = readCards(vcard);
+    EXPECT_EQ(result.cards.size(), 1u);
+    return result.cards.empty() ? CardRecord{} : result.cards.front();
+}
+
+// Lines of `wanted` all in `merged`, in the order they had.
+::testing::AssertionResult keptInOrder(const QByteArray& merged, const QByteArrayList& wanted)
+{
+    qsizetype last = -1;
+    for (QByteArray line : wanted) {
+        // Sample files may end their lines either way.
+        line.chop(line.endsWith("\r\n") ? 2 : 1);
+        const qsizetype at = merged.indexOf(line);
+        if (at < 0) return ::testing::AssertionFailure() << "lost: " << line.toStdString();
+        if (at < last) return ::testing::AssertionFailure() << "moved: " << line.toStdString();
+        last = at;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// A desk edit merged into the server's vCard: the merge imports as the
+// edited card, keeps byte for byte and in place what the card has no box
+// for, and changes nothing where nothing was edited.
+TEST(ExchangeRoundTrip, DeskEditsMergeIntoTheServersVCardKeepingTheRest)
+{
+    const unsigned seed = seedFrom("KESTRIX_EXCHANGE_SEED", "vCard merge");
+    CardGenerator generate(seed);
+    for (const ServerVCard& server : serverVCards()) {
+        SCOPED_TRACE(::testing::Message() << server.bytes.left(60).toStdString() << "... seed " << seed);
+        const CardRecord before = importedCard(server.bytes);
+        ASSERT_EQ(mergeCardIntoVCard(server.bytes, before, server.version), server.bytes);
+        int memoKept = 0;
+        for (int round = 0; round < 300; ++round) {
+            CardRecord edited = before;
+            for (int changes = 1 + generate.below(3); changes > 0; --changes) {
+                const int box = generate.below(kFieldCount - 1);
+                QString text;
+                while (text.isEmpty()) text = generate.field(false, generate.below(4) == 0);
+                // The memo's own text edited, or now and then all of it.
+                if (box != indexOf(Field::MEMO))
+                    edited[box] = text;
+                else if (generate.below(4) == 0)
+                    edited[box] = generate.field(true, false);
+                else
+                    edited[box] = text + QLatin1Char('\n') + edited[box];
+            }
+            const QByteArray merged = mergeCardIntoVCard(server.bytes, edited, server.version);
+            const CardRecord back = importedCard(merged);
+            for (int i = 0; i < kFieldCount - 1; ++i)
+                ASSERT_TRUE(back[i] == edited[i])
+                    << "round " << round << ", field " << i + 1 << " " << difference(back[i], edited[i]) << "\n"
+                    << merged.toStdString();
+            ASSERT_TRUE(keptInOrder(merged, server.kept)) << merged.toStdString();
+            const QString& memo = edited[indexOf(Field::MEMO)];
+            if (memo.endsWith(before[indexOf(Field::MEMO)])) {
+                ASSERT_TRUE(keptInOrder(merged, server.inMemo)) << "round " << round << "\n" << merged.toStdString();
+                ++memoKept;
+            }
+        }
+        EXPECT_GT(memoKept, 100);
+        // A box emptied, which a number the memo held could fill on import.
+        for (Field emptied : {Field::PHONE, Field::CELL, Field::email, Field::CCNAME}) {
+            CardRecord edited = before;
+            edited[indexOf(emptied)].clear();
+            const QByteArray merged = mergeCardIntoVCard(server.bytes, edited, server.version);
+            const CardRecord back = importedCard(merged);
+            EXPECT_TRUE(std::equal(back.begin(), back.end() - 1, edited.begin())) << merged.toStdString();
+            EXPECT_TRUE(keptInOrder(merged, server.kept)) << merged.toStdString();
         }
     }
 }
