@@ -41,28 +41,35 @@ bool sameBoxes(const CardRecord& a, const CardRecord& b, bool withMemo)
     return true;
 }
 
-// The properties whose values fill a box. A TEL, EMAIL or ADR does where
-// the boxes read otherwise without it: the import's own choice, asked of
-// the import rather than told again here.
-std::vector<bool> boxProperties(const Properties& properties, const CardRecord& serverCard)
+// The properties whose values fill a box, and for each TEL, EMAIL and ADR
+// the boxes it fills: those that read otherwise without it. Which they are
+// is the import's own choice, asked of the import rather than told again.
+struct BoxProperties {
+    std::vector<bool> box;
+    std::vector<unsigned> fills; // a bit a field
+};
+
+BoxProperties boxProperties(const Properties& properties, const CardRecord& serverCard)
 {
-    std::vector<bool> box(properties.size());
+    BoxProperties found{std::vector<bool>(properties.size()), std::vector<unsigned>(properties.size())};
     QSet<QByteArray> firstTaken;
     for (size_t i = 0; i < properties.size(); ++i) {
         const QByteArray& name = properties[i].name;
         if (name == "FN" || name == "N" || name == "ORG" || name == "NOTE") {
-            box[i] = !firstTaken.contains(name);
+            found.box[i] = !firstTaken.contains(name);
             firstTaken.insert(name);
         } else if (name == "KIND" || name == "X-ABSHOWAS") {
-            box[i] = true;
+            found.box[i] = true;
         } else if (name == "TEL" || name == "EMAIL" || name == "ADR") {
             std::vector<bool> without(properties.size());
             without[i] = true;
             const std::optional<CardRecord> card = imported(joined(properties, without));
-            box[i] = !card || !sameBoxes(*card, serverCard, false);
+            for (int f = 0; f < kFieldCount - 1; ++f)
+                if (f != indexOf(Field::MEMO) && (!card || (*card)[f] != serverCard[f])) found.fills[i] |= 1u << f;
+            found.box[i] = found.fills[i] != 0;
         }
     }
-    return box;
+    return found;
 }
 
 // The memo less the lines the kept properties give it, found from its end;
@@ -171,10 +178,16 @@ Properties exportedProperties(const CardRecord& card, ExchangeFormat format, con
 
 // The server's properties with each box property given way to the
 // export's property of its name, in its place; the export's others before
-// END. A KIND the export does not write stays. `dropped` are left out.
-QByteArray placed(const Properties& server, const std::vector<bool>& box, const std::vector<bool>& dropped,
-                  const Properties& exported)
+// END. A KIND the export does not write stays. `dropped` are left out;
+// `asServer` box properties stand for the export's as the server wrote
+// them.
+struct Placing {
+    std::vector<bool> box, dropped, asServer;
+};
+
+QByteArray placed(const Properties& server, const Placing& placing, const Properties& exported)
 {
+    const std::vector<bool>&box = placing.box, &dropped = placing.dropped;
     std::vector<bool> used(exported.size());
     QByteArray out;
     const auto put = [&](size_t j) {
@@ -199,12 +212,50 @@ QByteArray placed(const Properties& server, const std::vector<bool>& box, const 
         }
         size_t j = 0;
         while (j < exported.size() && (used[j] || exported[j].name != property.name)) ++j;
-        if (j < exported.size())
+        if (j < exported.size() && placing.asServer[i]) {
+            out += property.bytes;
+            used[j] = true;
+        } else if (j < exported.size()) {
             put(j);
-        else if (property.name == "KIND" || property.name == "X-ABSHOWAS")
+        } else if (property.name == "KIND" || property.name == "X-ABSHOWAS")
             out += property.bytes;
     }
     return out;
+}
+
+// `properties` with the `box` ones given way to the export of `written`,
+// its memo less the lines the kept properties give; where that imports as
+// `card`.
+std::optional<QByteArray> mergedWith(const Properties& properties, const std::vector<bool>& box,
+                                     const CardRecord& written, const CardRecord& card, ExchangeFormat format,
+                                     const KeptMemo& kept)
+{
+    const std::optional<QString> note = memoWithout(card[indexOf(Field::MEMO)], kept.lines);
+    if (!note) return std::nullopt;
+    CardRecord toExport = written;
+    toExport[indexOf(Field::MEMO)] = *note;
+    const Properties exported = exportedProperties(toExport, format, properties);
+    const std::vector<bool> none(properties.size());
+    Placing placing{box, none, none};
+    QByteArray merged = placed(properties, placing, exported);
+    const auto readsAsCard = [&](const QByteArray& vcard) {
+        const std::optional<CardRecord> back = imported(vcard);
+        return back && sameBoxes(*back, card, true);
+    };
+    if (!readsAsCard(merged)) return std::nullopt;
+    // A name, company or note the server wrote as the export would mean it
+    // stays in the server's own spelling.
+    for (size_t i = 0; i < properties.size(); ++i) {
+        const QByteArray& name = properties[i].name;
+        if (!box[i] || (name != "FN" && name != "N" && name != "ORG" && name != "NOTE")) continue;
+        placing.asServer[i] = true;
+        QByteArray candidate = placed(properties, placing, exported);
+        if (readsAsCard(candidate))
+            merged = std::move(candidate);
+        else
+            placing.asServer[i] = false;
+    }
+    return merged;
 }
 
 } // namespace
@@ -218,19 +269,33 @@ QByteArray mergeCardIntoVCard(QByteArrayView server, const CardRecord& card, Exc
     appendVCard(exportOnly, card, format == ExchangeFormat::VCard3 ? format : ExchangeFormat::VCard4);
     if (!serverCard) return exportOnly;
 
-    const std::vector<bool> box = boxProperties(properties, *serverCard);
-    const KeptMemo kept = keptMemo(properties, box, (*serverCard)[indexOf(Field::MEMO)]);
-    if (const std::optional<QString> note = memoWithout(card[indexOf(Field::MEMO)], kept.lines)) {
-        CardRecord written = card;
-        written[indexOf(Field::MEMO)] = *note;
-        const std::vector<bool> none(properties.size());
-        QByteArray merged = placed(properties, box, none, exportedProperties(written, format, properties));
-        const std::optional<CardRecord> back = imported(merged);
-        if (back && sameBoxes(*back, card, true)) return merged;
+    const QString& serverMemo = (*serverCard)[indexOf(Field::MEMO)];
+    const BoxProperties boxes = boxProperties(properties, *serverCard);
+    // A number or address whose boxes the card left as they were stays as
+    // the server wrote it, with its types and label; the export leaves
+    // those boxes out.
+    std::vector<bool> changedBox = boxes.box;
+    CardRecord written = card;
+    for (size_t i = 0; i < properties.size(); ++i) {
+        bool same = boxes.fills[i] != 0;
+        for (int f = 0; f < kFieldCount - 1; ++f)
+            if (boxes.fills[i] & (1u << f)) same = same && card[f] == (*serverCard)[f];
+        if (!same) continue;
+        changedBox[i] = false;
+        for (int f = 0; f < kFieldCount - 1; ++f)
+            if (boxes.fills[i] & (1u << f)) written[f].clear();
     }
+    if (changedBox != boxes.box)
+        if (auto merged =
+                mergedWith(properties, changedBox, written, card, format, keptMemo(properties, changedBox, serverMemo)))
+            return *merged;
+    const KeptMemo kept = keptMemo(properties, boxes.box, serverMemo);
+    if (auto merged = mergedWith(properties, boxes.box, card, card, format, kept)) return *merged;
     // The memo's kept lines changed: their properties give way to what
     // the export makes of the memo.
-    QByteArray merged = placed(properties, box, kept.givers, exportedProperties(card, format, properties));
+    const std::vector<bool> none(properties.size());
+    QByteArray merged =
+        placed(properties, {boxes.box, kept.givers, none}, exportedProperties(card, format, properties));
     const std::optional<CardRecord> back = imported(merged);
     return back && sameBoxes(*back, card, true) ? merged : exportOnly;
 }

@@ -234,6 +234,15 @@ TEST(ExchangeRoundTrip, DeskEditsMergeIntoTheServersVCardKeepingTheRest)
             }
         }
         EXPECT_GT(memoKept, 100);
+        // Only the name edited: every other line stays as the server wrote it.
+        CardRecord renamed = before;
+        renamed[indexOf(Field::CCNAME)] = QStringLiteral("Someone Else");
+        const QByteArray merged = mergeCardIntoVCard(server.bytes, renamed, server.version);
+        for (const QByteArray& line : server.bytes.split('\n')) {
+            if (!line.isEmpty() && !line.startsWith("FN:") && !line.startsWith("N:")) {
+                EXPECT_TRUE(merged.contains(line)) << line.toStdString() << "\n" << merged.toStdString();
+            }
+        }
         // A box emptied, which a number the memo held could fill on import.
         for (Field emptied : {Field::PHONE, Field::CELL, Field::email, Field::CCNAME}) {
             CardRecord edited = before;
