@@ -24,7 +24,9 @@ namespace kestrix {
 //
 // Memo lines that the server's kept properties give are taken out of the
 // note where the memo still holds them; where the user changed them, those
-// properties give way to what the export makes of the memo instead.
+// properties give way to what the export makes of the memo instead. What
+// would not import as `card` is never given: where no merge does (a 2.1
+// vCard, whose lines the export cannot write), the export of `card` alone.
 QByteArray mergeCardIntoVCard(QByteArrayView server, const CardRecord& card, ExchangeFormat format);
 
 } // namespace kestrix

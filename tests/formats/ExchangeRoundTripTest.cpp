@@ -6,6 +6,7 @@
 // every field but the record number must come back exactly. Also times
 // both ways for 100,000 cards such as people keep.
 #include "formats/CardExchange.h"
+#include "formats/RawVCard.h"
 #include "formats/VCardMerge.h"
 #include "support/CardGenerator.h"
 
@@ -253,6 +254,27 @@ TEST(ExchangeRoundTrip, DeskEditsMergeIntoTheServersVCardKeepingTheRest)
             EXPECT_TRUE(keptInOrder(merged, server.kept)) << merged.toStdString();
         }
     }
+}
+
+// A property's bytes run on over folded lines and 2.1's quoted-printable
+// soft breaks, whichever line ends the file has, and are passed on whole.
+TEST(VCardMerge, PropertiesKeepTheirFoldedAndSoftBrokenLines)
+{
+    const QByteArray v21 = "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Jan Kowalski\r\n"
+                           "item2.X-NOTE-2;ENCODING=QUOTED-PRINTABLE:Dzie=C5=84 dobry, bardzo d=\r\n"
+                           "=C5=82uga notatka\r\n\r\nPHOTO;ENCODING=b:/9j/4AAQ\n SkZJRg\n\tABAQ\nEND:VCARD";
+    const std::vector<RawProperty> properties = rawProperties(v21);
+    QByteArrayList names, bytes;
+    for (const RawProperty& property : properties) {
+        names << property.name;
+        bytes << property.bytes;
+    }
+    EXPECT_EQ(names, (QByteArrayList{"BEGIN", "VERSION", "FN", "X-NOTE-2", "", "PHOTO", "END"}));
+    EXPECT_EQ(properties[3].group, QByteArray("item2"));
+    EXPECT_EQ(bytes[3],
+              "item2.X-NOTE-2;ENCODING=QUOTED-PRINTABLE:Dzie=C5=84 dobry, bardzo d=\r\n=C5=82uga notatka\r\n");
+    EXPECT_EQ(bytes[5], "PHOTO;ENCODING=b:/9j/4AAQ\n SkZJRg\n\tABAQ\n");
+    EXPECT_EQ(bytes.join(), v21);
 }
 
 // The name lines each card is written with, and the card read back whole:
