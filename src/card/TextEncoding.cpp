@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 namespace kestrix {
 
@@ -61,21 +60,10 @@ QString decodeItem(QByteArrayView bytes)
     return withLineFeeds(std::move(text));
 }
 
-// Eight bytes at a time, as every item of a big file is checked: no high
-// bit set, and no byte a CR.
 bool decodesToItself(QByteArrayView bytes)
 {
-    constexpr quint64 kOnes = 0x0101010101010101ULL;
-    constexpr quint64 kHigh = 0x80 * kOnes;
-    const char* at = bytes.data();
-    qsizetype left = bytes.size();
-    for (; left >= 8; at += 8, left -= 8) {
-        quint64 word;
-        std::memcpy(&word, at, sizeof word);
-        const quint64 crs = word ^ (0x0d * kOnes); // a zero byte where a CR stood
-        if ((word & kHigh) != 0 || ((crs - kOnes) & ~crs & kHigh) != 0) return false;
-    }
-    return std::all_of(at, at + left, [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\r'; });
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\r'; });
 }
 
 bool isUtf8OfItsText(QByteArrayView bytes)
