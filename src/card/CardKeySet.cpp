@@ -15,6 +15,65 @@
 
 namespace kestrix {
 
+namespace {
+
+// MurmurHash64A (Austin Appleby's, in the public domain). Qt's qHash mixes
+// in a seed drawn afresh by every process, and a sync keeps keys in a file
+// for the next run: a key must be the same from one run to the next.
+std::uint64_t stableHash(QByteArrayView bytes, std::uint64_t seed)
+{
+    constexpr std::uint64_t m = 0xc6a4a7935bd1e995ull;
+    constexpr int r = 47;
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t length = static_cast<size_t>(bytes.size());
+    std::uint64_t h = seed ^ (length * m);
+    const size_t whole = length / 8;
+    for (size_t i = 0; i < whole; ++i) {
+        std::uint64_t k = 0;
+        std::memcpy(&k, data + 8 * i, 8); // little-endian on every machine we build for
+        k *= m;
+        k ^= k >> r;
+        k *= m;
+        h ^= k;
+        h *= m;
+    }
+    const unsigned char* tail = data + 8 * whole;
+    switch (length & 7) {
+    case 7:
+        h ^= std::uint64_t(tail[6]) << 48;
+        [[fallthrough]];
+    case 6:
+        h ^= std::uint64_t(tail[5]) << 40;
+        [[fallthrough]];
+    case 5:
+        h ^= std::uint64_t(tail[4]) << 32;
+        [[fallthrough]];
+    case 4:
+        h ^= std::uint64_t(tail[3]) << 24;
+        [[fallthrough]];
+    case 3:
+        h ^= std::uint64_t(tail[2]) << 16;
+        [[fallthrough]];
+    case 2:
+        h ^= std::uint64_t(tail[1]) << 8;
+        [[fallthrough]];
+    case 1:
+        h ^= std::uint64_t(tail[0]);
+        h *= m;
+    }
+    h ^= h >> r;
+    h *= m;
+    h ^= h >> r;
+    return h;
+}
+
+CardKeySet::Key stableKey(QByteArrayView text)
+{
+    return {stableHash(text, 0x6b657374), stableHash(text, 0x72697821)};
+}
+
+} // namespace
+
 CardKeySet::Key CardKeySet::keyOf(QByteArrayView line, QByteArray& scratch)
 {
     // The stored line always ends in CR LF; breaks inside it may differ.
@@ -23,7 +82,7 @@ CardKeySet::Key CardKeySet::keyOf(QByteArrayView line, QByteArray& scratch)
         scratch.replace("\r\n", "\n");
         line = scratch;
     }
-    return {qHash(line, 0x6b657374), qHash(line, 0x72697821)};
+    return stableKey(line);
 }
 
 CardKeySet::Key CardKeySet::keyOfText(const CardRecord& card, TextKey& scratch)
@@ -79,7 +138,7 @@ void CardKeySet::TextKey::addFramed(QByteArrayView fields)
 CardKeySet::Key CardKeySet::TextKey::key() const
 {
     const QByteArrayView text(bytes_.constData(), used_);
-    return {qHash(text, 0x6b657374), qHash(text, 0x72697821)};
+    return stableKey(text);
 }
 
 bool CardKeySet::contains(const Key& key) const
