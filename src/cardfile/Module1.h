@@ -107,6 +107,9 @@ public:
     // and the history too. With nothing that matches and nothing to add,
     // nothing changes and nothing is recorded.
     FileStatus ApplyCardChanges(const CardChanges& changes, CardChangesApplied& applied, const QString& server);
+    // The name of the file beside the card file that keeps this computer's
+    // state of its last CardDAV sync.
+    FileStatus SyncStateName(QString& name);
 
     // One change of the card file as its record tells it: the cards it took
     // and gave as the user sees them.

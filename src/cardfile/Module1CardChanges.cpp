@@ -7,6 +7,7 @@
 
 #include "Module1Impl.h"
 #include "files/PosixFile.h"
+#include "history/HistoryFile.h"
 
 namespace kestrix {
 
@@ -78,6 +79,14 @@ FileStatus Module1::ApplyCardChanges(const CardChanges& changes, CardChangesAppl
     }
     matcher.left(applied);
     return status;
+}
+
+FileStatus Module1::SyncStateName(QString& name)
+{
+    Computer computer;
+    FileStatus known = impl_->recording.identify(computer);
+    if (known.ok()) name = syncStateFileName(computer);
+    return known;
 }
 
 } // namespace kestrix

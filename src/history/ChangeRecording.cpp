@@ -37,6 +37,17 @@ void ChangeRecording::prepare()
     if (!limit_) limit_ = historyLimit(stateFolder_);
 }
 
+FileStatus ChangeRecording::identify(Computer& computer)
+{
+    if (!computer_) {
+        Computer found;
+        if (FileStatus known = kestrix::thisComputer(stateFolder_, found); !known.ok()) return known;
+        computer_ = found;
+    }
+    computer = *computer_;
+    return FileStatus::success();
+}
+
 FileStatus ChangeRecording::begin(const QString& command, const QString& subject,
                                   const std::optional<posix::FileVersion>& before, const QByteArray& undoes)
 {

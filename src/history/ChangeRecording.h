@@ -30,6 +30,8 @@ public:
     // Finds this computer's identity, making it when missing, ahead of the
     // first change; a failure here is met again, and told, by begin().
     void prepare();
+    // This computer's identity, making it when missing.
+    FileStatus identify(Computer& computer);
     FileStatus begin(const QString& command, const QString& subject, const std::optional<posix::FileVersion>& before,
                      const QByteArray& undoes = {});
     // The records of this computer's changes to this card file, oldest first.

@@ -41,6 +41,12 @@ QString historyFileName(const Computer& computer)
     return kPrefix + safeLabel(computer.label) + QLatin1Char('-') + QString::fromLatin1(computer.id.left(8));
 }
 
+QString syncStateFileName(const Computer& computer)
+{
+    return QStringLiteral(".kest1.dat.sync-") + safeLabel(computer.label) + QLatin1Char('-')
+        + QString::fromLatin1(computer.id.left(8));
+}
+
 bool isHistoryFileName(const QString& name)
 {
     static const QRegularExpression pattern(

@@ -18,6 +18,9 @@ namespace kestrix {
 // carries it to the others and never has two versions of it to reconcile.
 // The name says what it is and whose: ".kest1.dat.history-alice@desk-3f2a9c1e".
 QString historyFileName(const Computer& computer);
+// The state of this computer's last CardDAV sync of the card file, named
+// likewise: ".kest1.dat.sync-alice@desk-3f2a9c1e".
+QString syncStateFileName(const Computer& computer);
 bool isHistoryFileName(const QString& name);
 // The computer's label a history file's name carries: "alice@desk".
 QString labelInHistoryFileName(const QString& name);

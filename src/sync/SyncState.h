@@ -31,6 +31,8 @@ struct SyncedCard {
 // an href: the server keeps one resource under each.
 struct SyncState {
     QString addressBook; // the collection's URL
+    QString server;      // the address the user gave, to find it again
+    QString user;        // whose it is; never the password
     QString syncToken;   // empty when the server gave none
     std::vector<SyncedCard> cards;
     friend bool operator==(const SyncState&, const SyncState&) = default;

@@ -45,10 +45,9 @@ FileStatus readStateBytes(int fd, const QString& name, QByteArray& bytes)
 
 } // namespace
 
-FileStatus loadSyncState(const QString& directory, SyncState& state)
+FileStatus loadSyncState(const QString& directory, const QString& name, SyncState& state)
 {
     state = {};
-    const QString& name = names::kSyncStateFile;
     int fd = -1;
     // The path itself, so a link in the file's place is refused.
     FileStatus status = posix::openRegularPath(posix::pathOf(directory, name), name, O_RDONLY, fd);
@@ -66,9 +65,9 @@ FileStatus loadSyncState(const QString& directory, SyncState& state)
     return FileStatus::success();
 }
 
-FileStatus saveSyncState(const QString& directory, const SyncState& state)
+FileStatus saveSyncState(const QString& directory, const QString& name, const SyncState& state)
 {
-    AtomicFile file(directory, names::kSyncStateFile, Durability::Durable, Links::Replace);
+    AtomicFile file(directory, name, Durability::Durable, Links::Replace);
     // Nothing else in the folder removes a copy a killed write left behind.
     file.keepNamelessWhileWritten();
     FileStatus status = file.open();

@@ -10,22 +10,21 @@
 
 namespace kestrix {
 
-namespace names {
-// Beside the card file, as the history files are: the state belongs to the
-// cards it was synced from.
-inline const QString kSyncStateFile = QStringLiteral("kestsync.state");
-} // namespace names
+// Each computer keeps its own state, named `name`, beside the card file
+// (Module1::SyncStateName): a state shared through a sync engine could
+// arrive ahead of the cards it describes, and have cards deleted on the
+// server that are only on their way here.
 
-// The state of the last sync, from its file in `directory`. A missing file
+// The state of the last sync, from its file `name` in `directory`. A missing file
 // is Missing, with an empty state: the caller must treat that as a first
 // sync. A file that cannot be read, is not this user's or the folder
 // owner's, stands behind a link, or is damaged fails, naming the reason:
 // never read as empty, which would have the next sync take every card for
 // a new one and double it.
-FileStatus loadSyncState(const QString& directory, SyncState& state);
+FileStatus loadSyncState(const QString& directory, const QString& name, SyncState& state);
 
 // Replaces the state file whole, so a crash or a full disk leaves the old
 // one; a link in its place is replaced, never followed.
-FileStatus saveSyncState(const QString& directory, const SyncState& state);
+FileStatus saveSyncState(const QString& directory, const QString& name, const SyncState& state);
 
 } // namespace kestrix

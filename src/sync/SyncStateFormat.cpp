@@ -11,6 +11,8 @@ namespace kestrix {
 //
 //   kestrix-sync-state 1
 //   book <address book URL>
+//   server <the address the user gave>
+//   user <user name>
 //   token <sync token>
 //   card <number> <href> <etag> <uid> <key>
 //   ...
@@ -86,6 +88,8 @@ QByteArray encodeSyncState(const SyncState& state)
 {
     QByteArray bytes = kVersionLine + '\n';
     bytes += "book " + encodedText(state.addressBook) + '\n';
+    bytes += "server " + encodedText(state.server) + '\n';
+    bytes += "user " + encodedText(state.user) + '\n';
     bytes += "token " + encodedText(state.syncToken) + '\n';
     for (const SyncedCard& card : state.cards) {
         bytes += "card " + encodedText(card.number) + ' ' + encodedText(card.href) + ' ' + encodedText(card.etag) + ' '
@@ -103,7 +107,8 @@ bool decodeSyncState(QByteArrayView bytes, SyncState& state, QString& reason)
         return false;
     };
     QList<QByteArray> lines = bytes.toByteArray().split('\n');
-    if (lines.size() < 5 || !lines.back().isEmpty()) return refuse(QStringLiteral("it is cut short"));
+    constexpr qsizetype kFirstCard = 5;
+    if (lines.size() < kFirstCard + 2 || !lines.back().isEmpty()) return refuse(QStringLiteral("it is cut short"));
     lines.removeLast();
     if (lines[0] != kVersionLine) {
         return refuse(lines[0].startsWith("kestrix-sync-state ")
@@ -111,17 +116,19 @@ bool decodeSyncState(QByteArrayView bytes, SyncState& state, QString& reason)
                           : QStringLiteral("it is no sync state"));
     }
     if (!decodeTextLine(lines[1], "book", state.addressBook)) return refuse(lineReason(1, "the address book"));
-    if (!decodeTextLine(lines[2], "token", state.syncToken)) return refuse(lineReason(2, "the sync token"));
+    if (!decodeTextLine(lines[2], "server", state.server)) return refuse(lineReason(2, "the server"));
+    if (!decodeTextLine(lines[3], "user", state.user)) return refuse(lineReason(3, "the user"));
+    if (!decodeTextLine(lines[4], "token", state.syncToken)) return refuse(lineReason(4, "the sync token"));
     const qsizetype last = lines.size() - 1;
     QSet<QString> hrefs;
-    for (qsizetype i = 3; i < last; ++i) {
+    for (qsizetype i = kFirstCard; i < last; ++i) {
         SyncedCard card;
         if (!decodeCardLine(lines[i], card)) return refuse(lineReason(i, "a card"));
         if (hrefs.contains(card.href)) return refuse(lineReason(i, "a card of an href of its own"));
         hrefs.insert(card.href);
         state.cards.push_back(std::move(card));
     }
-    if (lines[last] != "end " + QByteArray::number(last - 3)) return refuse(QStringLiteral("it is cut short"));
+    if (lines[last] != "end " + QByteArray::number(last - kFirstCard)) return refuse(QStringLiteral("it is cut short"));
     return true;
 }
 

@@ -110,7 +110,7 @@ class SyncPlanRows : public ::testing::TestWithParam<PlanRow> {};
 TEST_P(SyncPlanRows, Actions)
 {
     const PlanRow& row = GetParam();
-    const SyncState state{QStringLiteral("https://dav.example/book/"), {}, row.state};
+    const SyncState state{QStringLiteral("https://dav.example/book/"), {}, {}, {}, row.state};
     EXPECT_EQ(described(planSync(state, row.local, row.server)).toStdString(), row.expected);
 }
 
@@ -122,6 +122,8 @@ INSTANTIATE_TEST_SUITE_P(, SyncPlanRows, ::testing::ValuesIn(kPlanRows),
 TEST(SyncPlan, AReportOfChangesPlansAsAFullListing)
 {
     const SyncState state{{},
+                          {},
+                          {},
                           QStringLiteral("token-1"),
                           {synced("1", "/a", "e1", 1), synced("2", "/b", "e1", 2), synced("3", "/c", "e1", 3)}};
     const std::vector<LocalCard> local{card("1", 1), card("2", 2), card("3", 3)};

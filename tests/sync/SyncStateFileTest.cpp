@@ -19,13 +19,15 @@ using namespace kestrix::testing;
 
 namespace {
 
-const QString& kState = names::kSyncStateFile;
+const QString kState = QStringLiteral(".kest1.dat.sync-ann_desk-3f2a9c1e");
 
 // Texts that a careless format would split, merge or change.
 SyncState awkwardState()
 {
     SyncState state;
     state.addressBook = QStringLiteral("https://dav.example/Ann Smith/kontakte ü/");
+    state.server = QStringLiteral("dav.example:8443/~ann");
+    state.user = QStringLiteral("ann smith@example.org");
     state.syncToken = QStringLiteral("http://sabre.io/ns/sync/42 %20 -");
     state.cards.push_back(SyncedCard{QStringLiteral("12"), QStringLiteral("/book/a b%2F.vcf"),
                                      QStringLiteral("\"3-x\""), QStringLiteral("-"), CardKey{0, ~0ull}});
@@ -52,13 +54,13 @@ TEST(SyncStateFile, ReadsBackExactlyWhatWasSaved)
 {
     TempFolder folder;
     SyncState read = smallState("left over");
-    const FileStatus missing = loadSyncState(folder.path(), read);
+    const FileStatus missing = loadSyncState(folder.path(), kState, read);
     EXPECT_TRUE(missing.isMissing());
     EXPECT_EQ(read, SyncState{});
 
     for (const SyncState& saved : {awkwardState(), SyncState{}, smallState("t")}) {
-        ASSERT_TRUE(saveSyncState(folder.path(), saved).ok());
-        const FileStatus loaded = loadSyncState(folder.path(), read);
+        ASSERT_TRUE(saveSyncState(folder.path(), kState, saved).ok());
+        const FileStatus loaded = loadSyncState(folder.path(), kState, read);
         ASSERT_TRUE(loaded.ok()) << loaded.describe().toStdString();
         EXPECT_EQ(read, saved);
         EXPECT_EQ(folder.read(kState), encodeSyncState(saved));
@@ -98,7 +100,7 @@ TEST(SyncStateFile, ADamagedFileIsReportedNotReadAsEmpty)
     for (const QByteArray& bytes : damaged) {
         folder.write(kState, bytes);
         SyncState read = smallState("stale");
-        const FileStatus loaded = loadSyncState(folder.path(), read);
+        const FileStatus loaded = loadSyncState(folder.path(), kState, read);
         EXPECT_FALSE(loaded.ok() || loaded.isMissing()) << bytes.toStdString();
         EXPECT_TRUE(loaded.reason().startsWith(QStringLiteral("it is damaged"))) << loaded.describe().toStdString();
         EXPECT_EQ(read, SyncState{}) << bytes.toStdString();
@@ -112,10 +114,10 @@ TEST(SyncStateFile, AFailedSaveLeavesTheOldFile)
 {
     TempFolder folder;
     const SyncState after = awkwardState();
-    ASSERT_TRUE(saveSyncState(folder.path(), smallState("before")).ok());
+    ASSERT_TRUE(saveSyncState(folder.path(), kState, smallState("before")).ok());
     const QByteArray old = folder.read(kState);
     SystemCallFaults::start(0, 0);
-    const bool clean = saveSyncState(folder.path(), after).ok();
+    const bool clean = saveSyncState(folder.path(), kState, after).ok();
     SystemCallFaults::stop();
     ASSERT_TRUE(clean);
     const std::vector<Call> calls = SystemCallFaults::calls();
@@ -127,12 +129,12 @@ TEST(SyncStateFile, AFailedSaveLeavesTheOldFile)
         SCOPED_TRACE(::testing::Message() << "call " << n << ", " << nameOf(calls[n - 1]));
         folder.write(kState, old);
         SystemCallFaults::start(n, EIO);
-        const FileStatus saved = saveSyncState(folder.path(), after);
+        const FileStatus saved = saveSyncState(folder.path(), kState, after);
         SystemCallFaults::stop();
         const bool placed = saved.ok() || n > renameAt;
         EXPECT_EQ(folder.read(kState), placed ? encodeSyncState(after) : old);
         SyncState read;
-        EXPECT_TRUE(loadSyncState(folder.path(), read).ok());
+        EXPECT_TRUE(loadSyncState(folder.path(), kState, read).ok());
         EXPECT_EQ(read, placed ? after : smallState("before"));
     }
 }
@@ -151,21 +153,21 @@ TEST(SyncStateFile, APlantedLinkOrAnotherUsersFileIsRefused)
               0);
 
     SyncState read;
-    const FileStatus loaded = loadSyncState(folder.path(), read);
+    const FileStatus loaded = loadSyncState(folder.path(), kState, read);
     EXPECT_FALSE(loaded.ok() || loaded.isMissing());
     EXPECT_EQ(read, SyncState{});
 
-    ASSERT_TRUE(saveSyncState(folder.path(), smallState("mine")).ok());
+    ASSERT_TRUE(saveSyncState(folder.path(), kState, smallState("mine")).ok());
     EXPECT_FALSE(QFileInfo(folder.pathOf(kState)).isSymLink());
     EXPECT_EQ(folder.read(QStringLiteral("elsewhere/planted")), planted);
-    ASSERT_TRUE(loadSyncState(folder.path(), read).ok());
+    ASSERT_TRUE(loadSyncState(folder.path(), kState, read).ok());
     EXPECT_EQ(read, smallState("mine"));
 
     // Only root can give a file away; the folder stays root's.
     if (::geteuid() != 0) return;
     const QByteArray path = QFile::encodeName(folder.pathOf(kState));
     ASSERT_EQ(::chown(path.constData(), 65534, 65534), 0);
-    const FileStatus foreign = loadSyncState(folder.path(), read);
+    const FileStatus foreign = loadSyncState(folder.path(), kState, read);
     EXPECT_FALSE(foreign.ok() || foreign.isMissing());
     EXPECT_EQ(foreign.reason(), QStringLiteral("it belongs to another user"));
     EXPECT_EQ(read, SyncState{});
