@@ -12,7 +12,7 @@ KESTRIX_BUILD="$KESTRIX_ROOT/build"
 # fresh Debian machine.
 KESTRIX_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgl-dev libssl-dev
+  qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgl-dev libssl-dev qtkeychain-qt6-dev
   libgtest-dev
   clang libclang-rt-dev
   fonts-dejavu-core

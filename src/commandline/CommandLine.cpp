@@ -41,7 +41,9 @@ constexpr std::array kWindowOptionsWithValue = {"platform",
                                                 "cmap",
                                                 "inputstyle",
                                                 "im"};
+// X11's -sync is written with one dash only: --sync is Kestrix's own.
 constexpr std::array kWindowOptionsAlone = {"reverse", "nograb", "dograb", "sync", "widgetcount", "testability"};
+const QLatin1String kOwnSync("--sync");
 
 QString optionName(const QString& argument)
 {
@@ -62,7 +64,8 @@ QStringList withoutWindowOptions(const QStringList& arguments)
     QStringList kept;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
-        if (i == 0 || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
+        if (i == 0 || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")
+            || argument == kOwnSync) {
             kept << argument;
             continue;
         }
@@ -137,6 +140,24 @@ struct Options {
         QStringLiteral("Keep at most SIZE of history on this computer (as 64M or 1G; 64M at first), and never "
                        "more than 30 days, then end."),
         QStringLiteral("SIZE")};
+    const QCommandLineOption sync{
+        QStringLiteral("sync"),
+        QStringLiteral("Sync the cards with an address book on a CardDAV server (Nextcloud, Radicale, ...) both "
+                       "ways, then end. The first time give --server and --user; later they are remembered.")};
+    const QCommandLineOption server{QStringLiteral("server"),
+                                    QStringLiteral("With --sync: the server's address; its start page will do."),
+                                    QStringLiteral("URL")};
+    const QCommandLineOption user{QStringLiteral("user"), QStringLiteral("With --sync: your user name there."),
+                                  QStringLiteral("NAME")};
+    const QCommandLineOption passwordFile{
+        QStringLiteral("password-file"),
+        QStringLiteral("With --sync: read the password from the first line of FILE (else from the desktop's "
+                       "keyring)."),
+        QStringLiteral("FILE")};
+    const QCommandLineOption addressBook{
+        QStringLiteral("address-book"),
+        QStringLiteral("With --sync: which address book, by name, where the server holds several."),
+        QStringLiteral("NAME")};
     QCommandLineParser parser;
 };
 
@@ -146,8 +167,8 @@ Options::Options()
         QStringLiteral("Kestrix keeps business contacts on cards, in the files kest1.dat and kestrec.rec of the\n"
                        "folder it is started in. Without an option it opens its window; the options below work\n"
                        "without one, over SSH or in a script."));
-    parser.addOptions(
-        {help, version, exportCards, importCards, all, format, merge, undo, undoChange, history, restore, keepHistory});
+    parser.addOptions({help, version, exportCards, importCards, all, format, merge, undo, undoChange, history, restore,
+                       keepHistory, sync, server, user, passwordFile, addressBook});
 }
 
 // What is wrong with the options given, once parsed; empty when nothing is.
@@ -157,8 +178,8 @@ QString mistakeIn(const Options& options)
     const QStringList given = parser.optionNames(); // each as often as it was given
     for (const QCommandLineOption* option :
          {&options.help, &options.version, &options.exportCards, &options.importCards, &options.all, &options.format,
-          &options.merge, &options.undo, &options.undoChange, &options.history, &options.restore,
-          &options.keepHistory}) {
+          &options.merge, &options.undo, &options.undoChange, &options.history, &options.restore, &options.keepHistory,
+          &options.sync, &options.server, &options.user, &options.passwordFile, &options.addressBook}) {
         const QStringList names = option->names();
         const auto times =
             std::count_if(given.begin(), given.end(), [&](const QString& name) { return names.contains(name); });
@@ -168,11 +189,15 @@ QString mistakeIn(const Options& options)
         + int(parser.isSet(options.exportCards)) + int(parser.isSet(options.importCards))
         + int(parser.isSet(options.merge)) + int(parser.isSet(options.undo)) + int(parser.isSet(options.undoChange))
         + int(parser.isSet(options.history)) + int(parser.isSet(options.restore))
-        + int(parser.isSet(options.keepHistory));
+        + int(parser.isSet(options.keepHistory)) + int(parser.isSet(options.sync));
     if (actions > 1)
         return QStringLiteral(
             "Give one of --help, --version, --export, --import, --merge-conflicts, --undo, --undo-change, --history, "
-            "--restore and --keep-history.");
+            "--restore, --keep-history and --sync.");
+    for (const QCommandLineOption* option :
+         {&options.server, &options.user, &options.passwordFile, &options.addressBook})
+        if (parser.isSet(*option) && !parser.isSet(options.sync))
+            return QStringLiteral("--%1 goes with --sync.").arg(option->names().last());
     if (parser.isSet(options.all) && !parser.isSet(options.importCards))
         return QStringLiteral("--all goes with --import.");
     if (!parser.isSet(options.format)) return {};
@@ -215,6 +240,12 @@ void setAction(const Options& options, const std::vector<QByteArray>& rawArgumen
     } else if (parser.isSet(options.keepHistory)) {
         request.action = CommandRequest::Action::KeepHistory;
         request.text = parser.value(options.keepHistory);
+    } else if (parser.isSet(options.sync)) {
+        request.action = CommandRequest::Action::Sync;
+        request.server = parser.value(options.server);
+        request.user = parser.value(options.user);
+        request.addressBook = parser.value(options.addressBook);
+        request.passwordFile = valueBytes(rawArguments, "password-file");
     }
 }
 

@@ -29,12 +29,16 @@ struct CommandRequest {
         History,
         Restore,
         KeepHistory,
+        Sync,
         Mistake
     };
     Action action = Action::OpenWindow;
     QByteArray file;                      // Export, Import, as bytes; "-" exports to standard output
     std::optional<ExchangeFormat> format; // --format
     QString text; // ShowHelp: the help; Mistake: what is wrong; UndoChange, Restore: N; KeepHistory: the size
+    // Sync: the account, each empty where not given; the password file as bytes.
+    QString server, user, addressBook;
+    QByteArray passwordFile;
     bool addIdentical = false;         // Import: --all, cards already there are added too
     bool standardOutputClosed = false; // set by the program: nothing can go out there
 };

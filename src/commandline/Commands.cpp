@@ -4,6 +4,7 @@
 #include "Commands.h"
 
 #include "HistoryCommands.h"
+#include "SyncCommand.h"
 #include "Terminal.h"
 
 #include "cardfile/ChangeWords.h"
@@ -197,6 +198,8 @@ int runCommand(const CommandRequest& request, Module1& module, std::FILE* out, s
         return restoreCards(module, request.text, out, err);
     case CommandRequest::Action::KeepHistory:
         return keepHistory(module, request.text, out, err);
+    case CommandRequest::Action::Sync:
+        return syncWithServer(request, module, out, err);
     case CommandRequest::Action::OpenWindow:
         break;
     }
