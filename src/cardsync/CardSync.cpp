@@ -33,7 +33,7 @@ QUrl serverUrl(const QString& server)
 
 bool isNamed(const AddressBook& book, const QString& name)
 {
-    const QString lastSegment = book.href.path().section(QLatin1Char('/'), -2, -2, QString::SectionSkipEmpty);
+    const QString lastSegment = book.href.path().section(QLatin1Char('/'), -1, -1, QString::SectionSkipEmpty);
     return book.displayName.compare(name, Qt::CaseInsensitive) == 0
         || lastSegment.compare(name, Qt::CaseInsensitive) == 0 || sameCollection(book.href, QUrl(name));
 }
