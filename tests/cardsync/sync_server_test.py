@@ -201,6 +201,7 @@ class Proxy:
 
     def arm(self, cut_at=None, after=False):
         self.cut_at, self.cut_after, self.count, self.gone = cut_at, after, 0, False
+        self.meddle = None
 
     def serve(self):
         while True:
@@ -237,6 +238,8 @@ class Proxy:
                 return
             if self.gone:
                 return
+            if self.meddle:
+                self.meddle(request)
             self.count += 1
             cut = self.count == self.cut_at
             self.gone = cut
@@ -390,7 +393,7 @@ def cut_everywhere(server, program, root, name, options):
             desk = Desk(program, os.path.join(root, tag), dav.PASSWORD)
             for person, number in (("D1 Desk", "11"), ("D2 Desk", "12"), ("D3 Desk", "13")):
                 desk.add(person, "+1 555 00" + number)
-            desk.sync("--server", url, "--user", dav.USER, "--address-book", tag, *options)
+            desk.sync("--server", url, "--user", dav.USER, "--address-book", tag)
             phone.change("P1 Phone", "+1 555 0021")
             phone.change("P3 Phone", "+1 555 0023")
             phone.delete(phone.find("P2 Phone"))
@@ -413,6 +416,43 @@ def cut_everywhere(server, program, root, name, options):
                                 "+1 555 0031", "+1 555 0013", "+1 555 0014"])
     check(stopped == cuts and cuts >= 10, f"each cut stopped its sync: {stopped} of {cuts}")
     print(f"{cuts} cuts healed")
+
+
+def races(server, program, root):
+    """A phone writes the card the desk is writing, between the desk's read and
+    its write: its change is never overwritten."""
+    proxy = Proxy(server.port)
+    url = f"http://127.0.0.1:{proxy.port}/"
+    for kind in ("a box", "only a photo"):
+        tag = "race-" + kind.split()[-1]
+        phone = Phone(server.url, dav.USER, dav.PASSWORD, server.home)
+        phone.make_book(tag)
+        phone.put("ida.vcf", vcard("Ida Phone", "+1 555 0501"))
+        desk = Desk(program, os.path.join(root, tag), dav.PASSWORD)
+        proxy.arm()
+        desk.sync("--server", url, "--user", dav.USER, "--address-book", tag)
+        desk.edit("+1 555 0501", "+1 555 0511")
+
+        def meddle(request, kind=kind, phone=phone):
+            if not request.startswith(b"PUT "):
+                return
+            proxy.meddle = None
+            if kind == "a box":
+                phone.change("Ida Phone", "+1 555 0521")
+                return
+            href = phone.find("Ida Phone")
+            etag, body = phone.get(href)
+            phone.put(urllib.parse.unquote(href).rsplit("/", 1)[1], body.replace(b"END:VCARD", PHOTO.encode() + b"\r\nEND:VCARD"), etag)
+        proxy.meddle = meddle
+        said = desk.sync().stdout
+        check(proxy.meddle is None, f"{tag}: the phone wrote during the sync")
+        if kind == "a box":
+            check("kept twice" in said, f"{tag}: both versions kept: {said}")
+            agree(desk, phone, ["+1 555 0511", "+1 555 0521"])
+        else:
+            agree(desk, phone, ["+1 555 0511"])
+            check(PHOTO in next(iter(phone.cards().values())), f"{tag}: the phone's photo stays")
+        check("nothing had changed" in desk.sync().stdout, f"{tag}: settled in one sync")
 
 
 class Server:
@@ -451,6 +491,8 @@ def main():
                 if "--vdirsyncer" in extras:
                     with_vdirsyncer(server, program, root, desk, phone)
                     print("vdirsyncer: passed")
+                races(server, program, root)
+                print("races: passed")
                 if "--cuts" in extras:
                     started = time.monotonic()
                     cut_everywhere(server, program, root, name, [])
