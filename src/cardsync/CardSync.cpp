@@ -71,7 +71,7 @@ SyncOutcome syncCardFile(Module1& module, const SyncAccount& account, const Sync
     if (FileStatus loaded = loadSyncState(module.directory(), stateName, state); !loaded.ok() && !loaded.isMissing())
         return failed(std::move(loaded));
     SyncOutcome outcome;
-    const QString server = account.server.isEmpty() ? state.server : account.server;
+    const QString server = account.server.isEmpty() ? state.server : plainServerAddress(account.server);
     const QString user = account.user.isEmpty() ? state.user : account.user;
     if (server.isEmpty()) {
         outcome.result = SyncOutcome::Result::NoAccount;
@@ -101,6 +101,14 @@ SyncOutcome syncCardFile(Module1& module, const SyncAccount& account, const Sync
     SyncRun run{module, client, addressBook, stateName, state, outcome, progress};
     for (int pass = 0; pass < kPasses && runSyncPass(run) == PassEnd::Again; ++pass) {}
     return outcome;
+}
+
+QString plainServerAddress(const QString& typed)
+{
+    const QString trimmed = typed.trimmed();
+    const QUrl url = serverUrl(trimmed);
+    if (!url.isValid() || url.userInfo().isEmpty()) return trimmed;
+    return url.adjusted(QUrl::RemoveUserInfo).toString();
 }
 
 FileStatus rememberedAccount(Module1& module, SyncAccount& account)

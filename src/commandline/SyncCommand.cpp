@@ -81,7 +81,7 @@ int syncWithServer(const CommandRequest& request, Module1& module, std::FILE* ou
         complain(err, QStringLiteral("nothing synced: %1").arg(why(known)));
         return kFailed;
     }
-    const QString server = account.server.isEmpty() ? remembered.server : account.server;
+    const QString server = account.server.isEmpty() ? remembered.server : plainServerAddress(account.server);
     const QString user = account.user.isEmpty() ? remembered.user : account.user;
     QString keyringWhy;
     if (!request.passwordFile.isEmpty()) {
