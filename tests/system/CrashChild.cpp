@@ -3,9 +3,10 @@
 
 // Runs one storage operation the way the editor's buttons do, for the crash
 // test to kill at a random moment:
-//   kestrix_crash_child DIR append|replace|delete|counter|import|export|merge
+//   kestrix_crash_child DIR append|replace|delete|counter|import|export|merge|sync
 // Writes "r" to standard output as it starts, and "done <microseconds>" once
 // finished.
+#include "card/CardChanges.h"
 #include "cardfile/Module1.h"
 #include "cardfile/StoredCard.h"
 #include "exchange/CardTransfer.h"
@@ -43,8 +44,31 @@ bool scanFor(Module1& module, const QString& number)
     return found;
 }
 
+// A CardDAV sync's change of the card file, keyed from the cards as its
+// scan read them: one deleted, one replaced, one added.
+bool applySync(Module1& module)
+{
+    CardKeySet::TextKey scratch;
+    CardChanges changes;
+    (void)module.ScanCards(false, [&](const StoredCard& card, const QString& number) {
+        if (number == QStringLiteral("17"))
+            changes.deletions.push_back({number, CardKeySet::keyOfText(card.record(number), scratch)});
+        if (number == QStringLiteral("4000")) {
+            CardRecord updated = card.record(number);
+            updated[indexOf(Field::CITY)] = QStringLiteral("Leeds");
+            changes.replacements.push_back({number, CardKeySet::keyOfText(card.record(number), scratch), updated});
+        }
+        return Module1::ScanStep::Next;
+    });
+    changes.additions.push_back(editedCard({}));
+    CardChangesApplied applied;
+    return changes.deletions.size() == 1 && changes.replacements.size() == 1
+        && module.ApplyCardChanges(changes, applied, QStringLiteral("dav.example")).ok();
+}
+
 bool run(Module1& module, const char* operation)
 {
+    if (!std::strcmp(operation, "sync")) return applySync(module);
     if (!std::strcmp(operation, "append")) {
         scanFor(module, QStringLiteral("new"));
         return module.AppendCard(editedCard(QStringLiteral("new"))).ok();
@@ -78,7 +102,7 @@ bool run(Module1& module, const char* operation)
 int main(int argc, char** argv)
 {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s DIR append|replace|delete|counter|import|export|merge\n", argv[0]);
+        std::fprintf(stderr, "usage: %s DIR append|replace|delete|counter|import|export|merge|sync\n", argv[0]);
         return 2;
     }
     Module1 module(QString::fromLocal8Bit(argv[1]));

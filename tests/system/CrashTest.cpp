@@ -6,7 +6,8 @@
 // never half a line, never fewer cards, never empty. The counter never goes
 // back. An export is there whole or not at all, and leaves no copy behind.
 // A change's record counts exactly when the change landed. A merge of
-// another computer's copy, knowing what that computer did, is killed too.
+// another computer's copy, knowing what that computer did, is killed too,
+// and so is a CardDAV sync's change of the card file.
 #include "card/CardLine.h"
 #include "cardfile/Module1.h"
 #include "files/FileStatus.h"
@@ -143,7 +144,8 @@ TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
     const OtherComputer otherComputer = otherComputerOf(original);
     TempFolder folder;
     int kills = 0;
-    for (const QString operation : {"append", "replace", "delete", "counter", "import", "export", "merge"}) {
+    for (const QString operation :
+         {"append", "replace", "delete", "counter", "import", "export", "merge", "sync"}) {
         const OtherComputer* other = operation == QStringLiteral("merge") ? &otherComputer : nullptr;
         lay(folder, original, other);
         const QStringList othersBefore = readBack(folder).others;
@@ -179,9 +181,10 @@ TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
             const bool isBefore =
                 now.cards == original.cards && now.counter == original.counter && now.others == othersBefore;
             const bool isAfter = now.cards == after.cards && now.counter == after.counter && now.others == after.others;
-            // An import steps the counter before it stores the cards: killed in
-            // between, numbers are skipped, never issued twice.
-            const bool numbersSkipped = operation == QStringLiteral("import") && now.cards == original.cards
+            // An import, or a sync's new cards, step the counter before the cards
+            // are stored: killed in between, numbers are skipped, never issued twice.
+            const bool addsCards = operation == QStringLiteral("import") || operation == QStringLiteral("sync");
+            const bool numbersSkipped = addsCards && now.cards == original.cards
                 && now.counter == after.counter && now.others.isEmpty();
             // Killed between naming the whole export and renaming it: the
             // next export removes that copy.
