@@ -91,6 +91,24 @@ void enterLocalSteps(const SyncWork& work, const CardChangesApplied& applied, st
     }
 }
 
+FetchedVCards fetchNeeded(const SyncRun& run, const std::vector<SyncAction>& actions)
+{
+    QList<QString> wanted;
+    for (const SyncAction& action : actions)
+        if (needsFetching(action.kind)) wanted << action.href;
+    run.tell(0, wanted.size(), QStringLiteral("Fetching cards from the server"));
+    return fetchVCards(run.client, run.addressBook, wanted, [&](qsizetype done) {
+        run.tell(done, wanted.size(), QStringLiteral("Fetching cards from the server"));
+    });
+}
+
+bool isIdle(const SyncWork& work)
+{
+    return work.changes.deletions.empty() && work.changes.replacements.empty() && work.changes.additions.empty()
+        && work.serverSteps.empty() && work.agreed.empty() && work.forgotten.empty() && work.leftForNext == 0
+        && work.unreadable == 0;
+}
+
 } // namespace
 
 std::map<QString, SyncedCard> entriesOf(const SyncState& state)
@@ -118,13 +136,7 @@ PassEnd runSyncPass(SyncRun& run)
     const std::vector<SyncAction> actions =
         view.whole ? planSync(run.state, local.keys, view.listing) : planSync(run.state, local.keys, view.changes);
 
-    QList<QString> wanted;
-    for (const SyncAction& action : actions)
-        if (needsFetching(action.kind)) wanted << action.href;
-    run.tell(0, wanted.size(), QStringLiteral("Fetching cards from the server"));
-    FetchedVCards fetched = fetchVCards(run.client, run.addressBook, wanted, [&](qsizetype done) {
-        run.tell(done, wanted.size(), QStringLiteral("Fetching cards from the server"));
-    });
+    FetchedVCards fetched = fetchNeeded(run, actions);
     if (!fetched.status.ok()) return serverStopped(outcome, std::move(fetched.status));
 
     std::map<QString, SyncedCard> entries = entriesOf(run.state);
@@ -134,6 +146,13 @@ PassEnd runSyncPass(SyncRun& run)
         taken.insert(href);
     const SyncWork work = refineSync(actions, entries, local, fetched.found, run.addressBook, taken);
 
+    // Nothing to do, as most syncs: only a new token to keep, if any.
+    if (isIdle(work)) {
+        if (view.syncToken == run.state.syncToken) return PassEnd::Done;
+        run.state.syncToken = view.syncToken;
+        FileStatus saved = saveSyncState(run.module.directory(), run.stateName, run.state);
+        return saved.ok() ? PassEnd::Done : fileStopped(outcome, std::move(saved));
+    }
     // The card file first, as one change: should it fail, neither side has changed.
     run.tell(0, 0, QStringLiteral("Saving the cards here"));
     CardChangesApplied applied;
