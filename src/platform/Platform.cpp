@@ -14,6 +14,11 @@ public:
 
 } // namespace
 
+void Platform::showNotice(QWidget* owner, const QString& text, MessageIcon)
+{
+    showMessage(owner, text, MessageButtons::Ok);
+}
+
 QString Platform::chooseFileToOpen(QWidget*, const QString&, const QStringList&)
 {
     return {};

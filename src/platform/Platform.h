@@ -18,6 +18,8 @@ enum class MessageButtons { Ok, YesNo };
 // Whether a long piece of work may be stopped by the user.
 enum class ProgressStop { NotOffered, Offered };
 enum class MessageAnswer { Ok, Yes, No };
+// The desktop's icon on a message box that tells how work went.
+enum class MessageIcon { Information, Warning };
 
 // What the windows need from outside themselves. Windows never open message
 // boxes or talk to the desktop directly, so tests can answer the questions
@@ -33,6 +35,11 @@ public:
     // shown as such.
     virtual MessageAnswer showMessage(QWidget* owner, const QString& text, MessageButtons buttons,
                                       const std::optional<QString>& title = std::nullopt) = 0;
+
+    // A modal message box with an OK button and the icon, for the outcome of
+    // work that may go wrong for reasons outside the card file, such as a
+    // server; the application's title. By default the plain message box.
+    virtual void showNotice(QWidget* owner, const QString& text, MessageIcon icon);
 
     // Asks the desktop to open `address` in the default browser, started in
     // `workingDirectory`. Returns the empty text, or what went wrong.
@@ -64,6 +71,8 @@ public:
     public:
         virtual ~Progress() = default;
         virtual void reach(int step) = 0;
+        // What the work is doing now, in place of the text it started with.
+        virtual void tell(const QString&) {}
         virtual bool stopped() const { return false; }
     };
     virtual std::unique_ptr<Progress> showProgress(QWidget* owner, const QString& text, int steps,

@@ -44,16 +44,15 @@ void leaveRoomForTitle(QMessageBox& box)
     grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed), row, column, rows, columns);
 }
 
-} // namespace
-
-MessageAnswer QtPlatform::showMessage(QWidget* owner, const QString& text, MessageButtons buttons,
-                                      const std::optional<QString>& title)
+// The message box every message and notice shows.
+MessageAnswer showBox(QWidget* owner, QMessageBox::Icon icon, const QString& text, MessageButtons buttons,
+                      const QString& title)
 {
     QMessageBox box(owner);
-    box.setIcon(QMessageBox::NoIcon);
+    box.setIcon(icon);
     box.setText(text);
     box.setTextFormat(Qt::PlainText);
-    box.setWindowTitle(title.value_or(kApplicationTitle));
+    box.setWindowTitle(title);
     if (buttons == MessageButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
@@ -70,6 +69,20 @@ MessageAnswer QtPlatform::showMessage(QWidget* owner, const QString& text, Messa
     for (; waitCursors > 0; --waitCursors) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
     return pressed == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+}
+
+} // namespace
+
+MessageAnswer QtPlatform::showMessage(QWidget* owner, const QString& text, MessageButtons buttons,
+                                      const std::optional<QString>& title)
+{
+    return showBox(owner, QMessageBox::NoIcon, text, buttons, title.value_or(kApplicationTitle));
+}
+
+void QtPlatform::showNotice(QWidget* owner, const QString& text, MessageIcon icon)
+{
+    (void)showBox(owner, icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::Information, text,
+                  MessageButtons::Ok, kApplicationTitle);
 }
 
 QString QtPlatform::openAddress(const QString& address, const QString& workingDirectory)
@@ -147,6 +160,7 @@ public:
         }
         dialog_.setValue(step);
     }
+    void tell(const QString& text) override { dialog_.setLabelText(text); }
     bool stopped() const override { return dialog_.wasCanceled(); }
 
 private:

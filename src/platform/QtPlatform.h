@@ -12,6 +12,7 @@ class QtPlatform final : public Platform {
 public:
     MessageAnswer showMessage(QWidget* owner, const QString& text, MessageButtons buttons,
                               const std::optional<QString>& title) override;
+    void showNotice(QWidget* owner, const QString& text, MessageIcon icon) override;
     QString openAddress(const QString& address, const QString& workingDirectory) override;
     QString programDirectory() const override;
     void endProgram() override;

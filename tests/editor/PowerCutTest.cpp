@@ -138,7 +138,8 @@ TEST_F(PowerCut, EveryChangeIsBeforeOrAfterAndDurableOnceTold)
     platform.shown.clear();
     checkEveryCut("Add", [&] {
         press(form->Command4);
-        platform.shown.push_back({form->fieldText(Field::RecordNumber), MessageButtons::Ok, std::nullopt});
+        platform.shown.push_back(
+            {form->fieldText(Field::RecordNumber), MessageButtons::Ok, std::nullopt, std::nullopt});
     });
 
     // A card file that did not exist yet: created, then appended to.

@@ -10,7 +10,7 @@ namespace kestrix::testing {
 MessageAnswer ScriptedPlatform::showMessage(QWidget*, const QString& text, MessageButtons buttons,
                                             const std::optional<QString>& title)
 {
-    shown.push_back({text, buttons, title});
+    shown.push_back({text, buttons, title, std::nullopt});
     if (whileShown) whileShown();
     if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
     if (answers.empty()) {
@@ -20,6 +20,12 @@ MessageAnswer ScriptedPlatform::showMessage(QWidget*, const QString& text, Messa
     const MessageAnswer answer = answers.front();
     answers.pop_front();
     return answer;
+}
+
+void ScriptedPlatform::showNotice(QWidget*, const QString& text, MessageIcon icon)
+{
+    shown.push_back({text, MessageButtons::Ok, std::nullopt, icon});
+    if (whileShown) whileShown();
 }
 
 QString ScriptedPlatform::openAddress(const QString& address, const QString& workingDirectory)

@@ -16,6 +16,7 @@ struct ShownMessage {
     QString text;
     MessageButtons buttons;
     std::optional<QString> title;
+    std::optional<MessageIcon> icon; // a notice's; a plain message has none
 };
 
 // A platform for tests: records every message box and every request to the
@@ -24,6 +25,7 @@ class ScriptedPlatform final : public Platform {
 public:
     MessageAnswer showMessage(QWidget* owner, const QString& text, MessageButtons buttons,
                               const std::optional<QString>& title) override;
+    void showNotice(QWidget* owner, const QString& text, MessageIcon icon) override;
     QString openAddress(const QString& address, const QString& workingDirectory) override;
     QString programDirectory() const override { return programDirectoryPath; }
     void endProgram() override { ++endProgramCalls; }

@@ -103,7 +103,7 @@ protected:
         CardChangesApplied applied;
         const FileStatus status = module.ApplyCardChanges(changes, applied, QStringLiteral("dav.example"));
         platform.shown.push_back({status.ok() ? QStringLiteral("Synced with dav.example") : fileAndReason(status),
-                                  MessageButtons::Ok, std::nullopt});
+                                  MessageButtons::Ok, std::nullopt, std::nullopt});
     }
 
     QStringList shownTexts() const
