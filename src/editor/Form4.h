@@ -26,6 +26,9 @@ class Form14;
 class HistoryWindow;
 class Module1;
 class Platform;
+struct AddressBook;
+struct SyncAccount;
+struct SyncOutcome;
 
 // The main window: one card in 14 text boxes and the seven command buttons.
 // While the card is locked its text boxes show their text but take neither
@@ -68,6 +71,10 @@ public:
     void ImportCards_Click();
     void ExportCards_Click();
     void CopyCard_Click();
+    // Syncs the card file with a CardDAV server: asking for the account
+    // first, or with the one synced last and the keyring's password.
+    void SyncWithServer_Click();
+    void SyncNow_Click();
     // Takes back the newest change made here, and opens the history window.
     void UndoChange_Click();
     void History_Click();
@@ -122,6 +129,11 @@ private:
     // way back (undo, history).
     void addCardMenuTo(QMenu& menu);
     void addHistoryMenuTo(QMenu& menu);
+    // Asks for the account, offering `books` to choose from, and syncs until
+    // a sync ran or the user cancels.
+    void syncThroughDialog(SyncAccount account, QList<AddressBook> books);
+    SyncOutcome runSync(const SyncAccount& account);
+    void tellSync(const SyncOutcome& outcome, const QString& keyringWhy);
     void offerCardMenuInTextBoxes();
 
     Module1& module_;

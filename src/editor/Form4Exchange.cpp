@@ -2,8 +2,9 @@
 // Copyright (C) 2026 The Kestrix developers
 
 // Cards in and out: the editor's menu (Import cards…, Export cards…, Copy
-// card; its undo and history are in Form4History.cpp) and files of contacts dropped on the window. The card on screen
-// is never changed by any of them.
+// card; its sync is in Form4Sync.cpp, its undo and history in
+// Form4History.cpp) and files of contacts dropped on the window. The card on
+// screen is never changed by any of them.
 #include "Form4.h"
 
 #include "ExchangeMessages.h"
@@ -69,6 +70,10 @@ void Form4::addCardMenuTo(QMenu& menu)
     importing->setObjectName(QStringLiteral("ImportCards"));
     QAction* exporting = menu.addAction(QStringLiteral("Export cards…"), this, &Form4::ExportCards_Click);
     exporting->setObjectName(QStringLiteral("ExportCards"));
+    QAction* syncing = menu.addAction(QStringLiteral("Sync with server…"), this, &Form4::SyncWithServer_Click);
+    syncing->setObjectName(QStringLiteral("SyncWithServer"));
+    QAction* syncNow = menu.addAction(QStringLiteral("Sync now"), this, &Form4::SyncNow_Click);
+    syncNow->setObjectName(QStringLiteral("SyncNow"));
     QAction* copying = menu.addAction(QStringLiteral("Copy card"), this, &Form4::CopyCard_Click);
     copying->setObjectName(QStringLiteral("CopyCard"));
     menu.addSeparator();

@@ -71,7 +71,8 @@ TEST_F(Form4Exchange, MenuByMouseAndKeysImportsExportsAndCopiesAndDropsComeIn)
     showCard(card("Bob", "7"));
     const CardRecord onScreen = editor.card();
 
-    const QStringList entries = {"Import cards…", "Export cards…", "Copy card", "Undo a change", "History…"};
+    const QStringList entries = {"Import cards…", "Export cards…", "Sync with server…", "Sync now",
+                                 "Copy card",     "Undo a change", "History…"};
     EXPECT_EQ(menuOpenedBy([&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier); }),
               entries)
         << "Shift+F10 on a button";
