@@ -44,6 +44,8 @@ SyncAccountDialog::SyncAccountDialog(QWidget* parent) : QDialog(parent)
     layout->addLayout(form);
     server = addLabelledBox<QLineEdit>(*form, QStringLiteral("&Server address:"), QStringLiteral("Server address"));
     server->setPlaceholderText(QStringLiteral("https://dav.example.com/"));
+    // Room for a whole address such as https://cloud.example.com/remote.php/dav/.
+    server->setMinimumWidth(server->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 44);
     user = addLabelledBox<QLineEdit>(*form, QStringLiteral("&User name:"), QStringLiteral("User name"));
     password = addLabelledBox<QLineEdit>(*form, QStringLiteral("&Password:"), QStringLiteral("Password"));
     password->setEchoMode(QLineEdit::Password);
