@@ -144,8 +144,7 @@ TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
     const OtherComputer otherComputer = otherComputerOf(original);
     TempFolder folder;
     int kills = 0;
-    for (const QString operation :
-         {"append", "replace", "delete", "counter", "import", "export", "merge", "sync"}) {
+    for (const QString operation : {"append", "replace", "delete", "counter", "import", "export", "merge", "sync"}) {
         const OtherComputer* other = operation == QStringLiteral("merge") ? &otherComputer : nullptr;
         lay(folder, original, other);
         const QStringList othersBefore = readBack(folder).others;
@@ -184,8 +183,8 @@ TEST(CrashTest, KilledAtRandomMomentsTheFilesAreBeforeOrAfter)
             // An import, or a sync's new cards, step the counter before the cards
             // are stored: killed in between, numbers are skipped, never issued twice.
             const bool addsCards = operation == QStringLiteral("import") || operation == QStringLiteral("sync");
-            const bool numbersSkipped = addsCards && now.cards == original.cards
-                && now.counter == after.counter && now.others.isEmpty();
+            const bool numbersSkipped =
+                addsCards && now.cards == original.cards && now.counter == after.counter && now.others.isEmpty();
             // Killed between naming the whole export and renaming it: the
             // next export removes that copy.
             const bool exportNamed = operation == QStringLiteral("export") && now.others.size() == 1
