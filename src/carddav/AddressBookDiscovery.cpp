@@ -11,21 +11,6 @@ namespace kestrix {
 
 namespace {
 
-// Failures that another address of the same server would meet again.
-bool endsDiscovery(const DavStatus& status)
-{
-    switch (status.problem) {
-    case DavProblem::Unreachable:
-    case DavProblem::TimedOut:
-    case DavProblem::Certificate:
-    case DavProblem::AuthRefused:
-    case DavProblem::PasswordWithheld:
-        return true;
-    default:
-        return false;
-    }
-}
-
 QList<QUrl> startCandidates(const QUrl& start)
 {
     QUrl wellKnown = canonicalUrl(start);
@@ -44,7 +29,7 @@ DavStatus findPrincipal(DavClient& client, const QUrl& start, QUrl& principal)
         Multistatus reply;
         const DavStatus status =
             propfind(client, candidate, 0, {{davnames::dav, QLatin1String("current-user-principal")}}, reply);
-        if (endsDiscovery(status)) return status;
+        if (failsEveryRequest(status)) return status;
         for (const DavResponse& response : std::as_const(reply.responses)) {
             if (!response.properties.principals.isEmpty()) {
                 principal = response.properties.principals.front();
@@ -60,7 +45,7 @@ DavStatus findHome(DavClient& client, const QUrl& principal, QUrl& home)
     Multistatus reply;
     const DavStatus status =
         propfind(client, principal, 0, {{davnames::carddav, QLatin1String("addressbook-home-set")}}, reply);
-    if (endsDiscovery(status)) return status;
+    if (failsEveryRequest(status)) return status;
     for (const DavResponse& response : std::as_const(reply.responses)) {
         if (!response.properties.homeSets.isEmpty()) {
             home = response.properties.homeSets.front();

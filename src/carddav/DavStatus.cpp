@@ -30,4 +30,18 @@ DavStatus statusFailure(int httpStatus, const QByteArray& statusText, const QStr
                               QStringLiteral("The server answered %1%2 for %3.").arg(httpStatus).arg(text, address));
 }
 
+bool failsEveryRequest(const DavStatus& status)
+{
+    switch (status.problem) {
+    case DavProblem::Unreachable:
+    case DavProblem::TimedOut:
+    case DavProblem::Certificate:
+    case DavProblem::AuthRefused:
+    case DavProblem::PasswordWithheld:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace kestrix

@@ -43,6 +43,11 @@ struct [[nodiscard]] DavStatus {
     }
 };
 
+// Whether every other request to the same server would meet the failure
+// again: no connection, no trust in its certificate, or a password refused
+// or withheld. Asking the server something else is no way round these.
+bool failsEveryRequest(const DavStatus& status);
+
 // The status an answer with an unexpected HTTP status stands for, its
 // reason naming the address: "The server answered 500 Internal Server Error
 // for https://dav.example.com/cards/."

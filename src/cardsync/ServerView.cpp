@@ -12,21 +12,11 @@ namespace kestrix {
 namespace {
 
 // A server answers a sync-collection it does not offer with an error
-// status; one it does not let us in to, or cannot be reached, is no reason
-// to ask it something else.
+// status; one that fails every request, or sends more than we read, is no
+// reason to ask it something else.
 bool mayListInstead(const DavStatus& status)
 {
-    switch (status.problem) {
-    case DavProblem::Unreachable:
-    case DavProblem::TimedOut:
-    case DavProblem::Certificate:
-    case DavProblem::AuthRefused:
-    case DavProblem::PasswordWithheld:
-    case DavProblem::TooLarge:
-        return false;
-    default:
-        return status.httpStatus != 401;
-    }
+    return !failsEveryRequest(status) && status.problem != DavProblem::TooLarge;
 }
 
 // Every page of the report, folded into one view. A truncated reply hands

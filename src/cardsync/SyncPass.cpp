@@ -133,8 +133,9 @@ PassEnd runSyncPass(SyncRun& run)
     if (!view.status.ok()) return serverStopped(outcome, std::move(view.status));
     LocalCards local;
     if (FileStatus read = readLocalCards(run.module, local); !read.ok()) return fileStopped(outcome, std::move(read));
-    const std::vector<SyncAction> actions =
-        view.whole ? planSync(run.state, local.keys, view.listing) : planSync(run.state, local.keys, view.changes);
+    // A report of changes stands for the listing it leaves.
+    const ServerListing listing = view.whole ? std::move(view.listing) : listingAfter(run.state, view.changes);
+    const std::vector<SyncAction> actions = planSync(run.state, local.keys, listing);
 
     FetchedVCards fetched = fetchNeeded(run, actions);
     if (!fetched.status.ok()) return serverStopped(outcome, std::move(fetched.status));
@@ -142,8 +143,7 @@ PassEnd runSyncPass(SyncRun& run)
     std::map<QString, SyncedCard> entries = entriesOf(run.state);
     std::set<QString> taken;
     for (const auto& [href, entry] : entries) taken.insert(href);
-    for (const auto& [href, etag] : view.whole ? view.listing : listingAfter(run.state, view.changes))
-        taken.insert(href);
+    for (const auto& [href, etag] : listing) taken.insert(href);
     const SyncWork work = refineSync(actions, entries, local, fetched.found, run.addressBook, taken);
 
     // Nothing to do, as most syncs: only a new token to keep, if any.
