@@ -78,6 +78,18 @@ TEST(CommandLine, RunsWithoutADisplayAndSaysHowItWent)
     EXPECT_EQ(run.out.trimmed(), QStringLiteral("kestrix " KESTRIX_VERSION));
     EXPECT_EQ(kestrix(folder, {QStringLiteral("--exprot"), QStringLiteral("x.vcf")}).status, 2);
     EXPECT_EQ(kestrix(folder, {QStringLiteral("--export"), QStringLiteral("cards.txt")}).status, 2);
+    // --sync is Kestrix's own, not X11's -sync; the first one needs a server.
+    run = kestrix(folder, {QStringLiteral("--sync")});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("give the server's address"))) << run.err.toStdString();
+    EXPECT_EQ(kestrix(folder, {QStringLiteral("--server"), QStringLiteral("https://dav.example/")}).status, 2);
+    // A password file must be a plain file: a pipe would hand over whatever
+    // its writer sends, or nothing.
+    run = kestrixInShell(folder,
+                         QStringLiteral("mkfifo pipe && \"$kestrix\" --sync --server http://127.0.0.1:1/ "
+                                        "--user u --password-file pipe"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("no plain file"))) << run.err.toStdString();
 
     // Nothing that is not contacts goes in, and nothing is written.
     folder.write(QStringLiteral("notes.txt"), "Call Anna on Monday.\n");
